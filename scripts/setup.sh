@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing iecx need.
+# Idempotent: apt-get runs only when something is missing, and updates its lists once.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang
+  libxml++2.6-dev libglibmm-2.4-dev libsigc++-2.0-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  iproute2 tshark libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  # tshark asks whether non-root users may capture; answer no without a prompt.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | $SUDO debconf-set-selections || true
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
