@@ -1,11 +1,56 @@
+#include "cli/Command.h"
+
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+
+namespace iecx::cli {
+
+namespace {
+std::vector<Command>& registry() {
+    static std::vector<Command> all;
+    return all;
+}
+} // namespace
+
+CommandRegistration::CommandRegistration(const char* name, const char* summary,
+                                         int (*run)(const std::vector<std::string>&)) {
+    registry().push_back({name, summary, run});
+    std::sort(registry().begin(), registry().end(),
+              [](const Command& a, const Command& b) { return a.name < b.name; });
+}
+
+const std::vector<Command>& commands() { return registry(); }
+
+} // namespace iecx::cli
+
+namespace {
+
+void printUsage(std::FILE* out) {
+    std::fprintf(out, "usage: iecx <command> [options]\n\n"
+                      "IEC 61850 tools for relay test sets.\n\ncommands:\n");
+    for (const auto& c : iecx::cli::commands())
+        std::fprintf(out, "  %-10s %s\n", c.name.c_str(), c.summary.c_str());
+    std::fprintf(out, "\n'iecx <command> --help' explains a command.\n");
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::printf("usage: iecx <command> [options]\n");
-        return argc < 2 ? 2 : 0;
+    using namespace iecx::cli;
+    if (argc < 2) {
+        printUsage(stderr);
+        return kExitUsage;
     }
-    std::fprintf(stderr, "iecx: unknown command '%s'\n", argv[1]);
-    return 2;
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printUsage(stdout);
+        return kExitOk;
+    }
+    for (const auto& c : commands()) {
+        if (c.name == name)
+            return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "iecx: unknown command '%s'\n", name.c_str());
+    printUsage(stderr);
+    return kExitUsage;
 }
