@@ -1,0 +1,106 @@
+#include "stack/src/ber/Ber.h"
+
+#include <gtest/gtest.h>
+
+using namespace stack::ber;
+
+namespace {
+std::vector<uint8_t> encodeInt(int64_t v) {
+    Writer w;
+    w.integer(0x85, v);
+    return w.bytes();
+}
+} // namespace
+
+TEST(Ber, IntegersUseMinimalTwosComplement) {
+    EXPECT_EQ(encodeInt(0), (std::vector<uint8_t>{0x85, 1, 0x00}));
+    EXPECT_EQ(encodeInt(127), (std::vector<uint8_t>{0x85, 1, 0x7F}));
+    EXPECT_EQ(encodeInt(128), (std::vector<uint8_t>{0x85, 2, 0x00, 0x80}));
+    EXPECT_EQ(encodeInt(-1), (std::vector<uint8_t>{0x85, 1, 0xFF}));
+    EXPECT_EQ(encodeInt(-129), (std::vector<uint8_t>{0x85, 2, 0xFF, 0x7F}));
+    for (int64_t v : {int64_t(0), int64_t(-1), int64_t(300), int64_t(-32768), INT64_MAX, INT64_MIN}) {
+        auto bytes = encodeInt(v);
+        Tlv t;
+        ASSERT_TRUE(decodeSingle(bytes.data(), bytes.size(), t));
+        int64_t back = 0;
+        ASSERT_TRUE(decodeInt64(t, back));
+        EXPECT_EQ(back, v);
+    }
+}
+
+TEST(Ber, UnsignedGetsLeadingZeroWhenTopBitSet) {
+    Writer w;
+    w.unsignedInteger(0x86, 0xFFFFFFFFu);
+    EXPECT_EQ(w.bytes(), (std::vector<uint8_t>{0x86, 5, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}));
+    Tlv t;
+    ASSERT_TRUE(decodeSingle(w.bytes().data(), w.size(), t));
+    uint32_t v = 0;
+    ASSERT_TRUE(decodeUint32(t, v));
+    EXPECT_EQ(v, 0xFFFFFFFFu);
+}
+
+TEST(Ber, NestedLengthsArePatchedAcrossTheLongForm) {
+    Writer w;
+    size_t outer = w.open(0x61);
+    size_t inner = w.open(0xA2);
+    std::vector<uint8_t> payload(300, 0xAB);
+    w.primitive(0x84, payload.data(), payload.size());
+    w.close(inner);
+    w.close(outer);
+    Reader r(w.bytes().data(), w.size());
+    Tlv a;
+    ASSERT_TRUE(r.next(a));
+    EXPECT_TRUE(r.atEnd());
+    EXPECT_TRUE(a.is(Application, true, 1));
+    Reader ra(a);
+    Tlv b;
+    ASSERT_TRUE(ra.next(b));
+    EXPECT_TRUE(b.is(Context, true, 2));
+    Tlv c;
+    Reader rb(b);
+    ASSERT_TRUE(rb.next(c));
+    EXPECT_EQ(c.length, 300u);
+    EXPECT_EQ(c.headerLength, 4u); // 0x84 0x82 0x01 0x2C
+}
+
+TEST(Ber, HighTagNumbersRoundTrip) {
+    Writer w;
+    w.writeTag(Context, false, 79);
+    w.writeLength(0);
+    EXPECT_EQ(w.bytes(), (std::vector<uint8_t>{0x9F, 0x4F, 0x00}));
+    Tlv t;
+    ASSERT_TRUE(decodeSingle(w.bytes().data(), w.size(), t));
+    EXPECT_EQ(t.tagNumber, 79u);
+}
+
+TEST(Ber, MalformedInputIsRejectedWithoutReadingPastTheEnd) {
+    const std::vector<std::vector<uint8_t>> bad = {
+        {},                       // nothing
+        {0x80},                   // no length
+        {0x80, 0x02, 0x01},       // length beyond end
+        {0x80, 0x80},             // indefinite length
+        {0x80, 0x85, 1, 2, 3, 4, 5}, // five length octets
+        {0x9F, 0x81},             // high tag number cut short
+        {0x9F, 0x81, 0x81, 0x81, 0x81, 0x81, 0x01, 0x00}, // tag number beyond 32 bits
+    };
+    for (const auto& b : bad) {
+        // Copy into an exactly sized heap buffer so that ASan sees any overread.
+        auto* copy = new uint8_t[b.size() + 1];
+        std::copy(b.begin(), b.end(), copy);
+        Reader r(copy, b.size());
+        Tlv t;
+        EXPECT_FALSE(r.next(t));
+        delete[] copy;
+    }
+    // A TLV whose length exactly fills the buffer is valid.
+    std::vector<uint8_t> exact = {0x04, 0x02, 0xAA, 0xBB};
+    Tlv t;
+    EXPECT_TRUE(decodeSingle(exact.data(), exact.size(), t));
+}
+
+TEST(Ber, BitStringCarriesUnusedBitCountAndClearsPadding) {
+    Writer w;
+    const uint8_t bits[] = {0xFF, 0xFF};
+    w.bitString(0x84, bits, 13);
+    EXPECT_EQ(w.bytes(), (std::vector<uint8_t>{0x84, 3, 3, 0xFF, 0xF8}));
+}
