@@ -35,7 +35,8 @@ std::string getVorCrossAppCacheDir() {
         base = "/tmp/vor-cache-" + std::to_string(::getuid());
     std::string dir = base + "/vor";
     mkdir_with_parents(dir);
-    return dir;
+    // With its trailing '/', callers append a file name directly.
+    return dir + "/";
 }
 
 std::unique_ptr<std::ofstream> openOutputFileUTF8Name(const std::string& path, std::ios_base::openmode mode) {

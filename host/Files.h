@@ -7,7 +7,8 @@
 namespace Vor {
 
 // The cache directory shared by the host's applications: $XDG_CACHE_HOME/vor, else
-// $HOME/.cache/vor, else /tmp/vor-cache-<uid>. Created on first use.
+// $HOME/.cache/vor, else /tmp/vor-cache-<uid>. Created on first use. The text ends with '/',
+// so a file name can be appended directly.
 std::string getVorCrossAppCacheDir();
 
 // Creates the directory and its missing parents; true when it exists afterwards.
