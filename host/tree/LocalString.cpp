@@ -1,0 +1,10 @@
+#include "host/tree/LocalString.h"
+
+namespace VorTree {
+
+const LocalString& LocalString::Empty() {
+    static const LocalString empty;
+    return empty;
+}
+
+} // namespace VorTree
