@@ -8,7 +8,7 @@ namespace iecx::cli {
 // static CommandRegistration, so adding a command touches no other file.
 struct Command {
     std::string name;
-    std::string summary; // one line for `iecx --help`
+    std::string summary;                              // one line for `iecx --help`
     int (*run)(const std::vector<std::string>& args); // args after the command name
 };
 

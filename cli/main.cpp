@@ -19,7 +19,9 @@ CommandRegistration::CommandRegistration(const char* name, const char* summary,
               [](const Command& a, const Command& b) { return a.name < b.name; });
 }
 
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands() {
+    return registry();
+}
 
 } // namespace iecx::cli
 

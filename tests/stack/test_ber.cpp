@@ -75,12 +75,12 @@ TEST(Ber, HighTagNumbersRoundTrip) {
 
 TEST(Ber, MalformedInputIsRejectedWithoutReadingPastTheEnd) {
     const std::vector<std::vector<uint8_t>> bad = {
-        {},                       // nothing
-        {0x80},                   // no length
-        {0x80, 0x02, 0x01},       // length beyond end
-        {0x80, 0x80},             // indefinite length
-        {0x80, 0x85, 1, 2, 3, 4, 5}, // five length octets
-        {0x9F, 0x81},             // high tag number cut short
+        {},                                               // nothing
+        {0x80},                                           // no length
+        {0x80, 0x02, 0x01},                               // length beyond end
+        {0x80, 0x80},                                     // indefinite length
+        {0x80, 0x85, 1, 2, 3, 4, 5},                      // five length octets
+        {0x9F, 0x81},                                     // high tag number cut short
         {0x9F, 0x81, 0x81, 0x81, 0x81, 0x81, 0x01, 0x00}, // tag number beyond 32 bits
     };
     for (const auto& b : bad) {

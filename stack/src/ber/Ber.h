@@ -15,12 +15,12 @@ enum TagClass : uint8_t { Universal = 0x00, Application = 0x40, Context = 0x80, 
 
 // One decoded TLV. `value` points into the reader's buffer.
 struct Tlv {
-    uint8_t tagClass = 0;     // one of TagClass
+    uint8_t tagClass = 0; // one of TagClass
     bool constructed = false;
     uint32_t tagNumber = 0;
     const uint8_t* value = nullptr;
     size_t length = 0;
-    size_t headerLength = 0;  // identifier and length octets
+    size_t headerLength = 0;        // identifier and length octets
     const uint8_t* start = nullptr; // first identifier octet
 
     // The single-octet identifier for tags below 31 (class | constructed | number), as they
@@ -66,8 +66,12 @@ bool decodeSingle(const uint8_t* data, size_t size, Tlv& out);
 bool decodeBoolean(const Tlv& tlv, bool& out);
 bool decodeInt64(const uint8_t* data, size_t length, int64_t& out);   // two's complement, 1..8 octets
 bool decodeUint64(const uint8_t* data, size_t length, uint64_t& out); // unsigned, 1..9 octets (leading 0)
-inline bool decodeInt64(const Tlv& t, int64_t& out) { return decodeInt64(t.value, t.length, out); }
-inline bool decodeUint64(const Tlv& t, uint64_t& out) { return decodeUint64(t.value, t.length, out); }
+inline bool decodeInt64(const Tlv& t, int64_t& out) {
+    return decodeInt64(t.value, t.length, out);
+}
+inline bool decodeUint64(const Tlv& t, uint64_t& out) {
+    return decodeUint64(t.value, t.length, out);
+}
 inline bool decodeUint32(const Tlv& t, uint32_t& out) {
     uint64_t v = 0;
     if (!decodeUint64(t, v) || v > 0xFFFFFFFFu)
@@ -82,7 +86,9 @@ inline bool decodeInt32(const Tlv& t, int32_t& out) {
     out = static_cast<int32_t>(v);
     return true;
 }
-inline std::string decodeString(const Tlv& t) { return std::string(reinterpret_cast<const char*>(t.value), t.length); }
+inline std::string decodeString(const Tlv& t) {
+    return std::string(reinterpret_cast<const char*>(t.value), t.length);
+}
 
 // Minimal number of octets of a two's complement / unsigned integer encoding.
 size_t integerLength(int64_t value);
