@@ -1,0 +1,127 @@
+// Singly linked list with a dummy head element.
+#include "linked_list.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+LinkedList newElement(void* data) {
+    auto* element = static_cast<LinkedList>(std::calloc(1, sizeof(struct sLinkedList)));
+    if (element)
+        element->data = data;
+    return element;
+}
+
+template <typename F> void destroyWith(LinkedList self, F onData) {
+    LinkedList element = self;
+    while (element) {
+        LinkedList next = element->next;
+        if (element != self && element->data)
+            onData(element->data);
+        std::free(element);
+        element = next;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+LinkedList LinkedList_create(void) {
+    return newElement(nullptr);
+}
+
+void LinkedList_destroy(LinkedList self) {
+    destroyWith(self, [](void* data) { std::free(data); });
+}
+
+void LinkedList_destroyDeep(LinkedList self, LinkedListValueDeleteFunction valueDeleteFunction) {
+    destroyWith(self, [valueDeleteFunction](void* data) {
+        if (valueDeleteFunction)
+            valueDeleteFunction(data);
+    });
+}
+
+void LinkedList_destroyStatic(LinkedList self) {
+    destroyWith(self, [](void*) {});
+}
+
+void LinkedList_add(LinkedList self, void* data) {
+    if (!self)
+        return;
+    LinkedList_insertAfter(LinkedList_getLastElement(self), data);
+}
+
+bool LinkedList_contains(LinkedList self, void* data) {
+    for (LinkedList e = LinkedList_getNext(self); e; e = e->next)
+        if (e->data == data)
+            return true;
+    return false;
+}
+
+bool LinkedList_remove(LinkedList self, void* data) {
+    if (!self)
+        return false;
+    for (LinkedList previous = self; previous->next; previous = previous->next) {
+        LinkedList element = previous->next;
+        if (element->data == data) {
+            previous->next = element->next;
+            std::free(element);
+            return true;
+        }
+    }
+    return false;
+}
+
+LinkedList LinkedList_get(LinkedList self, int index) {
+    if (index < 0)
+        return nullptr;
+    LinkedList element = LinkedList_getNext(self);
+    while (element && index > 0) {
+        element = element->next;
+        --index;
+    }
+    return element;
+}
+
+LinkedList LinkedList_getNext(LinkedList self) {
+    return self ? self->next : nullptr;
+}
+
+LinkedList LinkedList_getLastElement(LinkedList self) {
+    if (!self)
+        return nullptr;
+    while (self->next)
+        self = self->next;
+    return self;
+}
+
+LinkedList LinkedList_insertAfter(LinkedList listElement, void* data) {
+    if (!listElement)
+        return nullptr;
+    LinkedList element = newElement(data);
+    if (!element)
+        return nullptr;
+    element->next = listElement->next;
+    listElement->next = element;
+    return element;
+}
+
+int LinkedList_size(LinkedList self) {
+    int size = 0;
+    for (LinkedList e = LinkedList_getNext(self); e; e = e->next)
+        ++size;
+    return size;
+}
+
+void* LinkedList_getData(LinkedList self) {
+    return self ? self->data : nullptr;
+}
+
+void LinkedList_printStringList(LinkedList self) {
+    for (LinkedList e = LinkedList_getNext(self); e; e = e->next)
+        std::printf("%s\n", e->data ? static_cast<const char*>(e->data) : "");
+}
+
+} // extern "C"

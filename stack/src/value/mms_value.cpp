@@ -1,0 +1,326 @@
+// MmsValue construction, lifetime and element access.
+#include "stack/src/value/mms_value_internal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace iecx::value {
+
+MmsValue* make(MmsType type) {
+    auto* value = new (std::nothrow) sMmsValue();
+    if (value)
+        value->type = type;
+    return value;
+}
+
+} // namespace iecx::value
+
+using iecx::value::make;
+
+namespace {
+
+bool isComplex(const MmsValue* v) {
+    return v && (v->type == MMS_STRUCTURE || v->type == MMS_ARRAY);
+}
+
+MmsValue* newComplex(MmsType type, int size) {
+    MmsValue* v = make(type);
+    if (v)
+        v->components.assign(static_cast<std::size_t>(std::max(size, 0)), nullptr);
+    return v;
+}
+
+MmsValue* newIntegral(MmsType type, int64_t number, int size) {
+    MmsValue* v = make(type);
+    if (v) {
+        v->integer = number;
+        v->integerSize = static_cast<uint8_t>(std::clamp(size, 1, 8));
+    }
+    return v;
+}
+
+MmsValue* newText(MmsType type, const char* data, std::size_t length) {
+    MmsValue* v = make(type);
+    if (v && data)
+        v->text.assign(data, length);
+    return v;
+}
+
+} // namespace
+
+extern "C" {
+
+// ---- arrays and structures ----
+
+MmsValue* MmsValue_createEmptyArray(int size) {
+    return newComplex(MMS_ARRAY, size);
+}
+
+MmsValue* MmsValue_createEmptyStructure(int size) {
+    return newComplex(MMS_STRUCTURE, size);
+}
+
+MmsValue* MmsValue_createArray(const MmsVariableSpecification* elementType, int size) {
+    MmsValue* array = newComplex(MMS_ARRAY, size);
+    if (!array || !elementType)
+        return array;
+    for (auto& component : array->components)
+        component = MmsValue_newDefaultValue(elementType);
+    return array;
+}
+
+uint32_t MmsValue_getArraySize(const MmsValue* self) {
+    return isComplex(self) ? static_cast<uint32_t>(self->components.size()) : 0;
+}
+
+MmsValue* MmsValue_getElement(const MmsValue* array, int index) {
+    if (!isComplex(array) || index < 0 || static_cast<std::size_t>(index) >= array->components.size())
+        return nullptr;
+    return array->components[static_cast<std::size_t>(index)];
+}
+
+void MmsValue_setElement(MmsValue* complexValue, int index, MmsValue* elementValue) {
+    if (!isComplex(complexValue) || index < 0 ||
+        static_cast<std::size_t>(index) >= complexValue->components.size())
+        return;
+    complexValue->components[static_cast<std::size_t>(index)] = elementValue;
+}
+
+MmsValue* MmsValue_newStructure(const MmsVariableSpecification* typeSpec) {
+    if (!typeSpec || typeSpec->type != MMS_STRUCTURE)
+        return nullptr;
+    const int count = std::max(typeSpec->typeSpec.structure.elementCount, 0);
+    MmsValue* structure = newComplex(MMS_STRUCTURE, count);
+    if (!structure)
+        return nullptr;
+    for (int i = 0; i < count; ++i) {
+        const MmsVariableSpecification* element =
+            typeSpec->typeSpec.structure.elements ? typeSpec->typeSpec.structure.elements[i] : nullptr;
+        structure->components[static_cast<std::size_t>(i)] = MmsValue_newDefaultValue(element);
+    }
+    return structure;
+}
+
+MmsValue* MmsValue_newDefaultValue(const MmsVariableSpecification* typeSpec) {
+    if (!typeSpec)
+        return nullptr;
+    const auto& spec = typeSpec->typeSpec;
+    switch (typeSpec->type) {
+    case MMS_ARRAY:
+        return MmsValue_createArray(spec.array.elementTypeSpec, spec.array.elementCount);
+    case MMS_STRUCTURE:
+        return MmsValue_newStructure(typeSpec);
+    case MMS_INTEGER:
+        return MmsValue_newInteger(spec.integer > 0 ? (spec.integer + 7) / 8 : 4);
+    case MMS_UNSIGNED:
+        return MmsValue_newUnsigned(spec.unsignedInteger > 0 ? (spec.unsignedInteger + 7) / 8 : 4);
+    case MMS_FLOAT:
+        return spec.floatingpoint.formatWidth == 64 ? MmsValue_newDouble(0.0) : MmsValue_newFloat(0.0f);
+    case MMS_BIT_STRING:
+        return MmsValue_newBitString(spec.bitString < 0 ? -spec.bitString : spec.bitString);
+    case MMS_OCTET_STRING:
+        return spec.octetString < 0 ? MmsValue_newOctetString(0, -spec.octetString)
+                                    : MmsValue_newOctetString(spec.octetString, spec.octetString);
+    case MMS_VISIBLE_STRING: {
+        MmsValue* v = make(MMS_VISIBLE_STRING);
+        if (v)
+            v->maxSize = std::abs(spec.visibleString);
+        return v;
+    }
+    case MMS_STRING: {
+        MmsValue* v = make(MMS_STRING);
+        if (v)
+            v->maxSize = std::abs(spec.mmsString);
+        return v;
+    }
+    case MMS_BINARY_TIME:
+        return MmsValue_newBinaryTime(spec.binaryTime == 4);
+    case MMS_UTC_TIME:
+        return MmsValue_newUtcTime(0);
+    default:
+        return make(typeSpec->type);
+    }
+}
+
+// ---- constructors of basic values ----
+
+MmsValue* MmsValue_newDataAccessError(MmsDataAccessError accessError) {
+    MmsValue* v = make(MMS_DATA_ACCESS_ERROR);
+    if (v)
+        v->accessError = accessError;
+    return v;
+}
+
+MmsValue* MmsValue_newInteger(int size) {
+    return newIntegral(MMS_INTEGER, 0, size);
+}
+MmsValue* MmsValue_newUnsigned(int size) {
+    return newIntegral(MMS_UNSIGNED, 0, size);
+}
+MmsValue* MmsValue_newIntegerFromInt8(int8_t integer) {
+    return newIntegral(MMS_INTEGER, integer, 1);
+}
+MmsValue* MmsValue_newIntegerFromInt16(int16_t integer) {
+    return newIntegral(MMS_INTEGER, integer, 2);
+}
+MmsValue* MmsValue_newIntegerFromInt32(int32_t integer) {
+    return newIntegral(MMS_INTEGER, integer, 4);
+}
+MmsValue* MmsValue_newIntegerFromInt64(int64_t integer) {
+    return newIntegral(MMS_INTEGER, integer, 8);
+}
+MmsValue* MmsValue_newUnsignedFromUint32(uint32_t integer) {
+    return newIntegral(MMS_UNSIGNED, integer, 4);
+}
+
+MmsValue* MmsValue_newBoolean(bool boolean) {
+    MmsValue* v = make(MMS_BOOLEAN);
+    if (v)
+        v->boolean = boolean;
+    return v;
+}
+
+MmsValue* MmsValue_newBitString(int bitSize) {
+    MmsValue* v = make(MMS_BIT_STRING);
+    if (v) {
+        v->bitSize = std::max(bitSize, 0);
+        v->bytes.assign(static_cast<std::size_t>((v->bitSize + 7) / 8), 0);
+    }
+    return v;
+}
+
+MmsValue* MmsValue_newOctetString(int size, int maxSize) {
+    MmsValue* v = make(MMS_OCTET_STRING);
+    if (v) {
+        size = std::clamp(size, 0, 0xFFFF);
+        v->maxSize = std::clamp(maxSize, size, 0xFFFF);
+        v->bytes.assign(static_cast<std::size_t>(size), 0);
+    }
+    return v;
+}
+
+MmsValue* MmsValue_newFloat(float variable) {
+    MmsValue* v = make(MMS_FLOAT);
+    if (v) {
+        v->floatWidth = 32;
+        v->floatValue = variable;
+    }
+    return v;
+}
+
+MmsValue* MmsValue_newDouble(double variable) {
+    MmsValue* v = make(MMS_FLOAT);
+    if (v) {
+        v->floatWidth = 64;
+        v->floatValue = variable;
+    }
+    return v;
+}
+
+MmsValue* MmsValue_newVisibleString(const char* string) {
+    return newText(MMS_VISIBLE_STRING, string, string ? std::strlen(string) : 0);
+}
+
+MmsValue* MmsValue_newVisibleStringWithSize(int size) {
+    MmsValue* v = make(MMS_VISIBLE_STRING);
+    if (v)
+        v->maxSize = std::max(size, 0);
+    return v;
+}
+
+// The text ends at the first zero byte, as a C text would.
+MmsValue* MmsValue_newVisibleStringFromByteArray(const uint8_t* byteArray, int size) {
+    const char* data = reinterpret_cast<const char*>(byteArray);
+    const std::size_t length = data && size > 0 ? strnlen(data, static_cast<std::size_t>(size)) : 0;
+    return newText(MMS_VISIBLE_STRING, data, length);
+}
+
+MmsValue* MmsValue_newMmsString(const char* string) {
+    return newText(MMS_STRING, string, string ? std::strlen(string) : 0);
+}
+
+MmsValue* MmsValue_newMmsStringFromByteArray(const uint8_t* byteArray, int size) {
+    const char* data = reinterpret_cast<const char*>(byteArray);
+    const std::size_t length = data && size > 0 ? strnlen(data, static_cast<std::size_t>(size)) : 0;
+    return newText(MMS_STRING, data, length);
+}
+
+MmsValue* MmsValue_newBinaryTime(bool timeOfDay) {
+    MmsValue* v = make(MMS_BINARY_TIME);
+    if (v)
+        v->binaryTimeSize = timeOfDay ? 4 : 6;
+    return v;
+}
+
+MmsValue* MmsValue_newUtcTime(uint32_t timeval) {
+    MmsValue* v = make(MMS_UTC_TIME);
+    if (v)
+        MmsValue_setUtcTime(v, timeval);
+    return v;
+}
+
+MmsValue* MmsValue_newUtcTimeByMsTime(uint64_t timeval) {
+    MmsValue* v = make(MMS_UTC_TIME);
+    if (v)
+        MmsValue_setUtcTimeMs(v, timeval);
+    return v;
+}
+
+MmsValue* MmsValue_clone(const MmsValue* self) {
+    if (!self)
+        return nullptr;
+    auto* copy = new (std::nothrow) sMmsValue(*self);
+    if (!copy)
+        return nullptr;
+    copy->deletable = true;
+    for (auto& component : copy->components)
+        component = MmsValue_clone(component);
+    return copy;
+}
+
+// ---- lifetime ----
+
+void MmsValue_setDeletable(MmsValue* self) {
+    if (self)
+        self->deletable = true;
+}
+
+void MmsValue_setDeletableRecursive(MmsValue* self) {
+    if (!self)
+        return;
+    self->deletable = true;
+    for (MmsValue* component : self->components)
+        MmsValue_setDeletableRecursive(component);
+}
+
+bool MmsValue_isDeletable(const MmsValue* self) {
+    return self && self->deletable;
+}
+
+MmsType MmsValue_getType(const MmsValue* self) {
+    return self ? self->type : MMS_DATA_ACCESS_ERROR;
+}
+
+void MmsValue_delete(MmsValue* self) {
+    if (!self)
+        return;
+    for (MmsValue* component : self->components)
+        MmsValue_delete(component);
+    delete self;
+}
+
+void MmsValue_deleteConditional(MmsValue* value) {
+    if (value && value->deletable)
+        MmsValue_delete(value);
+}
+
+void MmsValue_deleteIfNotNull(MmsValue* value) {
+    MmsValue_delete(value);
+}
+
+MmsDataAccessError MmsValue_getDataAccessError(const MmsValue* self) {
+    return self && self->type == MMS_DATA_ACCESS_ERROR ? self->accessError : DATA_ACCESS_ERROR_SUCCESS;
+}
+
+} // extern "C"

@@ -1,0 +1,58 @@
+// Layout of MmsValue inside the stack. Only stack code includes this header; users see the
+// opaque type of mms_value.h. Encoders and decoders may read and write the fields directly,
+// keeping the invariants noted per field.
+#pragma once
+#include "mms_value.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct sMmsValue {
+    MmsType type = MMS_BOOLEAN;
+    // false for values that a stack object owns and users must not delete.
+    bool deletable = true;
+
+    // MMS_BOOLEAN
+    bool boolean = false;
+
+    // MMS_INTEGER (signed) and MMS_UNSIGNED: the number and its declared size in bytes
+    // (1..8). Unsigned values are held in `integer` as a non-negative number (up to 2^63-1),
+    // except that values from 2^63 on are stored bit for bit (read them with uint64_t casts).
+    int64_t integer = 0;
+    uint8_t integerSize = 4;
+
+    // MMS_FLOAT: the value and its format width, 32 (single) or 64 (double). A single
+    // precision value is always held rounded to float.
+    double floatValue = 0.0;
+    uint8_t floatWidth = 32;
+
+    // MMS_BIT_STRING: bitSize bits in (bitSize + 7) / 8 bytes; bit 0 is the most significant
+    // bit of bytes[0]. Padding bits of the last byte are kept zero.
+    // MMS_OCTET_STRING: `bytes` holds the current content (size 0..maxSize).
+    std::vector<uint8_t> bytes;
+    int bitSize = 0;
+    int maxSize = 0; // MMS_OCTET_STRING: maximum size; strings: maximum length, 0 unbounded
+
+    // MMS_VISIBLE_STRING and MMS_STRING
+    std::string text;
+
+    // MMS_UTC_TIME: 4 bytes seconds (big endian), 3 bytes fraction of a second, 1 byte quality.
+    // MMS_BINARY_TIME: 4 bytes milliseconds of the day, 2 bytes days since 1984-01-01 (big
+    // endian); binaryTimeSize is 4 (time of day only) or 6.
+    uint8_t time[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t binaryTimeSize = 6;
+
+    // MMS_DATA_ACCESS_ERROR
+    MmsDataAccessError accessError = DATA_ACCESS_ERROR_SUCCESS;
+
+    // MMS_STRUCTURE and MMS_ARRAY: owned components (slots may be null).
+    std::vector<MmsValue*> components;
+};
+
+namespace iecx::value {
+
+// A new value of the given type with default content.
+MmsValue* make(MmsType type);
+
+} // namespace iecx::value
