@@ -1,0 +1,187 @@
+#include "support/Tshark.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace iecx {
+namespace test {
+
+namespace {
+
+bool onPath(const std::string& program) {
+    const char* path = getenv("PATH");
+    std::string p = path ? path : "/usr/bin:/bin";
+    std::stringstream ss(p);
+    std::string dir;
+    while (std::getline(ss, dir, ':')) {
+        std::string full = (dir.empty() ? "." : dir) + "/" + program;
+        if (access(full.c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+void put32(std::FILE* f, uint32_t v) {
+    std::fwrite(&v, 4, 1, f);
+} // host order, as the magic says
+void put16(std::FILE* f, uint16_t v) {
+    std::fwrite(&v, 2, 1, f);
+}
+
+} // namespace
+
+bool Tshark::available() {
+    return onPath("tshark");
+}
+
+TsharkResult Tshark::run(const std::vector<std::string>& args, int timeoutMs) {
+    TsharkResult result;
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0)
+        return result;
+    if (pipe(errPipe) != 0) {
+        close(outPipe[0]);
+        close(outPipe[1]);
+        return result;
+    }
+    pid_t pid = fork();
+    if (pid < 0) {
+        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+            close(fd);
+        return result;
+    }
+    if (pid == 0) {
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+            close(fd);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>("tshark"));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp("tshark", argv.data());
+        _exit(127);
+    }
+    result.ran = true;
+    close(outPipe[1]);
+    close(errPipe[1]);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    char buf[8192];
+    while (open > 0) {
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0) {
+            result.timedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        int r = poll(fds, 2, static_cast<int>(left));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (auto& p : fds)
+        if (p.fd >= 0)
+            close(p.fd);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TsharkResult Tshark::decode(const std::string& pcapPath, const std::vector<std::string>& extra) {
+    std::vector<std::string> args{"-n", "-r", pcapPath};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run(args);
+}
+
+TsharkResult Tshark::fields(const std::string& pcapPath, const std::vector<std::string>& fieldNames,
+                            const std::string& displayFilter) {
+    std::vector<std::string> args{"-n", "-r", pcapPath, "-T", "fields", "-E", "separator=|"};
+    for (const auto& f : fieldNames) {
+        args.push_back("-e");
+        args.push_back(f);
+    }
+    if (!displayFilter.empty()) {
+        args.push_back("-Y");
+        args.push_back(displayFilter);
+    }
+    return run(args);
+}
+
+bool Tshark::hasMalformed(const std::string& text) {
+    return text.find("Malformed") != std::string::npos ||
+           text.find("[Expert Info (Error") != std::string::npos ||
+           text.find("BER Error") != std::string::npos || text.find("Dissector bug") != std::string::npos;
+}
+
+std::vector<std::string> Tshark::lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    std::string line;
+    while (std::getline(ss, line))
+        out.push_back(line);
+    return out;
+}
+
+bool writePcap(const std::string& path, const std::vector<std::vector<uint8_t>>& frames) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    put32(f, 0xA1B2C3D4u); // microsecond time stamps
+    put16(f, 2);
+    put16(f, 4);
+    put32(f, 0); // thiszone
+    put32(f, 0); // sigfigs
+    put32(f, 65535);
+    put32(f, 1); // LINKTYPE_ETHERNET
+    uint32_t i = 0;
+    for (const auto& frame : frames) {
+        put32(f, 1);
+        put32(f, i++);
+        put32(f, static_cast<uint32_t>(frame.size()));
+        put32(f, static_cast<uint32_t>(frame.size()));
+        std::fwrite(frame.data(), 1, frame.size(), f);
+    }
+    bool ok = std::ferror(f) == 0;
+    return std::fclose(f) == 0 && ok;
+}
+
+std::string tempPath(const std::string& stem, const std::string& extension) {
+    static std::atomic<unsigned> counter{0};
+    const char* tmp = getenv("TMPDIR");
+    std::string dir = tmp && *tmp ? tmp : "/tmp";
+    return dir + "/iecx-" + stem + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++) +
+           extension;
+}
+
+} // namespace test
+} // namespace iecx

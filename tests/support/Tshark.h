@@ -1,0 +1,59 @@
+#pragma once
+// Runs tshark on capture files so that tests can check what we put on the wire with an
+// independent dissector. Every run has a time limit. Tests skip with IECX_REQUIRE_TSHARK() when
+// tshark is not installed.
+//
+//     IECX_REQUIRE_TSHARK();
+//     iecx::test::writePcap(path, frames);
+//     auto r = iecx::test::Tshark::decode(path);            // tshark -r path -V
+//     EXPECT_FALSE(iecx::test::Tshark::hasMalformed(r.out)) << r.out;
+//     auto f = iecx::test::Tshark::fields(path, {"goose.stNum", "goose.goID"});
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace iecx {
+namespace test {
+
+struct TsharkResult {
+    bool ran = false;      // the program started
+    bool timedOut = false; // killed after the time limit
+    int exitCode = -1;
+    std::string out; // standard output
+    std::string err; // standard error
+};
+
+class Tshark {
+public:
+    // true when a tshark executable is on the PATH.
+    static bool available();
+    // tshark with arbitrary arguments.
+    static TsharkResult run(const std::vector<std::string>& args, int timeoutMs = 30000);
+    // tshark -r <pcap> <extra...> (default: full packet details, -V).
+    static TsharkResult decode(const std::string& pcapPath, const std::vector<std::string>& extra = {"-V"});
+    // tshark -r <pcap> -T fields -E separator=| -e f1 -e f2 ... [-Y filter]: one line per frame.
+    static TsharkResult fields(const std::string& pcapPath, const std::vector<std::string>& fieldNames,
+                               const std::string& displayFilter = "");
+    // true when a dissector reported a malformed or erroneous packet.
+    static bool hasMalformed(const std::string& text);
+    // The output lines (without the trailing empty line).
+    static std::vector<std::string> lines(const std::string& text);
+};
+
+// Writes frames into a classic PCAP file (microsecond time stamps, Ethernet link type); frame i
+// gets the time stamp 1 s + i us. false when the file cannot be written.
+bool writePcap(const std::string& path, const std::vector<std::vector<uint8_t>>& frames);
+
+// A fresh file name in the temporary directory (not created).
+std::string tempPath(const std::string& stem, const std::string& extension);
+
+} // namespace test
+} // namespace iecx
+
+#define IECX_REQUIRE_TSHARK()                                                                                \
+    do {                                                                                                     \
+        if (!::iecx::test::Tshark::available())                                                              \
+            GTEST_SKIP() << "tshark is not installed";                                                       \
+    } while (0)

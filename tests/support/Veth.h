@@ -1,0 +1,53 @@
+#pragma once
+// A veth pair for network tests: two connected virtual Ethernet interfaces with names unique to
+// this process ("ixv<pid><n>a" / "ixv<pid><n>b"), both up, IPv6 disabled so that the kernel adds
+// no traffic of its own. The pair is deleted in the destructor, also when the test fails.
+// Creating one needs root (CAP_NET_ADMIN); without it `ok()` is false and `skipReason()` says why.
+//
+//     TEST(MyNet, Something) {
+//         iecx::test::Veth veth;
+//         IECX_REQUIRE_VETH(veth);           // skips the test with the reason when unavailable
+//         send on veth.a(), receive on veth.b() ...
+//     }
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace iecx {
+namespace test {
+
+class Veth {
+public:
+    Veth();
+    ~Veth();
+    Veth(const Veth&) = delete;
+    Veth& operator=(const Veth&) = delete;
+
+    bool ok() const { return _ok; }
+    const std::string& skipReason() const { return _reason; }
+    const std::string& a() const { return _a; }
+    const std::string& b() const { return _b; }
+
+    // Runs `ip` with the given arguments; true on exit status 0.
+    static bool ip(const std::vector<std::string>& args, std::string* output = nullptr);
+
+private:
+    std::string _a;
+    std::string _b;
+    std::string _reason;
+    bool _ok = false;
+    bool _created = false;
+};
+
+// true when the process may create interfaces and raw sockets (effective uid 0).
+bool haveNetworkRights();
+
+} // namespace test
+} // namespace iecx
+
+#define IECX_REQUIRE_VETH(veth)                                                                              \
+    do {                                                                                                     \
+        if (!(veth).ok())                                                                                    \
+            GTEST_SKIP() << (veth).skipReason();                                                             \
+    } while (0)
