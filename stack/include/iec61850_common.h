@@ -130,6 +130,25 @@ LIB61850_API MmsValue* Timestamp_toMmsValue(Timestamp* self, MmsValue* mmsValue)
 #define IEC61850_SV_SMPMOD_SAMPLES_PER_SECOND 1
 #define IEC61850_SV_SMPMOD_SECONDS_PER_SAMPLE 2
 
+/* ---- link layer addressing of GOOSE and SV publishers ---- */
+
+/* Ethernet parameters of a GOOSE or SV publication: VLAN priority (0..7) and id (0..4095),
+ * APPID and destination MAC address. */
+typedef struct {
+    uint8_t vlanPriority;
+    uint16_t vlanId;
+    uint16_t appId;
+    uint8_t dstAddress[6];
+} CommParameters;
+
+/* The same address as configured in a control block's PhyComAddr. */
+typedef struct {
+    uint8_t vlanPriority;
+    uint16_t vlanId;
+    uint16_t appId;
+    uint8_t dstAddress[6];
+} PhyComAddress;
+
 /* Version text of the stack. */
 LIB61850_API const char* LibIEC61850_getVersionString(void);
 
