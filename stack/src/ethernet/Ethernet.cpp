@@ -1,0 +1,130 @@
+// C interface of the raw Ethernet layer over PacketSocket.
+#include "hal_ethernet.h"
+
+#include "stack/src/ethernet/PacketSocket.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <net/if.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+struct sEthernetSocket {
+    std::unique_ptr<stack::eth::PacketSocket> socket;
+    uint8_t destAddress[6] = {0, 0, 0, 0, 0, 0};
+};
+
+struct sEthernetHandleSet {
+    std::vector<pollfd> fds;
+};
+
+extern "C" {
+
+EthernetHandleSet EthernetHandleSet_new(void) {
+    return new (std::nothrow) sEthernetHandleSet();
+}
+
+void EthernetHandleSet_addSocket(EthernetHandleSet self, const EthernetSocket sock) {
+    if (self && sock && sock->socket)
+        self->fds.push_back(pollfd{sock->socket->fd(), POLLIN, 0});
+}
+
+void EthernetHandleSet_removeSocket(EthernetHandleSet self, const EthernetSocket sock) {
+    if (!self || !sock || !sock->socket)
+        return;
+    int fd = sock->socket->fd();
+    self->fds.erase(
+        std::remove_if(self->fds.begin(), self->fds.end(), [fd](const pollfd& p) { return p.fd == fd; }),
+        self->fds.end());
+}
+
+int EthernetHandleSet_waitReady(EthernetHandleSet self, unsigned int timeoutMs) {
+    if (!self)
+        return -1;
+    if (self->fds.empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        return 0;
+    }
+    int r = poll(self->fds.data(), self->fds.size(), static_cast<int>(timeoutMs));
+    if (r < 0 && errno == EINTR)
+        return 0;
+    return r;
+}
+
+void EthernetHandleSet_destroy(EthernetHandleSet self) {
+    delete self;
+}
+
+void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) {
+    if (!addr)
+        return;
+    std::memset(addr, 0, 6);
+    if (!interfaceId || std::strlen(interfaceId) >= IFNAMSIZ)
+        return;
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    ifreq req{};
+    std::strncpy(req.ifr_name, interfaceId, IFNAMSIZ - 1);
+    if (ioctl(fd, SIOCGIFHWADDR, &req) == 0)
+        std::memcpy(addr, req.ifr_hwaddr.sa_data, 6);
+    close(fd);
+}
+
+EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddress) {
+    auto socket = stack::eth::PacketSocket::open(interfaceId);
+    if (!socket)
+        return nullptr;
+    auto* self = new (std::nothrow) sEthernetSocket();
+    if (!self)
+        return nullptr;
+    self->socket = std::move(socket);
+    if (destAddress)
+        std::memcpy(self->destAddress, destAddress, 6);
+    return self;
+}
+
+void Ethernet_destroySocket(EthernetSocket ethSocket) {
+    delete ethSocket;
+}
+
+void Ethernet_sendPacket(EthernetSocket ethSocket, uint8_t* buffer, int packetSize) {
+    if (ethSocket && buffer && packetSize > 0)
+        ethSocket->socket->send(buffer, static_cast<size_t>(packetSize));
+}
+
+void Ethernet_setMode(EthernetSocket ethSocket, EthernetSocketMode mode) {
+    if (ethSocket)
+        ethSocket->socket->setMode(mode);
+}
+
+void Ethernet_addMulticastAddress(EthernetSocket ethSocket, uint8_t* multicastAddress) {
+    if (ethSocket && multicastAddress)
+        ethSocket->socket->addMulticast(multicastAddress);
+}
+
+void Ethernet_setProtocolFilter(EthernetSocket ethSocket, uint16_t etherType) {
+    if (ethSocket)
+        ethSocket->socket->setProtocolFilter(etherType);
+}
+
+int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int bufferSize) {
+    if (!ethSocket) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ETHERNET_RECEIVE_WAIT_MS));
+        return 0;
+    }
+    if (!buffer || bufferSize <= 0)
+        return -1;
+    return ethSocket->socket->receiveOne(buffer, static_cast<size_t>(bufferSize), ETHERNET_RECEIVE_WAIT_MS);
+}
+
+bool Ethernet_isSupported(void) {
+    return true;
+}
+
+} // extern "C"

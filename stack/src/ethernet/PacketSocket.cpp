@@ -1,0 +1,309 @@
+#include "stack/src/ethernet/PacketSocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <linux/filter.h>
+#include <linux/if_packet.h>
+#include <net/ethernet.h>
+#include <net/if.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace stack {
+namespace eth {
+
+namespace {
+
+constexpr int kBatch = 32;
+
+int interfaceMtu(int fd, const char* ifname) {
+    ifreq req{};
+    std::strncpy(req.ifr_name, ifname, IFNAMSIZ - 1);
+    if (ioctl(fd, SIOCGIFMTU, &req) < 0)
+        return 1500;
+    return req.ifr_mtu;
+}
+
+} // namespace
+
+size_t copyWithTag(const RxFrame& frame, uint8_t* out, size_t outSize) {
+    if (!frame.vlan.present || frame.length < 12) {
+        size_t n = frame.length < outSize ? frame.length : outSize;
+        std::memmove(out, frame.data, n);
+        return n;
+    }
+    uint8_t tag[4] = {static_cast<uint8_t>(frame.vlan.tpid >> 8), static_cast<uint8_t>(frame.vlan.tpid),
+                      static_cast<uint8_t>(frame.vlan.tci >> 8), static_cast<uint8_t>(frame.vlan.tci)};
+    size_t total = frame.length + 4;
+    size_t n = total < outSize ? total : outSize;
+    // Tail first: `out` may be the buffer the frame was received into.
+    if (n > 16)
+        std::memmove(out + 16, frame.data + 12, n - 16);
+    if (out != frame.data)
+        std::memcpy(out, frame.data, n < 12 ? n : 12);
+    for (size_t i = 12; i < 16 && i < n; ++i)
+        out[i] = tag[i - 12];
+    return n;
+}
+
+struct PacketSocket::Batch {
+    size_t slotSize = 2048;
+    std::vector<uint8_t> storage;
+    mmsghdr msgs[kBatch];
+    iovec iov[kBatch];
+    sockaddr_ll addr[kBatch];
+    union Control {
+        cmsghdr align;
+        uint8_t bytes[CMSG_SPACE(sizeof(tpacket_auxdata))];
+    } control[kBatch];
+
+    void prepare() {
+        std::memset(msgs, 0, sizeof msgs);
+        for (int i = 0; i < kBatch; ++i) {
+            iov[i].iov_base = storage.data() + static_cast<size_t>(i) * slotSize;
+            iov[i].iov_len = slotSize;
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+            msgs[i].msg_hdr.msg_name = &addr[i];
+            msgs[i].msg_hdr.msg_namelen = sizeof addr[i];
+            msgs[i].msg_hdr.msg_control = control[i].bytes;
+            msgs[i].msg_hdr.msg_controllen = sizeof control[i].bytes;
+        }
+    }
+};
+
+static VlanTag vlanFrom(msghdr& hdr) {
+    VlanTag tag;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&hdr); c; c = CMSG_NXTHDR(&hdr, c)) {
+        if (c->cmsg_level != SOL_PACKET || c->cmsg_type != PACKET_AUXDATA ||
+            c->cmsg_len < CMSG_LEN(sizeof(tpacket_auxdata)))
+            continue;
+        tpacket_auxdata aux;
+        std::memcpy(&aux, CMSG_DATA(c), sizeof aux);
+        if (aux.tp_status & TP_STATUS_VLAN_VALID) {
+            tag.present = true;
+            tag.tci = aux.tp_vlan_tci;
+            tag.tpid = (aux.tp_status & TP_STATUS_VLAN_TPID_VALID) ? aux.tp_vlan_tpid : kEtherTypeVlan;
+        } else if (aux.tp_vlan_tci != 0) {
+            // Older kernels report a tag without the valid flag only when the TCI is not zero.
+            tag.present = true;
+            tag.tci = aux.tp_vlan_tci;
+        }
+    }
+    return tag;
+}
+
+std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string* error) {
+    auto fail = [&](const char* what) -> std::unique_ptr<PacketSocket> {
+        if (error)
+            *error = std::string(what) + ": " + std::strerror(errno);
+        return nullptr;
+    };
+    if (!ifname || !*ifname || std::strlen(ifname) >= IFNAMSIZ) {
+        errno = ENODEV;
+        return fail("interface name");
+    }
+    std::unique_ptr<PacketSocket> self(new PacketSocket());
+    // Protocol 0: the socket receives nothing until it is bound to its interface below.
+    self->_fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
+    if (self->_fd < 0)
+        return fail("socket");
+    self->_ifindex = static_cast<int>(if_nametoindex(ifname));
+    if (self->_ifindex == 0)
+        return fail("if_nametoindex");
+    int one = 1;
+    if (setsockopt(self->_fd, SOL_PACKET, PACKET_AUXDATA, &one, sizeof one) < 0)
+        return fail("PACKET_AUXDATA");
+    int rcvbuf = 4 * 1024 * 1024;
+    setsockopt(self->_fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf); // best effort
+    sockaddr_ll sll{};
+    sll.sll_family = AF_PACKET;
+    sll.sll_protocol = htons(ETH_P_ALL);
+    sll.sll_ifindex = self->_ifindex;
+    if (bind(self->_fd, reinterpret_cast<sockaddr*>(&sll), sizeof sll) < 0)
+        return fail("bind");
+    ifreq req{};
+    std::strncpy(req.ifr_name, ifname, IFNAMSIZ - 1);
+    if (ioctl(self->_fd, SIOCGIFHWADDR, &req) == 0)
+        std::memcpy(self->_mac, req.ifr_hwaddr.sa_data, 6);
+
+    self->_batch.reset(new Batch());
+    int mtu = interfaceMtu(self->_fd, ifname);
+    size_t slot = static_cast<size_t>(mtu) + 32;
+    self->_batch->slotSize = slot < 2048 ? 2048 : (slot > 16384 ? 16384 : slot);
+    self->_batch->storage.resize(self->_batch->slotSize * kBatch);
+    self->_frames.resize(kBatch);
+    self->_pktTypes.resize(kBatch);
+    return self;
+}
+
+PacketSocket::~PacketSocket() {
+    if (_fd >= 0)
+        close(_fd);
+}
+
+bool PacketSocket::setProtocolFilter(uint16_t etherType) {
+    // Accept frames of etherType with no tag left in the data or with one inner tag (Q-in-Q),
+    // never the frames this host sends.
+    sock_filter code[] = {
+        {BPF_LD | BPF_W | BPF_ABS, 0, 0, static_cast<uint32_t>(SKF_AD_OFF + SKF_AD_PKTTYPE)},
+        {BPF_JMP | BPF_JEQ | BPF_K, 8, 0, PACKET_OUTGOING}, // -> drop
+        {BPF_LD | BPF_H | BPF_ABS, 0, 0, 12},
+        {BPF_JMP | BPF_JEQ | BPF_K, 5, 0, etherType},      // -> accept
+        {BPF_JMP | BPF_JEQ | BPF_K, 1, 0, kEtherTypeVlan}, // -> inner
+        {BPF_JMP | BPF_JEQ | BPF_K, 0, 4, kEtherTypeQinQ}, // -> inner / drop
+        {BPF_LD | BPF_H | BPF_ABS, 0, 0, 16},              // inner
+        {BPF_JMP | BPF_JEQ | BPF_K, 1, 0, etherType},      // -> accept
+        {BPF_RET | BPF_K, 0, 0, 0},                        // drop
+        {BPF_RET | BPF_K, 0, 0, 0x40000},                  // accept
+        {BPF_RET | BPF_K, 0, 0, 0},                        // drop
+    };
+    sock_fprog prog{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    if (setsockopt(_fd, SOL_SOCKET, SO_ATTACH_FILTER, &prog, sizeof prog) < 0)
+        return false;
+    _etherType = etherType;
+    return true;
+}
+
+bool PacketSocket::setMode(EthernetSocketMode mode) {
+    _mode = mode;
+    packet_mreq mreq{};
+    mreq.mr_ifindex = _ifindex;
+    if (mode == ETHERNET_SOCKET_MODE_PROMISC)
+        mreq.mr_type = PACKET_MR_PROMISC;
+    else if (mode == ETHERNET_SOCKET_MODE_ALL_MULTICAST)
+        mreq.mr_type = PACKET_MR_ALLMULTI;
+    else
+        return true; // the interface's own address filter; groups come with addMulticast
+    return setsockopt(_fd, SOL_PACKET, PACKET_ADD_MEMBERSHIP, &mreq, sizeof mreq) == 0;
+}
+
+bool PacketSocket::addMulticast(const uint8_t mac[6]) {
+    packet_mreq mreq{};
+    mreq.mr_ifindex = _ifindex;
+    mreq.mr_type = PACKET_MR_MULTICAST;
+    mreq.mr_alen = 6;
+    std::memcpy(mreq.mr_address, mac, 6);
+    return setsockopt(_fd, SOL_PACKET, PACKET_ADD_MEMBERSHIP, &mreq, sizeof mreq) == 0;
+}
+
+bool PacketSocket::send(const uint8_t* frame, size_t length) {
+    if (length < 14)
+        return false;
+    sockaddr_ll sll{};
+    sll.sll_family = AF_PACKET;
+    sll.sll_ifindex = _ifindex;
+    sll.sll_halen = 6;
+    std::memcpy(sll.sll_addr, frame, 6);
+    for (;;) {
+        ssize_t n = sendto(_fd, frame, length, 0, reinterpret_cast<sockaddr*>(&sll), sizeof sll);
+        if (n >= 0)
+            return static_cast<size_t>(n) == length;
+        if (errno == EINTR)
+            continue;
+        if (errno == ENOBUFS || errno == EAGAIN) {
+            // Transmit queue full: wait until it drains a little and try again.
+            pollfd p{_fd, POLLOUT, 0};
+            if (poll(&p, 1, 10) >= 0)
+                continue;
+        }
+        return false;
+    }
+}
+
+int PacketSocket::wait(int timeoutMs, int wakeFd) {
+    pollfd p[2] = {{_fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    int r = poll(p, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (r < 0)
+        return errno == EINTR ? 0 : -1;
+    if (p[0].revents & (POLLERR | POLLNVAL))
+        return -1;
+    return (p[0].revents & POLLIN) ? 1 : 0;
+}
+
+int PacketSocket::_receiveBatch() {
+    Batch& b = *_batch;
+    b.prepare();
+    int n;
+    do {
+        n = recvmmsg(_fd, b.msgs, kBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
+    for (int i = 0; i < n; ++i) {
+        RxFrame& f = _frames[i];
+        f.data = static_cast<const uint8_t*>(b.iov[i].iov_base);
+        f.wireLength = b.msgs[i].msg_len;
+        f.length = f.wireLength < b.slotSize ? f.wireLength : b.slotSize;
+        f.vlan = vlanFrom(b.msgs[i].msg_hdr);
+        _pktTypes[i] = b.addr[i].sll_pkttype;
+    }
+    return n;
+}
+
+bool PacketSocket::_accept(int i) const {
+    const RxFrame& f = _frames[i];
+    uint8_t type = _pktTypes[i];
+    if (_mode == ETHERNET_SOCKET_MODE_HOST_ONLY && type == PACKET_OTHERHOST)
+        return false;
+    if (_etherType != 0) {
+        // Frames queued before the filter was attached are checked here.
+        if (type == PACKET_OUTGOING || f.length < 14)
+            return false;
+        uint16_t t = static_cast<uint16_t>(f.data[12] << 8 | f.data[13]);
+        if ((t == kEtherTypeVlan || t == kEtherTypeQinQ) && f.length >= 18)
+            t = static_cast<uint16_t>(f.data[16] << 8 | f.data[17]);
+        if (t != _etherType)
+            return false;
+    }
+    return true;
+}
+
+int PacketSocket::receiveOne(uint8_t* buffer, size_t size, int timeoutMs) {
+    if (!buffer || size == 0)
+        return -1;
+    bool waited = false;
+    for (;;) {
+        iovec iov{buffer, size};
+        sockaddr_ll from{};
+        alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata))];
+        msghdr hdr{};
+        hdr.msg_name = &from;
+        hdr.msg_namelen = sizeof from;
+        hdr.msg_iov = &iov;
+        hdr.msg_iovlen = 1;
+        hdr.msg_control = control;
+        hdr.msg_controllen = sizeof control;
+        ssize_t n = recvmsg(_fd, &hdr, MSG_DONTWAIT | MSG_TRUNC);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                return -1;
+            if (waited)
+                return 0;
+            int r = wait(timeoutMs);
+            if (r <= 0)
+                return r;
+            waited = true;
+            continue;
+        }
+        RxFrame f;
+        f.data = buffer;
+        f.wireLength = static_cast<size_t>(n);
+        f.length = f.wireLength < size ? f.wireLength : size;
+        f.vlan = vlanFrom(hdr);
+        // Reuse the batch's per-frame check on a single frame.
+        _frames[0] = f;
+        const_cast<std::vector<uint8_t>&>(_pktTypes)[0] = from.sll_pkttype;
+        if (!_accept(0))
+            continue; // not for us: look for the next one without waiting again
+        return static_cast<int>(copyWithTag(f, buffer, size));
+    }
+}
+
+} // namespace eth
+} // namespace stack

@@ -1,0 +1,99 @@
+#pragma once
+// Linux packet socket bound to one interface, the link layer under GOOSE, SV and capture.
+//
+// The socket is created with protocol 0 (it receives nothing) and then bound to the interface
+// with ETH_P_ALL, so no frame from another interface is ever queued. It stays an ETH_P_ALL tap
+// because only taps see the VLAN tag of received frames (the kernel clears it before handing
+// frames to protocol-specific sockets); an EtherType filter is a classic BPF program instead.
+// The tag comes with each frame as auxiliary data (PACKET_AUXDATA).
+#include "hal_ethernet.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace stack {
+namespace eth {
+
+constexpr uint16_t kEtherTypeVlan = 0x8100;
+constexpr uint16_t kEtherTypeQinQ = 0x88A8;
+constexpr uint16_t kEtherTypeGoose = 0x88B8;
+constexpr uint16_t kEtherTypeSv = 0x88BA;
+
+// The outer VLAN tag the kernel removed from a received frame.
+struct VlanTag {
+    bool present = false;
+    uint16_t tpid = kEtherTypeVlan;
+    uint16_t tci = 0; // priority (3 bits), DEI (1 bit), VLAN id (12 bits)
+};
+
+// One received frame as the kernel delivered it (outer tag removed, see `vlan`).
+struct RxFrame {
+    const uint8_t* data = nullptr;
+    size_t length = 0;     // bytes in data
+    size_t wireLength = 0; // length before any cut (greater than length when truncated)
+    VlanTag vlan;
+};
+
+// Writes `frame` into `out` (capacity `outSize`) with `tag` inserted after the source address
+// when present; returns the bytes written (cut to outSize).
+size_t copyWithTag(const RxFrame& frame, uint8_t* out, size_t outSize);
+
+class PacketSocket {
+public:
+    // Opens a socket on interface `ifname`; null (with `error` set) when that fails.
+    static std::unique_ptr<PacketSocket> open(const char* ifname, std::string* error = nullptr);
+    ~PacketSocket();
+    PacketSocket(const PacketSocket&) = delete;
+    PacketSocket& operator=(const PacketSocket&) = delete;
+
+    int fd() const { return _fd; }
+    int ifindex() const { return _ifindex; }
+    const uint8_t* mac() const { return _mac; }
+
+    // Delivers only frames of this EtherType, tagged or not, and none the host sends itself.
+    bool setProtocolFilter(uint16_t etherType);
+    bool setMode(EthernetSocketMode mode);
+    bool addMulticast(const uint8_t mac[6]);
+    bool send(const uint8_t* frame, size_t length);
+
+    // Waits up to timeoutMs for a frame on this socket or for `wakeFd` (an eventfd; -1 for
+    // none) to become readable. 1 frame ready, 0 time-out or woken, -1 error.
+    int wait(int timeoutMs, int wakeFd = -1);
+
+    // Receives the frames that are ready (at most a batch, without waiting) and calls fn(frame)
+    // for each in arrival order. The frame data stays valid until the next call. Returns the
+    // number of frames, 0 when none was ready, -1 on error.
+    template <class Fn> int receiveBatch(Fn&& fn) {
+        int n = _receiveBatch();
+        for (int i = 0; i < n; ++i)
+            if (_accept(i))
+                fn(_frames[i]);
+        return n;
+    }
+
+    // One frame into `buffer` with its tag re-inserted: length, 0 when none within timeoutMs,
+    // -1 on error.
+    int receiveOne(uint8_t* buffer, size_t size, int timeoutMs);
+
+private:
+    PacketSocket() = default;
+    int _receiveBatch();
+    bool _accept(int i) const;
+
+    int _fd = -1;
+    int _ifindex = 0;
+    uint8_t _mac[6] = {0, 0, 0, 0, 0, 0};
+    uint16_t _etherType = 0; // 0: no filter
+    EthernetSocketMode _mode = ETHERNET_SOCKET_MODE_PROMISC;
+
+    struct Batch;
+    std::unique_ptr<Batch> _batch;
+    std::vector<RxFrame> _frames;
+    std::vector<uint8_t> _pktTypes;
+};
+
+} // namespace eth
+} // namespace stack
