@@ -1,0 +1,241 @@
+#include "models/TreeModel.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace VorIec61850;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+namespace {
+
+CheckNodeDescriptorModel* child(VorTree::Node* parent, const std::string& id) {
+    return dynamic_cast<CheckNodeDescriptorModel*>(parent->getById(id));
+}
+
+// Counts signalIsEvaluatedChanged per node id over a whole subtree.
+struct SignalCounter {
+    std::map<std::string, int> counts;
+    void watch(CheckNodeDescriptorModel* node) {
+        node->signalIsEvaluatedChanged.connect([this](CheckNodeDescriptorModel* n) { ++counts[n->getId()]; });
+        for (VorTree::Node* c : *node) {
+            if (auto* check = dynamic_cast<CheckNodeDescriptorModel*>(c)) {
+                watch(check);
+            }
+        }
+    }
+};
+
+} // namespace
+
+TEST(TreeModel, RootIdentity) {
+    TreeModel model;
+    CheckNodeDescriptorModel* root = model.getNode();
+    EXPECT_EQ(root->getId(), "root");
+    EXPECT_EQ(root->getName().toString(), "root");
+    EXPECT_TRUE(root->getDescription().empty());
+    EXPECT_FALSE(root->getIsEvaluated().has_value()); // no children: undetermined
+    EXPECT_EQ(root->getCachedState(), Vor::Nullable<bool>(false));
+    EXPECT_TRUE(model.getCheckedElements().empty());
+}
+
+TEST(TreeModel, LeafPathWithEmptyUnit) {
+    TreeModel model;
+    model.addNode({"LD0", "LLN0", "Mod", "stVal"}, "");
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LLN0.Mod.stVal", ""}}));
+    auto* leaf = dynamic_cast<CheckLastNode*>(
+        child(child(child(model.getNode(), "LD0"), "LLN0"), "Mod")->getById("stVal"));
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_TRUE(leaf->isEvaluatedObject);
+    EXPECT_EQ(model.getNode()->getIsEvaluated(), Vor::Nullable<bool>(true));
+}
+
+TEST(TreeModel, DottedNamesBecomeUnderscoredIds) {
+    TreeModel model;
+    model.addNode({"LD0", "MMXU1", "PhV.phsA", "cVal.mag.f"}, "V");
+    auto* doNode = child(child(child(model.getNode(), "LD0"), "MMXU1"), "PhV_phsA");
+    ASSERT_NE(doNode, nullptr);
+    EXPECT_EQ(doNode->getName().toString(), "PhV.phsA");
+    auto* leaf = child(doNode, "cVal_mag_f");
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_EQ(leaf->getUnit(), "V");
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/MMXU1.PhV.phsA.cVal.mag.f", "V"}}));
+}
+
+TEST(TreeModel, ShortPaths) {
+    TreeModel model;
+    model.addNode({}, "x"); // nothing
+    EXPECT_TRUE(model.getNode()->empty());
+    model.addNode({"single"}, "u");
+    model.addNode({"IED1LD0", "GGIO1.Ind1.stVal[ST]"}, "");
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"single", "u"}, {"IED1LD0/GGIO1.Ind1.stVal[ST]", ""}}));
+}
+
+TEST(TreeModel, SameBranchTwiceReusesNodesAndKeepsTheLeafAsItIs) {
+    TreeModel model;
+    model.addNode({"LD0", "LLN0", "Mod", "stVal"}, "first");
+    model.addNode({"LD0", "LLN0", "Mod", "stVal"}, "second");
+    auto* mod = child(child(child(model.getNode(), "LD0"), "LLN0"), "Mod");
+    ASSERT_EQ(mod->size(), 1u);
+    EXPECT_EQ(model.getNode()->size(), 1u);
+    auto* leaf = child(mod, "stVal");
+    EXPECT_EQ(leaf->getUnit(), "first");
+
+    leaf->setIsEvaluated(false);
+    model.addNode({"LD0", "LLN0", "Mod", "stVal"}, "third");
+    EXPECT_EQ(leaf->getIsEvaluated(), Vor::Nullable<bool>(false));
+    EXPECT_TRUE(model.getCheckedElements().empty());
+
+    // A sibling under an existing branch joins it.
+    model.addNode({"LD0", "LLN0", "Mod", "q"}, "");
+    EXPECT_EQ(mod->size(), 2u);
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LLN0.Mod.q", ""}}));
+}
+
+TEST(TreeModel, MixedStateStillYieldsCheckedLeaves) {
+    TreeModel model;
+    model.addNode({"LD0", "LN", "DO", "a"}, "ua");
+    model.addNode({"LD0", "LN", "DO", "b"}, "ub");
+    model.addNode({"LD0", "LN2", "DO", "c"}, "uc");
+    auto* doNode = child(child(child(model.getNode(), "LD0"), "LN"), "DO");
+    child(doNode, "b")->setIsEvaluated(false);
+    EXPECT_FALSE(doNode->getIsEvaluated().has_value());
+    EXPECT_FALSE(doNode->getCachedState().has_value());
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LN.DO.a", "ua"}, {"LD0/LN2.DO.c", "uc"}}));
+
+    // Unchecking a whole subtree drops it from the result.
+    child(child(model.getNode(), "LD0"), "LN2")->setIsEvaluated(false);
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LN.DO.a", "ua"}}));
+    child(doNode, "a")->setIsEvaluated(false);
+    EXPECT_EQ(model.getNode()->getIsEvaluated(), Vor::Nullable<bool>(false));
+    EXPECT_TRUE(model.getCheckedElements().empty());
+}
+
+TEST(TreeModel, UncheckingAnInnerNodeSignalsOncePerChangedNode) {
+    TreeModel model;
+    model.addNode({"LD0", "LN1", "DO1", "a"}, "");
+    model.addNode({"LD0", "LN1", "DO1", "b"}, "");
+    model.addNode({"LD0", "LN2", "c"}, "");
+    SignalCounter counter;
+    counter.watch(model.getNode());
+
+    auto* ld = child(model.getNode(), "LD0");
+    auto* do1 = child(child(ld, "LN1"), "DO1");
+    do1->setIsEvaluated(false);
+    std::map<std::string, int> expected = {{"DO1", 1}, {"a", 1},   {"b", 1},
+                                           {"LN1", 1}, {"LD0", 1}, {"root", 1}};
+    EXPECT_EQ(counter.counts, expected);
+    EXPECT_EQ(child(child(ld, "LN1"), "DO1")->getCachedState(), Vor::Nullable<bool>(false));
+    EXPECT_FALSE(ld->getCachedState().has_value());
+    EXPECT_FALSE(model.getNode()->getCachedState().has_value());
+
+    // Checking the whole tree again changes every node that was not checked.
+    counter.counts.clear();
+    model.getNode()->setIsEvaluated(true);
+    EXPECT_EQ(counter.counts, expected);
+    // Setting the same state again changes nothing and signals nothing.
+    counter.counts.clear();
+    model.getNode()->setIsEvaluated(true);
+    EXPECT_TRUE(counter.counts.empty());
+}
+
+TEST(TreeModel, FirstBranchSignalsOnTheRoot) {
+    TreeModel model;
+    int rootSignals = 0;
+    model.getNode()->signalIsEvaluatedChanged.connect([&](CheckNodeDescriptorModel* n) {
+        EXPECT_EQ(n, model.getNode());
+        ++rootSignals;
+    });
+    // The new inner node makes the root mixed, its unchecked leaf false, the check true.
+    model.addNode({"A", "b"}, "");
+    EXPECT_EQ(rootSignals, 3);
+    EXPECT_EQ(model.getNode()->getCachedState(), Vor::Nullable<bool>(true));
+}
+
+TEST(TreeModel, CreatedSignalComesBeforeTheCheck) {
+    TreeModel model;
+    std::vector<std::string> seen;
+    model.getNode()->signalCollectionChanged.connect([&](VorTree::Node::ChangedArgs& args) {
+        auto* leaf = dynamic_cast<CheckLastNode*>(args.item);
+        ASSERT_NE(leaf, nullptr);
+        leaf->signalCreated.connect([&seen, leaf] {
+            seen.push_back(leaf->getId() + (leaf->isEvaluatedObject ? " checked" : " unchecked") +
+                           (leaf->getParent() ? " attached" : " detached"));
+        });
+    });
+    model.addNode({"leaf"}, "");
+    EXPECT_EQ(seen, std::vector<std::string>{"leaf unchecked attached"});
+}
+
+TEST(TreeModel, InnerNodeWithoutChildrenIsEmptyAndYieldsNothing) {
+    TreeModel model;
+    auto* inner = new CheckNodeDescriptorModel("x", "x", VorTree::LocalString::Empty());
+    int signals = 0;
+    inner->signalIsEvaluatedChanged.connect([&](CheckNodeDescriptorModel*) { ++signals; });
+    model.getNode()->add(inner);
+    EXPECT_EQ(signals, 1); // cached false -> empty on joining
+    EXPECT_FALSE(inner->getIsEvaluated().has_value());
+    EXPECT_TRUE(inner->getIsEvaluatedEnabled());
+    EXPECT_TRUE(model.getNode()->getIsEvaluatedEnabled());
+    EXPECT_TRUE(model.getCheckedElements().empty());
+    // A plain node among the children is not considered.
+    inner->add(new VorTree::Node("plain"));
+    EXPECT_FALSE(inner->getIsEvaluated().has_value());
+    model.addNode({"x", "leaf"}, "");
+    EXPECT_EQ(inner->getIsEvaluated(), Vor::Nullable<bool>(true));
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"x/leaf", ""}}));
+}
+
+TEST(TreeModel, RemovingAChildRefreshesTheParent) {
+    TreeModel model;
+    model.addNode({"LD", "a"}, "");
+    model.addNode({"LD", "b"}, "");
+    auto* ld = child(model.getNode(), "LD");
+    child(ld, "b")->setIsEvaluated(false);
+    EXPECT_FALSE(ld->getCachedState().has_value());
+    int signals = 0;
+    ld->signalIsEvaluatedChanged.connect([&](CheckNodeDescriptorModel*) { ++signals; });
+    EXPECT_TRUE(ld->remove(ld->getById("b")));
+    EXPECT_EQ(signals, 1);
+    EXPECT_EQ(ld->getCachedState(), Vor::Nullable<bool>(true));
+    EXPECT_EQ(model.getNode()->getCachedState(), Vor::Nullable<bool>(true));
+}
+
+TEST(TreeModel, ClearNodesEmptiesAndAllowsRebuilding) {
+    TreeModel model;
+    model.addNode({"LD0", "LLN0", "Mod", "stVal"}, "");
+    model.addNode({"LD1", "GGIO1", "Ind1", "stVal"}, "");
+    std::vector<std::size_t> removed;
+    model.getNode()->signalCollectionChanged.connect([&](VorTree::Node::ChangedArgs& args) {
+        if (args.action == Vor::Remove) {
+            removed.push_back(args.index);
+        }
+    });
+    model.clearNodes();
+    EXPECT_EQ(removed, (std::vector<std::size_t>{1, 0}));
+    EXPECT_TRUE(model.getNode()->empty());
+    EXPECT_FALSE(model.getNode()->getCachedState().has_value());
+    EXPECT_TRUE(model.getCheckedElements().empty());
+    model.addNode({"LD0", "LLN0", "Beh", "stVal"}, "");
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LLN0.Beh.stVal", ""}}));
+}
+
+TEST(TreeModel, RefusedInsertionIsALogicError) {
+    TreeModel model;
+    model.addNode({"LD0", "a"}, "");
+    child(model.getNode(), "LD0")->_lockCollection();
+    EXPECT_THROW(model.addNode({"LD0", "b"}, ""), std::logic_error);
+    EXPECT_EQ(child(model.getNode(), "LD0")->size(), 1u);
+    model.addNode({"LD0", "a"}, ""); // reusing needs no insertion
+}
+
+TEST(TreeModel, ExplicitParent) {
+    TreeModel model;
+    model.addNode({"LD0", "LN"}, "");
+    auto* ld = child(model.getNode(), "LD0");
+    model.addNode({"LN2", "x"}, "u", ld);
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LN", ""}, {"LD0/LN2.x", "u"}}));
+}
