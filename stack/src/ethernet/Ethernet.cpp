@@ -14,11 +14,6 @@
 #include <unistd.h>
 #include <vector>
 
-struct sEthernetSocket {
-    std::unique_ptr<stack::eth::PacketSocket> socket;
-    uint8_t destAddress[6] = {0, 0, 0, 0, 0, 0};
-};
-
 struct sEthernetHandleSet {
     std::vector<pollfd> fds;
 };

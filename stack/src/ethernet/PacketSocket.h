@@ -97,3 +97,9 @@ private:
 
 } // namespace eth
 } // namespace stack
+
+// The handle behind EthernetSocket.
+struct sEthernetSocket {
+    std::unique_ptr<stack::eth::PacketSocket> socket;
+    uint8_t destAddress[6] = {0, 0, 0, 0, 0, 0};
+};

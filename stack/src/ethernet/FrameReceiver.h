@@ -1,0 +1,63 @@
+#pragma once
+// The receive thread shared by the GOOSE and SV receivers: one packet socket on one interface,
+// filtered by EtherType, drained in batches; the thread sleeps in poll and is woken at once by
+// stop() through an eventfd.
+#include "stack/src/ethernet/PacketSocket.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace stack {
+namespace eth {
+
+class FrameReceiver {
+public:
+    using Handler = std::function<void(const RxFrame&)>;
+    using Mac = std::array<uint8_t, 6>;
+
+    FrameReceiver() = default;
+    ~FrameReceiver() { stop(); }
+    FrameReceiver(const FrameReceiver&) = delete;
+    FrameReceiver& operator=(const FrameReceiver&) = delete;
+
+    // Opens the socket (EtherType filter, mode, multicast groups). false when it cannot be
+    // opened. Used directly for the threadless mode.
+    bool open(const std::string& ifname, uint16_t etherType, EthernetSocketMode mode,
+              const std::vector<Mac>& groups);
+    void close();
+    // open() and a receive thread named `threadName` calling `handler` for each frame.
+    bool start(const std::string& ifname, uint16_t etherType, EthernetSocketMode mode,
+               const std::vector<Mac>& groups, const std::string& threadName, Handler handler);
+    // Ends the thread (waits for it) and closes the socket. Safe to call when not running.
+    void stop();
+    bool isRunning() const { return _running.load(std::memory_order_acquire); }
+    // Joins one more multicast group while open.
+    void addMulticast(const Mac& mac);
+
+    // One non-blocking pass (threadless mode): handles the frames that are ready; true when
+    // there was at least one.
+    bool poll(const Handler& handler);
+
+    PacketSocket* socket() { return _handle.socket.get(); }
+    // The open socket as an EthernetSocket handle (threadless mode); null when closed. The
+    // receiver keeps ownership.
+    EthernetSocket handle() { return _handle.socket ? &_handle : nullptr; }
+
+private:
+    void _run(std::string threadName, Handler handler);
+
+    sEthernetSocket _handle; // owns the socket
+    std::thread _thread;
+    std::atomic<bool> _running{false};
+    std::atomic<bool> _stopRequested{false};
+    int _wakeFd = -1;
+    std::mutex _controlMutex; // start/stop/addMulticast against each other
+};
+
+} // namespace eth
+} // namespace stack

@@ -1,0 +1,137 @@
+#include "goose_publisher.h"
+
+#include "stack/src/ethernet/PacketSocket.h"
+#include "stack/src/goose/GooseFrame.h"
+
+#include <cstring>
+#include <new>
+
+struct sGoosePublisher {
+    std::unique_ptr<stack::eth::PacketSocket> socket;
+    stack::goose::GooseFrameParams params;
+    std::vector<uint8_t> frame;
+};
+
+extern "C" {
+
+GoosePublisher GoosePublisher_createEx(CommParameters* parameters, const char* interfaceID, bool useVlanTag) {
+    auto socket = stack::eth::PacketSocket::open(interfaceID);
+    if (!socket)
+        return nullptr;
+    auto* self = new (std::nothrow) sGoosePublisher();
+    if (!self)
+        return nullptr;
+    self->socket = std::move(socket);
+    auto& link = self->params.link;
+    static const uint8_t defaultDst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
+    std::memcpy(link.dst, parameters ? parameters->dstAddress : defaultDst, 6);
+    std::memcpy(link.src, self->socket->mac(), 6);
+    link.appId = parameters ? parameters->appId : 0x1000;
+    link.vlan = useVlanTag;
+    link.vlanId = parameters ? static_cast<uint16_t>(parameters->vlanId & 0x0FFF) : 0;
+    link.vlanPriority = parameters ? static_cast<uint8_t>(parameters->vlanPriority & 7) : 0;
+    GoosePublisher_reset(self);
+    return self;
+}
+
+GoosePublisher GoosePublisher_create(CommParameters* parameters, const char* interfaceID) {
+    bool tag = parameters && (parameters->vlanId != 0 || parameters->vlanPriority != 0);
+    return GoosePublisher_createEx(parameters, interfaceID, tag);
+}
+
+void GoosePublisher_destroy(GoosePublisher self) {
+    delete self;
+}
+
+int GoosePublisher_publishAndDump(GoosePublisher self, LinkedList dataSet, char* msgBuf, int32_t* msgLen,
+                                  int32_t bufSize) {
+    if (!self || !stack::goose::encodeGooseFrame(self->params, dataSet, self->frame))
+        return -1;
+    if (!self->socket->send(self->frame.data(), self->frame.size()))
+        return -1;
+    if (msgBuf && msgLen && bufSize >= 0 && self->frame.size() <= static_cast<size_t>(bufSize)) {
+        std::memcpy(msgBuf, self->frame.data(), self->frame.size());
+        *msgLen = static_cast<int32_t>(self->frame.size());
+    }
+    if (++self->params.sqNum == 0)
+        self->params.sqNum = 1;
+    return 0;
+}
+
+int GoosePublisher_publish(GoosePublisher self, LinkedList dataSet) {
+    return GoosePublisher_publishAndDump(self, dataSet, nullptr, nullptr, 0);
+}
+
+void GoosePublisher_setGoID(GoosePublisher self, char* goID) {
+    if (self)
+        self->params.goId = goID ? goID : "";
+}
+
+void GoosePublisher_setGoCbRef(GoosePublisher self, char* goCbRef) {
+    if (self)
+        self->params.gocbRef = goCbRef ? goCbRef : "";
+}
+
+void GoosePublisher_setTimeAllowedToLive(GoosePublisher self, uint32_t timeAllowedToLive) {
+    if (self)
+        self->params.timeAllowedToLive = timeAllowedToLive;
+}
+
+void GoosePublisher_setDataSetRef(GoosePublisher self, char* dataSetRef) {
+    if (self)
+        self->params.datSet = dataSetRef ? dataSetRef : "";
+}
+
+void GoosePublisher_setConfRev(GoosePublisher self, uint32_t confRev) {
+    if (self)
+        self->params.confRev = confRev;
+}
+
+void GoosePublisher_setSimulation(GoosePublisher self, bool simulation) {
+    if (self)
+        self->params.simulation = simulation;
+}
+
+void GoosePublisher_setTest(GoosePublisher self, bool test) {
+    GoosePublisher_setSimulation(self, test);
+}
+
+void GoosePublisher_setNeedsCommission(GoosePublisher self, bool ndsCom) {
+    if (self)
+        self->params.ndsCom = ndsCom;
+}
+
+void GoosePublisher_setStNum(GoosePublisher self, uint32_t stNum) {
+    if (self)
+        self->params.stNum = stNum;
+}
+
+void GoosePublisher_setSqNum(GoosePublisher self, uint32_t sqNum) {
+    if (self)
+        self->params.sqNum = sqNum;
+}
+
+void GoosePublisher_setTimestamp(GoosePublisher self, uint64_t timestampMs) {
+    if (self)
+        stack::goose::utcTimeFromMs(timestampMs, self->params.t);
+}
+
+uint64_t GoosePublisher_increaseStNum(GoosePublisher self) {
+    if (!self)
+        return 0;
+    uint64_t now = stack::goose::nowMs();
+    stack::goose::utcTimeFromMs(now, self->params.t);
+    ++self->params.stNum;
+    self->params.sqNum = 0;
+    return now;
+}
+
+void GoosePublisher_reset(GoosePublisher self) {
+    if (!self)
+        return;
+    stack::goose::utcTimeFromMs(stack::goose::nowMs(), self->params.t);
+    self->params.stNum = 1;
+    self->params.sqNum = 0;
+}
+
+} // extern "C"
