@@ -101,7 +101,6 @@ void Node::_onRemoved(Node* const& item, std::size_t /*index*/) {
 
 void Node::_onCollectionChanged(ChangedArgs& args) {
     _onContentCollectionChanged(args);
-    Vor::NotifyUniquePtrCollection<Node>::_onCollectionChanged(args);
 }
 
 } // namespace VorTree

@@ -26,8 +26,8 @@ template <typename T> struct NotifyCollectionChangedSignalArgs {
 // An ordered collection that runs hooks around every change and emits a signal after it.
 //
 // Order of one add: _getAddingItemError (a non-empty text refuses), _onAdding, insertion,
-// _onAdded, _onCollectionChanged (which emits signalCollectionChanged). One removal:
-// _getRemovingItemError, _onRemoving, taking out, _onRemoved, _onCollectionChanged, then
+// _onAdded, _onCollectionChanged, signalCollectionChanged. One removal: _getRemovingItemError,
+// _onRemoving, taking out, _onRemoved, _onCollectionChanged, signalCollectionChanged, then
 // _onPostRemoved. A locked collection refuses every add and remove with the framework's
 // "error.ReadOnly" text. A refusal throws std::logic_error and leaves everything unchanged.
 // Not thread-safe: collections live on the user-interface thread.
@@ -62,6 +62,9 @@ public:
 
     bool getIsReadOnlyCollection() const { return _locked; }
 
+    // When true, an owning collection does not destroy the items it removes.
+    bool keepItems = false;
+
     void add(const T& item) { insert(_items.size(), item); }
 
     // Inserts before position index (index == size appends). An index above the size is refused.
@@ -78,7 +81,7 @@ public:
         _items.insert(_items.begin() + static_cast<std::ptrdiff_t>(index), item);
         _onAdded(item, index);
         Args args{Add, item, index, 0};
-        _onCollectionChanged(args);
+        _notify(args);
     }
 
     // Removes the item; false when it is not in the collection (nothing happens then).
@@ -106,7 +109,7 @@ public:
         _items.insert(_items.begin() + static_cast<std::ptrdiff_t>(target), item);
         _onMoved(item, from, target);
         Args args{Move, item, target, from};
-        _onCollectionChanged(args);
+        _notify(args);
         return true;
     }
 
@@ -141,13 +144,18 @@ protected:
     virtual void _onMoved(const T& /*item*/, std::size_t /*from*/, std::size_t /*to*/) {}
     virtual void _onReset() {}
     virtual void _onPostReset() {}
-    // Runs after each change; the base emits signalCollectionChanged.
-    virtual void _onCollectionChanged(Args& args) { signalCollectionChanged.emit(args); }
+    // Runs after each change, right before signalCollectionChanged is emitted.
+    virtual void _onCollectionChanged(Args& /*args*/) {}
 
     // Direct access for owners that tear down without notifications (destructors).
     std::vector<T>& _rawItems() { return _items; }
 
 private:
+    void _notify(Args& args) {
+        _onCollectionChanged(args);
+        signalCollectionChanged.emit(args);
+    }
+
     void _removeAt(std::size_t index) {
         T item = _items[index];
         std::string error =
@@ -159,7 +167,7 @@ private:
         _items.erase(_items.begin() + static_cast<std::ptrdiff_t>(index));
         _onRemoved(item, index);
         Args args{Remove, item, index, 0};
-        _onCollectionChanged(args);
+        _notify(args);
         _onPostRemoved(item, index);
     }
 
@@ -180,11 +188,9 @@ public:
         }
     }
 
-    bool keepItems = false;
-
 protected:
     void _onPostRemoved(T* const& item, std::size_t /*index*/) override {
-        if (!keepItems) {
+        if (!this->keepItems) {
             delete item;
         }
     }
