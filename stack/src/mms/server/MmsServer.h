@@ -8,6 +8,7 @@
 // at the same time; a handler whose state is shared must lock it. Calls for one connection are
 // strictly sequential (one request is answered before the next is decoded).
 #include "mms_common.h"
+#include "stack/src/mms/MmsTypes.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,30 +23,6 @@ typedef struct sMmsValue MmsValue;
 
 namespace stack {
 namespace mms {
-
-// Name of an MMS object (named variable or named variable list).
-struct ObjectName {
-    enum class Scope { Vmd, Domain, Association };
-    Scope scope = Scope::Domain;
-    std::string domain; // only for Scope::Domain
-    std::string item;   // the object's identifier, e.g. "LLN0$ST$Mod$stVal" or "LLN0$DataSet1"
-
-    ObjectName() = default;
-    ObjectName(std::string d, std::string i)
-        : scope(Scope::Domain), domain(std::move(d)), item(std::move(i)) {}
-    bool operator==(const ObjectName& o) const {
-        return scope == o.scope && domain == o.domain && item == o.item;
-    }
-};
-
-// MMS object classes a GetNameList request can ask for (basic object class codes).
-enum class ObjectClass : int { NamedVariable = 0, NamedVariableList = 2, Domain = 9 };
-
-struct ServerIdentity {
-    std::string vendor = "iecx";
-    std::string model = "simulated IED";
-    std::string revision = "1";
-};
 
 // One association with a client. Handed to the handler with every request, and by
 // connectionOpened/connectionClosed, as a shared pointer that stays usable (as a dead handle)

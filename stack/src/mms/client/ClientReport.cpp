@@ -1,0 +1,352 @@
+// Report handler registry and decoding of IEC 61850 reports carried in MMS information reports
+// (variable list "RPT"): optional fields, inclusion bit string, data references, values and
+// reason codes. Values of a report's data set are kept per handler and updated in place, so
+// pointers handed out stay valid from report to report.
+#include "stack/src/mms/client/IedConnectionInternal.h"
+
+#include "stack/src/value/mms_value_internal.h"
+
+#include <cstring>
+
+using namespace stack::mms;
+
+struct sClientReport {
+    std::string rcbReference;
+    std::string rptId;
+    std::string dataSetName;
+    MmsValue* dataSetValues = nullptr;
+    std::vector<ReasonForInclusion> reasons;
+    std::vector<std::string> dataReferences;
+    bool hasTimestamp = false;
+    uint64_t timestamp = 0;
+    bool hasSeqNum = false;
+    uint16_t seqNum = 0;
+    bool hasDataSetName = false;
+    bool hasReasonForInclusion = false;
+    bool hasConfRev = false;
+    uint32_t confRev = 0;
+    bool hasBufOvfl = false;
+    bool bufOvfl = false;
+    bool hasDataReference = false;
+    bool hasSubSeqNum = false;
+    uint16_t subSeqNum = 0;
+    bool moreSegmentsFollow = false;
+    MmsValue* entryId = nullptr;
+
+    ~sClientReport() {
+        MmsValue_deleteIfNotNull(dataSetValues);
+        MmsValue_deleteIfNotNull(entryId);
+    }
+};
+
+namespace {
+
+void destroyReport(sClientReport* r) {
+    delete r;
+}
+
+// Bits of OptFlds in a report.
+enum OptBit {
+    OptSeqNum = 1,
+    OptTimeOfEntry = 2,
+    OptReasonCode = 3,
+    OptDataSet = 4,
+    OptDataReference = 5,
+    OptBufferOverflow = 6,
+    OptEntryId = 7,
+    OptConfRev = 8,
+    OptSegmentation = 9,
+};
+
+bool bit(const MmsValue* bs, int n) {
+    return n < bs->bitSize && MmsValue_getBitStringBit(bs, n);
+}
+
+bool isType(const MmsValue* v, MmsType t) {
+    return v != nullptr && v->type == t;
+}
+
+// Decodes `values` into `report`; false for a report that does not have the expected layout.
+// Consumed values are taken out of the vector (set to null).
+bool decodeReport(sClientReport& report, std::vector<MmsValue*>& values) {
+    size_t i = 0;
+    auto take = [&](MmsType t) -> MmsValue* {
+        if (i >= values.size() || !isType(values[i], t))
+            return nullptr;
+        return values[i++];
+    };
+    MmsValue* rptId = take(MMS_VISIBLE_STRING);
+    MmsValue* opt = take(MMS_BIT_STRING);
+    if (rptId == nullptr || opt == nullptr)
+        return false;
+    report.rptId = rptId->text;
+    report.hasSeqNum = bit(opt, OptSeqNum);
+    report.hasTimestamp = bit(opt, OptTimeOfEntry);
+    report.hasReasonForInclusion = bit(opt, OptReasonCode);
+    report.hasDataSetName = bit(opt, OptDataSet);
+    report.hasDataReference = bit(opt, OptDataReference);
+    report.hasBufOvfl = bit(opt, OptBufferOverflow);
+    report.hasConfRev = bit(opt, OptConfRev);
+    report.hasSubSeqNum = bit(opt, OptSegmentation);
+    MmsValue* v;
+    if (report.hasSeqNum) {
+        if ((v = take(MMS_UNSIGNED)) == nullptr)
+            return false;
+        report.seqNum = static_cast<uint16_t>(MmsValue_toUint32(v));
+    }
+    if (report.hasTimestamp) {
+        if ((v = take(MMS_BINARY_TIME)) == nullptr)
+            return false;
+        report.timestamp = MmsValue_getBinaryTimeAsUtcMs(v);
+    }
+    if (report.hasDataSetName) {
+        if ((v = take(MMS_VISIBLE_STRING)) == nullptr)
+            return false;
+        report.dataSetName = v->text;
+    }
+    if (report.hasBufOvfl) {
+        if ((v = take(MMS_BOOLEAN)) == nullptr)
+            return false;
+        report.bufOvfl = v->boolean;
+    }
+    MmsValue_deleteIfNotNull(report.entryId);
+    report.entryId = nullptr;
+    if (bit(opt, OptEntryId)) {
+        if ((v = take(MMS_OCTET_STRING)) == nullptr)
+            return false;
+        report.entryId = MmsValue_clone(v);
+    }
+    if (report.hasConfRev) {
+        if ((v = take(MMS_UNSIGNED)) == nullptr)
+            return false;
+        report.confRev = MmsValue_toUint32(v);
+    }
+    if (report.hasSubSeqNum) {
+        if ((v = take(MMS_UNSIGNED)) == nullptr)
+            return false;
+        report.subSeqNum = static_cast<uint16_t>(MmsValue_toUint32(v));
+        if ((v = take(MMS_BOOLEAN)) == nullptr)
+            return false;
+        report.moreSegmentsFollow = v->boolean;
+    } else {
+        report.subSeqNum = 0;
+        report.moreSegmentsFollow = false;
+    }
+    MmsValue* inclusion = take(MMS_BIT_STRING);
+    if (inclusion == nullptr)
+        return false;
+    int size = inclusion->bitSize;
+    std::vector<int> included;
+    for (int k = 0; k < size; ++k)
+        if (MmsValue_getBitStringBit(inclusion, k))
+            included.push_back(k);
+    size_t n = included.size();
+    size_t expected = n * (1 + (report.hasDataReference ? 1 : 0) + (report.hasReasonForInclusion ? 1 : 0));
+    if (values.size() - i != expected)
+        return false;
+
+    if (report.dataSetValues == nullptr ||
+        static_cast<int>(report.dataSetValues->components.size()) != size) {
+        MmsValue_deleteIfNotNull(report.dataSetValues);
+        report.dataSetValues = MmsValue_createEmptyArray(size);
+    }
+    report.reasons.assign(static_cast<size_t>(size), IEC61850_REASON_NOT_INCLUDED);
+    report.dataReferences.assign(static_cast<size_t>(size), std::string());
+    if (report.hasDataReference) {
+        for (size_t k = 0; k < n; ++k) {
+            if ((v = take(MMS_VISIBLE_STRING)) == nullptr)
+                return false;
+            report.dataReferences[static_cast<size_t>(included[k])] = v->text;
+        }
+    }
+    size_t valueStart = i;
+    i += n;
+    if (report.hasReasonForInclusion) {
+        for (size_t k = 0; k < n; ++k) {
+            if ((v = take(MMS_BIT_STRING)) == nullptr)
+                return false;
+            ReasonForInclusion r = 0;
+            for (int b = 1; b <= 5; ++b)
+                if (bit(v, b))
+                    r |= 1 << (b - 1);
+            report.reasons[static_cast<size_t>(included[k])] = r;
+        }
+    } else {
+        for (size_t k = 0; k < n; ++k)
+            report.reasons[static_cast<size_t>(included[k])] = IEC61850_REASON_UNKNOWN;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        MmsValue*& slot = report.dataSetValues->components[static_cast<size_t>(included[k])];
+        MmsValue* fresh = values[valueStart + k];
+        if (slot != nullptr && MmsValue_update(slot, fresh))
+            continue; // updated in place; `fresh` is deleted with the rest
+        MmsValue_deleteIfNotNull(slot);
+        slot = fresh;
+        values[valueStart + k] = nullptr;
+    }
+    return true;
+}
+
+std::string normalized(const std::string& reference) {
+    return dotsToDollars(reference);
+}
+
+} // namespace
+
+void sIedConnection::onReport(VariableAccess& access, std::vector<MmsValue*>& values) {
+    if (!access.isListName || access.listName.scope != ObjectName::Scope::Vmd ||
+        access.listName.item != "RPT")
+        return;
+    if (values.empty() || !isType(values[0], MMS_VISIBLE_STRING))
+        return;
+    const std::string& rptId = values[0]->text;
+    std::lock_guard<std::recursive_mutex> lock(reportMutex);
+    std::shared_ptr<ReportSubscription> match;
+    for (const auto& s : reports) {
+        if (!s->rptId.empty() ? s->rptId == rptId : normalized(s->rcbReference) == normalized(rptId)) {
+            match = s;
+            break;
+        }
+    }
+    if (!match || match->handler == nullptr)
+        return;
+    if (!decodeReport(*match->report, values))
+        return;
+    // The registry stays locked while the handler runs, so that an uninstall from another
+    // thread waits for it; the handler itself may install or uninstall (recursive lock, and
+    // `match` keeps its subscription alive).
+    match->handler(match->parameter, match->report.get());
+}
+
+extern "C" {
+
+void IedConnection_installReportHandler(IedConnection self, const char* rcbReference, const char* rptId,
+                                        ReportCallbackFunction handler, void* handlerParameter) {
+    if (self == nullptr || rcbReference == nullptr)
+        return;
+    auto sub = std::make_shared<ReportSubscription>();
+    sub->rcbReference = rcbReference;
+    sub->rptId = rptId != nullptr ? rptId : "";
+    sub->handler = handler;
+    sub->parameter = handlerParameter;
+    sub->report =
+        std::unique_ptr<sClientReport, void (*)(sClientReport*)>(new sClientReport(), destroyReport);
+    sub->report->rcbReference = rcbReference;
+    std::lock_guard<std::recursive_mutex> lock(self->reportMutex);
+    for (auto& s : self->reports) {
+        if (s->rcbReference == sub->rcbReference) {
+            s = sub;
+            return;
+        }
+    }
+    self->reports.push_back(sub);
+}
+
+void IedConnection_uninstallReportHandler(IedConnection self, const char* rcbReference) {
+    if (self == nullptr || rcbReference == nullptr)
+        return;
+    std::lock_guard<std::recursive_mutex> lock(self->reportMutex);
+    for (auto it = self->reports.begin(); it != self->reports.end(); ++it) {
+        if ((*it)->rcbReference == rcbReference) {
+            self->reports.erase(it);
+            return;
+        }
+    }
+}
+
+const char* ClientReport_getDataSetName(ClientReport self) {
+    return self->dataSetName.c_str();
+}
+MmsValue* ClientReport_getDataSetValues(ClientReport self) {
+    return self->dataSetValues;
+}
+char* ClientReport_getRcbReference(ClientReport self) {
+    return const_cast<char*>(self->rcbReference.c_str());
+}
+char* ClientReport_getRptId(ClientReport self) {
+    return const_cast<char*>(self->rptId.c_str());
+}
+
+ReasonForInclusion ClientReport_getReasonForInclusion(ClientReport self, int elementIndex) {
+    if (elementIndex < 0 || static_cast<size_t>(elementIndex) >= self->reasons.size())
+        return IEC61850_REASON_NOT_INCLUDED;
+    return self->reasons[static_cast<size_t>(elementIndex)];
+}
+
+MmsValue* ClientReport_getEntryId(ClientReport self) {
+    return self->entryId;
+}
+bool ClientReport_hasTimestamp(ClientReport self) {
+    return self->hasTimestamp;
+}
+uint64_t ClientReport_getTimestamp(ClientReport self) {
+    return self->timestamp;
+}
+bool ClientReport_hasSeqNum(ClientReport self) {
+    return self->hasSeqNum;
+}
+uint16_t ClientReport_getSeqNum(ClientReport self) {
+    return self->seqNum;
+}
+bool ClientReport_hasDataSetName(ClientReport self) {
+    return self->hasDataSetName;
+}
+bool ClientReport_hasReasonForInclusion(ClientReport self) {
+    return self->hasReasonForInclusion;
+}
+bool ClientReport_hasConfRev(ClientReport self) {
+    return self->hasConfRev;
+}
+uint32_t ClientReport_getConfRev(ClientReport self) {
+    return self->confRev;
+}
+bool ClientReport_hasBufOvfl(ClientReport self) {
+    return self->hasBufOvfl;
+}
+bool ClientReport_getBufOvfl(ClientReport self) {
+    return self->bufOvfl;
+}
+bool ClientReport_hasDataReference(ClientReport self) {
+    return self->hasDataReference;
+}
+
+const char* ClientReport_getDataReference(ClientReport self, int elementIndex) {
+    if (!self->hasDataReference || elementIndex < 0 ||
+        static_cast<size_t>(elementIndex) >= self->dataReferences.size() ||
+        self->dataReferences[static_cast<size_t>(elementIndex)].empty())
+        return nullptr;
+    return self->dataReferences[static_cast<size_t>(elementIndex)].c_str();
+}
+
+bool ClientReport_hasSubSeqNum(ClientReport self) {
+    return self->hasSubSeqNum;
+}
+uint16_t ClientReport_getSubSeqNum(ClientReport self) {
+    return self->subSeqNum;
+}
+bool ClientReport_getMoreSeqmentsFollow(ClientReport self) {
+    return self->moreSegmentsFollow;
+}
+
+char* ReasonForInclusion_getValueAsString(ReasonForInclusion reasonCode) {
+    switch (reasonCode) {
+    case IEC61850_REASON_NOT_INCLUDED:
+        return const_cast<char*>("not-included");
+    case IEC61850_REASON_DATA_CHANGE:
+        return const_cast<char*>("data-change");
+    case IEC61850_REASON_QUALITY_CHANGE:
+        return const_cast<char*>("quality-change");
+    case IEC61850_REASON_DATA_UPDATE:
+        return const_cast<char*>("data-update");
+    case IEC61850_REASON_INTEGRITY:
+        return const_cast<char*>("integrity");
+    case IEC61850_REASON_GI:
+        return const_cast<char*>("GI");
+    case IEC61850_REASON_UNKNOWN:
+        return const_cast<char*>("unknown");
+    default:
+        return const_cast<char*>("unknown");
+    }
+}
+
+} // extern "C"

@@ -1,0 +1,519 @@
+// IedConnection: connection handling, the MMS connection's C functions, error mapping, reads
+// and writes of single objects.
+#include "stack/src/mms/client/IedConnectionInternal.h"
+
+#include "stack/src/value/mms_value_internal.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace stack {
+namespace mms {
+
+IedClientError toIedError(MmsError error) {
+    switch (error) {
+    case MMS_ERROR_NONE:
+        return IED_ERROR_OK;
+    case MMS_ERROR_CONNECTION_REJECTED:
+        return IED_ERROR_CONNECTION_REJECTED;
+    case MMS_ERROR_CONNECTION_LOST:
+        return IED_ERROR_CONNECTION_LOST;
+    case MMS_ERROR_SERVICE_TIMEOUT:
+        return IED_ERROR_TIMEOUT;
+    case MMS_ERROR_PARSING_RESPONSE:
+        return IED_ERROR_MALFORMED_MESSAGE;
+    case MMS_ERROR_INVALID_ARGUMENTS:
+    case MMS_ERROR_RESOURCE_OTHER:
+        return IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT;
+    case MMS_ERROR_OUTSTANDING_CALL_LIMIT:
+        return IED_ERROR_OUTSTANDING_CALL_LIMIT_REACHED;
+    case MMS_ERROR_HARDWARE_FAULT:
+        return IED_ERROR_HARDWARE_FAULT;
+    case MMS_ERROR_DEFINITION_OBJECT_UNDEFINED:
+        return IED_ERROR_OBJECT_UNDEFINED;
+    case MMS_ERROR_DEFINITION_INVALID_ADDRESS:
+        return IED_ERROR_INVALID_ADDRESS;
+    case MMS_ERROR_DEFINITION_TYPE_UNSUPPORTED:
+        return IED_ERROR_TYPE_UNSUPPORTED;
+    case MMS_ERROR_DEFINITION_TYPE_INCONSISTENT:
+        return IED_ERROR_TYPE_INCONSISTENT;
+    case MMS_ERROR_DEFINITION_OBJECT_EXISTS:
+        return IED_ERROR_OBJECT_EXISTS;
+    case MMS_ERROR_DEFINITION_OBJECT_ATTRIBUTE_INCONSISTENT:
+        return IED_ERROR_OBJECT_ATTRIBUTE_INCONSISTENT;
+    case MMS_ERROR_RESOURCE_CAPABILITY_UNAVAILABLE:
+        return IED_ERROR_TEMPORARILY_UNAVAILABLE;
+    case MMS_ERROR_ACCESS_OBJECT_NON_EXISTENT:
+        return IED_ERROR_OBJECT_DOES_NOT_EXIST;
+    case MMS_ERROR_ACCESS_OBJECT_ACCESS_UNSUPPORTED:
+        return IED_ERROR_OBJECT_ACCESS_UNSUPPORTED;
+    case MMS_ERROR_ACCESS_OBJECT_ACCESS_DENIED:
+        return IED_ERROR_ACCESS_DENIED;
+    case MMS_ERROR_ACCESS_OBJECT_INVALIDATED:
+        return IED_ERROR_OBJECT_INVALIDATED;
+    case MMS_ERROR_ACCESS_OBJECT_VALUE_INVALID:
+        return IED_ERROR_OBJECT_VALUE_INVALID;
+    case MMS_ERROR_ACCESS_TEMPORARILY_UNAVAILABLE:
+        return IED_ERROR_TEMPORARILY_UNAVAILABLE;
+    case MMS_ERROR_REJECT_UNRECOGNIZED_SERVICE:
+    case MMS_ERROR_REJECT_UNKNOWN_PDU_TYPE:
+        return IED_ERROR_SERVICE_NOT_SUPPORTED;
+    case MMS_ERROR_REJECT_OTHER:
+    case MMS_ERROR_REJECT_INVALID_PDU:
+    case MMS_ERROR_REJECT_UNRECOGNIZED_MODIFIER:
+    case MMS_ERROR_REJECT_REQUEST_INVALID_ARGUMENT:
+        return IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT;
+    default:
+        return IED_ERROR_UNKNOWN;
+    }
+}
+
+IedClientError toIedError(MmsDataAccessError error) {
+    switch (error) {
+    case DATA_ACCESS_ERROR_SUCCESS:
+        return IED_ERROR_OK;
+    case DATA_ACCESS_ERROR_OBJECT_INVALIDATED:
+        return IED_ERROR_OBJECT_INVALIDATED;
+    case DATA_ACCESS_ERROR_HARDWARE_FAULT:
+        return IED_ERROR_HARDWARE_FAULT;
+    case DATA_ACCESS_ERROR_TEMPORARILY_UNAVAILABLE:
+        return IED_ERROR_TEMPORARILY_UNAVAILABLE;
+    case DATA_ACCESS_ERROR_OBJECT_ACCESS_DENIED:
+        return IED_ERROR_ACCESS_DENIED;
+    case DATA_ACCESS_ERROR_OBJECT_UNDEFINED:
+        return IED_ERROR_OBJECT_UNDEFINED;
+    case DATA_ACCESS_ERROR_INVALID_ADDRESS:
+        return IED_ERROR_INVALID_ADDRESS;
+    case DATA_ACCESS_ERROR_TYPE_UNSUPPORTED:
+        return IED_ERROR_TYPE_UNSUPPORTED;
+    case DATA_ACCESS_ERROR_TYPE_INCONSISTENT:
+        return IED_ERROR_TYPE_INCONSISTENT;
+    case DATA_ACCESS_ERROR_OBJECT_ATTRIBUTE_INCONSISTENT:
+        return IED_ERROR_OBJECT_ATTRIBUTE_INCONSISTENT;
+    case DATA_ACCESS_ERROR_OBJECT_ACCESS_UNSUPPORTED:
+        return IED_ERROR_OBJECT_ACCESS_UNSUPPORTED;
+    case DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT:
+        return IED_ERROR_OBJECT_DOES_NOT_EXIST;
+    case DATA_ACCESS_ERROR_OBJECT_VALUE_INVALID:
+        return IED_ERROR_OBJECT_VALUE_INVALID;
+    case DATA_ACCESS_ERROR_NO_RESPONSE:
+        return IED_ERROR_TIMEOUT;
+    default:
+        return IED_ERROR_UNKNOWN;
+    }
+}
+
+bool splitReference(const char* reference, std::string& domain, std::string& rest) {
+    if (reference == nullptr)
+        return false;
+    const char* slash = std::strchr(reference, '/');
+    if (slash == nullptr || slash == reference || slash[1] == '\0')
+        return false;
+    domain.assign(reference, slash);
+    rest.assign(slash + 1);
+    return domain.size() <= 64;
+}
+
+std::string dotsToDollars(std::string text) {
+    for (char& c : text)
+        if (c == '.')
+            c = '$';
+    return text;
+}
+
+std::string toMmsItem(const std::string& rest, FunctionalConstraint fc) {
+    const char* fcText = FunctionalConstraint_toString(fc);
+    std::string fcs = fcText != nullptr ? fcText : "";
+    size_t dot = rest.find('.');
+    std::string ln = rest.substr(0, dot);
+    std::string item = ln + "$" + fcs;
+    if (dot != std::string::npos)
+        item += "$" + dotsToDollars(rest.substr(dot + 1));
+    return item;
+}
+
+std::string toObjectReference(const std::string& domain, const std::string& item) {
+    size_t first = item.find('$');
+    if (first == std::string::npos)
+        return domain + "/" + item;
+    size_t second = item.find('$', first + 1);
+    std::string ln = item.substr(0, first);
+    std::string fc =
+        item.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+    std::string ref = domain + "/" + ln;
+    if (second != std::string::npos) {
+        std::string tail = item.substr(second + 1);
+        for (char& c : tail)
+            if (c == '$')
+                c = '.';
+        ref += "." + tail;
+    }
+    return ref + "[" + fc + "]";
+}
+
+char* copyString(const std::string& text) {
+    char* s = static_cast<char*>(std::malloc(text.size() + 1));
+    std::memcpy(s, text.c_str(), text.size() + 1);
+    return s;
+}
+
+LinkedList toLinkedList(const std::vector<std::string>& names) {
+    LinkedList list = LinkedList_create();
+    for (const std::string& n : names)
+        LinkedList_add(list, copyString(n));
+    return list;
+}
+
+} // namespace mms
+} // namespace stack
+
+using namespace stack::mms;
+namespace ber = stack::ber;
+
+namespace {
+
+void setError(IedClientError* error, IedClientError value) {
+    if (error != nullptr)
+        *error = value;
+}
+
+} // namespace
+
+IedClientError sIedConnection::request(const MmsClient::Encoder& encode, Response& response) {
+    if (!mms.isConnected())
+        return state.load() == IED_STATE_CONNECTED ? IED_ERROR_CONNECTION_LOST : IED_ERROR_NOT_CONNECTED;
+    MmsError err = mms.request(encode, response);
+    if (err == MMS_ERROR_CONNECTION_LOST || err == MMS_ERROR_PARSING_RESPONSE) {
+        if (!mms.isConnected())
+            state.store(IED_STATE_CLOSED);
+    }
+    return toIedError(err);
+}
+
+IedClientError sIedConnection::getNameList(ObjectClass cls, const std::string& domain,
+                                           std::vector<std::string>& names) {
+    names.clear();
+    std::string continueAfter;
+    bool more = true;
+    // Each page continues after the last name of the previous one; a server that keeps
+    // announcing more without progress is stopped.
+    while (more) {
+        Response r;
+        bool haveContinue = !names.empty();
+        IedClientError e = request(
+            [&](ber::Writer& w, uint32_t id) {
+                encodeGetNameListRequest(w, id, static_cast<int>(cls), domain,
+                                         haveContinue ? &continueAfter : nullptr);
+            },
+            r);
+        if (e != IED_ERROR_OK)
+            return e;
+        size_t before = names.size();
+        if (!decodeGetNameListResponse(r.pdu.service, names, more))
+            return IED_ERROR_MALFORMED_MESSAGE;
+        if (names.size() == before)
+            break;
+        continueAfter = names.back();
+        if (names.size() > 10000000)
+            return IED_ERROR_MALFORMED_MESSAGE;
+    }
+    return IED_ERROR_OK;
+}
+
+IedClientError sIedConnection::readVariable(const std::string& domain, const std::string& item,
+                                            MmsValue*& value) {
+    value = nullptr;
+    VariableAccess access;
+    access.variables.emplace_back(domain, item);
+    Response r;
+    IedClientError e = request([&](ber::Writer& w, uint32_t id) { encodeReadRequest(w, id, access); }, r);
+    if (e != IED_ERROR_OK)
+        return e;
+    std::vector<MmsValue*> results;
+    if (!decodeReadResponse(r.pdu.service, results) || results.size() != 1) {
+        for (MmsValue* v : results)
+            MmsValue_delete(v);
+        return IED_ERROR_MALFORMED_MESSAGE;
+    }
+    if (results[0]->type == MMS_DATA_ACCESS_ERROR) {
+        IedClientError ae = toIedError(results[0]->accessError);
+        MmsValue_delete(results[0]);
+        return ae;
+    }
+    value = results[0];
+    return IED_ERROR_OK;
+}
+
+extern "C" {
+
+IedConnection IedConnection_create(void) {
+    IedConnection self = new sIedConnection();
+    self->mms.setReportHandler(
+        [self](VariableAccess& access, std::vector<MmsValue*>& values) { self->onReport(access, values); });
+    self->mms.setLostHandler([self]() {
+        self->state.store(IED_STATE_CLOSED);
+        IedConnectionClosedHandler handler;
+        void* parameter;
+        {
+            std::lock_guard<std::mutex> lock(self->closedMutex);
+            handler = self->closedHandler;
+            parameter = self->closedParameter;
+        }
+        if (handler != nullptr)
+            handler(parameter, self);
+    });
+    return self;
+}
+
+void IedConnection_destroy(IedConnection self) {
+    if (self == nullptr)
+        return;
+    IedConnection_close(self);
+    delete self;
+}
+
+void IedConnection_setConnectTimeout(IedConnection self, uint32_t timeoutInMs) {
+    self->mms.connectTimeoutMs = timeoutInMs;
+}
+void IedConnection_setRequestTimeout(IedConnection self, uint32_t timeoutInMs) {
+    self->mms.requestTimeoutMs = timeoutInMs;
+}
+uint32_t IedConnection_getRequestTimeout(IedConnection self) {
+    return self->mms.requestTimeoutMs.load();
+}
+
+void IedConnection_connect(IedConnection self, IedClientError* error, const char* hostname, int tcpPort) {
+    if (self == nullptr || hostname == nullptr || hostname[0] == '\0') {
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return;
+    }
+    if (self->mms.isConnected()) {
+        setError(error, IED_ERROR_ALREADY_CONNECTED);
+        return;
+    }
+    std::string host = hostname;
+    int port = tcpPort > 0 ? tcpPort : 102;
+    size_t colon = host.rfind(':');
+    if (colon != std::string::npos && host.find(':') == colon) {
+        // "host:port" overrides the port argument.
+        char* end = nullptr;
+        long p = std::strtol(host.c_str() + colon + 1, &end, 10);
+        if (end == nullptr || *end != '\0' || p <= 0 || p > 65535 || colon == 0) {
+            setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+            return;
+        }
+        port = static_cast<int>(p);
+        host = host.substr(0, colon);
+    }
+    if (port > 65535) {
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return;
+    }
+    self->clearCache();
+    self->state.store(IED_STATE_CONNECTING);
+    MmsError err = self->mms.connect(host, static_cast<uint16_t>(port));
+    if (err != MMS_ERROR_NONE) {
+        self->state.store(IED_STATE_CLOSED);
+        setError(error, toIedError(err));
+        return;
+    }
+    self->state.store(IED_STATE_CONNECTED);
+    setError(error, IED_ERROR_OK);
+}
+
+void IedConnection_release(IedConnection self, IedClientError* error) {
+    if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
+        setError(error, IED_ERROR_NOT_CONNECTED);
+        return;
+    }
+    self->state.store(IED_STATE_CLOSING);
+    self->mms.close(true);
+    self->state.store(IED_STATE_CLOSED);
+    setError(error, IED_ERROR_OK);
+}
+
+void IedConnection_abort(IedConnection self, IedClientError* error) {
+    if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
+        setError(error, IED_ERROR_NOT_CONNECTED);
+        return;
+    }
+    self->state.store(IED_STATE_CLOSING);
+    self->mms.close(false);
+    self->state.store(IED_STATE_CLOSED);
+    setError(error, IED_ERROR_OK);
+}
+
+void IedConnection_close(IedConnection self) {
+    if (self == nullptr)
+        return;
+    if (self->mms.isConnected())
+        self->state.store(IED_STATE_CLOSING);
+    self->mms.close(true);
+    self->state.store(IED_STATE_CLOSED);
+    self->clearCache();
+}
+
+IedConnectionState IedConnection_getState(IedConnection self) {
+    if (self->state.load() == IED_STATE_CONNECTED && !self->mms.isConnected())
+        self->state.store(IED_STATE_CLOSED);
+    return static_cast<IedConnectionState>(self->state.load());
+}
+
+MmsConnection IedConnection_getMmsConnection(IedConnection self) {
+    return &self->mms;
+}
+
+void IedConnection_installConnectionClosedHandler(IedConnection self, IedConnectionClosedHandler handler,
+                                                  void* parameter) {
+    std::lock_guard<std::mutex> lock(self->closedMutex);
+    self->closedHandler = handler;
+    self->closedParameter = parameter;
+}
+
+MmsValue* IedConnection_readObject(IedConnection self, IedClientError* error,
+                                   const char* dataAttributeReference, FunctionalConstraint fc) {
+    std::string domain, rest;
+    if (self == nullptr || !splitReference(dataAttributeReference, domain, rest) ||
+        FunctionalConstraint_toString(fc) == nullptr) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    MmsValue* value = nullptr;
+    setError(error, self->readVariable(domain, toMmsItem(rest, fc), value));
+    return value;
+}
+
+void IedConnection_writeObject(IedConnection self, IedClientError* error, const char* dataAttributeReference,
+                               FunctionalConstraint fc, MmsValue* value) {
+    std::string domain, rest;
+    if (self == nullptr || value == nullptr || !splitReference(dataAttributeReference, domain, rest) ||
+        FunctionalConstraint_toString(fc) == nullptr) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return;
+    }
+    VariableAccess access;
+    access.variables.emplace_back(domain, toMmsItem(rest, fc));
+    std::vector<const MmsValue*> values{value};
+    Response r;
+    IedClientError e =
+        self->request([&](ber::Writer& w, uint32_t id) { encodeWriteRequest(w, id, access, values); }, r);
+    if (e != IED_ERROR_OK) {
+        setError(error, e);
+        return;
+    }
+    std::vector<MmsDataAccessError> results;
+    if (!decodeWriteResponse(r.pdu.service, results) || results.size() != 1) {
+        setError(error, IED_ERROR_MALFORMED_MESSAGE);
+        return;
+    }
+    setError(error, toIedError(results[0]));
+}
+
+bool IedConnection_readBooleanValue(IedConnection self, IedClientError* error, const char* objectReference,
+                                    FunctionalConstraint fc) {
+    MmsValue* v = IedConnection_readObject(self, error, objectReference, fc);
+    bool result = false;
+    if (v != nullptr) {
+        if (v->type == MMS_BOOLEAN)
+            result = v->boolean;
+        else
+            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+        MmsValue_delete(v);
+    }
+    return result;
+}
+
+float IedConnection_readFloatValue(IedConnection self, IedClientError* error, const char* objectReference,
+                                   FunctionalConstraint fc) {
+    MmsValue* v = IedConnection_readObject(self, error, objectReference, fc);
+    float result = 0.0f;
+    if (v != nullptr) {
+        if (v->type == MMS_FLOAT)
+            result = static_cast<float>(v->floatValue);
+        else
+            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+        MmsValue_delete(v);
+    }
+    return result;
+}
+
+int32_t IedConnection_readInt32Value(IedConnection self, IedClientError* error, const char* objectReference,
+                                     FunctionalConstraint fc) {
+    MmsValue* v = IedConnection_readObject(self, error, objectReference, fc);
+    int32_t result = 0;
+    if (v != nullptr) {
+        if (v->type == MMS_INTEGER || v->type == MMS_UNSIGNED)
+            result = MmsValue_toInt32(v);
+        else
+            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+        MmsValue_delete(v);
+    }
+    return result;
+}
+
+uint32_t IedConnection_readUnsigned32Value(IedConnection self, IedClientError* error,
+                                           const char* objectReference, FunctionalConstraint fc) {
+    MmsValue* v = IedConnection_readObject(self, error, objectReference, fc);
+    uint32_t result = 0;
+    if (v != nullptr) {
+        if (v->type == MMS_INTEGER || v->type == MMS_UNSIGNED)
+            result = MmsValue_toUint32(v);
+        else
+            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+        MmsValue_delete(v);
+    }
+    return result;
+}
+
+void IedConnection_writeBooleanValue(IedConnection self, IedClientError* error, const char* objectReference,
+                                     FunctionalConstraint fc, bool value) {
+    MmsValue* v = MmsValue_newBoolean(value);
+    IedConnection_writeObject(self, error, objectReference, fc, v);
+    MmsValue_delete(v);
+}
+
+// ---- MMS connection ----
+
+void MmsConnection_setRawMessageHandler(MmsConnection self, MmsRawMessageHandler handler, void* parameter) {
+    if (self != nullptr)
+        self->setRawMessageHandler(handler, parameter);
+}
+
+void MmsConnection_setRequestTimeout(MmsConnection self, uint32_t timeoutInMs) {
+    self->requestTimeoutMs = timeoutInMs;
+}
+void MmsConnection_setConnectTimeout(MmsConnection self, uint32_t timeoutInMs) {
+    self->connectTimeoutMs = timeoutInMs;
+}
+
+int MmsConnection_getLocalDetail(MmsConnection self) {
+    return self->isConnected() ? static_cast<int>(self->maxPduSize()) : 0;
+}
+
+MmsServerIdentity* MmsConnection_identify(MmsConnection self, MmsError* mmsError) {
+    Response r;
+    MmsError err = self->request([](ber::Writer& w, uint32_t id) { encodeIdentifyRequest(w, id); }, r);
+    ServerIdentity id;
+    if (err == MMS_ERROR_NONE && !decodeIdentifyResponse(r.pdu.service, id))
+        err = MMS_ERROR_PARSING_RESPONSE;
+    if (mmsError != nullptr)
+        *mmsError = err;
+    if (err != MMS_ERROR_NONE)
+        return nullptr;
+    auto* identity = static_cast<MmsServerIdentity*>(std::calloc(1, sizeof(MmsServerIdentity)));
+    identity->vendorName = copyString(id.vendor);
+    identity->modelName = copyString(id.model);
+    identity->revision = copyString(id.revision);
+    return identity;
+}
+
+void MmsServerIdentity_destroy(MmsServerIdentity* self) {
+    if (self == nullptr)
+        return;
+    std::free(self->vendorName);
+    std::free(self->modelName);
+    std::free(self->revision);
+    std::free(self);
+}
+
+} // extern "C"

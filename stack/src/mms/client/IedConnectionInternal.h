@@ -1,0 +1,76 @@
+#pragma once
+// Internals shared by the IedConnection implementation files.
+#include "iec61850_client.h"
+#include "stack/src/mms/client/MmsClient.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct sClientReport;
+
+namespace stack {
+namespace mms {
+
+struct ReportSubscription {
+    std::string rcbReference;
+    std::string rptId;
+    ReportCallbackFunction handler = nullptr;
+    void* parameter = nullptr;
+    std::unique_ptr<sClientReport, void (*)(sClientReport*)> report{nullptr, nullptr};
+};
+
+// Maps MMS errors and data access errors to client error codes.
+IedClientError toIedError(MmsError error);
+IedClientError toIedError(MmsDataAccessError error);
+
+// "LD/rest": splits at the first '/'. False (no crash) for NULL, a missing '/', or an empty part.
+bool splitReference(const char* reference, std::string& domain, std::string& rest);
+// "LN.DO.DA" with FC ST gives "LN$ST$DO$DA"; "LN" gives "LN$ST".
+std::string toMmsItem(const std::string& rest, FunctionalConstraint fc);
+// Replaces every '.' by '$'.
+std::string dotsToDollars(std::string text);
+// "LN$FC$DO$DA" in domain LD gives "LD/LN.DO.DA[FC]".
+std::string toObjectReference(const std::string& domain, const std::string& item);
+
+char* copyString(const std::string& text);
+LinkedList toLinkedList(const std::vector<std::string>& names);
+
+} // namespace mms
+} // namespace stack
+
+struct sIedConnection {
+    sMmsConnection mms;
+    std::atomic<int> state{IED_STATE_CLOSED};
+
+    std::recursive_mutex reportMutex; // held while a report handler runs
+    std::vector<std::shared_ptr<stack::mms::ReportSubscription>> reports;
+
+    // Variable names per logical device, valid for the current association only: filled when
+    // a logical device directory is asked for (always from the server), reused by the finer
+    // directory services, dropped on connect and close.
+    std::mutex cacheMutex;
+    std::map<std::string, std::vector<std::string>> variableCache;
+    void clearCache() {
+        std::lock_guard<std::mutex> lock(cacheMutex);
+        variableCache.clear();
+    }
+
+    std::mutex closedMutex;
+    IedConnectionClosedHandler closedHandler = nullptr;
+    void* closedParameter = nullptr;
+
+    // Runs a confirmed request; maps "not connected" and the MMS errors to client errors.
+    IedClientError request(const stack::mms::MmsClient::Encoder& encode, stack::mms::Response& response);
+    // All names of an object class in a domain (or the domains, with an empty domain), asked
+    // from the server page by page.
+    IedClientError getNameList(stack::mms::ObjectClass cls, const std::string& domain,
+                               std::vector<std::string>& names);
+    // Reads one variable; the value (or nullptr) is the caller's.
+    IedClientError readVariable(const std::string& domain, const std::string& item, MmsValue*& value);
+
+    void onReport(stack::mms::VariableAccess& access, std::vector<MmsValue*>& values);
+};

@@ -1,0 +1,436 @@
+// Model discovery. Logical nodes, data objects, attributes and control blocks are derived from
+// the MMS variable names of the logical device ("LN", "LN$FC", "LN$FC$DO", "LN$FC$DO$DA", ...).
+// Server and logical device directories always ask the server; the finer services reuse the
+// names of the logical device fetched in the same association (dropped at every connect and
+// close, so nothing survives a reconnect or a change of server). Data set lists and members,
+// data directories by FC and variable specifications are asked from the server on every call.
+#include "stack/src/mms/client/IedConnectionInternal.h"
+
+#include "stack/src/mms/TypeSpec.h"
+
+#include <algorithm>
+#include <set>
+
+using namespace stack::mms;
+namespace ber = stack::ber;
+
+namespace {
+
+void setError(IedClientError* error, IedClientError value) {
+    if (error != nullptr)
+        *error = value;
+}
+
+std::vector<std::string> splitDollar(const std::string& s) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t p = s.find('$', start);
+        parts.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
+        if (p == std::string::npos)
+            break;
+        start = p + 1;
+    }
+    return parts;
+}
+
+std::vector<std::string> splitDots(const std::string& s) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t p = s.find('.', start);
+        parts.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
+        if (p == std::string::npos)
+            break;
+        start = p + 1;
+    }
+    return parts;
+}
+
+void addUnique(std::vector<std::string>& out, std::set<std::string>& seen, const std::string& name) {
+    if (seen.insert(name).second)
+        out.push_back(name);
+}
+
+bool isDataFc(const std::string& fc) {
+    static const char* const kFcs[] = {"ST", "MX", "SP", "SV", "CF", "DC", "SG",
+                                       "SE", "SR", "OR", "BL", "EX", "CO"};
+    for (const char* f : kFcs)
+        if (fc == f)
+            return true;
+    return false;
+}
+
+// The variable names of a logical device: from the server when `refresh` or not yet fetched in
+// this association.
+IedClientError domainVariables(IedConnection self, const std::string& domain, std::vector<std::string>& names,
+                               bool refresh = false) {
+    if (!refresh) {
+        std::lock_guard<std::mutex> lock(self->cacheMutex);
+        auto it = self->variableCache.find(domain);
+        if (it != self->variableCache.end() && self->mms.isConnected()) {
+            names = it->second;
+            return IED_ERROR_OK;
+        }
+    }
+    IedClientError e = self->getNameList(ObjectClass::NamedVariable, domain, names);
+    if (e == IED_ERROR_OK) {
+        std::lock_guard<std::mutex> lock(self->cacheMutex);
+        self->variableCache[domain] = names;
+    }
+    return e;
+}
+
+// Children of a data object / attribute path (after the LN) under one FC or all (fc empty).
+// `exists` tells whether the path itself was found under that FC (any FC when empty).
+struct Child {
+    std::string name;
+    std::string fc;
+};
+
+std::vector<Child> childrenOf(const std::vector<std::string>& names, const std::string& ln,
+                              const std::vector<std::string>& path, const std::string& fc, bool& exists) {
+    std::vector<Child> out;
+    exists = false;
+    for (const std::string& n : names) {
+        std::vector<std::string> parts = splitDollar(n);
+        if (parts.size() < 2 + path.size() || parts[0] != ln)
+            continue;
+        if (!fc.empty() && parts[1] != fc)
+            continue;
+        bool match = true;
+        for (size_t i = 0; i < path.size(); ++i) {
+            if (parts[2 + i] != path[i]) {
+                match = false;
+                break;
+            }
+        }
+        if (!match)
+            continue;
+        if (parts.size() == 2 + path.size())
+            exists = true;
+        else if (parts.size() == 3 + path.size())
+            out.push_back({parts.back(), parts[1]});
+    }
+    return out;
+}
+
+// Common part of the data directory services.
+LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* dataReference,
+                         const std::string& fc, bool withFc) {
+    std::string domain, rest;
+    if (self == nullptr || !splitReference(dataReference, domain, rest)) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    std::vector<std::string> parts = splitDots(rest);
+    if (parts.size() < 2 ||
+        std::any_of(parts.begin(), parts.end(), [](const std::string& p) { return p.empty(); })) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    IedClientError e = domainVariables(self, domain, names);
+    if (e != IED_ERROR_OK) {
+        setError(error, e);
+        return nullptr;
+    }
+    std::string ln = parts[0];
+    std::vector<std::string> path(parts.begin() + 1, parts.end());
+    bool exists = false;
+    std::vector<Child> children = childrenOf(names, ln, path, fc, exists);
+    if (!exists) {
+        setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    std::vector<std::string> out;
+    std::set<std::string> seen;
+    for (const Child& c : children) {
+        if (withFc)
+            out.push_back(c.name + "[" + c.fc + "]");
+        else
+            addUnique(out, seen, c.name);
+    }
+    setError(error, IED_ERROR_OK);
+    return toLinkedList(out);
+}
+
+} // namespace
+
+extern "C" {
+
+LinkedList IedConnection_getServerDirectory(IedConnection self, IedClientError* error, bool getFileNames) {
+    if (self == nullptr) {
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return nullptr;
+    }
+    if (getFileNames) {
+        setError(error, IED_ERROR_SERVICE_NOT_SUPPORTED);
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    IedClientError e = self->getNameList(ObjectClass::Domain, std::string(), names);
+    setError(error, e);
+    return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
+}
+
+LinkedList IedConnection_getLogicalDeviceList(IedConnection self, IedClientError* error) {
+    return IedConnection_getServerDirectory(self, error, false);
+}
+
+LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClientError* error,
+                                                   const char* logicalDeviceName) {
+    if (self == nullptr || logicalDeviceName == nullptr || logicalDeviceName[0] == '\0' ||
+        std::string(logicalDeviceName).find('/') != std::string::npos) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    IedClientError e = domainVariables(self, logicalDeviceName, names, true);
+    if (e != IED_ERROR_OK) {
+        setError(error, e);
+        return nullptr;
+    }
+    std::vector<std::string> lns;
+    for (const std::string& n : names)
+        if (n.find('$') == std::string::npos)
+            lns.push_back(n);
+    setError(error, IED_ERROR_OK);
+    return toLinkedList(lns);
+}
+
+LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientError* error,
+                                                 const char* logicalNodeReference, ACSIClass acsiClass) {
+    std::string domain, ln;
+    if (self == nullptr || !splitReference(logicalNodeReference, domain, ln) ||
+        ln.find('.') != std::string::npos || ln.find('$') != std::string::npos) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    std::vector<std::string> out;
+    std::set<std::string> seen;
+    if (acsiClass == ACSI_CLASS_DATA_SET) {
+        std::vector<std::string> lists;
+        IedClientError e = self->getNameList(ObjectClass::NamedVariableList, domain, lists);
+        if (e != IED_ERROR_OK) {
+            setError(error, e);
+            return nullptr;
+        }
+        std::string prefix = ln + "$";
+        for (const std::string& n : lists)
+            if (n.compare(0, prefix.size(), prefix) == 0)
+                out.push_back(n.substr(prefix.size()));
+        setError(error, IED_ERROR_OK);
+        return toLinkedList(out);
+    }
+    if (acsiClass == ACSI_CLASS_LOG) {
+        setError(error, IED_ERROR_OK); // journals are not offered by the servers we talk to
+        return toLinkedList(out);
+    }
+    std::vector<std::string> names;
+    IedClientError e = domainVariables(self, domain, names);
+    if (e != IED_ERROR_OK) {
+        setError(error, e);
+        return nullptr;
+    }
+    if (std::find(names.begin(), names.end(), ln) == names.end()) {
+        setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    const char* cbFc = nullptr;
+    switch (acsiClass) {
+    case ACSI_CLASS_BRCB:
+        cbFc = "BR";
+        break;
+    case ACSI_CLASS_URCB:
+        cbFc = "RP";
+        break;
+    case ACSI_CLASS_LCB:
+        cbFc = "LG";
+        break;
+    case ACSI_CLASS_GoCB:
+        cbFc = "GO";
+        break;
+    case ACSI_CLASS_GsCB:
+        cbFc = "GS";
+        break;
+    case ACSI_CLASS_MSVCB:
+        cbFc = "MS";
+        break;
+    case ACSI_CLASS_USVCB:
+        cbFc = "US";
+        break;
+    case ACSI_CLASS_SGCB:
+        cbFc = "SP";
+        break;
+    default:
+        break;
+    }
+    for (const std::string& n : names) {
+        std::vector<std::string> parts = splitDollar(n);
+        if (parts.size() != 3 || parts[0] != ln)
+            continue;
+        if (acsiClass == ACSI_CLASS_DATA_OBJECT) {
+            if (isDataFc(parts[1]))
+                addUnique(out, seen, parts[2]);
+        } else if (acsiClass == ACSI_CLASS_SGCB) {
+            if (parts[1] == "SP" && parts[2] == "SGCB")
+                addUnique(out, seen, parts[2]);
+        } else if (cbFc != nullptr && parts[1] == cbFc) {
+            addUnique(out, seen, parts[2]);
+        }
+    }
+    setError(error, IED_ERROR_OK);
+    return toLinkedList(out);
+}
+
+LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientError* error,
+                                                 const char* logicalNodeReference) {
+    std::string domain, ln;
+    if (self == nullptr || !splitReference(logicalNodeReference, domain, ln)) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    IedClientError e = domainVariables(self, domain, names);
+    if (e != IED_ERROR_OK) {
+        setError(error, e);
+        return nullptr;
+    }
+    std::vector<std::string> out;
+    std::string prefix = ln + "$";
+    for (const std::string& n : names)
+        if (n.compare(0, prefix.size(), prefix) == 0)
+            out.push_back(n.substr(prefix.size()));
+    setError(error, IED_ERROR_OK);
+    return toLinkedList(out);
+}
+
+LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClientError* error,
+                                                   const char* ldName) {
+    if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    IedClientError e = domainVariables(self, ldName, names);
+    setError(error, e);
+    return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
+}
+
+LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientError* error,
+                                                  const char* ldName) {
+    if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    IedClientError e = self->getNameList(ObjectClass::NamedVariableList, ldName, names);
+    setError(error, e);
+    return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
+}
+
+LinkedList IedConnection_getDataDirectory(IedConnection self, IedClientError* error,
+                                          const char* dataReference) {
+    return dataDirectory(self, error, dataReference, std::string(), false);
+}
+
+LinkedList IedConnection_getDataDirectoryFC(IedConnection self, IedClientError* error,
+                                            const char* dataReference) {
+    return dataDirectory(self, error, dataReference, std::string(), true);
+}
+
+LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError* error,
+                                              const char* dataReference, FunctionalConstraint fc) {
+    // The children under one FC are the components of the variable's type: one request.
+    MmsVariableSpecification* spec = IedConnection_getVariableSpecification(self, error, dataReference, fc);
+    if (spec == nullptr)
+        return nullptr;
+    std::vector<std::string> out;
+    if (spec->type == MMS_STRUCTURE) {
+        for (int i = 0; i < spec->typeSpec.structure.elementCount; ++i) {
+            const char* n = spec->typeSpec.structure.elements[i]->name;
+            out.push_back(n != nullptr ? n : "");
+        }
+    }
+    MmsVariableSpecification_destroy(spec);
+    setError(error, IED_ERROR_OK);
+    return toLinkedList(out);
+}
+
+LinkedList IedConnection_getDataSetDirectory(IedConnection self, IedClientError* error,
+                                             const char* dataSetReference, bool* isDeletable) {
+    if (self == nullptr || dataSetReference == nullptr) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    ObjectName name;
+    std::string domain, rest;
+    if (dataSetReference[0] == '@') {
+        if (dataSetReference[1] == '\0') {
+            setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+            return nullptr;
+        }
+        name.scope = ObjectName::Scope::Association;
+        name.item = dataSetReference + 1;
+    } else if (splitReference(dataSetReference, domain, rest)) {
+        name = ObjectName(domain, dotsToDollars(rest));
+    } else {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    Response r;
+    IedClientError e = self->request(
+        [&](ber::Writer& w, uint32_t id) { encodeGetNamedVariableListAttributesRequest(w, id, name); }, r);
+    if (e != IED_ERROR_OK) {
+        setError(error, e);
+        return nullptr;
+    }
+    std::vector<ObjectName> members;
+    bool deletable = false;
+    if (!decodeGetNamedVariableListAttributesResponse(r.pdu.service, members, deletable)) {
+        setError(error, IED_ERROR_MALFORMED_MESSAGE);
+        return nullptr;
+    }
+    if (isDeletable != nullptr)
+        *isDeletable = deletable;
+    std::vector<std::string> out;
+    for (const ObjectName& m : members) {
+        if (m.scope == ObjectName::Scope::Domain)
+            out.push_back(toObjectReference(m.domain, m.item));
+        else
+            out.push_back((m.scope == ObjectName::Scope::Association ? "@" : "") + m.item);
+    }
+    setError(error, IED_ERROR_OK);
+    return toLinkedList(out);
+}
+
+MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection self, IedClientError* error,
+                                                                 const char* dataAttributeReference,
+                                                                 FunctionalConstraint fc) {
+    std::string domain, rest;
+    if (self == nullptr || !splitReference(dataAttributeReference, domain, rest) ||
+        FunctionalConstraint_toString(fc) == nullptr) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return nullptr;
+    }
+    ObjectName name(domain, toMmsItem(rest, fc));
+    Response r;
+    IedClientError e = self->request(
+        [&](ber::Writer& w, uint32_t id) { encodeGetVariableAccessAttributesRequest(w, id, name); }, r);
+    if (e != IED_ERROR_OK) {
+        setError(error, e);
+        return nullptr;
+    }
+    MmsVariableSpecification* spec = decodeGetVariableAccessAttributesResponse(r.pdu.service);
+    if (spec == nullptr) {
+        setError(error, IED_ERROR_MALFORMED_MESSAGE);
+        return nullptr;
+    }
+    size_t last = rest.find_last_of('.');
+    setTypeSpecName(spec, (last == std::string::npos ? rest : rest.substr(last + 1)).c_str());
+    setError(error, IED_ERROR_OK);
+    return spec;
+}
+
+} // extern "C"
