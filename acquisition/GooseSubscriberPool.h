@@ -1,0 +1,53 @@
+#pragma once
+#include "acquisition/GooseIn.h"
+#include "acquisition/IMmsPool.h"
+#include "acquisition/InnerGooseSubscriber.h"
+#include "host/Result.h"
+
+#include <sigc++/sigc++.h>
+
+#include <cstdint>
+#include <mutex>
+
+namespace VorIec61850 {
+
+// The acquisition pool for GOOSE: subscribes to the messages named by a GooseIn target and,
+// for each accepted message, replaces its value list with new elements (value and time stamp of
+// each wanted data-set member) and emits valuesUpdated, then timestampUpdated, on the receive
+// thread.
+class GooseSubscriberPool : public virtual IMmsPool {
+public:
+    GooseSubscriberPool();
+    ~GooseSubscriberPool() override;
+    GooseSubscriberPool(const GooseSubscriberPool&) = delete;
+    GooseSubscriberPool& operator=(const GooseSubscriberPool&) = delete;
+
+    // Time stamp in milliseconds of the message that caused the refresh.
+    sigc::signal<void, uint64_t> timestampUpdated;
+
+    // Refused while running ("Goose.setTargetError"); target and values stay as they were.
+    Vor::Result setTarget(const GooseIn& target);
+    const GooseIn& getTarget() const { return _target; }
+    // The target with a time path after each value path, as handed to the inner subscriber.
+    const GooseIn& getTimePairTarget() const { return _subscriber.getTarget(); }
+
+    bool start() override;
+    bool stop() override;
+    bool isRunning() const override;
+    MmsValueElementList& getValues() override;
+
+    // Receivers of the inner subscriber (one per listened interface while running).
+    size_t getReceiverCount() const { return _subscriber.getReceiverCount(); }
+
+private:
+    void _gooseCallback(GooseSubscriber subscriber);
+    GooseIn _createTimePairTarget(const GooseIn& target) const;
+
+    InnerGooseSubscriber _subscriber;
+    GooseIn _target;
+    MmsValueElementList _values;
+    // Keeps setTarget, start and stop of callers on different threads apart.
+    std::mutex _controlMutex;
+};
+
+} // namespace VorIec61850

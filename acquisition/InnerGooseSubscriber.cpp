@@ -1,0 +1,185 @@
+#include "acquisition/InnerGooseSubscriber.h"
+
+#include "host/NetAddr.h"
+#include "host/NetworkHelper.h"
+#include "mms/FCDAElement.h"
+#include "mms/MmsDatasetHelper.h"
+
+#include <cstring>
+#include <exception>
+
+namespace VorIec61850 {
+
+void _gooseCallbackFunction(GooseSubscriber subscriber, void* parameter) {
+    static_cast<InnerGooseSubscriber*>(parameter)->gooseCallback(subscriber);
+}
+
+InnerGooseSubscriber::~InnerGooseSubscriber() {
+    stop();
+}
+
+bool InnerGooseSubscriber::setTarget(const GooseIn& target) {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    if (_running)
+        return false;
+    _target = target;
+    _values.assign(_target.paths.size(), nullptr);
+    _indexes.assign(_target.paths.size(), -1);
+    return true;
+}
+
+bool InnerGooseSubscriber::start() {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    if (_running)
+        return false;
+    _running = true;
+    _values.assign(_target.paths.size(), nullptr);
+    _createAssociateIndexes();
+    if (!_startReceivers()) {
+        _stopReceivers();
+        _running = false;
+        return false;
+    }
+    return true;
+}
+
+bool InnerGooseSubscriber::stop() {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    if (!_running)
+        return false;
+    // Not under _mutex: a receive thread may be waiting for it, and stopping a receiver waits
+    // for its thread. Once the receivers are stopped no callback can run any more.
+    _stopReceivers();
+    _running = false;
+    return true;
+}
+
+void InnerGooseSubscriber::_createAssociateIndexes() {
+    std::unique_ptr<FCDAElement> dataSet;
+    try {
+        dataSet = FCDAElement::deserialize(_target.dataSetXml);
+    } catch (const std::exception&) {
+        // Malformed XML: no member can be located, every index stays negative.
+    }
+    if (!dataSet)
+        dataSet = std::make_unique<FCDAElement>();
+    std::vector<int32_t> indexes = MmsDatasetHelper::getDataAssociatedIndexes(*dataSet, _target.paths);
+    _indexes.assign(indexes.begin(), indexes.end());
+    _indexes.resize(_target.paths.size(), -1);
+}
+
+bool InnerGooseSubscriber::_createReceiver(const std::string& interfaceName) {
+    GooseReceiver receiver = GooseReceiver_create();
+    if (receiver == nullptr)
+        return false;
+    GooseReceiver_setInterfaceId(receiver, interfaceName.c_str());
+    _receivers.push_back(receiver);
+    return true;
+}
+
+bool InnerGooseSubscriber::_createReceivers() {
+    if (!_target.interfaceName.empty())
+        return _createReceiver(_target.interfaceName);
+    for (const Vor::NetworkInterface& networkInterface : Vor::NetworkHelper::getNetworkInterfaces()) {
+        if (!_createReceiver(networkInterface.id))
+            return false;
+    }
+    return true;
+}
+
+bool InnerGooseSubscriber::_createSubscribers() {
+    const GooseIdentifer& id = _target.identifier;
+    for (GooseReceiver receiver : _receivers) {
+        // The stack keeps its own copy of the reference text.
+        std::string goCbRef = id.goCbRef ? *id.goCbRef : std::string();
+        GooseSubscriber subscriber = GooseSubscriber_create(&goCbRef[0], nullptr);
+        if (subscriber == nullptr)
+            return false;
+        if (!id.goCbRef)
+            GooseSubscriber_setObserver(subscriber);
+        if (id.dstMac) {
+            try {
+                Vor::Net::NetAddr mac(*id.dstMac, 6, ':');
+                uint8_t bytes[6];
+                std::memcpy(bytes, mac.data(), 6);
+                GooseSubscriber_setDstMac(subscriber, bytes);
+            } catch (const std::exception&) {
+                GooseSubscriber_destroy(subscriber);
+                return false;
+            }
+        }
+        if (id.appId)
+            GooseSubscriber_setAppId(subscriber, static_cast<uint16_t>(*id.appId & 0xFFFF));
+        GooseSubscriber_setListener(subscriber, _gooseCallbackFunction, this);
+        GooseReceiver_addSubscriber(receiver, subscriber);
+    }
+    return true;
+}
+
+bool InnerGooseSubscriber::_startReceivers() {
+    if (!_createReceivers())
+        return false;
+    if (!_createSubscribers())
+        return false;
+    return _enableReceivers();
+}
+
+bool InnerGooseSubscriber::_enableReceivers() {
+    for (GooseReceiver receiver : _receivers) {
+        GooseReceiver_start(receiver);
+        if (!GooseReceiver_isRunning(receiver))
+            return false;
+    }
+    return true;
+}
+
+void InnerGooseSubscriber::_disableReceivers() {
+    for (GooseReceiver receiver : _receivers)
+        GooseReceiver_stop(receiver);
+}
+
+void InnerGooseSubscriber::_stopReceivers() {
+    _disableReceivers();
+    _destroyReceivers();
+}
+
+void InnerGooseSubscriber::_destroyReceivers() {
+    // Destroying a receiver also destroys the subscribers added to it.
+    for (GooseReceiver receiver : _receivers)
+        GooseReceiver_destroy(receiver);
+    _receivers.clear();
+}
+
+bool InnerGooseSubscriber::_isPostFilteredGoose(GooseSubscriber subscriber) const {
+    const GooseIdentifer& id = _target.identifier;
+    if (id.appId &&
+        static_cast<int64_t>(GooseSubscriber_getAppId(subscriber)) != static_cast<int64_t>(*id.appId))
+        return false;
+    if (id.goId) {
+        const char* goId = GooseSubscriber_getGoId(subscriber);
+        if (goId == nullptr)
+            return false;
+        size_t length = std::strlen(goId);
+        if (length != id.goId->size() || std::memcmp(goId, id.goId->data(), length) != 0)
+            return false;
+    }
+    if (id.test && GooseSubscriber_isTest(subscriber) != *id.test)
+        return false;
+    if (id.confRev && GooseSubscriber_getConfRev(subscriber) != static_cast<uint32_t>(*id.confRev))
+        return false;
+    return true;
+}
+
+void InnerGooseSubscriber::gooseCallback(GooseSubscriber subscriber) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    if (!_isPostFilteredGoose(subscriber))
+        return;
+    MmsValue* dataSet = GooseSubscriber_getDataSetValues(subscriber);
+    for (size_t i = 0; i < _indexes.size() && i < _values.size(); ++i) {
+        if (_indexes[i] >= 0)
+            _values[i] = MmsValue_getElement(dataSet, _indexes[i]);
+    }
+    gooseReceived.emit(subscriber);
+}
+
+} // namespace VorIec61850
