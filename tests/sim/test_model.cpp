@@ -1,0 +1,305 @@
+// Loading of the simulated IED's model from SCL: names, FCs, types and initial values.
+#include "sim/Model.h"
+
+#include "mms_type_spec.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+
+using namespace iecx::sim;
+
+namespace {
+
+const std::string kSimple = std::string(IECX_TEST_DATA_DIR) + "/sim/simple.cid";
+
+class ModelTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { model = Model::load(kSimple, "SIMIED").release(); }
+    static void TearDownTestSuite() {
+        delete model;
+        model = nullptr;
+    }
+    static Model* model;
+
+    static MmsValue* read(const std::string& domain, const std::string& item) {
+        ModelNode* node = model->find(domain, item);
+        return node ? model->read(node) : nullptr;
+    }
+};
+Model* ModelTest::model = nullptr;
+
+struct ValueDeleter {
+    void operator()(MmsValue* v) const { MmsValue_delete(v); }
+};
+using Value = std::unique_ptr<MmsValue, ValueDeleter>;
+
+bool contains(const std::vector<std::string>& list, const std::string& s) {
+    return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+} // namespace
+
+TEST_F(ModelTest, PicksTheFirstIedUnlessNamed) {
+    auto first = Model::load(kSimple);
+    EXPECT_EQ(first->iedName(), "OTHERIED");
+    ASSERT_EQ(first->domains().size(), 1u);
+    EXPECT_EQ(first->domains()[0]->name, "OTHERIEDX");
+
+    EXPECT_EQ(model->iedName(), "SIMIED");
+    ASSERT_EQ(model->domains().size(), 2u);
+    EXPECT_EQ(model->domains()[0]->name, "SIMIEDLD0");
+    EXPECT_EQ(model->domains()[1]->name, "SIMIEDPROT");
+}
+
+TEST_F(ModelTest, BadInputGivesReadableErrors) {
+    EXPECT_THROW(Model::load(kSimple, "NOPE"), std::runtime_error);
+    EXPECT_THROW(Model::load("/nonexistent/file.cid"), std::runtime_error);
+    std::string path = ::testing::TempDir() + "/sim_bad.cid";
+    {
+        std::ofstream out(path);
+        out << "<SCL xmlns=\"http://www.iec.ch/61850/2003/SCL\"><IED name=\"A\"><AccessPoint name=\"P\">"
+               "<Server><LDevice inst=\"L\"><LN0 lnClass=\"LLN0\" inst=\"\" lnType=\"missing\"/></LDevice>"
+               "</Server></AccessPoint></IED></SCL>";
+    }
+    try {
+        Model::load(path);
+        FAIL() << "expected an error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("missing"), std::string::npos) << e.what();
+    }
+    {
+        std::ofstream out(path);
+        out << "<notscl/>";
+    }
+    EXPECT_THROW(Model::load(path), std::runtime_error);
+    {
+        std::ofstream out(path);
+        out << "<SCL><IED name=\"A\"";
+    }
+    EXPECT_THROW(Model::load(path), std::runtime_error);
+}
+
+TEST_F(ModelTest, NamesFollowTheFcGroupedMapping) {
+    Domain* ld0 = model->domain("SIMIEDLD0");
+    ASSERT_NE(ld0, nullptr);
+    auto names = ld0->variableNames();
+    // Logical nodes in document order, LLN0 first; FC groups alphabetical; attributes in template order.
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names[0], "LLN0");
+    EXPECT_EQ(names[1], "LLN0$BR");
+    auto pos = [&](const std::string& n) { return std::find(names.begin(), names.end(), n) - names.begin(); };
+    EXPECT_LT(pos("LLN0$CF"), pos("LLN0$DC"));
+    EXPECT_LT(pos("LLN0$DC"), pos("LLN0$ST"));
+    EXPECT_LT(pos("LLN0$ST$Mod$stVal"), pos("LLN0$ST$Mod$q"));
+    EXPECT_LT(pos("LLN0$ST$Mod$q"), pos("LLN0$ST$Mod$t"));
+    EXPECT_LT(pos("LLN0$ST$Mod$t"), pos("LPHD1"));
+    EXPECT_LT(pos("LPHD1"), pos("GGIO1"));
+    for (const char* n : {"LLN0$CF$Mod$ctlModel", "LLN0$EX$NamPlt$ldNs", "GGIO1$MX$AnIn1$mag$f",
+                          "GGIO1$CF$AnIn1$units$SIUnit", "MMXU1$MX$PhV$phsA$cVal$ang$f", "MMXU1$DC$PhV$d",
+                          "GGIO1$MX$Harm$har", "LLN0$RP$urcbStatus01$RptEna", "LLN0$RP$urcbStatus02$GI",
+                          "LLN0$BR$brcbMeas$EntryID", "LLN0$GO$gcbStatus$DstAddress$APPID"})
+        EXPECT_TRUE(contains(names, n)) << n;
+    // Arrays are served whole; their elements are not named.
+    EXPECT_FALSE(contains(names, "GGIO1$MX$Harm$har$mag"));
+    // A DO appears only under the FCs it has attributes of.
+    EXPECT_FALSE(contains(names, "GGIO1$MX$Ind1"));
+    EXPECT_FALSE(contains(names, "LLN0$RP$urcbStatus"));
+    EXPECT_EQ(ld0->dataSetNames(), (std::vector<std::string>{"LLN0$Status", "LLN0$Measurements"}));
+}
+
+TEST_F(ModelTest, TypesMapToMmsTypes) {
+    struct Case {
+        const char* item;
+        MmsType type;
+        int size;
+    } cases[] = {
+        {"GGIO1$ST$Ind1$stVal", MMS_BOOLEAN, -1},
+        {"GGIO1$ST$Ind1$q", MMS_BIT_STRING, 13},
+        {"GGIO1$ST$Ind1$t", MMS_UTC_TIME, -1},
+        {"LLN0$ST$Mod$stVal", MMS_INTEGER, 8},
+        {"XCBR1$ST$Pos$stVal", MMS_BIT_STRING, 2},
+        {"XCBR1$ST$OpCnt$stVal", MMS_INTEGER, 32},
+        {"XCBR1$CF$Pos$sboTimeout", MMS_UNSIGNED, 32},
+        {"GGIO1$MX$AnIn1$mag$f", MMS_FLOAT, 32},
+        {"GGIO1$CF$CntVal$pulsQty", MMS_FLOAT, 64},
+        {"GGIO1$ST$CntVal$actVal", MMS_INTEGER, 64},
+        {"LLN0$DC$NamPlt$vendor", MMS_VISIBLE_STRING, 255},
+        {"GGIO1$DC$Ind1$dU", MMS_STRING, 255},
+        {"GGIO1$MX$Harm$har", MMS_ARRAY, 4},
+        {"GGIO1$CF$Harm$frequency", MMS_ARRAY, 3},
+        {"GGIO1$MX$AnIn1", MMS_STRUCTURE, 3},
+        {"LLN0$BR$brcbMeas$TimeofEntry", MMS_BINARY_TIME, -1},
+        {"LLN0$RP$urcbStatus01", MMS_STRUCTURE, 11},
+        {"LLN0$BR$brcbMeas", MMS_STRUCTURE, 14},
+        {"LLN0$GO$gcbStatus", MMS_STRUCTURE, 9},
+        {"LLN0$GO$gcbStatus$DstAddress$Addr", MMS_OCTET_STRING, 6},
+    };
+    for (const auto& c : cases) {
+        ModelNode* node = model->find("SIMIEDLD0", c.item);
+        ASSERT_NE(node, nullptr) << c.item;
+        auto* spec = const_cast<MmsVariableSpecification*>(node->spec);
+        EXPECT_EQ(spec->type, c.type) << c.item;
+        if (c.size >= 0) {
+            EXPECT_EQ(MmsVariableSpecification_getSize(spec), c.size) << c.item;
+        }
+        Value v(model->read(node));
+        ASSERT_TRUE(v) << c.item;
+        EXPECT_EQ(MmsValue_getType(v.get()), c.type) << c.item;
+    }
+    auto* anIn = model->find("SIMIEDLD0", "GGIO1$MX$AnIn1")->spec;
+    EXPECT_STREQ(anIn->typeSpec.structure.elements[0]->name, "mag");
+    EXPECT_STREQ(anIn->typeSpec.structure.elements[0]->typeSpec.structure.elements[0]->name, "f");
+    auto* har = model->find("SIMIEDLD0", "GGIO1$MX$Harm$har")->spec;
+    EXPECT_EQ(har->typeSpec.array.elementTypeSpec->type, MMS_STRUCTURE);
+    // The whole logical node is one structure of FC groups.
+    auto* lln0 = model->find("SIMIEDLD0", "LLN0")->spec;
+    ASSERT_EQ(lln0->type, MMS_STRUCTURE);
+    EXPECT_STREQ(lln0->typeSpec.structure.elements[0]->name, "BR");
+}
+
+TEST_F(ModelTest, InitialValuesComeFromInstancesThenTemplates) {
+    Value v(read("SIMIEDLD0", "GGIO1$ST$Ind1$stVal"));
+    EXPECT_TRUE(MmsValue_getBoolean(v.get()));
+    v.reset(read("SIMIEDLD0", "GGIO1$ST$Ind2$stVal"));
+    EXPECT_FALSE(MmsValue_getBoolean(v.get()));
+    v.reset(read("SIMIEDLD0", "GGIO1$MX$AnIn1$mag$f"));
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(v.get()), 12.5f);
+    v.reset(read("SIMIEDLD0", "GGIO1$CF$AnIn1$units$SIUnit"));
+    EXPECT_EQ(MmsValue_toInt32(v.get()), 29); // enumeration text to its ord
+    v.reset(read("SIMIEDLD0", "GGIO1$CF$AnIn1$units$multiplier"));
+    EXPECT_EQ(MmsValue_toInt32(v.get()), 3); // BDA default
+    v.reset(read("SIMIEDLD0", "GGIO1$CF$AnIn1$db"));
+    EXPECT_EQ(MmsValue_toUint32(v.get()), 1000u);
+    v.reset(read("SIMIEDLD0", "LLN0$ST$Beh$stVal"));
+    EXPECT_EQ(MmsValue_toInt32(v.get()), 1); // DA default "on"
+    v.reset(read("SIMIEDLD0", "LLN0$DC$NamPlt$vendor"));
+    EXPECT_STREQ(MmsValue_toString(v.get()), "iecx");
+    v.reset(read("SIMIEDLD0", "LLN0$DC$NamPlt$d"));
+    EXPECT_STREQ(MmsValue_toString(v.get()), "simulated device");
+    v.reset(read("SIMIEDLD0", "XCBR1$ST$Pos$stVal"));
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 0)); // "on" is 10
+    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 1));
+    v.reset(read("SIMIEDLD0", "XCBR1$ST$OpCnt$stVal"));
+    EXPECT_EQ(MmsValue_toInt32(v.get()), -42);
+    v.reset(read("SIMIEDLD0", "XCBR1$CF$BlkOpn$ctlModel"));
+    EXPECT_EQ(MmsValue_toInt32(v.get()), 1);
+    v.reset(read("SIMIEDLD0", "GGIO1$CF$CntVal$pulsQty"));
+    EXPECT_DOUBLE_EQ(MmsValue_toDouble(v.get()), 0.5);
+    v.reset(read("SIMIEDPROT", "PTOCPTOC1$SP$StrVal$setMag$f"));
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(v.get()), 1.25f);
+    v.reset(read("SIMIEDPROT", "PTOCPTOC1$SP$OpDlTmms$setVal"));
+    EXPECT_EQ(MmsValue_toInt32(v.get()), 150);
+    v.reset(read("SIMIEDLD0", "GGIO1$ST$Ind1$t"));
+    EXPECT_GT(MmsValue_getUtcTimeInMs(v.get()), 1600000000000ull); // stamped with the load time
+}
+
+TEST_F(ModelTest, ControlBlocksCarryTheirConfiguration) {
+    Domain* ld0 = model->domain("SIMIEDLD0");
+    ASSERT_EQ(ld0->reports.size(), 3u); // urcbStatus01, urcbStatus02, brcbMeas
+    EXPECT_EQ(ld0->reports[0].name, "urcbStatus01");
+    EXPECT_EQ(ld0->reports[1].name, "urcbStatus02");
+    EXPECT_EQ(ld0->reports[2].name, "brcbMeas");
+    EXPECT_TRUE(ld0->reports[2].buffered);
+    Value v(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$RptID"));
+    EXPECT_STREQ(MmsValue_toString(v.get()), "StatusRpt");
+    v.reset(read("SIMIEDLD0", "LLN0$BR$brcbMeas$RptID"));
+    EXPECT_STREQ(MmsValue_toString(v.get()), "SIMIEDLD0/LLN0$BR$brcbMeas");
+    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$DatSet"));
+    EXPECT_STREQ(MmsValue_toString(v.get()), "SIMIEDLD0/LLN0$Status");
+    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$ConfRev"));
+    EXPECT_EQ(MmsValue_toUint32(v.get()), 3u);
+    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$IntgPd"));
+    EXPECT_EQ(MmsValue_toUint32(v.get()), 1000u);
+    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$TrgOps"));
+    // dchg, qchg, integrity, GI: bits 1, 2, 4, 5
+    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 0));
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 1));
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 2));
+    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 3));
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 4));
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 5));
+    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$OptFlds"));
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 1));  // sequence number
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 5));  // data reference
+    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 7)); // entry id
+    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 8));  // conf rev
+
+    ASSERT_EQ(ld0->gooses.size(), 1u);
+    const GooseControlDef& g = ld0->gooses[0];
+    EXPECT_EQ(g.reference(), "SIMIEDLD0/LLN0$GO$gcbStatus");
+    EXPECT_EQ(g.appId, 0x1021);
+    EXPECT_EQ(g.vlanId, 0x5a);
+    EXPECT_EQ(g.vlanPriority, 5);
+    EXPECT_EQ(g.minTime, 20u);
+    EXPECT_EQ(g.maxTime, 2000u);
+    EXPECT_EQ(g.dstAddress[5], 0x21);
+    v.reset(read("SIMIEDLD0", "LLN0$GO$gcbStatus$GoID"));
+    EXPECT_STREQ(MmsValue_toString(v.get()), "SIMIED_Status");
+    v.reset(read("SIMIEDLD0", "LLN0$GO$gcbStatus$DstAddress$VID"));
+    EXPECT_EQ(MmsValue_toUint32(v.get()), 0x5au);
+    v.reset(read("SIMIEDLD0", "LLN0$GO$gcbStatus$DstAddress$Addr"));
+    EXPECT_EQ(MmsValue_getOctetStringSize(v.get()), 6);
+}
+
+TEST_F(ModelTest, DataSetMembersResolveAcrossDevices) {
+    DataSet* ds = model->domain("SIMIEDLD0")->dataSet("LLN0$Measurements");
+    ASSERT_NE(ds, nullptr);
+    ASSERT_EQ(ds->members.size(), 3u);
+    EXPECT_EQ(ds->members[0].item, "GGIO1$MX$AnIn1");
+    EXPECT_EQ(ds->members[0].node, model->find("SIMIEDLD0", "GGIO1$MX$AnIn1"));
+    EXPECT_EQ(ds->members[2].domain, "SIMIEDPROT");
+    EXPECT_EQ(ds->members[2].item, "PTOCPTOC1$ST$Str$general");
+    EXPECT_NE(ds->members[2].node, nullptr);
+    EXPECT_EQ(ds->mmsReference(), "SIMIEDLD0/LLN0$Measurements");
+}
+
+TEST_F(ModelTest, ReferencesResolveWithAndWithoutFc) {
+    ModelNode* stVal = model->find("SIMIEDLD0", "GGIO1$ST$Ind1$stVal");
+    EXPECT_EQ(model->findReference("SIMIEDLD0/GGIO1.Ind1.stVal"), stVal);
+    EXPECT_EQ(model->findReference("LD0/GGIO1.Ind1.stVal[ST]"), stVal);
+    EXPECT_EQ(model->findReference("SIMIEDLD0/GGIO1$ST$Ind1$stVal"), stVal);
+    EXPECT_EQ(model->findReference("LD0/GGIO1.Ind1.stVal[MX]"), nullptr);
+    EXPECT_EQ(model->findReference("GGIO1.Ind1.stVal"), nullptr);
+    EXPECT_EQ(model->findReference("LD0/GGIO1.AnIn1.mag.f")->fc, "MX");
+    EXPECT_EQ(stVal->objectReference(), "SIMIEDLD0/GGIO1.Ind1.stVal");
+    EXPECT_EQ(stVal->itemId(), "GGIO1$ST$Ind1$stVal");
+}
+
+TEST_F(ModelTest, SetValueReportsTriggersOnlyForRealChanges) {
+    auto local = Model::load(kSimple, "SIMIED");
+    std::vector<ValueChange> seen;
+    local->addChangeListener(
+        [&](const std::vector<ValueChange>& c) { seen.insert(seen.end(), c.begin(), c.end()); });
+    ModelNode* stVal = local->findReference("LD0/GGIO1.Ind2.stVal");
+    Value t(MmsValue_newBoolean(true));
+    EXPECT_TRUE(local->setValue(stVal, t.get()));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].node, stVal);
+    EXPECT_EQ(seen[0].reason, kTrgDchg);
+    EXPECT_TRUE(local->setValue(stVal, t.get())); // same value, no dupd trigger: nothing
+    EXPECT_EQ(seen.size(), 1u);
+    Value f(MmsValue_newFloat(1.0f));
+    EXPECT_FALSE(local->setValue(stVal, f.get())); // wrong type
+    ModelNode* q = local->findReference("LD0/GGIO1.Ind2.q");
+    Value qv(MmsValue_newBitString(13));
+    MmsValue_setBitStringBit(qv.get(), 1, true);
+    EXPECT_TRUE(local->setValue(q, qv.get()));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].reason, kTrgQchg);
+    // A structure is written component by component.
+    ModelNode* mag = local->findReference("LD0/GGIO1.AnIn1.mag");
+    Value s(local->read(mag));
+    MmsValue_setFloat(MmsValue_getElement(s.get(), 0), 99.0f);
+    EXPECT_TRUE(local->setValue(mag, s.get()));
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2].node, local->findReference("LD0/GGIO1.AnIn1.mag.f"));
+}
+
+TEST_F(ModelTest, AttributeCountCoversEveryLeaf) {
+    EXPECT_GT(model->attributeCount(), 100u);
+}
