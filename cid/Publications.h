@@ -5,13 +5,10 @@
 #include <string>
 #include <vector>
 
-namespace VorRelay {
-class IChannel;
-}
+#include "mms/HostChannel.h"
+#include "mms/MmsPath.h"
 
 namespace VorIec61850 {
-
-class MmsPath;
 
 // The test set's GOOSE publication. Only read by GooseToCid.
 struct GooseOut {

@@ -1,0 +1,278 @@
+#include "CidTestUtil.h"
+#include "cid/GooseToCid.h"
+
+#include <libxml++/libxml++.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace VorIec61850;
+using cidtest::readFile;
+using cidtest::TempDir;
+
+namespace {
+
+std::string fcdaXml(const std::string& path, const std::string& fc, const std::string& dataType) {
+    return "<FCDA path=\"" + path + "\" fc=\"" + fc + "\" dataType=\"" + dataType + "\"/>";
+}
+
+GooseOut goldenOut() {
+    GooseOut out;
+    out.macAddress = "01-0C-CD-01-00-01";
+    out.appId = 0x3FFF;
+    out.vlanId = 5;
+    out.vlanPriority = 4;
+    out.dataSetName = "GooseDS";
+    out.ldReference = "LD0/LLN0";
+    out.goCbRef = "TESTIEDLD0/LLN0$GO$gcb01";
+    out.confRev = 1;
+    out.minTime = 10;
+    out.maxTime = 1000;
+    out.fcdaList = fcdaXml("LD0/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
+                   fcdaXml("LD0/XPTOC2.Op.general", "ST", "BOOLEAN") + "\n" +
+                   fcdaXml("LD0/GGIO1.Ind1", "ST", "BOOLEAN") + "\n" + // names a data object only: left out
+                   fcdaXml("LD0/GGIO2.DPCSO1.stVal", "ST", "Dbpos") + "\n" +
+                   fcdaXml("LD0/GGIO1.AnIn1.mag.f", "MX", "FLOAT");
+    return out;
+}
+
+// Parses a written document and answers XPath queries in the SCL namespace.
+class Written {
+public:
+    explicit Written(const std::string& path) { parser_.parse_file(path); }
+    xmlpp::NodeSet find(const std::string& xpath) const {
+        return parser_.get_document()->get_root_node()->find(xpath,
+                                                             {{"x", "http://www.iec.ch/61850/2003/SCL"}});
+    }
+    std::string text(const std::string& xpath) const {
+        auto nodes = find(xpath);
+        if (nodes.empty())
+            return "<missing>";
+        auto* element = dynamic_cast<xmlpp::Element*>(nodes.front());
+        return element->get_child_text() != nullptr ? std::string(element->get_child_text()->get_content())
+                                                    : "";
+    }
+    std::string attribute(const std::string& xpath, const std::string& name) const {
+        auto nodes = find(xpath);
+        if (nodes.empty())
+            return "<missing>";
+        return dynamic_cast<xmlpp::Element*>(nodes.front())->get_attribute_value(name);
+    }
+
+private:
+    xmlpp::DomParser parser_;
+};
+
+} // namespace
+
+// The whole document, byte for byte. Set IECX_UPDATE_GOLDEN=1 to rewrite the reference file
+// (then read the difference before committing it).
+TEST(GooseToCid, WritesTheGoldenDocument) {
+    TempDir dir;
+    const std::string path = dir.file("Goose.cid");
+    GooseToCid writer;
+    writer.saveToCid(goldenOut(), path);
+    const std::string golden = std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid";
+    if (std::getenv("IECX_UPDATE_GOLDEN") != nullptr)
+        cidtest::writeFile(golden, readFile(path));
+    EXPECT_EQ(readFile(path), readFile(golden));
+}
+
+struct ParseCase {
+    std::string line;
+    std::vector<std::string> expected; // ldInst, prefix, lnClass, lnInst, doName, daName, fc, dataType
+};
+
+TEST(GooseToCid, ParsesFcdaLines) {
+    const std::vector<ParseCase> cases = {
+        {fcdaXml("LD0/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN"),
+         {"LD0", "", "GGIO", "1", "SPCSO1", "stVal", "ST", "BOOLEAN"}},
+        {fcdaXml("PROT/XPTOC2.Op.general", "ST", "BOOLEAN"),
+         {"PROT", "X", "PTOC", "2", "Op", "general", "ST", "BOOLEAN"}},
+        // Two class names: the one listed first (GGIO before PTOC) decides, wherever it stands.
+        {fcdaXml("LD0/PTOCGGIO3.Op.general", "ST", "BOOLEAN"),
+         {"LD0", "PTOC", "GGIO", "3", "Op", "general", "ST", "BOOLEAN"}},
+        // A structured attribute keeps its inner dots; dots right after the data object are skipped.
+        {fcdaXml("LD0/MMXU1.PhV.phsA.cVal.mag.f", "MX", "FLOAT"),
+         {"LD0", "", "MMXU", "1", "PhV", "phsA.cVal.mag.f", "MX", "FLOAT"}},
+        {fcdaXml("LD0/GGIO1.Ind1..stVal", "ST", "BOOLEAN"),
+         {"LD0", "", "GGIO", "1", "Ind1", "stVal", "ST", "BOOLEAN"}},
+        // Attribute order does not matter.
+        {"<FCDA dataType=\"Dbpos\" fc=\"ST\" path=\"LD0/XCBR1.Pos.stVal\"/>",
+         {"LD0", "", "XCBR", "1", "Pos", "stVal", "ST", "Dbpos"}},
+        {fcdaXml("LD0/GGIO.SPCSO1.stVal", "ST", "BOOLEAN"),
+         {"LD0", "", "GGIO", "", "SPCSO1", "stVal", "ST", "BOOLEAN"}},
+    };
+    const GooseToCid writer;
+    for (const auto& c : cases) {
+        const auto r = writer.parseFcdaString(c.line);
+        EXPECT_EQ((std::vector<std::string>{r.ldInst, r.prefix, r.lnClass, r.lnInst, r.doName, r.daName, r.fc,
+                                            r.dataType}),
+                  c.expected)
+            << c.line;
+    }
+}
+
+TEST(GooseToCid, RejectsMalformedFcdaLines) {
+    const std::vector<std::string> lines = {
+        "",
+        fcdaXml("LD0/GGIO1.Ind1", "ST", "BOOLEAN"),                     // data object only
+        "<FCDA path=\"LD0/GGIO1.SPCSO1.stVal\" fc=\"ST\"/>",            // no dataType
+        "<FCDA path=\"LD0/GGIO1.SPCSO1.stVal\" dataType=\"BOOLEAN\"/>", // no fc
+        "<FCDA fc=\"ST\" dataType=\"BOOLEAN\"/>",                       // no path
+        fcdaXml("LD0/ABCD1.Op.general", "ST", "BOOLEAN"),               // no known class
+        fcdaXml("LLN0.Mod.stVal", "ST", "Dbpos") + " no slash",         // no '/'
+        "<FCDA path=\"LD0/GGIO1.SPCSO1.stVal",                          // unclosed
+        "<FCDA fc=\"ST\" dataType=\"BOOLEAN\" path=\"LD0/GGIO1.Ind1.",  // nothing after the dots
+        "<FCDA path=\"LD0/LPHD1.PhyNam.vendor\" fc=\"DC\" dataType=\"VISIBLE_STRING\"/>", // LPHD not listed
+    };
+    const GooseToCid writer;
+    for (const auto& line : lines) {
+        const auto r = writer.parseFcdaString(line);
+        EXPECT_TRUE(r.ldInst.empty() && r.prefix.empty() && r.lnClass.empty() && r.lnInst.empty() &&
+                    r.doName.empty() && r.daName.empty() && r.fc.empty() && r.dataType.empty())
+            << line;
+    }
+    // An empty logical device parses but the writer leaves the member out.
+    EXPECT_TRUE(writer.parseFcdaString(fcdaXml("/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN")).ldInst.empty());
+}
+
+TEST(GooseToCid, DerivesNamesFromReferences) {
+    TempDir dir;
+    struct Case {
+        std::string ldRef, goCbRef, ied, ld, cb;
+    };
+    const std::vector<Case> cases = {
+        {"LD0/LLN0", "TESTIEDLD0/LLN0$GO$gcb01", "TESTIED", "LD0", "gcb01"},
+        {"LD0", "TESTIEDLD0/LLN0$GO$gcb01", "", "", "gcb01"},         // no '/' in the LD reference
+        {"LD0/LLN0", "TESTIEDLD1/LLN0$GO$gcb01", "", "LD0", "gcb01"}, // head without the LD
+        {"LD0/LLN0", "TESTIEDLD0", "", "LD0", "TESTIEDLD0"},          // no '/', no '$'
+        {"CTRL/LLN0", "BAYCTRL/LLN0$GO$Trip", "BAY", "CTRL", "Trip"},
+        {"LD0/LLN0", "LD0/LLN0$GO$x", "", "LD0", "x"}, // IED name empty
+    };
+    for (const auto& c : cases) {
+        GooseOut out = goldenOut();
+        out.ldReference = c.ldRef;
+        out.goCbRef = c.goCbRef;
+        GooseToCid writer;
+        writer.saveToCid(out, dir.file("names.cid"));
+        EXPECT_EQ(writer.getIedName(), c.ied) << c.goCbRef;
+        EXPECT_EQ(writer.getLdInst(), c.ld) << c.ldRef;
+        EXPECT_EQ(writer.getGseControlName(), c.cb) << c.goCbRef;
+        Written doc(dir.file("names.cid"));
+        EXPECT_EQ(doc.attribute("/x:SCL/x:IED", "name"), c.ied);
+        EXPECT_EQ(doc.attribute("//x:ConnectedAP", "iedName"), c.ied);
+        EXPECT_EQ(doc.attribute("//x:LDevice", "inst"), c.ld);
+        EXPECT_EQ(doc.attribute("//x:GSE", "cbName"), c.cb);
+        EXPECT_EQ(doc.attribute("//x:GSEControl", "name"), c.cb);
+    }
+}
+
+TEST(GooseToCid, FormatsNumbers) {
+    TempDir dir;
+    struct Case {
+        uint64_t appId, vlanId, vlanPriority, minTime, confRev;
+        std::string appIdHex, vlanHex, priority, appIdDecimal;
+    };
+    const std::vector<Case> cases = {
+        {0x3FFF, 5, 4, 10, 1, "3FFF", "005", "4", "16383"},
+        {0xA, 0xABC, 7, 0, 0, "000A", "ABC", "7", "10"},
+        {0x12345, 0x1234, 12, 4294967296ULL, 4294967295ULL, "12345", "1234", "12", "74565"},
+        {0, 0, 0, 2, 3, "0000", "000", "0", "0"},
+    };
+    for (const auto& c : cases) {
+        GooseOut out = goldenOut();
+        out.appId = c.appId;
+        out.vlanId = c.vlanId;
+        out.vlanPriority = c.vlanPriority;
+        out.minTime = c.minTime;
+        out.confRev = c.confRev;
+        GooseToCid().saveToCid(out, dir.file("n.cid"));
+        Written doc(dir.file("n.cid"));
+        EXPECT_EQ(doc.text("//x:GSE/x:Address/x:P[@type='APPID']"), c.appIdHex);
+        EXPECT_EQ(doc.text("//x:GSE/x:Address/x:P[@type='VLAN-ID']"), c.vlanHex);
+        EXPECT_EQ(doc.text("//x:GSE/x:Address/x:P[@type='VLAN-PRIORITY']"), c.priority);
+        EXPECT_EQ(doc.text("//x:GSE/x:Address/x:P[@type='MAC-Address']"), "01-0C-CD-01-00-01");
+        EXPECT_EQ(doc.text("//x:GSE/x:MinTime"), std::to_string(c.minTime));
+        EXPECT_EQ(doc.attribute("//x:GSEControl", "appID"), c.appIdDecimal);
+        EXPECT_EQ(doc.attribute("//x:GSEControl", "confRev"), std::to_string(c.confRev));
+    }
+}
+
+TEST(GooseToCid, MacAddressIsWrittenVerbatim) {
+    TempDir dir;
+    GooseOut out = goldenOut();
+    out.macAddress = "01:0c:cd:01:00:ff";
+    GooseToCid().saveToCid(out, dir.file("m.cid"));
+    EXPECT_EQ(Written(dir.file("m.cid")).text("//x:GSE/x:Address/x:P[@type='MAC-Address']"),
+              "01:0c:cd:01:00:ff");
+}
+
+TEST(GooseToCid, CollectsLogicalNodesAndItemsInSetOrder) {
+    TempDir dir;
+    GooseOut out = goldenOut();
+    out.fcdaList = fcdaXml("LD0/aGGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
+                   fcdaXml("LD0/XPTOC2.Op.general", "ST", "BOOLEAN") + "\n" +
+                   fcdaXml("LD0/GGIO1.Pos.stVal", "ST", "Dbpos") + "\n" +
+                   fcdaXml("LD0/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" + // same LN, same item
+                   fcdaXml("LD0/GGIO1.SPCSO1.q", "ST", "BIT_STRING");          // no item
+    GooseToCid writer;
+    writer.saveToCid(out, dir.file("sets.cid"));
+
+    std::vector<std::string> lnTypes;
+    for (const auto& ln : writer.getLnItems())
+        lnTypes.push_back(ln.lnType + "|" + ln.prefix + "|" + ln.lnClass + "|" + ln.inst);
+    // Byte order: upper case sorts before lower case.
+    EXPECT_EQ(lnTypes, (std::vector<std::string>{"GGIO||GGIO|1", "XPTOC|X|PTOC|2", "aGGIO|a|GGIO|1"}));
+    std::vector<std::string> types;
+    for (const auto& t : writer.getLNodeTypeAttributes())
+        types.push_back(t.id + "|" + t.lnClass);
+    EXPECT_EQ(types, (std::vector<std::string>{"GGIO|GGIO", "XPTOC|PTOC", "aGGIO|GGIO"}));
+    std::vector<std::string> items;
+    for (const auto& item : writer.getLNodeTypeItems())
+        items.push_back(item.name + "|" + item.type);
+    EXPECT_EQ(items, (std::vector<std::string>{"Op|SPCSO_1", "Pos|DPCSO_1", "SPCSO1|SPCSO_1"}));
+
+    Written doc(dir.file("sets.cid"));
+    EXPECT_EQ(doc.find("//x:DataSet/x:FCDA").size(), 5u);
+    auto lns = doc.find("//x:LDevice/x:LN");
+    ASSERT_EQ(lns.size(), 3u);
+    EXPECT_EQ(dynamic_cast<xmlpp::Element*>(lns[2])->get_attribute_value("lnType"), "aGGIO");
+    // Every item is written into every dynamic type.
+    for (const char* type : {"GGIO", "XPTOC", "aGGIO"}) {
+        const std::string base = std::string("//x:LNodeType[@id='") + type + "']/x:DO";
+        EXPECT_EQ(doc.find(base + "[@name='Op']").size(), 1u) << type;
+        EXPECT_EQ(doc.find(base + "[@name='Pos']").size(), 1u) << type;
+        // The item SPCSO1 and the numbered SPCSO1 are both written.
+        EXPECT_EQ(doc.find(base + "[@name='SPCSO1']").size(), 2u) << type;
+    }
+
+    // The sets are kept: a second save with another list still declares the first one's nodes.
+    out.fcdaList = fcdaXml("LD0/MMXU1.TotW.mag.f", "MX", "FLOAT");
+    writer.saveToCid(out, dir.file("second.cid"));
+    Written second(dir.file("second.cid"));
+    EXPECT_EQ(second.find("//x:DataSet/x:FCDA").size(), 1u);
+    EXPECT_EQ(second.find("//x:LDevice/x:LN").size(), 4u);
+}
+
+TEST(GooseToCid, WritesDefaultAndGivenLocations) {
+    TempDir dir;
+    {
+        cidtest::CacheHome cache(dir.path());
+        EXPECT_EQ(GooseToCid::targetPath(""), dir.path() + "/vor/Goose.cid");
+        GooseToCid().saveToCid(goldenOut(), "");
+        EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/Goose.cid"));
+    }
+    const std::string nested = dir.file("a/b/c/mine.cid");
+    EXPECT_EQ(GooseToCid::targetPath(nested), nested);
+    GooseToCid().saveToCid(goldenOut(), nested);
+    EXPECT_EQ(readFile(nested), readFile(dir.path() + "/vor/Goose.cid"));
+}
+
+TEST(GooseToCid, UnwritableTargetRaises) {
+    TempDir dir;
+    // The target is an existing directory: the stream cannot be opened and the XML library's
+    // write fails.
+    EXPECT_ANY_THROW(GooseToCid().saveToCid(goldenOut(), dir.path()));
+}

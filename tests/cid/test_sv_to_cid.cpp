@@ -1,0 +1,176 @@
+#include "CidTestUtil.h"
+#include "cid/SvToCid.h"
+
+#include <libxml++/libxml++.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+using namespace VorIec61850;
+using cidtest::readFile;
+using cidtest::TempDir;
+
+namespace {
+
+SvOut goldenOut() {
+    SvOut out;
+    out.macAddress = "01-0C-CD-04-00-01";
+    out.appId = 0x4000;
+    out.vlanId = 5;
+    out.vlanPriority = 4;
+    out.channels.emplace_back("KAVEN61850MU/TCTR1.AmpSv.instMag.i[MX]", nullptr, 1.0, 0.5);
+    out.channels.emplace_back("KAVEN61850MU/TCTR2.AmpSv.q[MX]", nullptr, 1.0, 0.5);
+    out.channels.emplace_back("KAVEN61850MU/TVTR1.VolSv.instMag.i[MX]", nullptr, 1.0, 0.5);
+    out.channels.emplace_back("KAVEN61850MU/TVTR4.VolSv.instMag.i[XX]", nullptr, 1.0, 0.5);
+    return out;
+}
+
+xmlpp::NodeSet find(const xmlpp::DomParser& parser, const std::string& xpath) {
+    return parser.get_document()->get_root_node()->find(xpath, {{"x", "http://www.iec.ch/61850/2003/SCL"}});
+}
+
+std::string text(const xmlpp::Node* node) {
+    auto* element = dynamic_cast<const xmlpp::Element*>(node);
+    return element->get_child_text() != nullptr ? std::string(element->get_child_text()->get_content()) : "";
+}
+
+std::string fcdaText(const tFCDA& f) {
+    return f.ldInst + "|" + f.prefix + "|" + f.lnClass + "|" + f.lnInst + "|" + f.doName + "|" + f.daName +
+           "|" + toString(f.fc);
+}
+
+} // namespace
+
+// The whole document, byte for byte. Set IECX_UPDATE_GOLDEN=1 to rewrite the reference file.
+TEST(SvToCid, WritesTheGoldenDocument) {
+    TempDir dir;
+    const std::string path = dir.file("SV.cid");
+    SvToCid().saveToCid(goldenOut(), path);
+    const std::string golden = std::string(IECX_TEST_DATA_DIR) + "/cid/sv_golden.cid";
+    if (std::getenv("IECX_UPDATE_GOLDEN") != nullptr)
+        cidtest::writeFile(golden, readFile(path));
+    EXPECT_EQ(readFile(path), readFile(golden));
+}
+
+TEST(SvToCid, ChannelPathsBecomeFcdas) {
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("KAVEN61850MU/TCTR1.AmpSv.instMag.i[MX]")),
+              "MU||TCTR|1|AmpSv|instMag.i|MX");
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("KAVEN61850MU/TVTR3.VolSv.q[MX]")), "MU||TVTR|3|VolSv|q|MX");
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("KAVEN61850MU/MMXU1.PhV.phsA.cVal.mag.f[MX]")),
+              "MU||MMXU|1|PhV|phsA.cVal.mag.f|MX");
+    // An FC that is not in the table is written empty.
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("KAVEN61850MU/TCTR1.AmpSv.instMag.i[XX]")),
+              "MU||TCTR|1|AmpSv|instMag.i|");
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("KAVEN61850MU/TCTR1.AmpSv.instMag.i[]")),
+              "MU||TCTR|1|AmpSv|instMag.i|");
+    // The IED name is dropped by its length, whatever the text.
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("OTHERIED01LD0/TCTR12.AmpSv.instMag.i[MX]")),
+              "LD0||TCTR|12|AmpSv|instMag.i|MX");
+}
+
+TEST(SvToCid, ChannelPathsWithoutDefinedResultDoNotCrash) {
+    // Fewer parts, no FC, a short LD part: something is written, nothing fails.
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("MU/TCTR1.AmpSv[MX]")), "MU||TCTR|1|AmpSv||MX");
+    EXPECT_EQ(fcdaText(SvToCid::channelToFcda("KAVEN61850MU/TCTR1.AmpSv.instMag.i")),
+              "MU||TCTR|1|AmpSv|instMag.i|");
+    EXPECT_NO_THROW(SvToCid::channelToFcda(""));
+    EXPECT_NO_THROW(SvToCid::channelToFcda("abc"));
+}
+
+TEST(SvToCid, FillsRecords) {
+    SvToCid writer;
+    writer.fillSclData(goldenOut());
+    ASSERT_EQ(writer.getSubNetworks().size(), 1u);
+    const tConnectedAP& ap = writer.getSubNetworks()[0].connectedAPs.at(0);
+    EXPECT_EQ(ap.iedName, "KAVEN61850");
+    ASSERT_EQ(ap.smv.size(), 1u);
+    EXPECT_EQ(ap.smv[0].getMacAddress(), "01-0C-CD-04-00-01");
+    EXPECT_EQ(ap.smv[0].getAppId(), 0x4000);
+    EXPECT_EQ(ap.smv[0].getVlanId(), 5);
+    EXPECT_EQ(ap.smv[0].getVlanPriority(), 4);
+
+    ASSERT_EQ(writer.getIeds().size(), 1u);
+    const tLDevice& ld = writer.getIeds()[0].accessPoints.at(0).server.lDevices.at(0);
+    EXPECT_EQ(ld.inst, "MU");
+    EXPECT_EQ(ld.ln0.dataSets.at(0).fcdas.size(), 4u);
+    ASSERT_EQ(ld.lns.size(), 9u);
+    EXPECT_EQ(ld.lns[0].lnClass, tLNClassEnum::LPHD);
+    EXPECT_EQ(ld.lns[7].lnClass, tLNClassEnum::TCTR);
+    EXPECT_EQ(ld.lns[7].inst, "4");
+    EXPECT_EQ(ld.lns[8].lnType, "VTR-P");
+    EXPECT_EQ(ld.lns[8].inst, "4");
+
+    EXPECT_EQ(writer.getLNodeTypes().size(), 6u);
+    EXPECT_EQ(writer.getDoTypes().size(), 10u);
+    EXPECT_EQ(writer.getDaTypes().size(), 5u);
+    // Template lists are refilled, not appended to.
+    writer.fillSclData(goldenOut());
+    EXPECT_EQ(writer.getDoTypes().size(), 10u);
+    EXPECT_EQ(writer.getSubNetworks().size(), 2u);
+    // "t" uses the basic type table's spelling.
+    EXPECT_EQ(toString(writer.getDoTypes()[1].das[2].bType), "Timestamp");
+    EXPECT_EQ(writer.getDoTypes()[1].das[2].mmsType, tMmsTypeEnum::BIT_STRING);
+}
+
+TEST(SvToCid, NoChannelsStillDeclaresAllNodes) {
+    TempDir dir;
+    SvOut out = goldenOut();
+    out.channels.clear();
+    SvToCid().saveToCid(out, dir.file("empty.cid"));
+    xmlpp::DomParser parser(dir.file("empty.cid"));
+    ASSERT_EQ(find(parser, "//x:LN0/x:DataSet").size(), 1u);
+    EXPECT_EQ(find(parser, "//x:LN0/x:DataSet/x:FCDA").size(), 0u);
+    EXPECT_EQ(find(parser, "//x:LDevice/x:LN").size(), 9u);
+}
+
+TEST(SvToCid, AddressParametersInFixedOrderAndFormat) {
+    TempDir dir;
+    SvOut out = goldenOut();
+    out.appId = 0xA;
+    out.vlanId = 0xABC;
+    out.vlanPriority = 7;
+    out.macAddress = "01:0c:cd:04:00:ff"; // colon form reads as a MAC as well
+    SvToCid().saveToCid(out, dir.file("a.cid"));
+    xmlpp::DomParser parser(dir.file("a.cid"));
+    const auto smvP = find(parser, "//x:SMV/x:Address/x:P");
+    ASSERT_EQ(smvP.size(), 4u);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"MAC-Address", "01-0C-CD-04-00-FF"}, {"VLAN-ID", "ABC"}, {"VLAN-PRIORITY", "7"}, {"APPID", "000A"}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(dynamic_cast<xmlpp::Element*>(smvP[i])->get_attribute_value("type"), expected[i].first);
+        EXPECT_EQ(text(smvP[i]), expected[i].second);
+    }
+    const auto apP = find(parser, "//x:ConnectedAP/x:Address/x:P");
+    ASSERT_EQ(apP.size(), 6u);
+    EXPECT_EQ(text(apP[1]), "255.255.255.0");
+    EXPECT_EQ(text(apP[2]), "0.0.0.0");
+    EXPECT_EQ(text(apP[5]), "1");
+}
+
+TEST(SvToCid, MacTextWithoutSeparatorsReadsAsNumber) {
+    TempDir dir;
+    SvOut out = goldenOut();
+    out.macAddress = "010CCD040001"; // read as a hexadecimal number: no MAC bytes
+    SvToCid().saveToCid(out, dir.file("n.cid"));
+    xmlpp::DomParser parser(dir.file("n.cid"));
+    EXPECT_EQ(text(find(parser, "//x:SMV/x:Address/x:P[@type='MAC-Address']")[0]), "00-00-00-00-00-00");
+
+    out.macAddress = "not a mac";
+    try {
+        SvToCid().saveToCid(out, dir.file("bad.cid"));
+        FAIL() << "expected the stoul error";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "stoul");
+    }
+    EXPECT_FALSE(cidtest::fileExists(dir.file("bad.cid")));
+}
+
+TEST(SvToCid, WritesDefaultLocation) {
+    TempDir dir;
+    cidtest::CacheHome cache(dir.path());
+    EXPECT_EQ(SvToCid::targetPath(""), dir.path() + "/vor/SV.cid");
+    SvToCid().saveToCid(goldenOut(), "");
+    EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/SV.cid"));
+}
