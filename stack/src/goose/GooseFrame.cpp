@@ -109,7 +109,11 @@ bool parseGooseFrame(const uint8_t* frame, size_t size, const eth::VlanTag* remo
 bool encodeGooseFrame(const GooseFrameParams& p, const MmsValue* const* values, size_t count,
                       std::vector<uint8_t>& out) {
     out.clear();
-    size_t appIdOffset = eth::beginLinkFrame(p.link, eth::kEtherTypeGoose, out);
+    // The simulation flag is also shown in Reserved1 (bit 15), as receivers check both.
+    eth::LinkParams link = p.link;
+    if (p.simulation)
+        link.reserved1 |= 0x8000;
+    size_t appIdOffset = eth::beginLinkFrame(link, eth::kEtherTypeGoose, out);
     ber::Writer w;
     std::vector<uint8_t>& b = w.bytes();
     b.swap(out);
@@ -145,7 +149,8 @@ bool encodeGooseFrame(const GooseFrameParams& params, LinkedList dataSet, std::v
 
 void utcTimeFromMs(uint64_t ms, uint8_t out[8]) {
     uint32_t seconds = static_cast<uint32_t>(ms / 1000);
-    uint32_t fraction = static_cast<uint32_t>(((ms % 1000) << 24) / 1000);
+    // Rounded up so that reading it back (whole milliseconds, rounded down) gives `ms` again.
+    uint32_t fraction = static_cast<uint32_t>((((ms % 1000) << 24) + 999) / 1000);
     out[0] = static_cast<uint8_t>(seconds >> 24);
     out[1] = static_cast<uint8_t>(seconds >> 16);
     out[2] = static_cast<uint8_t>(seconds >> 8);
@@ -160,7 +165,7 @@ uint64_t utcTimeToMs(const uint8_t t[8]) {
     uint64_t seconds = static_cast<uint64_t>(t[0]) << 24 | static_cast<uint64_t>(t[1]) << 16 |
                        static_cast<uint64_t>(t[2]) << 8 | t[3];
     uint64_t fraction = static_cast<uint64_t>(t[4]) << 16 | static_cast<uint64_t>(t[5]) << 8 | t[6];
-    return seconds * 1000 + (fraction * 1000 + (1u << 23)) / (1u << 24);
+    return seconds * 1000 + (fraction * 1000) / (1u << 24);
 }
 
 } // namespace goose
