@@ -1,0 +1,148 @@
+// The raw Ethernet layer over veth pairs: interface binding, EtherType filter, VLAN tag
+// recovery, sizes and the receive time-out.
+#include "hal_ethernet.h"
+#include "support/Veth.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+using iecx::test::Veth;
+
+namespace {
+
+std::vector<uint8_t> makeFrame(uint16_t etherType, size_t size, uint8_t marker, int vlanId = -1,
+                               int prio = 0) {
+    std::vector<uint8_t> f(size, 0);
+    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
+    memcpy(f.data(), dst, 6);
+    f[6] = 0x02;
+    f[11] = marker;
+    size_t pos = 12;
+    if (vlanId >= 0) {
+        uint16_t tci = static_cast<uint16_t>(prio << 13 | vlanId);
+        f[12] = 0x81;
+        f[13] = 0x00;
+        f[14] = static_cast<uint8_t>(tci >> 8);
+        f[15] = static_cast<uint8_t>(tci);
+        pos = 16;
+    }
+    f[pos] = static_cast<uint8_t>(etherType >> 8);
+    f[pos + 1] = static_cast<uint8_t>(etherType);
+    for (size_t i = pos + 2; i < size; ++i)
+        f[i] = static_cast<uint8_t>(i);
+    return f;
+}
+
+// Receives frames until `count` arrived or the time is up.
+std::vector<std::vector<uint8_t>> receive(EthernetSocket s, size_t count, int ms = 1000,
+                                          int bufferSize = 2048) {
+    std::vector<std::vector<uint8_t>> got;
+    std::vector<uint8_t> buf(static_cast<size_t>(bufferSize));
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (got.size() < count && std::chrono::steady_clock::now() < end) {
+        int n = Ethernet_receivePacket(s, buf.data(), bufferSize);
+        if (n > 0)
+            got.emplace_back(buf.begin(), buf.begin() + n);
+    }
+    return got;
+}
+
+} // namespace
+
+TEST(EthernetSocket, NoSuchInterfaceGivesNoSocket) {
+    EXPECT_EQ(Ethernet_createSocket("ixnosuchif0", nullptr), nullptr);
+    EXPECT_EQ(Ethernet_createSocket("", nullptr), nullptr);
+    // A null socket returns no frame after a short wait instead of failing or spinning.
+    uint8_t buf[64];
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ethernet_receivePacket(nullptr, buf, sizeof buf), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(ETHERNET_RECEIVE_WAIT_MS / 2));
+}
+
+TEST(EthernetSocket, FilterTagRecoveryAndSizes) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    EthernetSocket tx = Ethernet_createSocket(veth.a().c_str(), nullptr);
+    EthernetSocket rx = Ethernet_createSocket(veth.b().c_str(), nullptr);
+    ASSERT_NE(tx, nullptr);
+    ASSERT_NE(rx, nullptr);
+    Ethernet_setProtocolFilter(rx, 0x88B8);
+    Ethernet_setMode(rx, ETHERNET_SOCKET_MODE_MULTICAST);
+
+    // Silence: the receive returns 0 after its short wait.
+    uint8_t buf[2048];
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ethernet_receivePacket(rx, buf, sizeof buf), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+
+    auto sv = makeFrame(0x88BA, 100, 1);
+    auto plain = makeFrame(0x88B8, 100, 2);
+    auto tagged = makeFrame(0x88B8, 104, 3, 0x123, 5);
+    auto taggedSv = makeFrame(0x88BA, 104, 4, 7, 1);
+    auto full = makeFrame(0x88B8, 1518, 5, 10, 4); // largest standard tagged frame
+    for (auto* f : {&sv, &plain, &tagged, &taggedSv, &full})
+        Ethernet_sendPacket(tx, f->data(), static_cast<int>(f->size()));
+    auto got = receive(rx, 3);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0], plain);
+    EXPECT_EQ(got[1], tagged) << "VLAN tag put back in place";
+    EXPECT_EQ(got[2], full) << "a frame of 1518 bytes is delivered whole";
+    EXPECT_TRUE(receive(rx, 1, 100).empty()) << "SV frames filtered out";
+
+    // A buffer smaller than the frame gets its beginning.
+    Ethernet_sendPacket(tx, full.data(), static_cast<int>(full.size()));
+    got = receive(rx, 1, 1000, 100);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_TRUE(std::equal(got[0].begin(), got[0].end(), full.begin()));
+
+    // Frames the host sends on the filtered socket's own interface are not delivered to it.
+    Ethernet_sendPacket(rx, plain.data(), static_cast<int>(plain.size()));
+    EXPECT_TRUE(receive(rx, 1, 100).empty());
+
+    Ethernet_destroySocket(tx);
+    Ethernet_destroySocket(rx);
+}
+
+TEST(EthernetSocket, NeverDeliversFramesOfAnotherInterface) {
+    Veth one, two;
+    IECX_REQUIRE_VETH(one);
+    IECX_REQUIRE_VETH(two);
+    EthernetSocket tx = Ethernet_createSocket(two.a().c_str(), nullptr);
+    ASSERT_NE(tx, nullptr);
+    // Traffic runs on the second pair while sockets on the first are created and used.
+    std::atomic<bool> sending{true};
+    auto frame = makeFrame(0x88B8, 64, 9);
+    std::thread flood([&] {
+        for (int i = 0; i < 200000 && sending; ++i)
+            Ethernet_sendPacket(tx, frame.data(), static_cast<int>(frame.size()));
+    });
+    int foreign = 0;
+    for (int round = 0; round < 20; ++round) {
+        EthernetSocket rx = Ethernet_createSocket(one.b().c_str(), nullptr); // no filter at all
+        ASSERT_NE(rx, nullptr);
+        Ethernet_setMode(rx, ETHERNET_SOCKET_MODE_PROMISC);
+        for (auto& f : receive(rx, 1000, 20))
+            foreign += f.size() >= 12 && f[11] == 9;
+        Ethernet_destroySocket(rx);
+    }
+    sending = false;
+    flood.join();
+    EXPECT_EQ(foreign, 0);
+    Ethernet_destroySocket(tx);
+}
+
+TEST(EthernetSocket, InterfaceMacAddress) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    uint8_t mac[6];
+    Ethernet_getInterfaceMACAddress(veth.a().c_str(), mac);
+    uint8_t zero[6] = {0};
+    EXPECT_NE(memcmp(mac, zero, 6), 0);
+    Ethernet_getInterfaceMACAddress("ixnosuchif0", mac);
+    EXPECT_EQ(memcmp(mac, zero, 6), 0);
+}
