@@ -1,0 +1,45 @@
+#pragma once
+// A simulated IED for client tests: loads an SCL file and serves it on a free port of a loopback
+// address (127.0.0.1 unless given), optionally publishing GOOSE on an interface. Stopped in the
+// destructor.
+//
+//     iecx::test::SimIed sim(iecx::test::simData("simple.cid"), "SIMIED");
+//     ASSERT_TRUE(sim.ok()) << sim.error();
+//     IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
+#include "sim/SimulatedIed.h"
+
+#include <string>
+
+namespace iecx {
+namespace test {
+
+class SimIed {
+public:
+    explicit SimIed(const std::string& sclFile, const std::string& iedName = "",
+                    const std::string& gooseInterface = "", const std::string& host = "127.0.0.1");
+    ~SimIed();
+    SimIed(const SimIed&) = delete;
+    SimIed& operator=(const SimIed&) = delete;
+
+    bool ok() const { return _ok; }
+    const std::string& error() const { return _error; }
+    const std::string& host() const { return _host; }
+    uint16_t port() const { return _port; }
+    iecx::sim::SimulatedIed& ied() { return _ied; }
+
+    // Stops the server: open connections are closed under the clients' feet.
+    void kill();
+
+private:
+    iecx::sim::SimulatedIed _ied;
+    std::string _host;
+    uint16_t _port = 0;
+    bool _ok = false;
+    std::string _error;
+};
+
+// Path of a file in tests/data/sim.
+std::string simData(const std::string& name);
+
+} // namespace test
+} // namespace iecx
