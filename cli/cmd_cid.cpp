@@ -97,7 +97,11 @@ bool writeAtomically(const std::string& target, const std::function<void(const s
                      std::string& error) {
     const std::string dir = Glib::path_get_dirname(target);
     if (!Vor::mkdir_with_parents(dir)) {
-        error = "cannot create directory '" + dir + "': " + std::strerror(errno);
+        const int code = errno;
+        struct stat st {};
+        const bool blocked = ::stat(dir.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+        error = "cannot create directory '" + dir +
+                "': " + (blocked ? "a file of that name exists" : std::strerror(code));
         return false;
     }
     std::string pattern = dir + "/." + Glib::path_get_basename(target) + ".XXXXXX";

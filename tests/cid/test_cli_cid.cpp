@@ -1,0 +1,207 @@
+// The `iecx cid` command, run as a separate process.
+#include "CidTestUtil.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+using cidtest::readFile;
+using cidtest::TempDir;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& arg) {
+    std::string q = "'";
+    for (char c : arg)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+CliRun runCli(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "") {
+    std::string command = env + " " + quote(IECX_CLI_PATH) + " cid";
+    for (const auto& a : args)
+        command += " " + quote(a);
+    command += " >" + quote(dir.file("stdout.txt")) + " 2>" + quote(dir.file("stderr.txt"));
+    const int status = std::system(command.c_str());
+    CliRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = readFile(dir.file("stdout.txt"));
+    run.err = readFile(dir.file("stderr.txt"));
+    return run;
+}
+
+std::vector<std::string> listDir(const std::string& path) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(path.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::vector<std::string> kGooseArgs = {"goose",
+                                             "--gocb-ref",
+                                             "TESTIEDLD0/LLN0$GO$gcb01",
+                                             "--ld-ref",
+                                             "LD0/LLN0",
+                                             "--dataset",
+                                             "GooseDS",
+                                             "--mac",
+                                             "01-0C-CD-01-00-01",
+                                             "--appid",
+                                             "0x3FFF",
+                                             "--vlan-id",
+                                             "5",
+                                             "--vlan-priority",
+                                             "4",
+                                             "--conf-rev",
+                                             "1",
+                                             "--min-time",
+                                             "10",
+                                             "--max-time",
+                                             "1000",
+                                             "--fcda",
+                                             "LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN",
+                                             "--fcda",
+                                             "LD0/XPTOC2.Op.general[ST] BOOLEAN",
+                                             "--fcda",
+                                             "LD0/GGIO2.DPCSO1.stVal[ST] Dbpos",
+                                             "--fcda",
+                                             "LD0/GGIO1.AnIn1.mag.f[MX] FLOAT"};
+
+} // namespace
+
+TEST(CliCid, GooseFromOptionsMatchesTheGoldenDocument) {
+    TempDir dir;
+    auto args = kGooseArgs;
+    args.insert(args.end(), {"-o", dir.file("out/Goose.cid")});
+    const CliRun run = runCli(dir, args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, dir.file("out/Goose.cid") + "\n");
+    EXPECT_EQ(readFile(dir.file("out/Goose.cid")),
+              readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid"));
+    // Nothing else is left in the directory, and the file has ordinary permissions.
+    EXPECT_EQ(listDir(dir.file("out")), std::vector<std::string>{"Goose.cid"});
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("out/Goose.cid").c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & S_IRGRP, 0u);
+}
+
+TEST(CliCid, SvFromDescriptionFileMatchesTheGoldenDocument) {
+    TempDir dir;
+    cidtest::writeFile(dir.file("sv.txt"), "# merging unit\n"
+                                           "mac = 01-0C-CD-04-00-01\n"
+                                           "appid = 0x4000\n"
+                                           "vlan-id = 5\n"
+                                           "vlan-priority = 4\n"
+                                           "channel = MU/TCTR1.AmpSv.instMag.i[MX]\n"
+                                           "channel = MU/TCTR2.AmpSv.q[MX]\n"
+                                           "channel = KAVEN61850MU/TVTR1.VolSv.instMag.i[MX]\n");
+    // The fourth channel of the golden document has an FC outside the table, which the tool
+    // refuses; the document without it is checked through the reader instead.
+    const CliRun run = runCli(dir, {"sv", "-f", dir.file("sv.txt"), "--json", "-o", dir.file("SV.cid")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "{\"path\": \"" + dir.file("SV.cid") + "\"}\n");
+    const std::string written = readFile(dir.file("SV.cid"));
+    std::string golden = readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/sv_golden.cid");
+    const std::string fourth =
+        "              <FCDA ldInst=\"MU\" prefix=\"\" lnClass=\"TVTR\" lnInst=\"4\" doName=\"VolSv\" "
+        "daName=\"instMag.i\" fc=\"\"/>\n";
+    ASSERT_NE(golden.find(fourth), std::string::npos);
+    golden.erase(golden.find(fourth), fourth.size());
+    EXPECT_EQ(written, golden);
+}
+
+TEST(CliCid, DefaultLocationIsTheCacheDirectory) {
+    TempDir dir;
+    const CliRun run = runCli(dir, {"sv"}, "XDG_CACHE_HOME=" + quote(dir.path()));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, dir.path() + "/vor/SV.cid\n");
+    EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/SV.cid"));
+}
+
+TEST(CliCid, UsageErrors) {
+    TempDir dir;
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"pdf"},
+        {"goose"},                                              // required references missing
+        {"goose", "--gocb-ref"},                                // option without value
+        {"sv", "--appid", "0x10000"},                           // out of range
+        {"sv", "--vlan-priority", "eight"},                     // not a number
+        {"sv", "--mac", "01-0C-CD-04-00"},                      // short MAC
+        {"sv", "--channel", "MU/TCTR1.AmpSv[MX]"},              // no attribute
+        {"sv", "--fcda", "LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN"}, // GOOSE-only setting
+        {"sv", "-f", "/nonexistent/description"},               // unreadable description
+        {"sv", "stray"},                                        // unexpected argument
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> withOutput = args;
+        withOutput.insert(withOutput.end(), {"-o", dir.file("never.cid")});
+        const CliRun run = runCli(dir, withOutput);
+        EXPECT_EQ(run.exitCode, 2) << (args.empty() ? "" : args[0]) << " "
+                                   << (args.size() > 1 ? args[1] : "");
+        EXPECT_FALSE(run.err.empty());
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        EXPECT_FALSE(cidtest::fileExists(dir.file("never.cid")));
+    }
+    auto bad = kGooseArgs;
+    bad.insert(bad.end(), {"--fcda", "LD0/GGIO1.Ind1[ST] BOOLEAN", "-o", dir.file("never.cid")});
+    const CliRun run = runCli(dir, bad);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("LD0/GGIO1.Ind1[ST] BOOLEAN"), std::string::npos) << run.err;
+    EXPECT_FALSE(cidtest::fileExists(dir.file("never.cid")));
+
+    cidtest::writeFile(dir.file("bad.txt"), "mac = 01-0C-CD-04-00-01\nvlan-id = 0x1000\n");
+    const CliRun fileRun = runCli(dir, {"sv", "-f", dir.file("bad.txt")});
+    EXPECT_EQ(fileRun.exitCode, 2);
+    EXPECT_NE(fileRun.err.find("line 2"), std::string::npos) << fileRun.err;
+}
+
+TEST(CliCid, FailureToWriteLeavesNothingBehind) {
+    TempDir dir;
+    // The target's directory cannot be created: a file stands where it should be.
+    cidtest::writeFile(dir.file("blocker"), "x");
+    CliRun run = runCli(dir, {"sv", "-o", dir.file("blocker/SV.cid")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("blocker"), std::string::npos) << run.err;
+
+    // The target is a directory: the rename fails and the temporary file is removed.
+    ::mkdir(dir.file("target.cid").c_str(), 0755);
+    cidtest::writeFile(dir.file("target.cid/keep"), "x");
+    run = runCli(dir, {"sv", "-o", dir.file("target.cid")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_EQ(listDir(dir.path()),
+              (std::vector<std::string>{"blocker", "stderr.txt", "stdout.txt", "target.cid"}));
+}
+
+TEST(CliCid, HelpAndOverwrite) {
+    TempDir dir;
+    CliRun run = runCli(dir, {"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("iecx cid goose"), std::string::npos);
+    run = runCli(dir, {"sv", "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+
+    cidtest::writeFile(dir.file("SV.cid"), "old content");
+    run = runCli(dir, {"sv", "-o", dir.file("SV.cid")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readFile(dir.file("SV.cid")).compare(0, 5, "<?xml"), 0);
+}
