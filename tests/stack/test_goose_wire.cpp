@@ -1,0 +1,266 @@
+// GOOSE from our publisher to our receiver across a veth pair.
+#include "goose_publisher.h"
+#include "goose_receiver.h"
+#include "goose_subscriber.h"
+#include "hal_ethernet.h"
+#include "support/Veth.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using iecx::test::Veth;
+
+namespace {
+
+struct Received {
+    std::mutex mutex;
+    std::atomic<int> count{0};
+    uint32_t stNum = 0;
+    bool vlanSet = false;
+    uint16_t vlanId = 0;
+    uint8_t vlanPrio = 0;
+    int32_t value = 0;
+    bool test = false;
+};
+
+void listener(GooseSubscriber s, void* p) {
+    auto* r = static_cast<Received*>(p);
+    std::lock_guard<std::mutex> lock(r->mutex);
+    r->stNum = GooseSubscriber_getStNum(s);
+    r->vlanSet = GooseSubscriber_isVlanSet(s);
+    r->vlanId = GooseSubscriber_getVlanId(s);
+    r->vlanPrio = GooseSubscriber_getVlanPrio(s);
+    r->test = GooseSubscriber_isTest(s);
+    r->value = MmsValue_toInt32(MmsValue_getElement(GooseSubscriber_getDataSetValues(s), 0));
+    ++r->count;
+}
+
+bool waitFor(const std::atomic<int>& counter, int atLeast, int ms = 2000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (counter < atLeast && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return counter >= atLeast;
+}
+
+struct DataSet {
+    LinkedList list = LinkedList_create();
+    MmsValue* value = MmsValue_newIntegerFromInt32(0);
+    DataSet() {
+        LinkedList_add(list, value);
+        LinkedList_add(list, MmsValue_newBitString(13));
+    }
+    ~DataSet() {
+        LinkedList_destroyDeep(list, reinterpret_cast<LinkedListValueDeleteFunction>(MmsValue_delete));
+    }
+};
+
+CommParameters params(uint16_t appId, uint16_t vlanId, uint8_t prio) {
+    CommParameters p{};
+    p.appId = appId;
+    p.vlanId = vlanId;
+    p.vlanPriority = prio;
+    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
+    memcpy(p.dstAddress, dst, 6);
+    return p;
+}
+
+GoosePublisher publisher(const std::string& ifname, CommParameters p,
+                         const char* ref = "IED1LD0/LLN0$GO$gcb1") {
+    GoosePublisher pub = GoosePublisher_create(&p, ifname.c_str());
+    if (pub) {
+        GoosePublisher_setGoCbRef(pub, const_cast<char*>(ref));
+        GoosePublisher_setDataSetRef(pub, const_cast<char*>("IED1LD0/LLN0$DS1"));
+        GoosePublisher_setGoID(pub, const_cast<char*>("gcb1"));
+        GoosePublisher_setTimeAllowedToLive(pub, 2000);
+        GoosePublisher_setConfRev(pub, 1);
+    }
+    return pub;
+}
+
+GooseReceiver receiver(const std::string& ifname, Received* r, const char* ref = "IED1LD0/LLN0$GO$gcb1") {
+    GooseReceiver rx = GooseReceiver_create();
+    GooseReceiver_setInterfaceId(rx, ifname.c_str());
+    GooseSubscriber s = GooseSubscriber_create(const_cast<char*>(ref), nullptr);
+    GooseSubscriber_setListener(s, listener, r);
+    GooseReceiver_addSubscriber(rx, s);
+    return rx;
+}
+
+} // namespace
+
+TEST(GooseWire, ReceiverThatCannotOpenItsInterfaceIsNotRunning) {
+    GooseReceiver rx = GooseReceiver_create();
+    GooseReceiver_setInterfaceId(rx, "ixnosuchif0");
+    GooseReceiver_start(rx);
+    EXPECT_FALSE(GooseReceiver_isRunning(rx));
+    GooseReceiver_stop(rx);
+    GooseReceiver_destroy(rx);
+    CommParameters p = params(1, 0, 0);
+    EXPECT_EQ(GoosePublisher_create(&p, "ixnosuchif0"), nullptr);
+}
+
+TEST(GooseWire, PublishedValuesAndVlanTagArrive) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    Received got;
+    GooseReceiver rx = receiver(veth.b(), &got);
+    GooseReceiver_start(rx);
+    ASSERT_TRUE(GooseReceiver_isRunning(rx));
+    GoosePublisher pub = publisher(veth.a(), params(1, 0x123, 5));
+    ASSERT_NE(pub, nullptr);
+    DataSet ds;
+    MmsValue_setInt32(ds.value, 77);
+    GoosePublisher_setSimulation(pub, true);
+    ASSERT_EQ(GoosePublisher_publish(pub, ds.list), 0);
+    ASSERT_TRUE(waitFor(got.count, 1));
+    {
+        std::lock_guard<std::mutex> lock(got.mutex);
+        EXPECT_EQ(got.value, 77);
+        EXPECT_TRUE(got.vlanSet);
+        EXPECT_EQ(got.vlanId, 0x123);
+        EXPECT_EQ(got.vlanPrio, 5);
+        EXPECT_EQ(got.stNum, 1u);
+        EXPECT_TRUE(got.test);
+    }
+    // A new state.
+    MmsValue_setInt32(ds.value, -5);
+    GoosePublisher_increaseStNum(pub);
+    ASSERT_EQ(GoosePublisher_publish(pub, ds.list), 0);
+    ASSERT_TRUE(waitFor(got.count, 2));
+    {
+        std::lock_guard<std::mutex> lock(got.mutex);
+        EXPECT_EQ(got.value, -5);
+        EXPECT_EQ(got.stNum, 2u);
+    }
+    GooseReceiver_stop(rx);
+    EXPECT_FALSE(GooseReceiver_isRunning(rx));
+    GooseReceiver_destroy(rx);
+    GoosePublisher_destroy(pub);
+}
+
+TEST(GooseWire, UntaggedByDefaultAndPriorityOnlyTag) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    Received got;
+    GooseReceiver rx = receiver(veth.b(), &got);
+    GooseReceiver_start(rx);
+    ASSERT_TRUE(GooseReceiver_isRunning(rx));
+    DataSet ds;
+    GoosePublisher untagged = publisher(veth.a(), params(1, 0, 0));
+    ASSERT_EQ(GoosePublisher_publish(untagged, ds.list), 0);
+    ASSERT_TRUE(waitFor(got.count, 1));
+    EXPECT_FALSE(got.vlanSet);
+    GoosePublisher prioOnly = publisher(veth.a(), params(1, 0, 6));
+    ASSERT_EQ(GoosePublisher_publish(prioOnly, ds.list), 0);
+    ASSERT_TRUE(waitFor(got.count, 2));
+    GooseReceiver_stop(rx);
+    EXPECT_TRUE(got.vlanSet);
+    EXPECT_EQ(got.vlanId, 0);
+    EXPECT_EQ(got.vlanPrio, 6);
+    GooseReceiver_destroy(rx);
+    GoosePublisher_destroy(untagged);
+    GoosePublisher_destroy(prioOnly);
+}
+
+TEST(GooseWire, OnlyTheReceiversInterfaceCounts) {
+    Veth one, two;
+    IECX_REQUIRE_VETH(one);
+    IECX_REQUIRE_VETH(two);
+    Received onOne, onTwo;
+    GooseReceiver rx1 = receiver(one.b(), &onOne);
+    GooseReceiver rx2 = receiver(two.b(), &onTwo);
+    GooseReceiver_start(rx1);
+    GooseReceiver_start(rx2);
+    GoosePublisher pub = publisher(two.a(), params(1, 0, 0));
+    DataSet ds;
+    for (int i = 0; i < 50; ++i)
+        GoosePublisher_publish(pub, ds.list);
+    ASSERT_TRUE(waitFor(onTwo.count, 50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(onOne.count, 0);
+    GooseReceiver_destroy(rx1);
+    GooseReceiver_destroy(rx2);
+    GoosePublisher_destroy(pub);
+}
+
+TEST(GooseWire, MalformedFramesOnTheWireReachNobody) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    Received got;
+    GooseReceiver rx = receiver(veth.b(), &got);
+    GooseSubscriber observer = GooseSubscriber_create(nullptr, nullptr);
+    GooseSubscriber_setObserver(observer);
+    Received seen;
+    GooseSubscriber_setListener(observer, listener, &seen);
+    GooseReceiver_addSubscriber(rx, observer);
+    GooseReceiver_start(rx);
+    GoosePublisher pub = publisher(veth.a(), params(1, 0, 0));
+    DataSet ds;
+    char frame[1600];
+    int32_t length = 0;
+    ASSERT_EQ(GoosePublisher_publishAndDump(pub, ds.list, frame, &length, sizeof frame), 0);
+    ASSERT_TRUE(waitFor(seen.count, 1));
+    EthernetSocket raw = Ethernet_createSocket(veth.a().c_str(), nullptr);
+    std::vector<uint8_t> bytes(frame, frame + length);
+    for (int32_t n = 14; n < length; ++n)
+        Ethernet_sendPacket(raw, bytes.data(), n); // every truncation
+    // Broken structure behind a valid header: a PDU longer than the frame, another PDU tag,
+    // the last Data element claiming more bytes than remain.
+    auto longPdu = bytes;
+    longPdu[23] = static_cast<uint8_t>(longPdu[23] + 1);
+    auto otherTag = bytes;
+    otherTag[22] = 0x62;
+    auto brokenData = bytes;
+    brokenData[static_cast<size_t>(length) - 3] = 0x7F; // length octet of the last bit string
+    for (auto* f : {&longPdu, &otherTag, &brokenData})
+        Ethernet_sendPacket(raw, f->data(), length);
+    // The frame once more, whole: it arrives after all the others.
+    Ethernet_sendPacket(raw, bytes.data(), length);
+    ASSERT_TRUE(waitFor(got.count, 2));
+    GooseReceiver_stop(rx);
+    EXPECT_EQ(got.count, 2);
+    Ethernet_destroySocket(raw);
+    GooseReceiver_destroy(rx);
+    GoosePublisher_destroy(pub);
+}
+
+TEST(GooseWire, StartStopAndDestroyWhileTrafficFlows) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    GoosePublisher pub = publisher(veth.a(), params(1, 0, 0));
+    ASSERT_NE(pub, nullptr);
+    std::atomic<bool> sending{true};
+    std::thread flood([&] {
+        DataSet ds;
+        for (int i = 0; i < 500000 && sending; ++i)
+            GoosePublisher_publish(pub, ds.list);
+    });
+    Received got;
+    for (int round = 0; round < 30; ++round) {
+        GooseReceiver rx = receiver(veth.b(), &got);
+        GooseReceiver_start(rx);
+        ASSERT_TRUE(GooseReceiver_isRunning(rx));
+        if (round % 3 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        auto t0 = std::chrono::steady_clock::now();
+        if (round % 2 == 0)
+            GooseReceiver_stop(rx);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(200)) << "stop is prompt";
+        int countAfterStop = got.count;
+        if (round % 2 == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            EXPECT_EQ(got.count, countAfterStop) << "no listener call after stop";
+        }
+        GooseReceiver_destroy(rx); // stops a running receiver first
+    }
+    sending = false;
+    flood.join();
+    EXPECT_GT(got.count, 0);
+    GoosePublisher_destroy(pub);
+}
