@@ -1,0 +1,346 @@
+// The stack's MMS client against the simulated IED on loopback: directories, reads and types,
+// writes, data sets, control blocks, concurrent connections and a server that goes away.
+#include "support/SimIed.h"
+
+#include "iec61850_client.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace iecx::test;
+
+namespace {
+
+std::vector<std::string> toVector(LinkedList list) {
+    std::vector<std::string> out;
+    for (LinkedList e = LinkedList_getNext(list); e; e = LinkedList_getNext(e))
+        out.emplace_back(static_cast<const char*>(LinkedList_getData(e)));
+    LinkedList_destroy(list);
+    return out;
+}
+
+std::set<std::string> toSet(LinkedList list) {
+    auto v = toVector(list);
+    return std::set<std::string>(v.begin(), v.end());
+}
+
+struct ValueDeleter {
+    void operator()(MmsValue* v) const { MmsValue_delete(v); }
+};
+using Value = std::unique_ptr<MmsValue, ValueDeleter>;
+
+class SimClient : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim = std::make_unique<SimIed>(simData("simple.cid"), "SIMIED");
+        ASSERT_TRUE(sim->ok()) << sim->error();
+        con = IedConnection_create();
+        IedClientError err;
+        IedConnection_connect(con, &err, sim->host().c_str(), sim->port());
+        ASSERT_EQ(err, IED_ERROR_OK);
+    }
+    void TearDown() override {
+        if (con)
+            IedConnection_destroy(con);
+        sim.reset();
+    }
+
+    Value read(const char* ref, FunctionalConstraint fc, IedClientError* errOut = nullptr) {
+        IedClientError err;
+        MmsValue* v = IedConnection_readObject(con, &err, ref, fc);
+        if (errOut)
+            *errOut = err;
+        else
+            EXPECT_EQ(err, IED_ERROR_OK) << ref;
+        return Value(v);
+    }
+
+    std::unique_ptr<SimIed> sim;
+    IedConnection con = nullptr;
+};
+
+} // namespace
+
+TEST_F(SimClient, ServerAndDeviceDirectories) {
+    IedClientError err;
+    EXPECT_EQ(toVector(IedConnection_getServerDirectory(con, &err, false)),
+              (std::vector<std::string>{"SIMIEDLD0", "SIMIEDPROT"}));
+    EXPECT_EQ(err, IED_ERROR_OK);
+    EXPECT_EQ(toVector(IedConnection_getLogicalDeviceDirectory(con, &err, "SIMIEDLD0")),
+              (std::vector<std::string>{"LLN0", "LPHD1", "GGIO1", "XCBR1", "MMXU1"}));
+    EXPECT_EQ(toVector(IedConnection_getLogicalDeviceDirectory(con, &err, "SIMIEDPROT")),
+              (std::vector<std::string>{"LLN0", "PTOCPTOC1"}));
+    LinkedList none = IedConnection_getLogicalDeviceDirectory(con, &err, "NOSUCHLD");
+    EXPECT_NE(err, IED_ERROR_OK);
+    if (none)
+        LinkedList_destroy(none);
+}
+
+TEST_F(SimClient, LogicalNodeDirectoryPerAcsiClass) {
+    IedClientError err;
+    auto dir = [&](const char* ln, ACSIClass c) {
+        auto s = toSet(IedConnection_getLogicalNodeDirectory(con, &err, ln, c));
+        EXPECT_EQ(err, IED_ERROR_OK) << ln << " class " << c;
+        return s;
+    };
+    EXPECT_EQ(dir("SIMIEDLD0/LLN0", ACSI_CLASS_DATA_OBJECT),
+              (std::set<std::string>{"Mod", "Beh", "Health", "NamPlt"}));
+    EXPECT_EQ(dir("SIMIEDLD0/GGIO1", ACSI_CLASS_DATA_OBJECT),
+              (std::set<std::string>{"Beh", "Ind1", "Ind2", "AnIn1", "CntVal", "Harm"}));
+    EXPECT_EQ(dir("SIMIEDLD0/LLN0", ACSI_CLASS_DATA_SET), (std::set<std::string>{"Status", "Measurements"}));
+    EXPECT_EQ(dir("SIMIEDLD0/LLN0", ACSI_CLASS_URCB),
+              (std::set<std::string>{"urcbStatus01", "urcbStatus02"}));
+    EXPECT_EQ(dir("SIMIEDLD0/LLN0", ACSI_CLASS_BRCB), (std::set<std::string>{"brcbMeas"}));
+    EXPECT_EQ(dir("SIMIEDLD0/LLN0", ACSI_CLASS_GoCB), (std::set<std::string>{"gcbStatus"}));
+    EXPECT_TRUE(dir("SIMIEDLD0/GGIO1", ACSI_CLASS_DATA_SET).empty());
+    EXPECT_TRUE(dir("SIMIEDLD0/GGIO1", ACSI_CLASS_URCB).empty());
+    EXPECT_TRUE(dir("SIMIEDPROT/LLN0", ACSI_CLASS_GoCB).empty());
+}
+
+TEST_F(SimClient, DataDirectoriesWithAndWithoutFc) {
+    IedClientError err;
+    EXPECT_EQ(toSet(IedConnection_getDataDirectory(con, &err, "SIMIEDLD0/GGIO1.AnIn1")),
+              (std::set<std::string>{"mag", "q", "t", "units", "db", "rangeC"}));
+    EXPECT_EQ(toSet(IedConnection_getDataDirectoryFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1")),
+              (std::set<std::string>{"mag[MX]", "q[MX]", "t[MX]", "units[CF]", "db[CF]", "rangeC[CF]"}));
+    EXPECT_EQ(
+        toVector(IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX)),
+        (std::vector<std::string>{"mag", "q", "t"}));
+    EXPECT_EQ(
+        toVector(IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1.mag", IEC61850_FC_MX)),
+        (std::vector<std::string>{"f"}));
+    EXPECT_TRUE(
+        toVector(IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX))
+            .empty());
+    // Sub data objects and their attributes.
+    EXPECT_EQ(toSet(IedConnection_getDataDirectory(con, &err, "SIMIEDLD0/MMXU1.PhV")),
+              (std::set<std::string>{"phsA", "phsB", "phsC", "d"}));
+    EXPECT_EQ(toVector(IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/MMXU1.PhV.phsA.cVal",
+                                                          IEC61850_FC_MX)),
+              (std::vector<std::string>{"mag", "ang"}));
+}
+
+TEST_F(SimClient, DataSetDirectory) {
+    IedClientError err;
+    bool deletable = true;
+    auto members =
+        toVector(IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.Measurements", &deletable));
+    EXPECT_EQ(err, IED_ERROR_OK);
+    EXPECT_FALSE(deletable);
+    EXPECT_EQ(members, (std::vector<std::string>{"SIMIEDLD0/GGIO1.AnIn1[MX]", "SIMIEDLD0/GGIO1.Ind2[ST]",
+                                                 "SIMIEDPROT/PTOCPTOC1.Str.general[ST]"}));
+    members = toVector(IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0$Status", nullptr));
+    EXPECT_EQ(members.size(), 3u);
+    LinkedList none = IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.Nope", nullptr);
+    EXPECT_NE(err, IED_ERROR_OK);
+    if (none)
+        LinkedList_destroy(none);
+}
+
+TEST_F(SimClient, ReadsOfEveryMmsType) {
+    Value v = read("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BOOLEAN);
+    EXPECT_TRUE(MmsValue_getBoolean(v.get()));
+    v = read("SIMIEDLD0/GGIO1.Ind1.q", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BIT_STRING);
+    EXPECT_EQ(MmsValue_getBitStringSize(v.get()), 13);
+    v = read("SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_UTC_TIME);
+    EXPECT_GT(MmsValue_getUtcTimeInMs(v.get()), 1600000000000ull);
+    v = read("SIMIEDLD0/XCBR1.OpCnt.stVal", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_INTEGER);
+    EXPECT_EQ(MmsValue_toInt32(v.get()), -42);
+    v = read("SIMIEDLD0/GGIO1.CntVal.actVal", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_INTEGER);
+    v = read("SIMIEDLD0/XCBR1.Pos.sboTimeout", IEC61850_FC_CF);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_UNSIGNED);
+    EXPECT_EQ(MmsValue_toUint32(v.get()), 30000u);
+    v = read("SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_FLOAT);
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(v.get()), 12.5f);
+    v = read("SIMIEDLD0/GGIO1.CntVal.pulsQty", IEC61850_FC_CF);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_FLOAT);
+    EXPECT_DOUBLE_EQ(MmsValue_toDouble(v.get()), 0.5);
+    v = read("SIMIEDLD0/LLN0.NamPlt.vendor", IEC61850_FC_DC);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_VISIBLE_STRING);
+    EXPECT_STREQ(MmsValue_toString(v.get()), "iecx");
+    v = read("SIMIEDLD0/GGIO1.Ind1.dU", IEC61850_FC_DC);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_STRING);
+    v = read("SIMIEDPROT/PTOCPTOC1.OpDlTmms.ownerId", IEC61850_FC_SP);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_OCTET_STRING);
+    v = read("SIMIEDPROT/PTOCPTOC1.OpDlTmms.tOp", IEC61850_FC_SP);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BINARY_TIME);
+    v = read("SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_ARRAY);
+    EXPECT_EQ(MmsValue_getArraySize(v.get()), 4u);
+    EXPECT_EQ(MmsValue_getType(MmsValue_getElement(v.get(), 0)), MMS_STRUCTURE);
+    v = read("SIMIEDLD0/XCBR1.Pos", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getType(v.get()), MMS_STRUCTURE);
+    ASSERT_EQ(MmsValue_getArraySize(v.get()), 4u); // stVal, q, t, stSeld
+    MmsValue* pos = MmsValue_getElement(v.get(), 0);
+    EXPECT_TRUE(MmsValue_getBitStringBit(pos, 0));
+    EXPECT_FALSE(MmsValue_getBitStringBit(pos, 1));
+
+    IedClientError err;
+    v = read("SIMIEDLD0/GGIO1.Nope.stVal", IEC61850_FC_ST, &err);
+    EXPECT_EQ(v, nullptr);
+    EXPECT_NE(err, IED_ERROR_OK);
+    v = read("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_MX, &err);
+    EXPECT_EQ(v, nullptr);
+    EXPECT_NE(err, IED_ERROR_OK);
+}
+
+TEST_F(SimClient, VariableSpecifications) {
+    IedClientError err;
+    MmsVariableSpecification* spec =
+        IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX);
+    ASSERT_EQ(err, IED_ERROR_OK);
+    ASSERT_NE(spec, nullptr);
+    EXPECT_EQ(MmsVariableSpecification_getType(spec), MMS_STRUCTURE);
+    ASSERT_EQ(MmsVariableSpecification_getSize(spec), 3);
+    EXPECT_STREQ(
+        MmsVariableSpecification_getName(MmsVariableSpecification_getChildSpecificationByIndex(spec, 0)),
+        "mag");
+    MmsVariableSpecification* f = MmsVariableSpecification_getNamedVariableRecursive(spec, "mag$f");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(MmsVariableSpecification_getType(f), MMS_FLOAT);
+    EXPECT_EQ(MmsVariableSpecification_getExponentWidth(f), 8);
+    MmsVariableSpecification_destroy(spec);
+
+    spec = IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
+    ASSERT_NE(spec, nullptr);
+    EXPECT_EQ(MmsVariableSpecification_getType(spec), MMS_ARRAY);
+    EXPECT_EQ(MmsVariableSpecification_getSize(spec), 4);
+    EXPECT_EQ(MmsVariableSpecification_getType(MmsVariableSpecification_getArrayElementSpecification(spec)),
+              MMS_STRUCTURE);
+    MmsVariableSpecification_destroy(spec);
+
+    spec = IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/LLN0.Mod.stVal", IEC61850_FC_ST);
+    ASSERT_NE(spec, nullptr);
+    EXPECT_EQ(MmsVariableSpecification_getType(spec), MMS_INTEGER);
+    MmsVariableSpecification_destroy(spec);
+
+    spec = IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/LLN0.Nope", IEC61850_FC_ST);
+    EXPECT_EQ(spec, nullptr);
+    EXPECT_NE(err, IED_ERROR_OK);
+}
+
+TEST_F(SimClient, WritesOfSettingsButNotOfStatus) {
+    IedClientError err;
+    Value v(MmsValue_newIntegerFromInt32(500));
+    IedConnection_writeObject(con, &err, "SIMIEDPROT/PTOCPTOC1.OpDlTmms.setVal", IEC61850_FC_SP, v.get());
+    EXPECT_EQ(err, IED_ERROR_OK);
+    EXPECT_EQ(IedConnection_readInt32Value(con, &err, "SIMIEDPROT/PTOCPTOC1.OpDlTmms.setVal", IEC61850_FC_SP),
+              500);
+    IedConnection_writeBooleanValue(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST, false);
+    EXPECT_EQ(err, IED_ERROR_ACCESS_DENIED);
+    Value f(MmsValue_newFloat(1.0f));
+    IedConnection_writeObject(con, &err, "SIMIEDPROT/PTOCPTOC1.OpDlTmms.setVal", IEC61850_FC_SP, f.get());
+    EXPECT_EQ(err, IED_ERROR_TYPE_INCONSISTENT);
+    IedConnection_writeObject(con, &err, "SIMIEDPROT/PTOCPTOC1.OpDlTmms.nope", IEC61850_FC_SP, f.get());
+    EXPECT_NE(err, IED_ERROR_OK);
+}
+
+TEST_F(SimClient, ValuesSetInTheSimulatorAreRead) {
+    Value v(MmsValue_newFloat(-7.25f));
+    ASSERT_TRUE(sim->ied().setValue("LD0/GGIO1.AnIn1.mag.f", v.get()));
+    IedClientError err;
+    EXPECT_FLOAT_EQ(IedConnection_readFloatValue(con, &err, "SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX),
+                    -7.25f);
+    EXPECT_FALSE(sim->ied().setValue("LD0/GGIO1.AnIn1.mag.nope", v.get()));
+}
+
+TEST_F(SimClient, GooseControlBlockValues) {
+    IedClientError err;
+    ClientGooseControlBlock gcb =
+        IedConnection_getGoCBValues(con, &err, "SIMIEDLD0/LLN0.GO.gcbStatus", nullptr);
+    ASSERT_EQ(err, IED_ERROR_OK);
+    ASSERT_NE(gcb, nullptr);
+    EXPECT_TRUE(ClientGooseControlBlock_getGoEna(gcb));
+    EXPECT_STREQ(ClientGooseControlBlock_getGoID(gcb), "SIMIED_Status");
+    EXPECT_STREQ(ClientGooseControlBlock_getDatSet(gcb), "SIMIEDLD0/LLN0$Status");
+    EXPECT_EQ(ClientGooseControlBlock_getConfRev(gcb), 2u);
+    EXPECT_FALSE(ClientGooseControlBlock_getNdsComm(gcb));
+    EXPECT_EQ(ClientGooseControlBlock_getMinTime(gcb), 20u);
+    EXPECT_EQ(ClientGooseControlBlock_getMaxTime(gcb), 2000u);
+    EXPECT_FALSE(ClientGooseControlBlock_getFixedOffs(gcb));
+    EXPECT_EQ(ClientGooseControlBlock_getDstAddress_appid(gcb), 0x1021);
+    EXPECT_EQ(ClientGooseControlBlock_getDstAddress_vid(gcb), 0x5a);
+    EXPECT_EQ(ClientGooseControlBlock_getDstAddress_priority(gcb), 5);
+    PhyComAddress addr = ClientGooseControlBlock_getDstAddress(gcb);
+    EXPECT_EQ(addr.dstAddress[0], 0x01);
+    EXPECT_EQ(addr.dstAddress[5], 0x21);
+    ClientGooseControlBlock_destroy(gcb);
+    // GoEna is the one writable attribute.
+    IedConnection_writeBooleanValue(con, &err, "SIMIEDLD0/LLN0.gcbStatus.GoEna", IEC61850_FC_GO, false);
+    EXPECT_EQ(err, IED_ERROR_OK);
+    EXPECT_FALSE(IedConnection_readBooleanValue(con, &err, "SIMIEDLD0/LLN0.gcbStatus.GoEna", IEC61850_FC_GO));
+    IedConnection_writeBooleanValue(con, &err, "SIMIEDLD0/LLN0.gcbStatus.FixedOffs", IEC61850_FC_GO, true);
+    EXPECT_EQ(err, IED_ERROR_ACCESS_DENIED);
+}
+
+TEST_F(SimClient, ConcurrentConnections) {
+    constexpr int kClients = 4;
+    constexpr int kReads = 100;
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < kClients; ++c)
+        threads.emplace_back([&] {
+            IedConnection other = IedConnection_create();
+            IedClientError err;
+            IedConnection_connect(other, &err, sim->host().c_str(), sim->port());
+            if (err == IED_ERROR_OK)
+                for (int i = 0; i < kReads; ++i) {
+                    float f = IedConnection_readFloatValue(other, &err, "SIMIEDLD0/GGIO1.AnIn1.mag.f",
+                                                           IEC61850_FC_MX);
+                    if (err == IED_ERROR_OK && f == 12.5f)
+                        ++good;
+                }
+            IedConnection_destroy(other);
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(good.load(), kClients * kReads);
+}
+
+TEST_F(SimClient, ServerKilledMidSession) {
+    IedClientError err;
+    EXPECT_TRUE(IedConnection_readBooleanValue(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
+    sim->kill();
+    Value v(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
+    EXPECT_EQ(v, nullptr);
+    EXPECT_NE(err, IED_ERROR_OK);
+    LinkedList l = IedConnection_getServerDirectory(con, &err, false);
+    EXPECT_NE(err, IED_ERROR_OK);
+    if (l)
+        LinkedList_destroy(l);
+    EXPECT_NE(IedConnection_getState(con), IED_STATE_CONNECTED);
+    // A new connection to the dead port fails within the time-out.
+    IedConnection again = IedConnection_create();
+    IedConnection_setConnectTimeout(again, 1000);
+    IedConnection_connect(again, &err, sim->host().c_str(), sim->port());
+    EXPECT_NE(err, IED_ERROR_OK);
+    IedConnection_destroy(again);
+}
+
+TEST(SimServer, OwnLoopbackAddressAndPortClash) {
+    SimIed a(simData("simple.cid"), "SIMIED", "", "127.0.0.7");
+    ASSERT_TRUE(a.ok()) << a.error();
+    iecx::sim::SimulatedIed b;
+    b.load(simData("simple.cid"), "SIMIED");
+    EXPECT_FALSE(b.start("127.0.0.7", a.port()));
+    EXPECT_FALSE(b.lastError().empty());
+    IedConnection con = IedConnection_create();
+    IedClientError err;
+    IedConnection_connect(con, &err, ("127.0.0.7:" + std::to_string(a.port())).c_str(), 0);
+    EXPECT_EQ(err, IED_ERROR_OK);
+    EXPECT_EQ(a.ied().connectionCount(), 1u);
+    IedConnection_destroy(con);
+}
