@@ -419,6 +419,7 @@ bool MmsServer::start(const std::string& bindAddress, uint16_t port) {
 void MmsServer::stop() {
     if (!_impl || !_impl->running.exchange(false))
         return;
+    ::shutdown(_impl->listenFd, SHUT_RDWR); // wakes the acceptor's poll
     if (_impl->acceptor.joinable())
         _impl->acceptor.join();
     ::close(_impl->listenFd);
