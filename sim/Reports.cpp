@@ -164,12 +164,17 @@ MmsDataAccessError ReportEngine::write(const stack::mms::MmsServerConnectionPtr&
         if (enable && !rcb.dataSet)
             return DATA_ACCESS_ERROR_OBJECT_VALUE_INVALID;
         if (enable && !rcb.enabled) {
+            // Events still waiting for their buffer time become buffered entries; an
+            // unbuffered block starts afresh.
+            if (rcb.def->buffered) {
+                _flushPending(rcb);
+            } else {
+                rcb.sqNum = 0;
+                rcb.hasPending = false;
+            }
             rcb.enabled = true;
             rcb.owner = connection;
-            if (!rcb.def->buffered)
-                rcb.sqNum = 0;
             rcb.pending.assign(rcb.dataSet->members.size(), 0);
-            rcb.hasPending = false;
             rcb.nextIntegrity = Clock::now() + std::chrono::milliseconds(rcb.intgPd);
             _setAttribute(rcb, "RptEna", value);
             if (rcb.def->buffered)
