@@ -1,0 +1,191 @@
+#include "acquisition/InnerSvSubscriber.h"
+
+#include "host/NetAddr.h"
+#include "host/NetworkHelper.h"
+
+#include <cstring>
+#include <exception>
+
+namespace VorIec61850 {
+
+void _svCallbackFunction(SVSubscriber subscriber, void* parameter, SVSubscriber_ASDU asdu) {
+    static_cast<InnerSvSubscriber*>(parameter)->svCallback(subscriber, asdu);
+}
+
+void _svCallbackNotFiltredFunction(SVSubscriber subscriber, void* parameter, SVSubscriber_ASDU asdu) {
+    static_cast<InnerSvSubscriber*>(parameter)->svCallbackNoFiltred(subscriber, asdu);
+}
+
+InnerSvSubscriber::~InnerSvSubscriber() {
+    stop();
+}
+
+bool InnerSvSubscriber::setTarget(const SvIn& target) {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    if (_running)
+        return false;
+    _target = target;
+    return true;
+}
+
+bool InnerSvSubscriber::start() {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    if (_running)
+        return false;
+    _running = true;
+    if (!_startReceivers()) {
+        _stopReceivers();
+        std::lock_guard<std::recursive_mutex> lock(_mutex);
+        _currentAsdu = nullptr;
+        _running = false;
+        return false;
+    }
+    return true;
+}
+
+bool InnerSvSubscriber::stop() {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    if (!_running)
+        return false;
+    // Stopping a receiver waits for its thread, which may be waiting for _mutex: not held here.
+    _stopReceivers();
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    _currentAsdu = nullptr;
+    _running = false;
+    return true;
+}
+
+bool InnerSvSubscriber::_createReceiver(const std::string& interfaceName) {
+    SVReceiver receiver = SVReceiver_create();
+    if (receiver == nullptr)
+        return false;
+    SVReceiver_setInterfaceId(receiver, interfaceName.c_str());
+    if (_target.dstMac)
+        SVReceiver_enableDestAddrCheck(receiver);
+    else
+        SVReceiver_disableDestAddrCheck(receiver);
+    _receivers.push_back(receiver);
+    return true;
+}
+
+bool InnerSvSubscriber::_createReceivers() {
+    if (!_target.interfaceName.empty())
+        return _createReceiver(_target.interfaceName);
+    for (const Vor::NetworkInterface& networkInterface : Vor::NetworkHelper::getNetworkInterfaces()) {
+        if (!_createReceiver(networkInterface.id))
+            return false;
+    }
+    return true;
+}
+
+bool InnerSvSubscriber::_createSubscribers() {
+    uint8_t mac[6];
+    const uint8_t* dstMac = nullptr;
+    if (_target.dstMac) {
+        try {
+            Vor::Net::NetAddr address(*_target.dstMac, 6, ':');
+            std::memcpy(mac, address.data(), 6);
+            dstMac = mac;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+    // The APPID value goes to the stack whether or not it is set (0 when it never was).
+    uint16_t appId = static_cast<uint16_t>(_target.appId.value_or(0) & 0xFFFF);
+    bool filtered = _target.svId.has_value() || _target.confRev.has_value();
+    for (SVReceiver receiver : _receivers) {
+        SVSubscriber subscriber = SVSubscriber_create(dstMac, appId);
+        if (subscriber == nullptr)
+            return false;
+        SVSubscriber_setListener(subscriber, filtered ? _svCallbackFunction : _svCallbackNotFiltredFunction,
+                                 this);
+        SVReceiver_addSubscriber(receiver, subscriber);
+    }
+    return true;
+}
+
+bool InnerSvSubscriber::_startReceivers() {
+    if (!_createReceivers())
+        return false;
+    if (!_createSubscribers())
+        return false;
+    return _enableReceivers();
+}
+
+bool InnerSvSubscriber::_enableReceivers() {
+    for (SVReceiver receiver : _receivers) {
+        SVReceiver_start(receiver);
+        if (!SVReceiver_isRunning(receiver))
+            return false;
+    }
+    return true;
+}
+
+void InnerSvSubscriber::_disableReceivers() {
+    for (SVReceiver receiver : _receivers)
+        SVReceiver_stop(receiver);
+}
+
+void InnerSvSubscriber::_stopReceivers() {
+    _disableReceivers();
+    _destroyReceivers();
+}
+
+void InnerSvSubscriber::_destroyReceivers() {
+    // Destroying a receiver also destroys the subscribers added to it.
+    for (SVReceiver receiver : _receivers)
+        SVReceiver_destroy(receiver);
+    _receivers.clear();
+}
+
+bool InnerSvSubscriber::_isPostFiltered(SVSubscriber_ASDU asdu) const {
+    if (_target.svId) {
+        const char* svId = SVSubscriber_ASDU_getSvId(asdu);
+        if (svId == nullptr || std::strcmp(svId, _target.svId->c_str()) != 0)
+            return false;
+    }
+    if (_target.confRev && SVSubscriber_ASDU_getConfRev(asdu) != static_cast<uint32_t>(*_target.confRev))
+        return false;
+    return true;
+}
+
+void InnerSvSubscriber::_deliver(SVSubscriber subscriber, SVSubscriber_ASDU asdu) {
+    _currentAsdu = asdu;
+    if (!asduReceived.empty())
+        asduReceived.emit(subscriber, asdu);
+    // The stack's ASDU is valid only during its listener call: never keep it past the emission.
+    _currentAsdu = nullptr;
+}
+
+void InnerSvSubscriber::svCallbackNoFiltred(SVSubscriber subscriber, SVSubscriber_ASDU asdu) {
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    _deliver(subscriber, asdu);
+}
+
+void InnerSvSubscriber::svCallback(SVSubscriber subscriber, SVSubscriber_ASDU asdu) {
+    // A filtered delivery exposes the ASDU's real data length: the buffer the host reads is
+    // exactly the one an unfiltered delivery would give it.
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    if (!_isPostFiltered(asdu))
+        return;
+    _deliver(subscriber, asdu);
+}
+
+int InnerSvSubscriber::getDataBufferLength() {
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    if (_currentAsdu == nullptr)
+        return -1;
+    return SVSubscriber_ASDU_getDataSize(_currentAsdu);
+}
+
+bool InnerSvSubscriber::readDataBuffer(unsigned char* buffer) {
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    if (_currentAsdu == nullptr || buffer == nullptr)
+        return false;
+    int length = SVSubscriber_ASDU_getDataSize(_currentAsdu);
+    if (length > 0 && _currentAsdu->dataBuffer != nullptr)
+        std::memcpy(buffer, _currentAsdu->dataBuffer, static_cast<size_t>(length));
+    return true;
+}
+
+} // namespace VorIec61850

@@ -1,0 +1,244 @@
+// InnerSvSubscriber end to end over a veth pair with the stack's SV publisher, and the sample
+// rate arithmetic of SampleRateAsdu.
+#include "acquisition/InnerSvSubscriber.h"
+#include "acquisition/SampleRateAsdu.h"
+#include "support/Veth.h"
+
+#include "sv_publisher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using namespace VorIec61850;
+
+namespace {
+
+TEST(SampleRateAsdu, SamplesAndPacketsPerSecond) {
+    SampleRateAsdu perPeriod(SmpPerPeriod, 80, 1, 50);
+    EXPECT_EQ(perPeriod.getSamplesPerSecond(), 4000u);
+    EXPECT_EQ(perPeriod.getPacketsPerSecond(), 4000u);
+    SampleRateAsdu perSecond(SmpPerSec, 4800, 2, 50);
+    EXPECT_EQ(perSecond.getSamplesPerSecond(), 4800u);
+    EXPECT_EQ(perSecond.getPacketsPerSecond(), 2400u);
+    SampleRateAsdu sixty(SmpPerPeriod, 256, 8, 60);
+    EXPECT_EQ(sixty.getSamplesPerSecond(), 15360u);
+    EXPECT_EQ(sixty.getPacketsPerSecond(), 1920u);
+    EXPECT_EQ(SampleRateAsdu(SmpPerSec, 4000, 3, 50).getPacketsPerSecond(), 1333u); // integer division
+    EXPECT_EQ(SampleRateAsdu(SmpPerSec, 4000, 0, 50).getPacketsPerSecond(), 0u);    // no division by 0
+}
+
+// One stream of one ASDU with 8 channels of INT32 value and quality (9-2 style, 64 data bytes).
+class SvStream {
+public:
+    SvStream(const std::string& iface, uint16_t appId, const char* svId, uint32_t confRev,
+             uint8_t lastMacByte = 0x01) {
+        CommParameters params{};
+        params.appId = appId;
+        const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, lastMacByte};
+        std::memcpy(params.dstAddress, mac, 6);
+        _publisher = SVPublisher_create(&params, iface.c_str());
+        if (!_publisher)
+            return;
+        _asdu = SVPublisher_addASDU(_publisher, svId, nullptr, confRev);
+        for (int i = 0; i < 8; ++i) {
+            _offsets.push_back(SVPublisher_ASDU_addINT32(_asdu));
+            SVPublisher_ASDU_addQuality(_asdu);
+        }
+        SVPublisher_setupComplete(_publisher);
+    }
+    ~SvStream() {
+        if (_publisher)
+            SVPublisher_destroy(_publisher);
+    }
+    bool ok() const { return _publisher != nullptr; }
+    // Channel i carries base + i.
+    void publish(uint16_t smpCnt, int32_t base) {
+        for (int i = 0; i < 8; ++i)
+            SVPublisher_ASDU_setINT32(_asdu, _offsets[i], base + i);
+        SVPublisher_ASDU_setSmpCnt(_asdu, smpCnt);
+        SVPublisher_publish(_publisher);
+    }
+
+private:
+    SVPublisher _publisher = nullptr;
+    SVPublisher_ASDU _asdu = nullptr;
+    std::vector<int> _offsets;
+};
+
+// What the handler of asduReceived read, on the receive thread.
+struct Delivered {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> svIds;
+    std::vector<uint16_t> smpCnts;
+    std::vector<std::vector<unsigned char>> buffers;
+
+    void connect(InnerSvSubscriber& subscriber) {
+        subscriber.asduReceived.connect([this, &subscriber](SVSubscriber, SVSubscriber_ASDU asdu) {
+            int length = subscriber.getDataBufferLength();
+            std::vector<unsigned char> buffer(length > 0 ? static_cast<size_t>(length) : 0);
+            bool read = subscriber.readDataBuffer(buffer.data());
+            std::lock_guard<std::mutex> lock(mutex);
+            svIds.push_back(SVSubscriber_ASDU_getSvId(asdu));
+            smpCnts.push_back(SVSubscriber_ASDU_getSmpCnt(asdu));
+            buffers.push_back(read ? buffer : std::vector<unsigned char>());
+            changed.notify_all();
+        });
+    }
+    size_t count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return svIds.size();
+    }
+    bool waitFor(size_t n, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, timeout, [&] { return svIds.size() >= n; });
+    }
+};
+
+int32_t bigEndian32(const unsigned char* p) {
+    return static_cast<int32_t>((uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) |
+                                p[3]);
+}
+
+class SvSubscriberTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!veth.ok())
+            GTEST_SKIP() << veth.skipReason();
+    }
+    SvIn target(uint16_t appId) {
+        SvIn t;
+        t.interfaceName = veth.b();
+        t.appId = appId;
+        return t;
+    }
+    // Publishes `good` frames until the subscriber has `expected` deliveries; before each good
+    // frame the `bad` stream (when given) sends one that must be dropped.
+    void publishUntil(SvStream& good, Delivered& delivered, size_t expected, SvStream* bad = nullptr) {
+        for (uint16_t cnt = 0; cnt < 50 && delivered.count() < expected; ++cnt) {
+            if (bad)
+                bad->publish(cnt, 9000);
+            good.publish(cnt, 100);
+            delivered.waitFor(delivered.count() + 1, std::chrono::milliseconds(200));
+        }
+    }
+    iecx::test::Veth veth;
+};
+
+TEST_F(SvSubscriberTest, DeliversEveryAsduOfTheStreamWithItsDataBuffer) {
+    InnerSvSubscriber subscriber;
+    Delivered delivered;
+    delivered.connect(subscriber);
+    ASSERT_TRUE(subscriber.setTarget(target(0x4000)));
+    EXPECT_EQ(subscriber.getDataBufferLength(), -1);
+    unsigned char none[4];
+    EXPECT_FALSE(subscriber.readDataBuffer(none));
+    ASSERT_TRUE(subscriber.start());
+    EXPECT_EQ(subscriber.getReceiverCount(), 1u);
+    EXPECT_FALSE(subscriber.start());
+    EXPECT_FALSE(subscriber.setTarget(target(0x4001))); // refused while running
+    SvStream stream(veth.a(), 0x4000, "IED1MU01", 1);
+    SvStream otherAppId(veth.a(), 0x4001, "IED1MU02", 1);
+    ASSERT_TRUE(stream.ok() && otherAppId.ok());
+    publishUntil(stream, delivered, 1, &otherAppId);
+    ASSERT_GE(delivered.count(), 1u);
+    size_t before = delivered.count();
+    for (uint16_t cnt = 100; cnt < 110; ++cnt) {
+        otherAppId.publish(cnt, 9000);
+        stream.publish(cnt, 100 + cnt);
+    }
+    ASSERT_TRUE(delivered.waitFor(before + 10, std::chrono::seconds(2)));
+    EXPECT_TRUE(subscriber.stop());
+    EXPECT_FALSE(subscriber.stop());
+    EXPECT_EQ(subscriber.getDataBufferLength(), -1);
+
+    std::lock_guard<std::mutex> lock(delivered.mutex);
+    ASSERT_EQ(delivered.svIds.size(), before + 10);
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(delivered.svIds[before + i], "IED1MU01");
+        EXPECT_EQ(delivered.smpCnts[before + i], 100 + i);
+        const auto& buffer = delivered.buffers[before + i];
+        ASSERT_EQ(buffer.size(), 64u);
+        for (int ch = 0; ch < 8; ++ch)
+            EXPECT_EQ(bigEndian32(&buffer[ch * 8]), static_cast<int32_t>(200 + i + ch));
+    }
+    EXPECT_EQ(subscriber.getTarget().appId, 0x4000);
+}
+
+TEST_F(SvSubscriberTest, SvIdAndConfRevFiltersDropOtherAsdus) {
+    struct Case {
+        const char* name;
+        void (*criterion)(SvIn&);
+        const char* badSvId;
+        uint32_t badConfRev;
+    };
+    const Case cases[] = {
+        {"svId", [](SvIn& t) { t.svId = std::string("IED1MU01"); }, "IED1MU01X", 1},
+        {"confRev", [](SvIn& t) { t.confRev = 1; }, "IED1MU01", 2},
+        {"both", [](SvIn& t) { t.svId = std::string("IED1MU01"), t.confRev = 1; }, "IED1MU01", 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InnerSvSubscriber subscriber;
+        Delivered delivered;
+        delivered.connect(subscriber);
+        SvIn t = target(0x4000);
+        c.criterion(t);
+        ASSERT_TRUE(subscriber.setTarget(t));
+        ASSERT_TRUE(subscriber.start());
+        SvStream good(veth.a(), 0x4000, "IED1MU01", 1);
+        SvStream bad(veth.a(), 0x4000, c.badSvId, c.badConfRev);
+        publishUntil(good, delivered, 3, &bad);
+        subscriber.stop();
+        std::lock_guard<std::mutex> lock(delivered.mutex);
+        ASSERT_GE(delivered.svIds.size(), 3u);
+        for (size_t i = 0; i < delivered.svIds.size(); ++i) {
+            EXPECT_EQ(delivered.svIds[i], "IED1MU01");
+            ASSERT_EQ(delivered.buffers[i].size(), 64u); // the real length, also when filtered
+            EXPECT_EQ(bigEndian32(&delivered.buffers[i][0]), 100);
+        }
+    }
+}
+
+TEST_F(SvSubscriberTest, DestinationAddressIsCheckedWhenGiven) {
+    InnerSvSubscriber subscriber;
+    Delivered delivered;
+    delivered.connect(subscriber);
+    SvIn t = target(0x4000);
+    t.dstMac = std::string("01:0C:CD:04:00:01");
+    ASSERT_TRUE(subscriber.setTarget(t));
+    ASSERT_TRUE(subscriber.start());
+    SvStream good(veth.a(), 0x4000, "IED1MU01", 1, 0x01);
+    SvStream bad(veth.a(), 0x4000, "IED1MU01", 1, 0x02);
+    publishUntil(good, delivered, 3, &bad);
+    subscriber.stop();
+    std::lock_guard<std::mutex> lock(delivered.mutex);
+    ASSERT_GE(delivered.buffers.size(), 3u);
+    for (const auto& buffer : delivered.buffers)
+        EXPECT_EQ(bigEndian32(&buffer[0]), 100);
+}
+
+TEST(SvSubscriber, StartFailsOnBadMacOrMissingInterface) {
+    InnerSvSubscriber subscriber;
+    SvIn t;
+    t.interfaceName = "ixnosuchif0";
+    t.appId = 0x4000;
+    ASSERT_TRUE(subscriber.setTarget(t));
+    EXPECT_FALSE(subscriber.start());
+    EXPECT_FALSE(subscriber.isRunning());
+    EXPECT_EQ(subscriber.getReceiverCount(), 0u);
+    t.interfaceName = "lo";
+    t.dstMac = std::string("not a mac");
+    ASSERT_TRUE(subscriber.setTarget(t));
+    EXPECT_FALSE(subscriber.start());
+    EXPECT_FALSE(subscriber.isRunning());
+    EXPECT_FALSE(subscriber.stop());
+}
+
+} // namespace
