@@ -117,8 +117,11 @@ std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string
     int one = 1;
     if (setsockopt(self->_fd, SOL_PACKET, PACKET_AUXDATA, &one, sizeof one) < 0)
         return fail("PACKET_AUXDATA");
-    int rcvbuf = 4 * 1024 * 1024;
-    setsockopt(self->_fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf); // best effort
+    // A large queue rides out bursts (GOOSE storms, many SV streams). Privileged processes may
+    // exceed the system's rmem_max; others get what it allows.
+    int rcvbuf = 8 * 1024 * 1024;
+    if (setsockopt(self->_fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf) < 0)
+        setsockopt(self->_fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
     sockaddr_ll sll{};
     sll.sll_family = AF_PACKET;
     sll.sll_protocol = htons(ETH_P_ALL);
