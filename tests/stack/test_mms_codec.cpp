@@ -1,0 +1,336 @@
+// MMS PDU, data and type specification codecs: golden bytes, round trips, hostile input.
+#include "mms_type_spec.h"
+#include "mms_value.h"
+#include "stack/src/mms/MmsData.h"
+#include "stack/src/mms/MmsPdu.h"
+#include "stack/src/mms/TypeSpec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace stack::mms;
+using stack::ber::Tlv;
+using stack::ber::Writer;
+using Buf = std::vector<uint8_t>;
+
+namespace {
+
+Buf encoded(const MmsValue* v) {
+    Writer w;
+    encodeData(w, v);
+    return w.bytes();
+}
+
+MmsValue* roundTrip(const MmsValue* v) {
+    Buf b = encoded(v);
+    Tlv t;
+    if (!stack::ber::decodeSingle(b.data(), b.size(), t))
+        return nullptr;
+    return decodeData(t);
+}
+
+} // namespace
+
+TEST(MmsCodec, GetNameListRequestGoldenBytes) {
+    Writer w;
+    encodeGetNameListRequest(w, 1, static_cast<int>(ObjectClass::Domain), "", nullptr);
+    EXPECT_EQ(w.bytes(), Buf({0xA0, 0x0E, 0x02, 0x01, 0x01, 0xA1, 0x09, 0xA0, 0x03, 0x80, 0x01, 0x09, 0xA1,
+                              0x02, 0x80, 0x00}));
+    Pdu pdu;
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    EXPECT_EQ(pdu.kind, PduKind::ConfirmedRequest);
+    EXPECT_EQ(pdu.invokeId, 1u);
+    NameListRequest req;
+    ASSERT_TRUE(decodeGetNameListRequest(pdu.service, req));
+    EXPECT_EQ(req.objectClass, 9);
+    EXPECT_EQ(req.scope, ObjectName::Scope::Vmd);
+
+    w.clear();
+    std::string after = "LLN0$ST";
+    encodeGetNameListRequest(w, 7, 0, "LD0", &after);
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    ASSERT_TRUE(decodeGetNameListRequest(pdu.service, req));
+    EXPECT_EQ(req.domain, "LD0");
+    EXPECT_TRUE(req.hasContinueAfter);
+    EXPECT_EQ(req.continueAfter, after);
+}
+
+TEST(MmsCodec, GetNameListResponseDefaultsMoreFollowsToTrue) {
+    Writer w;
+    std::vector<std::string> names = {"a", "b", "c"};
+    encodeGetNameListResponse(w, 3, names, 1, 2, false);
+    Pdu pdu;
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    std::vector<std::string> out;
+    bool more = true;
+    ASSERT_TRUE(decodeGetNameListResponse(pdu.service, out, more));
+    EXPECT_EQ(out, std::vector<std::string>({"b", "c"}));
+    EXPECT_FALSE(more);
+    // Without the moreFollows element the ASN.1 default (true) applies.
+    const uint8_t service[] = {0xA1, 0x05, 0xA0, 0x03, 0x1A, 0x01, 0x78};
+    Tlv t;
+    ASSERT_TRUE(stack::ber::decodeSingle(service, sizeof(service), t));
+    out.clear();
+    ASSERT_TRUE(decodeGetNameListResponse(t, out, more));
+    EXPECT_TRUE(more);
+    EXPECT_EQ(out, std::vector<std::string>({"x"}));
+}
+
+TEST(MmsCodec, ReadRequestGoldenBytesAndRoundTrip) {
+    VariableAccess a;
+    a.variables.emplace_back("LD0", "LLN0$ST$Mod$stVal");
+    Writer w;
+    encodeReadRequest(w, 2, a);
+    Buf expected = {0xA0, 0x27, 0x02, 0x01, 0x02, 0xA4, 0x22, 0xA1, 0x20, 0xA0, 0x1E, 0x30,
+                    0x1C, 0xA0, 0x1A, 0xA1, 0x18, 0x1A, 0x03, 'L',  'D',  '0',  0x1A, 0x11};
+    for (char c : std::string("LLN0$ST$Mod$stVal"))
+        expected.push_back(static_cast<uint8_t>(c));
+    EXPECT_EQ(w.bytes(), expected);
+    Pdu pdu;
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    VariableAccess back;
+    ASSERT_TRUE(decodeReadRequest(pdu.service, back));
+    ASSERT_EQ(back.variables.size(), 1u);
+    EXPECT_EQ(back.variables[0], a.variables[0]);
+
+    VariableAccess list;
+    list.isListName = true;
+    list.listName = ObjectName("LD0", "LLN0$DS1");
+    w.clear();
+    encodeReadRequest(w, 3, list);
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    ASSERT_TRUE(decodeReadRequest(pdu.service, back));
+    EXPECT_TRUE(back.isListName);
+    EXPECT_EQ(back.listName, list.listName);
+}
+
+TEST(MmsCodec, DataGoldenEncodings) {
+    MmsValue* v = MmsValue_newBoolean(true);
+    EXPECT_EQ(encoded(v), Buf({0x83, 0x01, 0xFF}));
+    MmsValue_delete(v);
+    v = MmsValue_newIntegerFromInt32(-5);
+    EXPECT_EQ(encoded(v), Buf({0x85, 0x01, 0xFB}));
+    MmsValue_delete(v);
+    v = MmsValue_newUnsignedFromUint32(200);
+    EXPECT_EQ(encoded(v), Buf({0x86, 0x02, 0x00, 0xC8}));
+    MmsValue_delete(v);
+    v = MmsValue_newFloat(1.5f);
+    EXPECT_EQ(encoded(v), Buf({0x87, 0x05, 0x08, 0x3F, 0xC0, 0x00, 0x00}));
+    MmsValue_delete(v);
+    v = MmsValue_newBitString(13);
+    MmsValue_setBitStringBit(v, 12, true);
+    EXPECT_EQ(encoded(v), Buf({0x84, 0x03, 0x03, 0x00, 0x08}));
+    MmsValue_delete(v);
+    v = MmsValue_newVisibleString("ab");
+    EXPECT_EQ(encoded(v), Buf({0x8A, 0x02, 'a', 'b'}));
+    MmsValue_delete(v);
+    v = MmsValue_createEmptyStructure(1);
+    MmsValue_setElement(v, 0, MmsValue_newBoolean(false));
+    EXPECT_EQ(encoded(v), Buf({0xA2, 0x03, 0x83, 0x01, 0x00}));
+    MmsValue_delete(v);
+}
+
+TEST(MmsCodec, EveryTypeRoundTrips) {
+    std::vector<MmsValue*> values;
+    values.push_back(MmsValue_newBoolean(false));
+    values.push_back(MmsValue_newIntegerFromInt64(INT64_MIN));
+    MmsValue* big = MmsValue_newUnsigned(32);
+    MmsValue_setUint32(big, 0xFFFFFFFFu);
+    values.push_back(big);
+    values.push_back(MmsValue_newFloat(-0.1f));
+    values.push_back(MmsValue_newDouble(3.141592653589793));
+    MmsValue* bs = MmsValue_newBitString(10);
+    MmsValue_setBitStringBit(bs, 1, true);
+    MmsValue_setBitStringBit(bs, 9, true);
+    values.push_back(bs);
+    MmsValue* os = MmsValue_newOctetString(0, 64);
+    uint8_t bytes[64];
+    for (int i = 0; i < 64; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 3);
+    MmsValue_setOctetString(os, bytes, 64);
+    values.push_back(os);
+    values.push_back(MmsValue_newVisibleString(std::string(300, 'x').c_str()));
+    values.push_back(MmsValue_newMmsString("\xd0\x9f\xd1\x80"));
+    values.push_back(MmsValue_newUtcTimeByMsTime(1700000000999ull));
+    MmsValue* bt = MmsValue_newBinaryTime(false);
+    MmsValue_setBinaryTime(bt, 1700000000123ull);
+    values.push_back(bt);
+    values.push_back(MmsValue_newBinaryTime(true));
+    MmsValue* arr = MmsValue_createEmptyArray(2);
+    MmsValue_setElement(arr, 0, MmsValue_newIntegerFromInt16(1));
+    MmsValue_setElement(arr, 1, MmsValue_newIntegerFromInt16(-300));
+    MmsValue* st = MmsValue_createEmptyStructure(2);
+    MmsValue_setElement(st, 0, arr);
+    MmsValue_setElement(st, 1, MmsValue_newVisibleString(""));
+    values.push_back(st);
+    for (MmsValue* v : values) {
+        MmsValue* back = roundTrip(v);
+        ASSERT_NE(back, nullptr) << MmsValue_getTypeString(v);
+        EXPECT_EQ(MmsValue_getType(back), MmsValue_getType(v));
+        EXPECT_TRUE(MmsValue_equals(back, v)) << MmsValue_getTypeString(v);
+        MmsValue_delete(back);
+        MmsValue_delete(v);
+    }
+}
+
+TEST(MmsCodec, AccessResultsAndReportsRoundTrip) {
+    MmsValue* ok = MmsValue_newIntegerFromInt32(9);
+    MmsValue* err = MmsValue_newDataAccessError(DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT);
+    Writer w;
+    encodeReadResponse(w, 5, {ok, err});
+    Pdu pdu;
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    EXPECT_EQ(pdu.kind, PduKind::ConfirmedResponse);
+    std::vector<MmsValue*> results;
+    ASSERT_TRUE(decodeReadResponse(pdu.service, results));
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(MmsValue_toInt32(results[0]), 9);
+    EXPECT_EQ(MmsValue_getDataAccessError(results[1]), DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT);
+    for (MmsValue* v : results)
+        MmsValue_delete(v);
+
+    w.clear();
+    encodeInformationReport(w, "RPT", {ok});
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    EXPECT_EQ(pdu.kind, PduKind::Unconfirmed);
+    VariableAccess access;
+    results.clear();
+    ASSERT_TRUE(decodeInformationReport(pdu.service, access, results));
+    EXPECT_TRUE(access.isListName);
+    EXPECT_EQ(access.listName.scope, ObjectName::Scope::Vmd);
+    EXPECT_EQ(access.listName.item, "RPT");
+    ASSERT_EQ(results.size(), 1u);
+    MmsValue_delete(results[0]);
+
+    w.clear();
+    encodeWriteResponse(w, 6, {DATA_ACCESS_ERROR_SUCCESS, DATA_ACCESS_ERROR_TYPE_INCONSISTENT});
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    std::vector<MmsDataAccessError> wr;
+    ASSERT_TRUE(decodeWriteResponse(pdu.service, wr));
+    EXPECT_EQ(wr, std::vector<MmsDataAccessError>(
+                      {DATA_ACCESS_ERROR_SUCCESS, DATA_ACCESS_ERROR_TYPE_INCONSISTENT}));
+    MmsValue_delete(ok);
+    MmsValue_delete(err);
+}
+
+TEST(MmsCodec, ErrorsAndRejectsMapToMmsErrors) {
+    Writer w;
+    encodeConfirmedError(w, 4, ErrorClassAccess, 2);
+    EXPECT_EQ(w.bytes(), Buf({0xA2, 0x0A, 0x80, 0x01, 0x04, 0xA2, 0x05, 0xA0, 0x03, 0x87, 0x01, 0x02}));
+    Pdu pdu;
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    EXPECT_EQ(pdu.kind, PduKind::ConfirmedError);
+    EXPECT_EQ(pdu.invokeId, 4u);
+    EXPECT_EQ(decodeConfirmedError(pdu), MMS_ERROR_ACCESS_OBJECT_NON_EXISTENT);
+    w.clear();
+    encodeConfirmedError(w, 4, ErrorClassDefinition, 1);
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    EXPECT_EQ(decodeConfirmedError(pdu), MMS_ERROR_DEFINITION_OBJECT_UNDEFINED);
+    w.clear();
+    encodeReject(w, true, 9, 1, 1);
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    EXPECT_EQ(pdu.kind, PduKind::Reject);
+    EXPECT_EQ(pdu.invokeId, 9u);
+    EXPECT_EQ(decodeReject(pdu), MMS_ERROR_REJECT_UNRECOGNIZED_SERVICE);
+}
+
+TEST(MmsCodec, InitiateRoundTrip) {
+    InitiateParams p;
+    p.maxPduSize = 32000;
+    p.maxServOutstandingCalling = 3;
+    Writer w;
+    encodeInitiateRequest(w, p);
+    Pdu pdu;
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    EXPECT_EQ(pdu.kind, PduKind::InitiateRequest);
+    InitiateParams back;
+    ASSERT_TRUE(decodeInitiate(pdu, back));
+    EXPECT_EQ(back.maxPduSize, 32000);
+    EXPECT_EQ(back.maxServOutstandingCalling, 3);
+    w.clear();
+    encodeConcludeRequest(w);
+    EXPECT_EQ(w.bytes(), Buf({0x8B, 0x00}));
+}
+
+TEST(MmsCodec, TypeSpecificationsRoundTrip) {
+    MmsVariableSpecification* spec = makeStructureSpec(
+        "root",
+        {makeTypeSpec(MMS_BOOLEAN, "b"), makeTypeSpec(MMS_INTEGER, "i", 32), makeTypeSpec(MMS_FLOAT, "f", 64),
+         makeTypeSpec(MMS_BIT_STRING, "q", 13), makeTypeSpec(MMS_VISIBLE_STRING, "v", -255),
+         makeTypeSpec(MMS_BINARY_TIME, "bt", 6), makeTypeSpec(MMS_UTC_TIME, "t"),
+         makeArraySpec("a", 4, makeStructureSpec(nullptr, {makeTypeSpec(MMS_UNSIGNED, "u", 8)}))});
+    Writer w;
+    encodeGetVariableAccessAttributesResponse(w, 1, spec);
+    Pdu pdu;
+    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
+    MmsVariableSpecification* back = decodeGetVariableAccessAttributesResponse(pdu.service);
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(MmsVariableSpecification_getSize(back), 8);
+    EXPECT_STREQ(
+        MmsVariableSpecification_getName(MmsVariableSpecification_getChildSpecificationByIndex(back, 2)),
+        "f");
+    EXPECT_EQ(MmsVariableSpecification_getExponentWidth(
+                  MmsVariableSpecification_getChildSpecificationByIndex(back, 2)),
+              11);
+    EXPECT_EQ(
+        MmsVariableSpecification_getSize(MmsVariableSpecification_getChildSpecificationByIndex(back, 4)),
+        -255);
+    EXPECT_EQ(
+        MmsVariableSpecification_getSize(MmsVariableSpecification_getChildSpecificationByIndex(back, 5)), 6);
+    MmsVariableSpecification* a = MmsVariableSpecification_getChildSpecificationByName(back, "a", nullptr);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(MmsVariableSpecification_getSize(a), 4);
+    MmsVariableSpecification* u = MmsVariableSpecification_getNamedVariableRecursive(
+        MmsVariableSpecification_getArrayElementSpecification(a), "u");
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(MmsVariableSpecification_getType(u), MMS_UNSIGNED);
+    MmsValue* value = MmsValue_newDefaultValue(spec);
+    EXPECT_TRUE(MmsVariableSpecification_isValueOfType(back, value));
+    MmsValue_delete(value);
+    MmsVariableSpecification_destroy(back);
+    MmsVariableSpecification_destroy(spec);
+}
+
+TEST(MmsCodec, HostileInputIsRejectedWithoutCrashing) {
+    Pdu pdu;
+    const uint8_t garbage[] = {0xFF, 0xFF, 0xFF};
+    EXPECT_FALSE(parsePdu(garbage, sizeof(garbage), pdu));
+    const uint8_t truncated[] = {0xA0, 0x10, 0x02, 0x01};
+    EXPECT_FALSE(parsePdu(truncated, sizeof(truncated), pdu));
+    const uint8_t noService[] = {0xA0, 0x03, 0x02, 0x01, 0x01};
+    EXPECT_FALSE(parsePdu(noService, sizeof(noService), pdu));
+    EXPECT_FALSE(parsePdu(nullptr, 0, pdu));
+
+    // Deep nesting is refused instead of recursing without bound.
+    Buf deep;
+    const int depth = 200;
+    for (int i = 0; i < depth; ++i) {
+        deep.insert(deep.begin(), static_cast<uint8_t>(deep.size() < 128 ? deep.size() : 0));
+        deep.insert(deep.begin(), 0xA2);
+        if (deep.size() > 120)
+            break;
+    }
+    Tlv t;
+    ASSERT_TRUE(stack::ber::decodeSingle(deep.data(), deep.size(), t));
+    EXPECT_EQ(decodeData(t), nullptr);
+
+    // Wrong primitive sizes.
+    const uint8_t badFloat[] = {0x87, 0x02, 0x08, 0x00};
+    ASSERT_TRUE(stack::ber::decodeSingle(badFloat, sizeof(badFloat), t));
+    EXPECT_EQ(decodeData(t), nullptr);
+    const uint8_t badUtc[] = {0x91, 0x02, 0x00, 0x00};
+    ASSERT_TRUE(stack::ber::decodeSingle(badUtc, sizeof(badUtc), t));
+    EXPECT_EQ(decodeData(t), nullptr);
+    const uint8_t badBits[] = {0x84, 0x01, 0x08};
+    ASSERT_TRUE(stack::ber::decodeSingle(badBits, sizeof(badBits), t));
+    EXPECT_EQ(decodeData(t), nullptr);
+    const uint8_t hugeInt[] = {0x85, 0x09, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    ASSERT_TRUE(stack::ber::decodeSingle(hugeInt, sizeof(hugeInt), t));
+    EXPECT_EQ(decodeData(t), nullptr);
+    // A structure with one bad member is refused as a whole (no leak under ASan).
+    const uint8_t badMember[] = {0xA2, 0x05, 0x83, 0x01, 0x00, 0x91, 0x00};
+    ASSERT_TRUE(stack::ber::decodeSingle(badMember, sizeof(badMember), t));
+    EXPECT_EQ(decodeData(t), nullptr);
+}
