@@ -1,0 +1,248 @@
+// Hostile peers on both sides: garbage, oversized and endless input, silence. Connections are
+// closed with an error; nothing crashes, hangs or grows without bound.
+#include "iec61850_client.h"
+#include "stack/src/iso/Cotp.h"
+#include "stack/src/iso/IsoConnection.h"
+#include "stack/src/mms/MmsPdu.h"
+#include "test_mms_model.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace mmstest;
+using stack::mms::MmsServer;
+
+namespace {
+
+int connectTo(uint16_t port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Waits until the peer closes (true) or the time is up (false), discarding what arrives.
+bool peerClosesWithin(int fd, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    char buf[4096];
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, 50) <= 0)
+            continue;
+        ssize_t n = ::recv(fd, buf, sizeof(buf), 0);
+        if (n <= 0)
+            return true;
+    }
+    return false;
+}
+
+int listenOnFreePort(uint16_t& port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    ::listen(fd, 4);
+    socklen_t len = sizeof(addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+bool serverStillServes(uint16_t port) {
+    IedConnection con = IedConnection_create();
+    IedClientError err;
+    IedConnection_connect(con, &err, "127.0.0.1", port);
+    MmsValue* v = err == IED_ERROR_OK
+                      ? IedConnection_readObject(con, &err, "LD0/LLN0.Mod.stVal", IEC61850_FC_ST)
+                      : nullptr;
+    bool ok = v != nullptr;
+    MmsValue_deleteIfNotNull(v);
+    IedConnection_destroy(con);
+    return ok;
+}
+
+} // namespace
+
+TEST(MmsRobustness, ServerClosesConnectionsThatSendGarbage) {
+    TestModel model;
+    MmsServer server(model);
+    ASSERT_TRUE(server.start("127.0.0.1", 0));
+    const std::vector<std::vector<uint8_t>> inputs = {
+        {0x47, 0x45, 0x54, 0x20, 0x2F, 0x20, 0x48, 0x54, 0x54, 0x50},       // not a TPKT
+        {0x03, 0x00, 0x00, 0x05, 0x00},                                     // TPKT too short for COTP
+        {0x03, 0x00, 0x00, 0x08, 0x03, 0xF0, 0x80, 0x01},                   // DT before any CR
+        {0x03, 0x00, 0x00, 0x0B, 0x06, 0xE0, 0x00, 0x00, 0x00, 0x01, 0x20}, // class 2 requested
+    };
+    for (const auto& in : inputs) {
+        int fd = connectTo(server.port());
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::send(fd, in.data(), in.size(), MSG_NOSIGNAL), static_cast<ssize_t>(in.size()));
+        EXPECT_TRUE(peerClosesWithin(fd, 2000));
+        ::close(fd);
+    }
+    EXPECT_TRUE(serverStillServes(server.port()));
+    EXPECT_EQ(model.opened.load(), 1); // only the good client got an association
+}
+
+TEST(MmsRobustness, ServerBoundsReassemblyOfEndlessSegments) {
+    TestModel model;
+    MmsServer server(model);
+    ASSERT_TRUE(server.start("127.0.0.1", 0));
+    int fd = connectTo(server.port());
+    ASSERT_GE(fd, 0);
+    std::vector<uint8_t> cr;
+    stack::iso::appendConnectRequest(cr, 1, 13, {0, 1}, {0, 1});
+    ASSERT_EQ(::send(fd, cr.data(), cr.size(), MSG_NOSIGNAL), static_cast<ssize_t>(cr.size()));
+    uint8_t cc[64];
+    ASSERT_GT(::recv(fd, cc, sizeof(cc), 0), 0);
+    // DT segments that never end: at most 2 MiB are offered, the server must give up before.
+    std::vector<uint8_t> seg;
+    stack::iso::appendDataHeader(seg, 8000, false);
+    seg.resize(seg.size() + 8000, 0x41);
+    bool refused = false;
+    for (int i = 0; i < 260 && !refused; ++i) {
+        ssize_t n = ::send(fd, seg.data(), seg.size(), MSG_NOSIGNAL);
+        refused = n < 0;
+    }
+    EXPECT_TRUE(refused || peerClosesWithin(fd, 2000));
+    ::close(fd);
+    EXPECT_TRUE(serverStillServes(server.port()));
+}
+
+TEST(MmsRobustness, ServerDropsSilentConnectionsDuringSetUp) {
+    TestModel model;
+    stack::mms::MmsServerOptions options;
+    options.associationTimeoutMs = 300;
+    MmsServer server(model, options);
+    ASSERT_TRUE(server.start("127.0.0.1", 0));
+    int fd = connectTo(server.port());
+    ASSERT_GE(fd, 0);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(peerClosesWithin(fd, 3000));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 2.0);
+    ::close(fd);
+}
+
+TEST(MmsRobustness, ClientRejectsGarbageDuringConnect) {
+    uint16_t port = 0;
+    int lfd = listenOnFreePort(port);
+    std::thread peer([lfd]() {
+        int c = ::accept(lfd, nullptr, nullptr);
+        if (c < 0)
+            return;
+        uint8_t buf[256];
+        ::recv(c, buf, sizeof(buf), 0);
+        const uint8_t junk[] = {0x03, 0x00, 0x00, 0x09, 0x04, 0x77, 0x00, 0x00, 0x00};
+        ::send(c, junk, sizeof(junk), MSG_NOSIGNAL);
+        peerClosesWithin(c, 2000);
+        ::close(c);
+    });
+    IedConnection con = IedConnection_create();
+    IedConnection_setConnectTimeout(con, 2000);
+    IedClientError err;
+    auto t0 = std::chrono::steady_clock::now();
+    IedConnection_connect(con, &err, "127.0.0.1", port);
+    EXPECT_NE(err, IED_ERROR_OK);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 1.5);
+    EXPECT_EQ(IedConnection_getState(con), IED_STATE_CLOSED);
+    IedConnection_destroy(con);
+    peer.join();
+    ::close(lfd);
+}
+
+TEST(MmsRobustness, ClientDropsAssociationOnMalformedResponse) {
+    uint16_t port = 0;
+    int lfd = listenOnFreePort(port);
+    std::thread peer([lfd]() {
+        int c = ::accept(lfd, nullptr, nullptr);
+        if (c < 0)
+            return;
+        stack::iso::IsoConnection iso;
+        std::string error;
+        auto st = iso.accept(
+            c, 2000,
+            [](const uint8_t*, size_t, std::vector<uint8_t>& resp) {
+                stack::ber::Writer w;
+                stack::mms::encodeInitiateResponse(w, stack::mms::InitiateParams());
+                resp = w.bytes();
+                return true;
+            },
+            error);
+        if (st != stack::iso::IsoStatus::Ok)
+            return;
+        std::vector<uint8_t> pdu;
+        stack::iso::IsoConnection::Event ev;
+        if (iso.receive(pdu, ev, 2000) == stack::iso::IsoStatus::Ok) {
+            const uint8_t bad[] = {0xA1, 0x05, 0x02, 0x01}; // truncated confirmed response
+            iso.sendMms(bad, sizeof(bad));
+        }
+        iso.receive(pdu, ev, 2000); // until the client gives up
+    });
+    IedConnection con = IedConnection_create();
+    IedClientError err;
+    IedConnection_connect(con, &err, "127.0.0.1", port);
+    ASSERT_EQ(err, IED_ERROR_OK);
+    MmsValue* v = IedConnection_readObject(con, &err, "LD0/LLN0.Mod.stVal", IEC61850_FC_ST);
+    EXPECT_EQ(v, nullptr);
+    EXPECT_TRUE(err == IED_ERROR_MALFORMED_MESSAGE || err == IED_ERROR_CONNECTION_LOST) << err;
+    EXPECT_EQ(IedConnection_getState(con), IED_STATE_CLOSED);
+    IedConnection_destroy(con);
+    peer.join();
+    ::close(lfd);
+}
+
+TEST(MmsRobustness, ClientRequestTimeoutWhenServerStopsAnswering) {
+    uint16_t port = 0;
+    int lfd = listenOnFreePort(port);
+    std::atomic<bool> done{false};
+    std::thread peer([lfd, &done]() {
+        int c = ::accept(lfd, nullptr, nullptr);
+        if (c < 0)
+            return;
+        stack::iso::IsoConnection iso;
+        std::string error;
+        iso.accept(
+            c, 2000,
+            [](const uint8_t*, size_t, std::vector<uint8_t>& resp) {
+                stack::ber::Writer w;
+                stack::mms::encodeInitiateResponse(w, stack::mms::InitiateParams());
+                resp = w.bytes();
+                return true;
+            },
+            error);
+        std::vector<uint8_t> pdu;
+        stack::iso::IsoConnection::Event ev;
+        while (!done.load()) {
+            auto st = iso.receive(pdu, ev, 50); // requests are read and never answered
+            if (st == stack::iso::IsoStatus::Closed || st == stack::iso::IsoStatus::Error)
+                break;
+        }
+    });
+    IedConnection con = IedConnection_create();
+    IedConnection_setRequestTimeout(con, 300);
+    IedClientError err;
+    IedConnection_connect(con, &err, "127.0.0.1", port);
+    ASSERT_EQ(err, IED_ERROR_OK);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(IedConnection_readObject(con, &err, "LD0/LLN0.Mod.stVal", IEC61850_FC_ST), nullptr);
+    EXPECT_EQ(err, IED_ERROR_TIMEOUT);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 1.0);
+    done.store(true);
+    IedConnection_destroy(con);
+    peer.join();
+    ::close(lfd);
+}
