@@ -1,0 +1,142 @@
+// Bytes from a server into every client-side decoder, layer by layer: TPKT framing, COTP
+// (CC/DT/DR with reassembly), session (AC/DT/FN/DN/AB), presentation (CPA, user data), ACSE
+// (AARE), MMS PDUs (initiate response, confirmed responses of every service, errors, rejects,
+// information reports) and the IEC 61850 report decoding of a connection's report handler.
+#include "iec61850_client.h"
+#include "mms_type_spec.h"
+#include "mms_value.h"
+#include "stack/src/iso/Cotp.h"
+#include "stack/src/iso/IsoConnection.h"
+#include "stack/src/iso/Presentation.h"
+#include "stack/src/iso/Session.h"
+#include "stack/src/mms/MmsPdu.h"
+#include "stack/src/mms/client/IedConnectionInternal.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+using namespace stack;
+
+namespace {
+
+void onReport(void*, ClientReport report) {
+    MmsValue* values = ClientReport_getDataSetValues(report);
+    char text[256];
+    MmsValue_printToBuffer(values, text, sizeof text);
+    for (int i = 0; i < 4; ++i)
+        (void)ClientReport_getReasonForInclusion(report, i);
+    (void)ClientReport_getTimestamp(report);
+    (void)ClientReport_getDataReference(report, 0);
+}
+
+IedConnection reportSink() {
+    static IedConnection con = [] {
+        IedConnection c = IedConnection_create();
+        IedConnection_installReportHandler(c, "LD0/LLN0.RP.urcb01", nullptr, onReport, nullptr);
+        IedConnection_installReportHandler(c, "LD0/LLN0.BR.brcb01", "", onReport, nullptr);
+        return c;
+    }();
+    return con;
+}
+
+void decodeMms(const uint8_t* p, size_t n) {
+    mms::Pdu pdu;
+    if (!mms::parsePdu(p, n, pdu))
+        return;
+    switch (pdu.kind) {
+    case mms::PduKind::InitiateResponse:
+    case mms::PduKind::InitiateRequest: {
+        mms::InitiateParams params;
+        mms::decodeInitiate(pdu, params);
+        break;
+    }
+    case mms::PduKind::ConfirmedResponse: {
+        std::vector<std::string> names;
+        bool more;
+        mms::decodeGetNameListResponse(pdu.service, names, more);
+        std::vector<MmsValue*> values;
+        if (mms::decodeReadResponse(pdu.service, values))
+            for (MmsValue* v : values)
+                MmsValue_delete(v);
+        std::vector<MmsDataAccessError> results;
+        mms::decodeWriteResponse(pdu.service, results);
+        MmsVariableSpecification_destroy(mms::decodeGetVariableAccessAttributesResponse(pdu.service));
+        std::vector<mms::ObjectName> members;
+        bool deletable;
+        mms::decodeGetNamedVariableListAttributesResponse(pdu.service, members, deletable);
+        mms::ServerIdentity id;
+        mms::decodeIdentifyResponse(pdu.service, id);
+        break;
+    }
+    case mms::PduKind::ConfirmedError:
+        (void)mms::decodeConfirmedError(pdu);
+        break;
+    case mms::PduKind::Reject:
+        (void)mms::decodeReject(pdu);
+        break;
+    case mms::PduKind::Unconfirmed: {
+        mms::VariableAccess access;
+        std::vector<MmsValue*> values;
+        if (mms::decodeInformationReport(pdu.service, access, values)) {
+            reportSink()->onReport(access, values);
+            for (MmsValue* v : values)
+                MmsValue_delete(v);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void decodeTsdu(const uint8_t* p, size_t n) {
+    iso::Spdu spdu;
+    if (!iso::decodeSpdu(p, n, spdu))
+        return;
+    if (spdu.type == iso::SpduAccept) {
+        iso::Bytes aare, mmsData;
+        bool accepted;
+        if (iso::decodeCpaPpdu(spdu.userData, spdu.userDataLength, aare) &&
+            iso::decodeAare(aare.data, aare.length, accepted, mmsData))
+            decodeMms(mmsData.data, mmsData.length);
+    } else if (spdu.type == iso::SpduDataTransfer) {
+        int ctx;
+        iso::Bytes data;
+        if (iso::decodeUserData(spdu.userData, spdu.userDataLength, ctx, data))
+            decodeMms(data.data, data.length);
+    } else {
+        int ctx;
+        iso::Bytes data;
+        if (iso::decodeUserData(spdu.userData, spdu.userDataLength, ctx, data))
+            (void)iso::acseApduType(data.data, data.length);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The input is a TCP byte stream: TPKTs one after the other.
+    std::vector<uint8_t> tsdu;
+    size_t pos = 0;
+    while (pos + iso::kTpktHeaderSize <= size) {
+        size_t len = iso::tpktLength(data + pos);
+        if (len == 0 || pos + len > size)
+            break;
+        iso::CotpTpdu tpdu;
+        if (iso::decodeCotp(data + pos + 4, len - 4, tpdu) && tpdu.code == iso::CotpDT) {
+            if (tsdu.size() + tpdu.dataLength > iso::kMaxTsduSize)
+                break;
+            tsdu.insert(tsdu.end(), tpdu.data, tpdu.data + tpdu.dataLength);
+            if (tpdu.eot) {
+                decodeTsdu(tsdu.data(), tsdu.size());
+                tsdu.clear();
+            }
+        }
+        pos += len;
+    }
+    // Inputs that are not framed still reach the upper decoders directly.
+    decodeTsdu(data, size);
+    decodeMms(data, size);
+    return 0;
+}

@@ -1,0 +1,118 @@
+// Bytes from a client into every server-side request decoder: TPKT/COTP connection request and
+// data, session connect, presentation CP, ACSE AARQ, MMS initiate and the confirmed requests the
+// server serves (getNameList, read, write, getVariableAccessAttributes,
+// getNamedVariableListAttributes), with the response encoders fed from what was decoded.
+#include "mms_value.h"
+#include "stack/src/iso/Cotp.h"
+#include "stack/src/iso/IsoConnection.h"
+#include "stack/src/iso/Presentation.h"
+#include "stack/src/iso/Session.h"
+#include "stack/src/mms/MmsPdu.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+using namespace stack;
+
+namespace {
+
+void decodeRequest(const uint8_t* p, size_t n) {
+    mms::Pdu pdu;
+    if (!mms::parsePdu(p, n, pdu))
+        return;
+    ber::Writer w;
+    if (pdu.kind == mms::PduKind::InitiateRequest) {
+        mms::InitiateParams params;
+        if (mms::decodeInitiate(pdu, params))
+            mms::encodeInitiateResponse(w, params);
+        return;
+    }
+    if (pdu.kind != mms::PduKind::ConfirmedRequest)
+        return;
+    switch (pdu.service.tagNumber) {
+    case mms::ServiceGetNameList: {
+        mms::NameListRequest req;
+        if (mms::decodeGetNameListRequest(pdu.service, req)) {
+            std::vector<std::string> names = {req.domain, req.continueAfter};
+            mms::encodeGetNameListResponse(w, pdu.invokeId, names, 0, names.size(), false);
+        }
+        break;
+    }
+    case mms::ServiceRead: {
+        mms::VariableAccess access;
+        mms::decodeReadRequest(pdu.service, access);
+        break;
+    }
+    case mms::ServiceWrite: {
+        mms::VariableAccess access;
+        std::vector<MmsValue*> values;
+        if (mms::decodeWriteRequest(pdu.service, access, values)) {
+            std::vector<const MmsValue*> echo(values.begin(), values.end());
+            mms::encodeReadResponse(w, pdu.invokeId, echo);
+            for (MmsValue* v : values)
+                MmsValue_delete(v);
+        }
+        break;
+    }
+    case mms::ServiceGetVariableAccessAttributes: {
+        mms::ObjectName name;
+        mms::decodeGetVariableAccessAttributesRequest(pdu.service, name);
+        break;
+    }
+    case mms::ServiceGetNamedVariableListAttributes: {
+        mms::ObjectName name;
+        mms::decodeGetNamedVariableListAttributesRequest(pdu.service, name);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void decodeTsdu(const uint8_t* p, size_t n) {
+    iso::Spdu spdu;
+    if (!iso::decodeSpdu(p, n, spdu))
+        return;
+    if (spdu.type == iso::SpduConnect) {
+        iso::CpInfo cp;
+        iso::Bytes mmsData;
+        if (iso::decodeCpType(spdu.userData, spdu.userDataLength, cp) &&
+            iso::decodeAarq(cp.userData.data, cp.userData.length, mmsData)) {
+            std::vector<uint8_t> out;
+            iso::appendCpaPpdu(out, cp, mmsData.data, mmsData.length);
+            decodeRequest(mmsData.data, mmsData.length);
+        }
+    } else if (spdu.type == iso::SpduDataTransfer) {
+        int ctx;
+        iso::Bytes data;
+        if (iso::decodeUserData(spdu.userData, spdu.userDataLength, ctx, data))
+            decodeRequest(data.data, data.length);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> tsdu;
+    size_t pos = 0;
+    while (pos + iso::kTpktHeaderSize <= size) {
+        size_t len = iso::tpktLength(data + pos);
+        if (len == 0 || pos + len > size)
+            break;
+        iso::CotpTpdu tpdu;
+        if (iso::decodeCotp(data + pos + 4, len - 4, tpdu) && tpdu.code == iso::CotpDT) {
+            if (tsdu.size() + tpdu.dataLength > iso::kMaxTsduSize)
+                break;
+            tsdu.insert(tsdu.end(), tpdu.data, tpdu.data + tpdu.dataLength);
+            if (tpdu.eot) {
+                decodeTsdu(tsdu.data(), tsdu.size());
+                tsdu.clear();
+            }
+        }
+        pos += len;
+    }
+    decodeTsdu(data, size);
+    decodeRequest(data, size);
+    return 0;
+}
