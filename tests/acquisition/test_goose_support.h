@@ -236,6 +236,11 @@ public:
         }
         return poll();
     }
+    // Ctrl-C.
+    void interrupt() {
+        if (_pid > 0 && !_exited)
+            kill(_pid, SIGINT);
+    }
     int exitCode() const { return _exitCode; }
     const std::string& out() const { return _stdout; }
     const std::string& err() const { return _stderr; }

@@ -1,0 +1,122 @@
+// `iecx sv` run as a process against SV publishers on a veth pair.
+#include "test_goose_support.h"
+
+#include "sv_publisher.h"
+
+namespace {
+
+using namespace goosetest;
+
+class SvCliTest : public GoosePoolTest {};
+
+// A one-ASDU stream with 8 INT32 channels and their qualities.
+struct Stream {
+    Stream(const std::string& iface, uint16_t appId, const char* svId, uint32_t confRev,
+           uint8_t lastMacByte) {
+        CommParameters params{};
+        params.appId = appId;
+        const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, lastMacByte};
+        std::memcpy(params.dstAddress, mac, 6);
+        publisher = SVPublisher_create(&params, iface.c_str());
+        asdu = SVPublisher_addASDU(publisher, svId, nullptr, confRev);
+        for (int i = 0; i < 8; ++i) {
+            SVPublisher_ASDU_addINT32(asdu);
+            SVPublisher_ASDU_addQuality(asdu);
+        }
+        SVPublisher_setupComplete(publisher);
+    }
+    ~Stream() { SVPublisher_destroy(publisher); }
+    void publish(uint16_t smpCnt) {
+        SVPublisher_ASDU_setSmpCnt(asdu, smpCnt);
+        SVPublisher_publish(publisher);
+    }
+    SVPublisher publisher;
+    SVPublisher_ASDU asdu;
+};
+
+TEST_F(SvCliTest, CountsAsdusAndSmpCntGapsPerStreamUntilCtrlC) {
+    Stream first(veth.a(), 0x4000, "MU01", 1, 0x01);
+    Stream second(veth.a(), 0x4001, "MU02", 1, 0x02);
+    CliProcess cli(
+        {"sv", veth.b(), "--appid", "0x4000", "--appid", "16385", "--interval", "0.05", "--seconds", "20"});
+    // Both streams count 0..79 and restart at 0. Once the tool reports both, the first stream
+    // skips smpCnt 30..34 once; then Ctrl-C ends the tool.
+    uint16_t firstCnt = 0;
+    uint16_t secondCnt = 0;
+    bool skipped = false;
+    auto step = [&](bool skip) {
+        if (skip && !skipped && firstCnt == 30) {
+            firstCnt = 35;
+            skipped = true;
+        }
+        first.publish(firstCnt);
+        second.publish(secondCnt);
+        firstCnt = static_cast<uint16_t>((firstCnt + 1) % 80);
+        secondCnt = static_cast<uint16_t>((secondCnt + 1) % 80);
+    };
+    bool reporting = false;
+    for (int i = 0; i < 500 && !reporting && !cli.poll(); ++i) {
+        step(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        reporting = cli.out().find("MU01 appid=0x4000") != std::string::npos &&
+                    cli.out().find("MU02 appid=0x4001") != std::string::npos;
+    }
+    ASSERT_TRUE(reporting) << cli.out() << cli.err();
+    for (int i = 0; i < 200; ++i) {
+        step(i > 80);
+        if (i % 20 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(skipped);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    cli.interrupt();
+    ASSERT_TRUE(cli.waitForExit(5000, [] {})) << cli.err();
+    EXPECT_EQ(cli.exitCode(), 0) << cli.err();
+    const std::string& out = cli.out();
+    size_t summary = out.find("summary: 2 streams");
+    ASSERT_NE(summary, std::string::npos) << out;
+    std::string tail = out.substr(summary);
+    size_t mu01 = tail.find("  MU01 appid=0x4000 ");
+    size_t mu02 = tail.find("  MU02 appid=0x4001 ");
+    ASSERT_NE(mu01, std::string::npos) << out;
+    ASSERT_NE(mu02, std::string::npos) << out;
+    EXPECT_NE(tail.find("gaps=1 missing=5\n", mu01), std::string::npos) << out;
+    EXPECT_NE(tail.find("gaps=0 missing=0\n", mu02), std::string::npos) << out;
+}
+
+TEST_F(SvCliTest, StreamsFromSclFileUseTheirFilters) {
+    // station_2007.scd: MSVCB01 (APPID 0x4000, svID RELAY1MU01, 80 per 50 Hz period) and
+    // MSVCB02 (APPID 0x4001, svID RELAY2MU01, 4000 per second).
+    Stream relay1(veth.a(), 0x4000, "RELAY1MU01", 1, 0x01);
+    Stream wrongSvId(veth.a(), 0x4000, "OTHER", 1, 0x01);
+    CliProcess cli({"sv", veth.b(), "--scl", std::string(IECX_TEST_DATA_DIR) + "/scl/station_2007.scd",
+                    "--count", "50", "--seconds", "10", "--json"});
+    uint16_t cnt = 0;
+    ASSERT_TRUE(cli.waitForExit(10000, [&] {
+        for (int i = 0; i < 10; ++i, ++cnt) {
+            wrongSvId.publish(cnt);
+            relay1.publish(cnt);
+        }
+    })) << cli.err();
+    EXPECT_EQ(cli.exitCode(), 0) << cli.err();
+    EXPECT_NE(cli.out().find("\"svId\": \"RELAY1MU01\", \"appId\": 16384"), std::string::npos) << cli.out();
+    EXPECT_NE(cli.out().find("\"expected\": 4000"), std::string::npos) << cli.out();
+    EXPECT_EQ(cli.out().find("OTHER"), std::string::npos) << cli.out();
+}
+
+TEST(SvCli, UsageErrors) {
+    CliProcess neither({"sv", "lo"});
+    ASSERT_TRUE(neither.waitForExit(5000, [] {}));
+    EXPECT_EQ(neither.exitCode(), 2);
+    CliProcess badInterval({"sv", "lo", "--appid", "1", "--interval", "0"});
+    ASSERT_TRUE(badInterval.waitForExit(5000, [] {}));
+    EXPECT_EQ(badInterval.exitCode(), 2);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the missing-rights case needs root to drop privileges";
+    CliProcess unprivileged({"sv", "lo", "--appid", "0x4000", "--seconds", "1"}, /*unprivileged=*/true);
+    ASSERT_TRUE(unprivileged.waitForExit(5000, [] {}));
+    EXPECT_EQ(unprivileged.exitCode(), 1);
+    EXPECT_NE(unprivileged.err().find("needs root or CAP_NET_RAW"), std::string::npos) << unprivileged.err();
+}
+
+} // namespace
