@@ -1,6 +1,16 @@
 #include "host/XmlHelper.h"
 
+#include <charconv>
+
 namespace Vor {
+
+std::string XmlHelper::floatingText(double v) {
+    // Shortest text that reads back as the same value; plain decimal unless the exponent form
+    // is shorter ("1000", "0.001", "1e+20").
+    char buf[64];
+    const auto result = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, result.ptr);
+}
 
 std::string XmlHelper::writeRootChildElementToString(xmlpp::Document& document) {
     xmlpp::Element* root = document.get_root_node();

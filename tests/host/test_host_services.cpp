@@ -1,0 +1,296 @@
+#include "host/AutoResetEvent.h"
+#include "host/Files.h"
+#include "host/Language.h"
+#include "host/NetAddr.h"
+#include "host/NetworkHelper.h"
+#include "host/Nullable.h"
+#include "host/Result.h"
+#include "host/StringHelper.h"
+#include "host/ThreadHelper.h"
+#include "host/XmlHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Sets an environment variable for the lifetime of the object and restores the old value.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : _name(name) {
+        if (const char* old = std::getenv(name)) {
+            _had = true;
+            _old = old;
+        }
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (_had)
+            setenv(_name.c_str(), _old.c_str(), 1);
+        else
+            unsetenv(_name.c_str());
+    }
+
+private:
+    std::string _name, _old;
+    bool _had = false;
+};
+
+std::string tempDir() {
+    char tmpl[] = "/tmp/iecx_host_test_XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    return dir ? dir : "";
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void removeTree(const std::string& path) {
+    (void)std::system(("rm -rf '" + path + "'").c_str());
+}
+
+} // namespace
+
+TEST(HostStringHelper, SplitKeepsEmptyPieces) {
+    EXPECT_EQ(Vor::StringHelper::split("a,,b", ','), (Strings{"a", "", "b"}));
+    EXPECT_EQ(Vor::StringHelper::split(",a,", ','), (Strings{"", "a", ""}));
+    EXPECT_EQ(Vor::StringHelper::split("", ','), (Strings{""}));
+    EXPECT_EQ(Vor::StringHelper::split("mag.f", '.'), (Strings{"mag", "f"}));
+    EXPECT_EQ(Vor::StringHelper::split("abc", '.'), (Strings{"abc"}));
+}
+
+TEST(HostStringHelper, StartsAndEndsWith) {
+    EXPECT_TRUE(Vor::StringHelper::startsWith("LD0/LLN0", "LD0"));
+    EXPECT_TRUE(Vor::StringHelper::startsWith("LD0", ""));
+    EXPECT_FALSE(Vor::StringHelper::startsWith("LD", "LD0"));
+    EXPECT_TRUE(Vor::StringHelper::endsWith("stVal[ST]", "[ST]"));
+    EXPECT_FALSE(Vor::StringHelper::endsWith("ST]", "[ST]"));
+}
+
+TEST(HostStringHelper, FormatC) {
+    EXPECT_EQ(Vor::StringHelper::formatC("VlanID: %d\n", 5), "VlanID: 5\n");
+    EXPECT_EQ(Vor::StringHelper::formatC("%s-%04X", "APPID", 0x4000), "APPID-4000");
+    const std::string longText(5000, 'x');
+    EXPECT_EQ(Vor::StringHelper::formatC("%s", longText.c_str()), longText);
+    testing::internal::CaptureStdout();
+    try {
+        Vor::StringHelper::formatC("%s", "");
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Vor::StringHelper::format - Error during formatting.");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Vor::StringHelper::format - Error during formatting.");
+}
+
+TEST(HostNetAddr, ParseAndPrint) {
+    const Vor::Net::NetAddr mac("01:0c:CD:01:00:ff", 6, ':');
+    EXPECT_EQ(mac.size(), 6u);
+    EXPECT_EQ(mac.bytes()[1], 0x0C);
+    EXPECT_EQ(mac.bytes()[5], 0xFF);
+    EXPECT_EQ(mac.to_string(':'), "01:0C:CD:01:00:FF");
+    EXPECT_EQ(mac.to_string('-'), "01-0C-CD-01-00-FF");
+    EXPECT_EQ(Vor::Net::NetAddr("01-0C-CD-01-00-FF", 6, ':'), mac);
+
+    const Vor::Net::NetAddr ip("192.168.0.254", 4, '.');
+    EXPECT_EQ(ip.to_string('.'), "192.168.0.254");
+    EXPECT_EQ(ip.bytes()[3], 254);
+    EXPECT_EQ(Vor::Net::NetAddr(4, '.').to_string(), "0.0.0.0");
+    const uint8_t raw[6] = {0xAA, 0xBB, 0xCC, 0, 1, 2};
+    EXPECT_EQ(Vor::Net::NetAddr(raw, 6, '-').to_string(), "AA-BB-CC-00-01-02");
+}
+
+TEST(HostNetAddr, BadTextThrows) {
+    for (const char* text : {"", "01:02:03:04:05", "01:02:03:04:05:06:07", "01:02:03:04:05:GG",
+                             "0102:03:04:05:06", "01:02:03:04:05:100", "01.02.03.04.05.06"})
+        EXPECT_THROW(Vor::Net::NetAddr(text, 6, ':'), std::invalid_argument) << text;
+    for (const char* text : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "a.b.c.d", "1..2.3", "1.2.3.4x"})
+        EXPECT_THROW(Vor::Net::NetAddr(text, 4, '.'), std::invalid_argument) << text;
+}
+
+TEST(HostNetworkHelper, FindsLoopback) {
+    const auto interfaces = Vor::NetworkHelper::getNetworkInterfaces();
+    bool found = false;
+    for (const auto& itf : interfaces) {
+        if (itf.id != "lo")
+            continue;
+        found = true;
+        EXPECT_TRUE(itf.isLoopback);
+        ASSERT_FALSE(itf.addresses.empty());
+        ASSERT_FALSE(itf.addresses.front().empty());
+        EXPECT_EQ(itf.addresses.front().front(), "127.0.0.1");
+        if (!itf.macAddress.empty()) {
+            EXPECT_EQ(itf.macAddress.size(), 17u); // colon form
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(HostThreadHelper, NamesTheCallingThread) {
+    std::string seen;
+    std::thread t([&seen] {
+        Vor::ThreadHelper::setCurrentThreadName("MmsPollingPool_readValues");
+        char name[32] = {0};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        seen = name;
+    });
+    t.join();
+    EXPECT_EQ(seen, "MmsPollingPool_"); // cut to the kernel's 15 bytes
+}
+
+TEST(HostAutoResetEvent, SetReleasesOnceAndTimeOut) {
+    Vor::AutoResetEvent event;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(event.waitOne(50));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
+
+    event.set();
+    EXPECT_TRUE(event.waitOne(1000));
+    EXPECT_FALSE(event.waitOne(0)); // consumed by the first wait
+
+    event.set();
+    event.reset();
+    EXPECT_FALSE(event.waitOne(10));
+
+    std::thread setter([&event] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        event.set();
+    });
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(event.waitOne(5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
+    setter.join();
+}
+
+TEST(HostResult, ValidAndError) {
+    EXPECT_TRUE(Vor::Result(true).isValid());
+    EXPECT_FALSE(Vor::Result(false).isValid());
+    auto inner = Vor::LogicError::create("inner");
+    const Vor::Result failed(Vor::LogicError::create("outer", inner));
+    EXPECT_FALSE(failed.isValid());
+    EXPECT_EQ(failed.getMessage(), "outer");
+    ASSERT_NE(failed.getError()->getInner(), nullptr);
+    EXPECT_EQ(failed.getError()->getInner()->getMessage(), "inner");
+    Vor::Nullable<bool> mixed;
+    EXPECT_FALSE(mixed.has_value());
+    mixed = false;
+    EXPECT_TRUE(mixed.has_value());
+}
+
+TEST(HostLanguage, Switches) {
+    const int before = lng::language();
+    lng::setLanguage(1);
+    EXPECT_EQ(lng::language(), 1);
+    lng::setLanguage(7);
+    EXPECT_EQ(lng::language(), 0);
+    lng::setLanguage(before);
+}
+
+TEST(HostFiles, MkdirWithParents) {
+    const std::string base = tempDir();
+    ASSERT_FALSE(base.empty());
+    EXPECT_TRUE(Vor::mkdir_with_parents(base + "/a/b/c"));
+    EXPECT_TRUE(isDirectory(base + "/a/b/c"));
+    EXPECT_TRUE(Vor::mkdir_with_parents(base + "/a/b/c")); // already there
+    EXPECT_TRUE(Vor::mkdir_with_parents(base + "/a/d/"));
+    EXPECT_TRUE(isDirectory(base + "/a/d"));
+    std::ofstream(base + "/file") << "x";
+    EXPECT_FALSE(Vor::mkdir_with_parents(base + "/file"));
+    EXPECT_FALSE(Vor::mkdir_with_parents(base + "/file/sub"));
+    EXPECT_FALSE(Vor::mkdir_with_parents(""));
+    removeTree(base);
+}
+
+TEST(HostFiles, CacheDirHonoursXdg) {
+    const std::string base = tempDir();
+    ASSERT_FALSE(base.empty());
+    {
+        ScopedEnv xdg("XDG_CACHE_HOME", (base + "/xdg").c_str());
+        const std::string dir = Vor::getVorCrossAppCacheDir();
+        EXPECT_EQ(dir.rfind(base + "/xdg/", 0), 0u) << dir;
+        EXPECT_EQ(dir.back(), '/');
+        EXPECT_TRUE(isDirectory(dir));
+    }
+    {
+        ScopedEnv xdg("XDG_CACHE_HOME", "relative/ignored");
+        ScopedEnv home("HOME", (base + "/home").c_str());
+        const std::string dir = Vor::getVorCrossAppCacheDir();
+        EXPECT_EQ(dir.rfind(base + "/home/.cache/", 0), 0u) << dir;
+        EXPECT_TRUE(isDirectory(dir));
+    }
+    removeTree(base);
+}
+
+TEST(HostFiles, OpenOutputFile) {
+    const std::string base = tempDir();
+    ASSERT_FALSE(base.empty());
+    const std::string path = base + "/Выход.cid"; // UTF-8 name
+    {
+        auto out = Vor::openOutputFileUTF8Name(path);
+        ASSERT_TRUE(out->is_open());
+        *out << "hello";
+    }
+    {
+        auto out = Vor::openOutputFileUTF8Name(path, std::ios_base::app);
+        *out << " world";
+    }
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "hello world");
+    EXPECT_FALSE(Vor::openOutputFileUTF8Name(base + "/missing/dir/file")->is_open());
+    removeTree(base);
+}
+
+TEST(HostXmlHelper, SetAttributeTexts) {
+    xmlpp::Document doc;
+    xmlpp::Element* e = doc.create_root_node("E");
+    Vor::XmlHelper::set_attribute(e, "i", 42);
+    Vor::XmlHelper::set_attribute(e, "n", -7L);
+    Vor::XmlHelper::set_attribute(e, "u", static_cast<uint8_t>(200));
+    Vor::XmlHelper::set_attribute(e, "b", true);
+    Vor::XmlHelper::set_attribute(e, "f", false);
+    Vor::XmlHelper::set_attribute(e, "s", std::string("text"));
+    Vor::XmlHelper::set_attribute(e, "c", "chars");
+    Vor::XmlHelper::set_attribute(e, "d", 0.001);
+    Vor::XmlHelper::set_attribute(e, "g", 1000.0f);
+    EXPECT_EQ(e->get_attribute_value("i"), "42");
+    EXPECT_EQ(e->get_attribute_value("n"), "-7");
+    EXPECT_EQ(e->get_attribute_value("u"), "200");
+    EXPECT_EQ(e->get_attribute_value("b"), "true");
+    EXPECT_EQ(e->get_attribute_value("f"), "false");
+    EXPECT_EQ(e->get_attribute_value("s"), "text");
+    EXPECT_EQ(e->get_attribute_value("c"), "chars");
+    EXPECT_EQ(e->get_attribute_value("d"), "0.001");
+    EXPECT_EQ(e->get_attribute_value("g"), "1000");
+    // Attributes keep the order they were set in.
+    std::string text = doc.write_to_string();
+    EXPECT_LT(text.find("i=\"42\""), text.find("d=\"0.001\""));
+}
+
+TEST(HostXmlHelper, RootChildElementToString) {
+    xmlpp::DomParser parser;
+    parser.parse_memory("<?xml version=\"1.0\"?><root>text<!-- c --><FCDA path=\"LD0/LLN0.Mod\" fc=\"ST\">"
+                        "<FCDA path=\"x\"/></FCDA><other/></root>");
+    const std::string text = Vor::XmlHelper::writeRootChildElementToString(*parser.get_document());
+    EXPECT_EQ(text, "<FCDA path=\"LD0/LLN0.Mod\" fc=\"ST\"><FCDA path=\"x\"/></FCDA>");
+    xmlpp::Document empty;
+    empty.create_root_node("root");
+    EXPECT_EQ(Vor::XmlHelper::writeRootChildElementToString(empty), "");
+}
