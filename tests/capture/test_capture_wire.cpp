@@ -8,6 +8,7 @@
 #include "hal_ethernet.h"
 #include "linked_list.h"
 #include "mms_value.h"
+#include "sv_publisher.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include <cstdlib>
 #include <thread>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <unistd.h>
 
 using VorIec61850::PacketCapturer;
@@ -57,6 +60,25 @@ void publishGoose(const std::string& iface, int count) {
         GoosePublisher_publish(publisher, values);
     LinkedList_destroyDeep(values, reinterpret_cast<LinkedListValueDeleteFunction>(MmsValue_delete));
     GoosePublisher_destroy(publisher);
+}
+
+void publishSv(const std::string& iface, int count) {
+    CommParameters params{};
+    params.appId = 0x4000;
+    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01};
+    std::copy(dst, dst + 6, params.dstAddress);
+    SVPublisher publisher = SVPublisher_create(&params, iface.c_str());
+    ASSERT_NE(publisher, nullptr);
+    SVPublisher_ASDU asdu = SVPublisher_addASDU(publisher, "MU01", nullptr, 1);
+    int channel = SVPublisher_ASDU_addINT32(asdu);
+    SVPublisher_ASDU_addQuality(asdu);
+    SVPublisher_setupComplete(publisher);
+    for (int i = 0; i < count; ++i) {
+        SVPublisher_ASDU_setINT32(asdu, channel, i * 100);
+        SVPublisher_ASDU_setSmpCnt(asdu, static_cast<uint16_t>(i));
+        SVPublisher_publish(publisher);
+    }
+    SVPublisher_destroy(publisher);
 }
 
 // An IPv4-typed frame that only a promiscuous capture should record.
@@ -107,6 +129,45 @@ TEST(CaptureWire, GooseFramesLandInPcapThatTsharkDecodes) {
     auto lines = Tshark::lines(fields.out);
     ASSERT_EQ(lines.size(), 20u) << fields.out << fields.err;
     EXPECT_EQ(lines[0], "0x1001|IED1LD0/LLN0$GO$gcb01|4");
+}
+
+TEST(CaptureWire, GooseAndSvArriveTogetherFromTwoThreads) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    TempDir dir;
+    PacketCapturer capturer;
+    capturer.initPacketCapture(dir.path);
+    std::atomic<int> goose{0}, sv{0};
+    std::mutex threadsMutex;
+    std::set<std::thread::id> threads;
+    capturer.packetReceived.connect([&](const uint8_t* frame, int32_t length, uint32_t, uint32_t) {
+        ASSERT_GE(length, 14);
+        uint16_t type = static_cast<uint16_t>(frame[12] << 8 | frame[13]);
+        if (type == 0x8100 && length >= 18)
+            type = static_cast<uint16_t>(frame[16] << 8 | frame[17]);
+        (type == 0x88B8 ? goose : sv)++;
+        std::lock_guard<std::mutex> lock(threadsMutex);
+        threads.insert(std::this_thread::get_id());
+    });
+    capturer.startPacketCapturer(veth.b().c_str(), "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::thread svSender([&] { publishSv(veth.a(), 50); });
+    publishGoose(veth.a(), 50);
+    svSender.join();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (goose + sv < 100 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    capturer.stopPacketCapturer();
+    EXPECT_EQ(goose, 50);
+    EXPECT_EQ(sv, 50);
+    EXPECT_EQ(threads.size(), 2u);
+
+    IECX_REQUIRE_TSHARK();
+    auto decoded = Tshark::decode(capturer.getFilePath());
+    EXPECT_FALSE(Tshark::hasMalformed(decoded.out)) << decoded.out;
+    auto svIds = Tshark::lines(Tshark::fields(capturer.getFilePath(), {"sv.svID"}, "sv").out);
+    ASSERT_EQ(svIds.size(), 50u);
+    EXPECT_EQ(svIds.front(), "MU01");
 }
 
 TEST(CaptureWire, PromiscuousCaptureRecordsEveryFrame) {
