@@ -1,5 +1,6 @@
 #include "stack/src/ethernet/PacketSocket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -215,6 +216,41 @@ bool PacketSocket::send(const uint8_t* frame, size_t length) {
         }
         return false;
     }
+}
+
+int PacketSocket::sendBatch(const uint8_t* const* frames, const size_t* lengths, int count) {
+    sockaddr_ll sll{};
+    sll.sll_family = AF_PACKET;
+    sll.sll_ifindex = _ifindex;
+    sll.sll_halen = 6;
+    int sent = 0;
+    while (sent < count) {
+        mmsghdr msgs[kBatch];
+        iovec iov[kBatch];
+        int n = std::min(kBatch, count - sent);
+        for (int i = 0; i < n; ++i) {
+            iov[i].iov_base = const_cast<uint8_t*>(frames[sent + i]);
+            iov[i].iov_len = lengths[sent + i];
+            msgs[i] = mmsghdr{};
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+            msgs[i].msg_hdr.msg_name = &sll;
+            msgs[i].msg_hdr.msg_namelen = sizeof sll;
+        }
+        int r = sendmmsg(_fd, msgs, static_cast<unsigned>(n), 0);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == ENOBUFS || errno == EAGAIN) {
+                pollfd p{_fd, POLLOUT, 0};
+                if (poll(&p, 1, 10) >= 0)
+                    continue;
+            }
+            break;
+        }
+        sent += r;
+    }
+    return sent;
 }
 
 int PacketSocket::wait(int timeoutMs, int wakeFd) {

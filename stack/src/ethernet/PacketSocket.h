@@ -58,6 +58,9 @@ public:
     bool setMode(EthernetSocketMode mode);
     bool addMulticast(const uint8_t mac[6]);
     bool send(const uint8_t* frame, size_t length);
+    // Sends up to `count` frames with one system call per batch (for floods in benchmarks and
+    // the simulated IED); returns how many were sent.
+    int sendBatch(const uint8_t* const* frames, const size_t* lengths, int count);
 
     // Waits up to timeoutMs for a frame on this socket or for `wakeFd` (an eventfd; -1 for
     // none) to become readable. 1 frame ready, 0 time-out or woken, -1 error.
