@@ -416,7 +416,9 @@ TEST_F(MmsClientTest, ReportsWithReasonCodesReachTheHandler) {
     IedConnection_uninstallReportHandler(con, "LD0/LLN0.RP.urcb01");
     srv->model.sendUrcbReport(0x3, 1);
     // A read after the reports proves they were processed (same receive thread, in order).
-    EXPECT_NE(IedConnection_readObject(con, &err, "LD0/GGIO1.Ind1.q", IEC61850_FC_ST), nullptr);
+    MmsValue* q = IedConnection_readObject(con, &err, "LD0/GGIO1.Ind1.q", IEC61850_FC_ST);
+    EXPECT_NE(q, nullptr);
+    MmsValue_deleteIfNotNull(q);
     EXPECT_EQ(log.count.load(), 3);
     ClientReportControlBlock_destroy(rcb);
 }

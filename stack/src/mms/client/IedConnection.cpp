@@ -211,8 +211,8 @@ IedClientError sIedConnection::getNameList(ObjectClass cls, const std::string& d
         size_t before = names.size();
         if (!decodeGetNameListResponse(r.pdu.service, names, more))
             return IED_ERROR_MALFORMED_MESSAGE;
-        if (names.size() == before)
-            break;
+        if (names.size() == before || (haveContinue && names.back() == continueAfter))
+            break; // no progress: a server that ignores continue-after must not loop us forever
         continueAfter = names.back();
         if (names.size() > 10000000)
             return IED_ERROR_MALFORMED_MESSAGE;
