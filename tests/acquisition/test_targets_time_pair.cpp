@@ -1,0 +1,75 @@
+#include "acquisition/TargetsTimePair.h"
+#include "mms/MmsDatasetHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace VorIec61850;
+
+namespace {
+
+struct ValueDeleter {
+    void operator()(MmsValue* v) const { MmsValue_delete(v); }
+};
+using Value = std::unique_ptr<MmsValue, ValueDeleter>;
+
+// A GOOSE data set as the host sends it: members holding their attributes.
+std::unique_ptr<FCDAElement> gooseDataSet() {
+    return FCDAElement::deserialize(
+        std::string("<FCDA path=\"\" dataType=\"BOOLEAN\">"
+                    "<FCDA path=\"LD0/Q0XCBR1.Pos\" fc=\"ST\" dataType=\"STRUCTURE\">"
+                    "<FCDA path=\"stVal\" fc=\"ST\" dataType=\"BIT_STRING\"/>"
+                    "<FCDA path=\"q\" fc=\"ST\" dataType=\"BIT_STRING\"/>"
+                    "<FCDA path=\"t\" fc=\"ST\" dataType=\"UTC_TIME\"/>"
+                    "</FCDA>"
+                    "<FCDA path=\"LD0/MMXU1.TotW.mag.f\" fc=\"MX\" dataType=\"FLOAT\"/>"
+                    "</FCDA>"));
+}
+
+} // namespace
+
+TEST(TimePair, ExpandAlternatesValueAndTimePaths) {
+    auto* channel = reinterpret_cast<VorRelay::IChannel*>(0x20);
+    auto dataSet = gooseDataSet();
+    std::vector<MmsPath> paths = {MmsPath("LD0/Q0XCBR1.Pos.stVal[ST]", channel),
+                                  MmsPath("LD0/MMXU1.TotW.mag.f[MX]", channel),
+                                  MmsPath("LD0/X.Y[ST]", channel)};
+    auto expanded = TimePair::expand(
+        paths, [&dataSet](const std::string& path) { return TimePair::findInDataset(*dataSet, path); });
+    ASSERT_EQ(expanded.size(), 6u);
+    EXPECT_EQ(expanded[0], paths[0]);
+    EXPECT_EQ(expanded[1].path, "LD0/Q0XCBR1.Pos.t[ST]");
+    EXPECT_EQ(expanded[1].channel, nullptr);
+    EXPECT_EQ(expanded[2], paths[1]);
+    EXPECT_EQ(expanded[3].path, ""); // no time attribute near the member
+    EXPECT_EQ(expanded[5].path, ""); // not in the data set
+    EXPECT_TRUE(TimePair::expand({}, nullptr).empty());
+    EXPECT_EQ(TimePair::expand(paths, nullptr)[1].path, "");
+
+    // The indexes the GOOSE subscription uses for the expanded list.
+    EXPECT_EQ(MmsDatasetHelper::getDataAssociatedIndexes(*dataSet, expanded),
+              (std::vector<int32_t>{-1, -1, 1, -1, -1, -1}))
+        << "only whole members are indexed; attributes inside a member are found by their record";
+}
+
+TEST(TimePair, RefreshBuildsNewElementsFromPairs) {
+    Value on(MmsValue_newBoolean(true));
+    Value time(MmsValue_newUtcTimeByMsTime(1700000000500ull));
+    Value power(MmsValue_newFloat(3.5f));
+    MmsValueElementList list(3);
+    TimePair::refresh(list, {on.get(), time.get(), power.get(), nullptr, nullptr, time.get()});
+    ASSERT_NE(list[0], nullptr);
+    EXPECT_EQ(list[0]->getValue(), on.get());
+    EXPECT_EQ(list[0]->getUnixTimestamp(), 1700000000500ull);
+    ASSERT_NE(list[1], nullptr);
+    EXPECT_EQ(list[1]->getUnixTimestamp(), 0u); // no time attribute: time stamp 0
+    EXPECT_EQ(list[2], nullptr);                // no value yet
+
+    auto held = list[0];
+    TimePair::refresh(list, {on.get(), nullptr});
+    EXPECT_NE(list[0], held); // a new element, the held one keeps its pair
+    EXPECT_EQ(held->getUnixTimestamp(), 1700000000500ull);
+    EXPECT_EQ(list[0]->getUnixTimestamp(), 0u);
+    EXPECT_EQ(list[1], nullptr); // pointers beyond the list count as null
+}
