@@ -76,6 +76,12 @@ void FrameReceiver::addMulticast(const Mac& mac) {
         _handle.socket->addMulticast(mac.data());
 }
 
+void FrameReceiver::setMode(EthernetSocketMode mode) {
+    std::lock_guard<std::mutex> lock(_controlMutex);
+    if (_handle.socket)
+        _handle.socket->setMode(mode);
+}
+
 bool FrameReceiver::poll(const Handler& handler) {
     if (!_handle.socket)
         return false;

@@ -38,6 +38,8 @@ public:
     bool isRunning() const { return _running.load(std::memory_order_acquire); }
     // Joins one more multicast group while open.
     void addMulticast(const Mac& mac);
+    // Changes the socket mode while open.
+    void setMode(EthernetSocketMode mode);
 
     // One non-blocking pass (threadless mode): handles the frames that are ready; true when
     // there was at least one.

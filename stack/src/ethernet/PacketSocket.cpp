@@ -337,7 +337,7 @@ int PacketSocket::receiveOne(uint8_t* buffer, size_t size, int timeoutMs) {
         f.vlan = vlanFrom(hdr);
         // Reuse the batch's per-frame check on a single frame.
         _frames[0] = f;
-        const_cast<std::vector<uint8_t>&>(_pktTypes)[0] = from.sll_pkttype;
+        _pktTypes[0] = from.sll_pkttype;
         if (!_accept(0))
             continue; // not for us: look for the next one without waiting again
         return static_cast<int>(copyWithTag(f, buffer, size));

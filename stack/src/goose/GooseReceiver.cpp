@@ -67,9 +67,7 @@ void GooseReceiver_addSubscriber(GooseReceiver self, GooseSubscriber subscriber)
         self->subscribers.push_back(subscriber);
     }
     if (subscriber->observer || !subscriber->dstMacSet) {
-        // Joining "all multicast" later needs a socket option on the open socket.
-        if (self->frames.socket())
-            self->frames.socket()->setMode(ETHERNET_SOCKET_MODE_ALL_MULTICAST);
+        self->frames.setMode(ETHERNET_SOCKET_MODE_ALL_MULTICAST); // when already open
     } else {
         FrameReceiver::Mac mac;
         std::memcpy(mac.data(), subscriber->dstMacFilter, 6);
