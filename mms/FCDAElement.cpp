@@ -64,7 +64,7 @@ std::string FCDAElement::getFullPath() const {
 }
 
 std::string FCDAElement::getFullPathWithFC() const {
-    if (_fc == tFCEnum::NONE)
+    if (!isDefinite(_fc))
         return getFullPath();
     return getFullPath() + "[" + fcText(_fc) + "]";
 }
@@ -97,7 +97,7 @@ xmlpp::Element* FCDAElement::serialize(xmlpp::Element* parent) const {
         return nullptr;
     xmlpp::Element* element = parent->add_child(kElementName);
     element->set_attribute("path", _path);
-    if (_fc != tFCEnum::NONE)
+    if (isDefinite(_fc))
         element->set_attribute("fc", fcText(_fc));
     element->set_attribute("dataType", toString(_dataType));
     for (const auto& child : _children)
