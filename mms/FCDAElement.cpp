@@ -13,8 +13,14 @@ namespace {
 
 const char* const kElementName = "FCDA";
 
+// Codes outside the table (only reachable through casts) read as NONE.
+bool isDefinite(tFCEnum fc) {
+    const int code = static_cast<int>(fc);
+    return code >= 0 && code < static_cast<int>(tFCEnum::NONE);
+}
+
 std::string fcText(tFCEnum fc) {
-    return tFCEnum_STRING[static_cast<int>(fc)];
+    return isDefinite(fc) ? tFCEnum_STRING[static_cast<int>(fc)] : "NONE";
 }
 
 } // namespace
