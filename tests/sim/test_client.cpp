@@ -344,3 +344,28 @@ TEST(SimServer, OwnLoopbackAddressAndPortClash) {
     EXPECT_EQ(a.ied().connectionCount(), 1u);
     IedConnection_destroy(con);
 }
+
+namespace {
+struct RawCounts {
+    std::atomic<int> sent{0};
+    std::atomic<int> received{0};
+    static void onMessage(void* p, uint8_t* message, int length, bool received) {
+        auto* self = static_cast<RawCounts*>(p);
+        // Each message is an MMS PDU: a context-specific constructed tag (a0 confirmed request,
+        // a1 confirmed response, a3 unconfirmed, ...).
+        if (length > 0 && (message[0] & 0xe0) == 0xa0)
+            ++(received ? self->received : self->sent);
+    }
+};
+} // namespace
+
+TEST_F(SimClient, RawMessageHandlerSeesEveryPdu) {
+    RawCounts counts;
+    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), &RawCounts::onMessage, &counts);
+    IedClientError err;
+    for (int i = 0; i < 5; ++i)
+        Value v(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
+    EXPECT_EQ(counts.sent.load(), 5);
+    EXPECT_EQ(counts.received.load(), 5);
+    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), nullptr, nullptr);
+}
