@@ -103,6 +103,21 @@ TEST(CliCid, GooseFromOptionsMatchesTheGoldenDocument) {
     EXPECT_NE(st.st_mode & S_IRGRP, 0u);
 }
 
+TEST(CliCid, GooseFromDescriptionFileMatchesTheGoldenDocument) {
+    TempDir dir;
+    const CliRun run = runCli(
+        dir, {"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc", "-o", dir.file("G.cid")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readFile(dir.file("G.cid")),
+              readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid"));
+
+    // Options override the file.
+    const CliRun other = runCli(dir, {"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc",
+                                      "--appid", "0x0ABC", "-o", dir.file("H.cid")});
+    ASSERT_EQ(other.exitCode, 0) << other.err;
+    EXPECT_NE(readFile(dir.file("H.cid")).find("<P type=\"APPID\">0ABC</P>"), std::string::npos);
+}
+
 TEST(CliCid, SvFromDescriptionFileMatchesTheGoldenDocument) {
     TempDir dir;
     cidtest::writeFile(dir.file("sv.txt"), "# merging unit\n"
