@@ -1,0 +1,432 @@
+// GOOSE reception throughput: frames flooded over a veth pair that this program creates and
+// removes, received (a) by a plain packet socket, the baseline, and (b) through
+// GooseSubscriberPool up to valuesUpdated. Reports messages per second at saturation, the loss
+// at a paced 100 000 messages/s, and the receive thread's CPU time per message, each as a ratio
+// to the baseline measured in the same run.
+//
+// Needs root (veth pair, raw sockets). Every sender is bounded in frames and time.
+#include "acquisition/GooseSubscriberPool.h"
+#include "mms/FCDAElement.h"
+
+#include "goose_publisher.h"
+#include "goose_receiver.h"
+#include "goose_subscriber.h"
+#include "linked_list.h"
+#include "mms_value.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/if_ether.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace VorIec61850;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// ---- the veth pair ----------------------------------------------------------------------------
+
+int run(const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string g_vethA;
+void removeVeth() {
+    if (!g_vethA.empty())
+        run({"ip", "link", "del", g_vethA});
+    g_vethA.clear();
+}
+void onSignal(int) {
+    removeVeth();
+    _exit(130);
+}
+
+bool createVeth(std::string& a, std::string& b) {
+    std::string base = "ixbg" + std::to_string(getpid() % 1000000);
+    a = base + "a";
+    b = base + "b";
+    if (run({"ip", "link", "add", a, "type", "veth", "peer", "name", b}) != 0)
+        return false;
+    g_vethA = a;
+    std::atexit(removeVeth);
+    signal(SIGINT, onSignal);
+    signal(SIGTERM, onSignal);
+    for (const auto& n : {a, b}) {
+        FILE* f = std::fopen(("/proc/sys/net/ipv6/conf/" + n + "/disable_ipv6").c_str(), "w");
+        if (f) {
+            std::fputs("1", f);
+            std::fclose(f);
+        }
+    }
+    return run({"ip", "link", "set", a, "up"}) == 0 && run({"ip", "link", "set", b, "up"}) == 0;
+}
+
+void pinToCpu(int cpu) {
+    if (cpu < 0 || cpu >= static_cast<int>(std::thread::hardware_concurrency()))
+        return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
+
+double threadCpuSeconds(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// ---- frames and the sender ------------------------------------------------------------------
+
+// 64 encoded GOOSE frames of one control block (successive sqNum), data set of 8 members:
+// four (BOOLEAN, BIT_STRING quality) pairs with a UTC time stamp... as a relay's trip data set.
+std::vector<std::vector<uint8_t>> buildFrames(const std::string& iface) {
+    CommParameters params{};
+    params.appId = 0x1001;
+    const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
+    std::memcpy(params.dstAddress, mac, 6);
+    params.vlanPriority = 4;
+    GoosePublisher publisher = GoosePublisher_create(&params, iface.c_str());
+    std::vector<std::vector<uint8_t>> frames;
+    if (!publisher)
+        return frames;
+    char goCbRef[] = "BENCHLD0/LLN0$GO$gcb1";
+    char goId[] = "BENCH_gcb1";
+    char dataSet[] = "BENCHLD0/LLN0$dsTrip";
+    GoosePublisher_setGoCbRef(publisher, goCbRef);
+    GoosePublisher_setGoID(publisher, goId);
+    GoosePublisher_setDataSetRef(publisher, dataSet);
+    GoosePublisher_setConfRev(publisher, 1);
+    GoosePublisher_setTimeAllowedToLive(publisher, 2000);
+    LinkedList values = LinkedList_create();
+    for (int i = 0; i < 4; ++i) {
+        LinkedList_add(values, MmsValue_newBoolean(i % 2 == 0));
+        LinkedList_add(values, MmsValue_newBitString(13));
+    }
+    LinkedList_add(values, MmsValue_newUtcTimeByMsTime(1764940000123ULL));
+    for (int i = 0; i < 64; ++i) {
+        char buffer[1600];
+        int32_t length = 0;
+        if (GoosePublisher_publishAndDump(publisher, values, buffer, &length, sizeof buffer) == 0 &&
+            length > 0)
+            frames.emplace_back(buffer, buffer + length);
+    }
+    LinkedList_destroyDeep(values, reinterpret_cast<LinkedListValueDeleteFunction>(MmsValue_delete));
+    GoosePublisher_destroy(publisher);
+    return frames;
+}
+
+// The data set of those frames as FCDA XML, with a "t" member.
+std::string dataSetXml() {
+    FCDAElement root;
+    for (int i = 0; i < 4; ++i) {
+        std::string doPath = "LD0/PTRC1.Op" + std::to_string(i);
+        root.addChild(
+            std::make_unique<FCDAElement>(doPath + ".general", tFCEnum::ST, tMmsTypeEnum::BOOLEAN, nullptr));
+        root.addChild(
+            std::make_unique<FCDAElement>(doPath + ".q", tFCEnum::ST, tMmsTypeEnum::BIT_STRING, nullptr));
+    }
+    root.addChild(std::make_unique<FCDAElement>("t", tFCEnum::ST, tMmsTypeEnum::UTC_TIME, nullptr));
+    return root.serializeToString();
+}
+
+struct SendResult {
+    uint64_t sent = 0;
+    double seconds = 0;
+};
+
+// Sends up to maxFrames frames on iface in batches: as fast as possible when rate is 0, else
+// paced to `rate` frames per second. Ends after maxSeconds in any case.
+SendResult sendFrames(const std::string& iface, const std::vector<std::vector<uint8_t>>& frames,
+                      uint64_t maxFrames, double rate, double maxSeconds) {
+    SendResult result;
+    int fd = socket(AF_PACKET, SOCK_RAW, 0);
+    if (fd < 0)
+        return result;
+    int sndbuf = 8 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &sndbuf, sizeof sndbuf);
+    sockaddr_ll addr{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
+    addr.sll_halen = 6;
+    constexpr int kBatch = 32;
+    mmsghdr msgs[kBatch];
+    iovec iov[kBatch];
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::duration<double>(maxSeconds);
+    size_t next = 0;
+    while (result.sent < maxFrames) {
+        auto now = Clock::now();
+        if (now >= deadline)
+            break;
+        if (rate > 0) {
+            auto due = start + std::chrono::duration<double>(result.sent / rate);
+            if (due > now) {
+                if (due - now > std::chrono::microseconds(100))
+                    std::this_thread::sleep_for(due - now - std::chrono::microseconds(50));
+                continue;
+            }
+        }
+        int n = static_cast<int>(std::min<uint64_t>(kBatch, maxFrames - result.sent));
+        if (rate > 0)
+            n = std::min(n, 8); // small bursts keep the pace even
+        for (int i = 0; i < n; ++i) {
+            const auto& f = frames[next++ % frames.size()];
+            iov[i].iov_base = const_cast<uint8_t*>(f.data());
+            iov[i].iov_len = f.size();
+            std::memset(&msgs[i], 0, sizeof msgs[i]);
+            msgs[i].msg_hdr.msg_name = &addr;
+            msgs[i].msg_hdr.msg_namelen = sizeof addr;
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+        }
+        int done = sendmmsg(fd, msgs, n, 0);
+        if (done > 0)
+            result.sent += static_cast<uint64_t>(done);
+        else if (errno == ENOBUFS || errno == EAGAIN)
+            std::this_thread::yield();
+        else
+            break;
+    }
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    close(fd);
+    return result;
+}
+
+// ---- receivers --------------------------------------------------------------------------------
+
+struct Measurement {
+    uint64_t sent = 0;
+    uint64_t received = 0;
+    double seconds = 0; // sender's time
+    double cpuSeconds = 0;
+    double rate() const { return seconds > 0 ? received / seconds : 0; }
+    double loss() const { return sent ? 1.0 - double(received) / double(sent) : 0; }
+    double cpuPerMessageUs() const { return received ? cpuSeconds / received * 1e6 : 0; }
+};
+
+// Waits until the count stops growing (the receiver has drained its queue).
+template <typename Count> void waitForDrain(Count count) {
+    uint64_t last = count();
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        uint64_t now = count();
+        if (now == last)
+            return;
+        last = now;
+    }
+}
+
+// Baseline: a packet socket for EtherType 0x88B8 on the interface, read with recvmmsg.
+Measurement measureRawSocket(const std::string& a, const std::string& b,
+                             const std::vector<std::vector<uint8_t>>& frames, uint64_t maxFrames, double rate,
+                             double seconds, int receiverCpu) {
+    Measurement m;
+    int fd = socket(AF_PACKET, SOCK_RAW, htons(0x88B8));
+    int rcvbuf = 4 << 20; // the stack's sockets ask for as much
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
+    sockaddr_ll addr{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_protocol = htons(0x88B8);
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(b.c_str()));
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    timeval tv{0, 10000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    std::atomic<uint64_t> received{0};
+    std::atomic<bool> stop{false};
+    std::atomic<double> cpu{0};
+    std::thread reader([&] {
+        pinToCpu(receiverCpu);
+        clockid_t clock;
+        pthread_getcpuclockid(pthread_self(), &clock);
+        double cpuStart = threadCpuSeconds(clock);
+        constexpr int kBatch = 32;
+        static uint8_t storage[kBatch][2048];
+        mmsghdr msgs[kBatch];
+        iovec iov[kBatch];
+        while (!stop) {
+            for (int i = 0; i < kBatch; ++i) {
+                iov[i] = {storage[i], sizeof storage[i]};
+                std::memset(&msgs[i], 0, sizeof msgs[i]);
+                msgs[i].msg_hdr.msg_iov = &iov[i];
+                msgs[i].msg_hdr.msg_iovlen = 1;
+            }
+            int n = recvmmsg(fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
+            if (n > 0)
+                received += static_cast<uint64_t>(n);
+        }
+        cpu = threadCpuSeconds(clock) - cpuStart;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SendResult s = sendFrames(a, frames, maxFrames, rate, seconds);
+    waitForDrain([&] { return received.load(); });
+    stop = true;
+    reader.join();
+    close(fd);
+    m.sent = s.sent;
+    m.seconds = s.seconds;
+    m.received = received;
+    m.cpuSeconds = cpu;
+    return m;
+}
+
+// The pool: GooseSubscriberPool on b with the control block reference and 4 value paths, each
+// paired with the data set's time member; counts valuesUpdated.
+Measurement measurePool(const std::string& a, const std::string& b,
+                        const std::vector<std::vector<uint8_t>>& frames, uint64_t maxFrames, double rate,
+                        double seconds, int receiverCpu) {
+    Measurement m;
+    GooseSubscriberPool pool;
+    GooseIn target;
+    target.interfaceName = b;
+    target.dataSetXml = dataSetXml();
+    target.identifier.goCbRef = std::string("BENCHLD0/LLN0$GO$gcb1");
+    target.identifier.appId = 0x1001;
+    target.identifier.confRev = 1;
+    for (int i = 0; i < 4; ++i)
+        target.paths.push_back(MmsPath("LD0/PTRC1.Op" + std::to_string(i) + ".general[ST]", nullptr));
+    pool.setTarget(target);
+    std::atomic<uint64_t> received{0};
+    std::atomic<bool> haveClock{false};
+    clockid_t clock{};
+    double cpuStart = 0;
+    bool allValues = true;
+    pool.valuesUpdated.connect([&] {
+        if (!haveClock) {
+            pinToCpu(receiverCpu);
+            pthread_getcpuclockid(pthread_self(), &clock);
+            cpuStart = threadCpuSeconds(clock);
+            haveClock = true;
+        }
+        const auto& values = pool.getValues();
+        if (!values[3] || values[3]->getUnixTimestamp() == 0)
+            allValues = false;
+        received.fetch_add(1, std::memory_order_relaxed);
+    });
+    if (!pool.start()) {
+        std::fprintf(stderr, "bench_goose_pool: the pool cannot listen on %s\n", b.c_str());
+        return m;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SendResult s = sendFrames(a, frames, maxFrames, rate, seconds);
+    waitForDrain([&] { return received.load(); });
+    if (haveClock)
+        m.cpuSeconds = threadCpuSeconds(clock) - cpuStart;
+    pool.stop();
+    if (!allValues)
+        std::fprintf(stderr, "bench_goose_pool: some updates lacked a value or its time stamp\n");
+    m.sent = s.sent;
+    m.seconds = s.seconds;
+    m.received = received;
+    return m;
+}
+
+// Decoding alone: the same frames handed to a threadless receiver in a loop (no sockets).
+double measureDecodeOnly(const std::vector<std::vector<uint8_t>>& frames, uint64_t count) {
+    GooseReceiver receiver = GooseReceiver_create();
+    char goCbRef[] = "BENCHLD0/LLN0$GO$gcb1";
+    GooseSubscriber subscriber = GooseSubscriber_create(goCbRef, nullptr);
+    uint64_t delivered = 0;
+    GooseSubscriber_setListener(
+        subscriber, [](GooseSubscriber, void* p) { ++*static_cast<uint64_t*>(p); }, &delivered);
+    GooseReceiver_addSubscriber(receiver, subscriber);
+    std::vector<std::vector<uint8_t>> copies = frames;
+    auto start = Clock::now();
+    for (uint64_t i = 0; i < count; ++i) {
+        auto& f = copies[i % copies.size()];
+        GooseReceiver_handleMessage(receiver, f.data(), static_cast<int>(f.size()));
+    }
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    GooseReceiver_destroy(receiver);
+    return delivered == count && seconds > 0 ? count / seconds : 0;
+}
+
+void printRow(const char* name, const Measurement& m, const Measurement& base) {
+    std::printf(
+        "  %-22s sent %9llu  received %9llu  loss %6.2f%%  %9.0f msg/s (x%.2f)  cpu %6.3f us/msg (x%.2f)\n",
+        name, static_cast<unsigned long long>(m.sent), static_cast<unsigned long long>(m.received),
+        m.loss() * 100, m.rate(), base.rate() > 0 ? m.rate() / base.rate() : 0, m.cpuPerMessageUs(),
+        base.cpuPerMessageUs() > 0 ? m.cpuPerMessageUs() / base.cpuPerMessageUs() : 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 2.0;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--seconds")
+            seconds = std::atof(argv[i + 1]);
+    if (geteuid() != 0) {
+        std::fprintf(stderr, "bench_goose_pool: needs root for the veth pair and raw sockets\n");
+        return 1;
+    }
+    std::string a, b;
+    if (!createVeth(a, b)) {
+        std::fprintf(stderr, "bench_goose_pool: cannot create a veth pair\n");
+        return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto frames = buildFrames(a);
+    if (frames.empty()) {
+        std::fprintf(stderr, "bench_goose_pool: cannot build frames\n");
+        return 1;
+    }
+    const int senderCpu = 0, receiverCpu = 1;
+    pinToCpu(senderCpu);
+    std::printf("GOOSE reception over veth %s -> %s, frames of %zu bytes, %.1f s per run, %u CPUs\n",
+                a.c_str(), b.c_str(), frames[0].size(), seconds, std::thread::hardware_concurrency());
+
+    const uint64_t floodLimit = static_cast<uint64_t>(3000000 * seconds);
+    std::printf("saturation (sender as fast as it can):\n");
+    Measurement rawFlood = measureRawSocket(a, b, frames, floodLimit, 0, seconds, receiverCpu);
+    Measurement poolFlood = measurePool(a, b, frames, floodLimit, 0, seconds, receiverCpu);
+    printRow("packet socket (base)", rawFlood, rawFlood);
+    printRow("GooseSubscriberPool", poolFlood, rawFlood);
+
+    const double paced = 100000;
+    const uint64_t pacedCount = static_cast<uint64_t>(paced * seconds);
+    std::printf("paced at %.0f messages/s:\n", paced);
+    Measurement rawPaced = measureRawSocket(a, b, frames, pacedCount, paced, seconds * 2, receiverCpu);
+    Measurement poolPaced = measurePool(a, b, frames, pacedCount, paced, seconds * 2, receiverCpu);
+    printRow("packet socket (base)", rawPaced, rawPaced);
+    printRow("GooseSubscriberPool", poolPaced, rawPaced);
+
+    double decode = measureDecodeOnly(frames, 1000000);
+    std::printf("decode only (threadless receiver, no socket): %.0f msg/s\n", decode);
+    std::printf("pool saturation / 300 000 target: x%.2f; pool loss at 100 000/s: %.3f%%\n",
+                poolFlood.rate() / 300000.0, poolPaced.loss() * 100);
+    removeVeth();
+    return 0;
+}

@@ -1,0 +1,533 @@
+// Sampled Values reception load: 16 streams of 4 800 frames/s each (IEC 61850-9-2 style, one
+// ASDU of 8 INT32 channels with quality per frame) published over a veth pair that this program
+// creates and removes, received (a) by one plain packet socket, the baseline, and (b) by 16
+// InnerSvSubscriber, one per stream. Reports per stream the ASDUs delivered, the loss and smpCnt
+// gaps, and the CPU time per frame of the receive threads, as ratios to the baseline.
+//
+// Needs root (veth pair, raw sockets). The sender is bounded in frames and time.
+#include "acquisition/InnerSvSubscriber.h"
+
+#include "sv_publisher.h"
+#include "sv_subscriber.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace VorIec61850;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kStreams = 16;
+constexpr int kFramesPerSecond = 4800;
+constexpr int kChannels = 8;
+
+int run(const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string g_vethA;
+void removeVeth() {
+    if (!g_vethA.empty())
+        run({"ip", "link", "del", g_vethA});
+    g_vethA.clear();
+}
+void onSignal(int) {
+    removeVeth();
+    _exit(130);
+}
+
+bool createVeth(std::string& a, std::string& b) {
+    std::string base = "ixbs" + std::to_string(getpid() % 1000000);
+    a = base + "a";
+    b = base + "b";
+    if (run({"ip", "link", "add", a, "type", "veth", "peer", "name", b}) != 0)
+        return false;
+    g_vethA = a;
+    std::atexit(removeVeth);
+    signal(SIGINT, onSignal);
+    signal(SIGTERM, onSignal);
+    for (const auto& n : {a, b}) {
+        FILE* f = std::fopen(("/proc/sys/net/ipv6/conf/" + n + "/disable_ipv6").c_str(), "w");
+        if (f) {
+            std::fputs("1", f);
+            std::fclose(f);
+        }
+    }
+    return run({"ip", "link", "set", a, "up"}) == 0 && run({"ip", "link", "set", b, "up"}) == 0;
+}
+
+double threadCpuSeconds(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// The 16 publishers; publish() sends one frame of every stream, smpCnt counting 0..4799.
+class Streams {
+public:
+    explicit Streams(const std::string& iface) {
+        for (int s = 0; s < kStreams; ++s) {
+            CommParameters params{};
+            params.appId = static_cast<uint16_t>(0x4000 + s);
+            const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, static_cast<uint8_t>(s)};
+            std::memcpy(params.dstAddress, mac, 6);
+            params.vlanPriority = 4;
+            SVPublisher publisher = SVPublisher_create(&params, iface.c_str());
+            if (!publisher)
+                return;
+            std::string svId = "BENCHMU" + std::to_string(s);
+            SVPublisher_ASDU asdu = SVPublisher_addASDU(publisher, svId.c_str(), nullptr, 1);
+            std::vector<int> offsets;
+            for (int c = 0; c < kChannels; ++c) {
+                offsets.push_back(SVPublisher_ASDU_addINT32(asdu));
+                SVPublisher_ASDU_addQuality(asdu);
+            }
+            SVPublisher_ASDU_setSmpCntWrap(asdu, kFramesPerSecond);
+            SVPublisher_setupComplete(publisher);
+            _publishers.push_back(publisher);
+            _asdus.push_back(asdu);
+            _offsets.push_back(offsets);
+        }
+    }
+    ~Streams() {
+        for (SVPublisher p : _publishers)
+            SVPublisher_destroy(p);
+    }
+    bool ok() const { return _publishers.size() == kStreams; }
+    void publish(uint64_t sample) {
+        uint16_t smpCnt = static_cast<uint16_t>(sample % kFramesPerSecond);
+        for (size_t s = 0; s < _publishers.size(); ++s) {
+            for (int c = 0; c < kChannels; ++c)
+                SVPublisher_ASDU_setINT32(_asdus[s], _offsets[s][c], static_cast<int32_t>(sample * 10 + c));
+            SVPublisher_ASDU_setSmpCnt(_asdus[s], smpCnt);
+            SVPublisher_publish(_publishers[s]);
+        }
+    }
+
+private:
+    std::vector<SVPublisher> _publishers;
+    std::vector<SVPublisher_ASDU> _asdus;
+    std::vector<std::vector<int>> _offsets;
+};
+
+// One second of the 16 streams (smpCnt 0..4799 each) as encoded frames, recorded once from the
+// publishers on the receiving end, so that the timed runs replay them with little sender cost.
+struct Recording {
+    std::vector<std::vector<uint8_t>> frames; // round r, stream s at r * kStreams + s
+};
+
+bool record(Streams& streams, const std::string& b, Recording& rec) {
+    int fd = socket(AF_PACKET, SOCK_RAW, htons(0x88BA));
+    int rcvbuf = 64 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
+    sockaddr_ll addr{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_protocol = htons(0x88BA);
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(b.c_str()));
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    timeval tv{0, 100000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    rec.frames.assign(static_cast<size_t>(kFramesPerSecond) * kStreams, {});
+    size_t missing = rec.frames.size();
+    for (int pass = 0; pass < 5 && missing > 0; ++pass) {
+        for (uint64_t sample = 0; sample < static_cast<uint64_t>(kFramesPerSecond); ++sample) {
+            bool need = false;
+            for (int st = 0; st < kStreams; ++st)
+                need = need || rec.frames[sample * kStreams + st].empty();
+            if (need)
+                streams.publish(sample);
+            // Read what arrived so far: the frame's APPID and smpCnt (found after the svID)
+            // give its place.
+            uint8_t buffer[2048];
+            ssize_t n;
+            while ((n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+                if (n < 26)
+                    continue;
+                size_t offset = 12;
+                if (buffer[12] == 0x81 && buffer[13] == 0x00)
+                    offset = 16;
+                int stream = ((buffer[offset + 2] << 8) | buffer[offset + 3]) - 0x4000;
+                // smpCnt: the 0x82 tag right after the svID ("BENCHMU..." with its 0x80 tag).
+                const uint8_t* found =
+                    static_cast<const uint8_t*>(memmem(buffer, static_cast<size_t>(n), "BENCHMU", 7));
+                if (found == nullptr || found - buffer < 2 || stream < 0 || stream >= kStreams)
+                    continue;
+                ssize_t after = (found - buffer) + found[-1];
+                if (found[-2] != 0x80 || after + 4 > n || buffer[after] != 0x82 || buffer[after + 1] != 2)
+                    continue;
+                size_t cnt = (buffer[after + 2] << 8) | buffer[after + 3];
+                if (cnt >= static_cast<size_t>(kFramesPerSecond))
+                    continue;
+                auto& slot = rec.frames[cnt * kStreams + static_cast<size_t>(stream)];
+                if (slot.empty()) {
+                    slot.assign(buffer, buffer + n);
+                    --missing;
+                }
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    close(fd);
+    return missing == 0;
+}
+
+// Replays `samples` rounds at 4 800 rounds per second (16 frames each, one sendmmsg per round).
+struct SendResult {
+    uint64_t frames = 0;
+    double seconds = 0;
+    double maxLagMs = 0;
+};
+
+SendResult sendAll(const Recording& rec, const std::string& a, uint64_t samples) {
+    SendResult r;
+    int fd = socket(AF_PACKET, SOCK_RAW, 0);
+    int sndbuf = 8 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &sndbuf, sizeof sndbuf);
+    sockaddr_ll addr{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(a.c_str()));
+    addr.sll_halen = 6;
+    mmsghdr msgs[kStreams];
+    iovec iov[kStreams];
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::duration<double>(double(samples) / kFramesPerSecond + 5.0);
+    for (uint64_t sample = 0; sample < samples && Clock::now() < deadline; ++sample) {
+        auto due = start + std::chrono::duration<double>(double(sample) / kFramesPerSecond);
+        auto now = Clock::now();
+        if (due > now + std::chrono::microseconds(80))
+            std::this_thread::sleep_for(due - now - std::chrono::microseconds(60));
+        while (Clock::now() < due) {
+        }
+        double lag = std::chrono::duration<double, std::milli>(Clock::now() - due).count();
+        if (lag > r.maxLagMs)
+            r.maxLagMs = lag;
+        size_t round = sample % kFramesPerSecond;
+        for (int st = 0; st < kStreams; ++st) {
+            const auto& f = rec.frames[round * kStreams + st];
+            iov[st].iov_base = const_cast<uint8_t*>(f.data());
+            iov[st].iov_len = f.size();
+            std::memset(&msgs[st], 0, sizeof msgs[st]);
+            msgs[st].msg_hdr.msg_name = &addr;
+            msgs[st].msg_hdr.msg_namelen = sizeof addr;
+            msgs[st].msg_hdr.msg_iov = &iov[st];
+            msgs[st].msg_hdr.msg_iovlen = 1;
+        }
+        int sent = 0;
+        for (int tries = 0; sent < kStreams && tries < 100; ++tries) {
+            int n = sendmmsg(fd, msgs + sent, kStreams - sent, 0);
+            if (n > 0)
+                sent += n;
+            else
+                std::this_thread::yield();
+        }
+        r.frames += static_cast<uint64_t>(sent);
+    }
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    close(fd);
+    return r;
+}
+
+template <typename Count> void waitForDrain(Count count) {
+    uint64_t last = count();
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        uint64_t now = count();
+        if (now == last)
+            return;
+        last = now;
+    }
+}
+
+struct Measurement {
+    uint64_t sent = 0;
+    uint64_t received = 0;
+    uint64_t gaps = 0;
+    double cpuSeconds = 0;
+    double maxLagMs = 0;
+    double lossPercent() const { return sent ? 100.0 * (1.0 - double(received) / double(sent)) : 0; }
+    double cpuPerFrameUs() const { return received ? cpuSeconds / received * 1e6 : 0; }
+};
+
+// Baseline: one packet socket for EtherType 0x88BA, counting frames.
+Measurement measureRawSocket(const Recording& rec, const std::string& a, const std::string& b,
+                             uint64_t samples) {
+    Measurement m;
+    int fd = socket(AF_PACKET, SOCK_RAW, htons(0x88BA));
+    int rcvbuf = 4 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
+    sockaddr_ll addr{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_protocol = htons(0x88BA);
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(b.c_str()));
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    timeval tv{0, 10000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    std::atomic<uint64_t> received{0};
+    std::atomic<bool> stop{false};
+    double cpu = 0;
+    std::thread reader([&] {
+        clockid_t clock;
+        pthread_getcpuclockid(pthread_self(), &clock);
+        double cpuStart = threadCpuSeconds(clock);
+        constexpr int kBatch = 32;
+        static uint8_t storage[kBatch][2048];
+        mmsghdr msgs[kBatch];
+        iovec iov[kBatch];
+        while (!stop) {
+            for (int i = 0; i < kBatch; ++i) {
+                iov[i] = {storage[i], sizeof storage[i]};
+                std::memset(&msgs[i], 0, sizeof msgs[i]);
+                msgs[i].msg_hdr.msg_iov = &iov[i];
+                msgs[i].msg_hdr.msg_iovlen = 1;
+            }
+            int n = recvmmsg(fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
+            if (n > 0)
+                received += static_cast<uint64_t>(n);
+        }
+        cpu = threadCpuSeconds(clock) - cpuStart;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SendResult s = sendAll(rec, a, samples);
+    waitForDrain([&] { return received.load(); });
+    stop = true;
+    reader.join();
+    close(fd);
+    m.sent = s.frames;
+    m.received = received;
+    m.cpuSeconds = cpu;
+    m.maxLagMs = s.maxLagMs;
+    return m;
+}
+
+// Per stream: ASDU count and smpCnt continuity, kept on the receive thread.
+struct StreamCheck {
+    std::atomic<uint64_t> asdus{0};
+    uint64_t gaps = 0;
+    int32_t last = -1;
+    int32_t firstValueBad = 0;
+    clockid_t clock{};
+    bool haveClock = false;
+    double cpuStart = 0;
+};
+
+Measurement measureSubscribers(const Recording& rec, const std::string& a, const std::string& b,
+                               uint64_t samples, std::vector<uint64_t>& perStream) {
+    Measurement m;
+    std::vector<std::unique_ptr<InnerSvSubscriber>> subscribers;
+    std::vector<std::unique_ptr<StreamCheck>> checks;
+    for (int s = 0; s < kStreams; ++s) {
+        auto subscriber = std::make_unique<InnerSvSubscriber>();
+        SvIn target;
+        target.interfaceName = b;
+        target.appId = 0x4000 + s;
+        subscriber->setTarget(target);
+        auto check = std::make_unique<StreamCheck>();
+        StreamCheck* c = check.get();
+        InnerSvSubscriber* sub = subscriber.get();
+        subscriber->asduReceived.connect([c, sub](SVSubscriber, SVSubscriber_ASDU asdu) {
+            if (!c->haveClock) {
+                pthread_getcpuclockid(pthread_self(), &c->clock);
+                c->cpuStart = threadCpuSeconds(c->clock);
+                c->haveClock = true;
+            }
+            int32_t cnt = SVSubscriber_ASDU_getSmpCnt(asdu);
+            if (c->last >= 0 && cnt != (c->last + 1) % kFramesPerSecond)
+                ++c->gaps;
+            c->last = cnt;
+            // The host reads the raw buffer: do as it does.
+            unsigned char buffer[128];
+            if (sub->getDataBufferLength() != kChannels * 8 || !sub->readDataBuffer(buffer))
+                ++c->firstValueBad;
+            c->asdus.fetch_add(1, std::memory_order_relaxed);
+        });
+        subscribers.push_back(std::move(subscriber));
+        checks.push_back(std::move(check));
+    }
+    for (auto& s : subscribers) {
+        if (!s->start()) {
+            std::fprintf(stderr, "bench_sv_pool: a subscriber cannot listen on %s\n", b.c_str());
+            return m;
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    SendResult r = sendAll(rec, a, samples);
+    auto total = [&] {
+        uint64_t sum = 0;
+        for (auto& c : checks)
+            sum += c->asdus.load();
+        return sum;
+    };
+    waitForDrain(total);
+    for (auto& c : checks)
+        if (c->haveClock)
+            m.cpuSeconds += threadCpuSeconds(c->clock) - c->cpuStart;
+    for (auto& s : subscribers)
+        s->stop();
+    int bad = 0;
+    for (auto& c : checks) {
+        perStream.push_back(c->asdus);
+        m.gaps += c->gaps;
+        bad += c->firstValueBad;
+    }
+    if (bad)
+        std::fprintf(stderr, "bench_sv_pool: %d ASDUs had an unexpected data buffer\n", bad);
+    m.sent = r.frames;
+    m.received = total();
+    m.maxLagMs = r.maxLagMs;
+    return m;
+}
+
+// For comparison: the stack used directly, one SVReceiver on the interface carrying all 16
+// subscribers, so that each frame is read from the kernel once.
+Measurement measureSharedReceiver(const Recording& rec, const std::string& a, const std::string& b,
+                                  uint64_t samples) {
+    Measurement m;
+    SVReceiver receiver = SVReceiver_create();
+    SVReceiver_setInterfaceId(receiver, b.c_str());
+    std::vector<std::unique_ptr<StreamCheck>> checks;
+    for (int s = 0; s < kStreams; ++s) {
+        checks.push_back(std::make_unique<StreamCheck>());
+        SVSubscriber subscriber = SVSubscriber_create(nullptr, static_cast<uint16_t>(0x4000 + s));
+        SVSubscriber_setListener(
+            subscriber,
+            [](SVSubscriber, void* p, SVSubscriber_ASDU asdu) {
+                auto* c = static_cast<StreamCheck*>(p);
+                if (!c->haveClock) {
+                    pthread_getcpuclockid(pthread_self(), &c->clock);
+                    c->cpuStart = threadCpuSeconds(c->clock);
+                    c->haveClock = true;
+                }
+                int32_t cnt = SVSubscriber_ASDU_getSmpCnt(asdu);
+                if (c->last >= 0 && cnt != (c->last + 1) % kFramesPerSecond)
+                    ++c->gaps;
+                c->last = cnt;
+                unsigned char buffer[128];
+                int length = SVSubscriber_ASDU_getDataSize(asdu);
+                if (length == kChannels * 8)
+                    std::memcpy(buffer, asdu->dataBuffer, static_cast<size_t>(length));
+                else
+                    ++c->firstValueBad;
+                c->asdus.fetch_add(1, std::memory_order_relaxed);
+            },
+            checks.back().get());
+        SVReceiver_addSubscriber(receiver, subscriber);
+    }
+    SVReceiver_start(receiver);
+    if (!SVReceiver_isRunning(receiver)) {
+        SVReceiver_destroy(receiver);
+        return m;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SendResult r = sendAll(rec, a, samples);
+    auto total = [&] {
+        uint64_t sum = 0;
+        for (auto& c : checks)
+            sum += c->asdus.load();
+        return sum;
+    };
+    waitForDrain(total);
+    // One thread serves all subscribers: its CPU time once.
+    for (auto& c : checks)
+        if (c->haveClock) {
+            m.cpuSeconds = threadCpuSeconds(c->clock) - c->cpuStart;
+            break;
+        }
+    SVReceiver_stop(receiver);
+    SVReceiver_destroy(receiver);
+    for (auto& c : checks)
+        m.gaps += c->gaps;
+    m.sent = r.frames;
+    m.received = total();
+    m.maxLagMs = r.maxLagMs;
+    return m;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 3.0;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--seconds")
+            seconds = std::atof(argv[i + 1]);
+    if (geteuid() != 0) {
+        std::fprintf(stderr, "bench_sv_pool: needs root for the veth pair and raw sockets\n");
+        return 1;
+    }
+    std::string a, b;
+    if (!createVeth(a, b)) {
+        std::fprintf(stderr, "bench_sv_pool: cannot create a veth pair\n");
+        return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Streams streams(a);
+    if (!streams.ok()) {
+        std::fprintf(stderr, "bench_sv_pool: cannot open the publishers\n");
+        return 1;
+    }
+    const uint64_t samples = static_cast<uint64_t>(seconds * kFramesPerSecond);
+    std::printf("SV load: %d streams x %d frames/s (%d channels), %.1f s (%llu frames) over veth %s -> %s\n",
+                kStreams, kFramesPerSecond, kChannels, seconds,
+                static_cast<unsigned long long>(samples * kStreams), a.c_str(), b.c_str());
+    Recording rec;
+    if (!record(streams, b, rec)) {
+        std::fprintf(stderr, "bench_sv_pool: cannot record the streams' frames\n");
+        return 1;
+    }
+    Measurement base = measureRawSocket(rec, a, b, samples);
+    Measurement shared = measureSharedReceiver(rec, a, b, samples);
+    std::vector<uint64_t> perStream;
+    Measurement subs = measureSubscribers(rec, a, b, samples, perStream);
+    auto row = [&](const char* name, const Measurement& m) {
+        std::printf(
+            "  %-26s sent %8llu  received %8llu  loss %6.3f%%  gaps %4llu  cpu %6.3f us/frame (x%.2f)  "
+            "sender lag max %.2f ms\n",
+            name, static_cast<unsigned long long>(m.sent), static_cast<unsigned long long>(m.received),
+            m.lossPercent(), static_cast<unsigned long long>(m.gaps), m.cpuPerFrameUs(),
+            base.cpuPerFrameUs() > 0 ? m.cpuPerFrameUs() / base.cpuPerFrameUs() : 0, m.maxLagMs);
+    };
+    row("packet socket (base)", base);
+    row("1 SVReceiver, 16 subscr.", shared);
+    row("16 x InnerSvSubscriber", subs);
+    std::printf("  per stream ASDUs:");
+    for (uint64_t n : perStream)
+        std::printf(" %llu", static_cast<unsigned long long>(n));
+    std::printf(" (each expected %llu)\n", static_cast<unsigned long long>(samples));
+    std::printf("  delivered / baseline: x%.4f\n",
+                base.received ? double(subs.received) / double(base.received) : 0);
+    removeVeth();
+    return 0;
+}
