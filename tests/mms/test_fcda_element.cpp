@@ -193,3 +193,9 @@ TEST(FCDAElement, CloneIsDeep) {
     EXPECT_EQ(copy->getChildren()[0]->getParent(), copy.get());
     EXPECT_NE(copy->getChildren()[0].get(), a);
 }
+
+TEST(FCDAElement, FCCodeOutsideTheTableActsAsNone) {
+    FCDAElement e("x", static_cast<tFCEnum>(42), tMmsTypeEnum::BOOLEAN, nullptr);
+    EXPECT_EQ(e.getFullPathWithFC(), "x");
+    EXPECT_EQ(e.serializeToString().find("fc="), std::string::npos);
+}
