@@ -52,7 +52,25 @@ void CheckNodeDescriptorModel::_setIsEvaluatedObject(bool value) {
     }
 }
 
+void CheckNodeDescriptorModel::_invalidateState() {
+    for (VorTree::Node* node = this; node; node = node->getParent()) {
+        auto* check = dynamic_cast<CheckNodeDescriptorModel*>(node);
+        if (!check) {
+            break;
+        }
+        check->_aggregateValid = false;
+    }
+}
+
 Vor::Nullable<bool> CheckNodeDescriptorModel::_checkIsEvaluatedObject() const {
+    if (!_aggregateValid) {
+        _aggregate = _computeAggregate();
+        _aggregateValid = true;
+    }
+    return _aggregate;
+}
+
+Vor::Nullable<bool> CheckNodeDescriptorModel::_computeAggregate() const {
     Vor::Nullable<bool> result;
     bool any = false;
     for (VorTree::Node* child : *this) {
@@ -78,6 +96,7 @@ void CheckNodeDescriptorModel::_onContentCollectionChanged(ChangedArgs& args) {
     if (!item) {
         return;
     }
+    _invalidateState();
     if (args.action == Vor::Add) {
         item->_updateState(Vor::Nullable<bool>());
     } else if (args.action == Vor::Remove) {
@@ -89,5 +108,11 @@ void CheckNodeDescriptorModel::_onContentCollectionChanged(ChangedArgs& args) {
 CheckLastNode::CheckLastNode(const std::string& id, const VorTree::LocalString& description,
                              const VorTree::LocalString& secondDescription)
     : CheckNodeDescriptorModel(id, description, secondDescription) {}
+
+void CheckLastNode::_setIsEvaluatedObject(bool value) {
+    isEvaluatedObject = value;
+    // Also when the mark looks unchanged: the field may have been written directly.
+    _invalidateState();
+}
 
 } // namespace VorIec61850

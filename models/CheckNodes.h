@@ -45,9 +45,20 @@ protected:
 
     void _onContentCollectionChanged(ChangedArgs& args) override;
 
+    // Forgets the remembered aggregate of this node and of its ancestors. A node class whose
+    // own state can change calls it on every change (CheckLastNode does for its mark).
+    void _invalidateState();
+
 private:
+    Vor::Nullable<bool> _computeAggregate() const;
+
     Vor::Nullable<bool> _cachedState = false;
     std::string _unit;
+    // The aggregate is a pure function of the leaves' marks below; it is remembered until a
+    // mark or a child collection below changes, so that refreshing the ancestors after one
+    // change does not walk the whole tree again.
+    mutable Vor::Nullable<bool> _aggregate;
+    mutable bool _aggregateValid = false;
 };
 
 // A leaf of the data tree: it holds the real check mark (unchecked after construction).
@@ -56,10 +67,12 @@ public:
     CheckLastNode(const std::string& id, const VorTree::LocalString& description,
                   const VorTree::LocalString& secondDescription);
 
+    // The check mark. Set it through setIsEvaluated (or _setIsEvaluatedObject) so that the
+    // states above see the change.
     bool isEvaluatedObject = false;
 
 protected:
-    void _setIsEvaluatedObject(bool value) override { isEvaluatedObject = value; }
+    void _setIsEvaluatedObject(bool value) override;
     Vor::Nullable<bool> _checkIsEvaluatedObject() const override { return isEvaluatedObject; }
 };
 

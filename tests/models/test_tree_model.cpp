@@ -239,3 +239,92 @@ TEST(TreeModel, ExplicitParent) {
     model.addNode({"LN2", "x"}, "u", ld);
     EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LN", ""}, {"LD0/LN2.x", "u"}}));
 }
+
+namespace {
+
+// The state of a node computed from the leaf marks alone, without any remembered value.
+Vor::Nullable<bool> bruteState(const VorTree::Node* node) {
+    if (auto* leaf = dynamic_cast<const CheckLastNode*>(node)) {
+        return leaf->isEvaluatedObject;
+    }
+    Vor::Nullable<bool> result;
+    bool any = false;
+    for (VorTree::Node* c : *node) {
+        if (!dynamic_cast<CheckNodeDescriptorModel*>(c)) {
+            continue;
+        }
+        Vor::Nullable<bool> s = bruteState(c);
+        if (!s.has_value() || (any && *s != *result)) {
+            return Vor::Nullable<bool>();
+        }
+        result = s;
+        any = true;
+    }
+    return result;
+}
+
+void collect(CheckNodeDescriptorModel* node, std::vector<CheckNodeDescriptorModel*>& out) {
+    out.push_back(node);
+    for (VorTree::Node* c : *node) {
+        if (auto* check = dynamic_cast<CheckNodeDescriptorModel*>(c)) {
+            collect(check, out);
+        }
+    }
+}
+
+} // namespace
+
+// Random edits of a tree: after each one every node's state and its cached state agree with
+// the state computed from the leaf marks.
+TEST(TreeModel, StatesStayConsistentUnderRandomEdits) {
+    TreeModel model;
+    unsigned seed = 12345;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int step = 0; step < 600; ++step) {
+        std::vector<CheckNodeDescriptorModel*> nodes;
+        collect(model.getNode(), nodes);
+        switch (next(10)) {
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
+            std::vector<std::string> names = {"LD" + std::to_string(next(3)), "LN" + std::to_string(next(3))};
+            for (unsigned i = next(3); i > 0; --i) {
+                names.push_back("D" + std::to_string(next(3)));
+            }
+            try {
+                model.addNode(names, "u");
+            } catch (const std::logic_error&) {
+                // An existing leaf cannot take children: ignored.
+            }
+            break;
+        }
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+            nodes[next(static_cast<unsigned>(nodes.size()))]->setIsEvaluated(next(2) == 0);
+            break;
+        case 8: {
+            CheckNodeDescriptorModel* victim = nodes[next(static_cast<unsigned>(nodes.size()))];
+            if (victim->getParent()) {
+                victim->getParent()->remove(victim);
+            }
+            break;
+        }
+        default:
+            if (next(8) == 0) {
+                model.clearNodes();
+            }
+        }
+        nodes.clear();
+        collect(model.getNode(), nodes);
+        for (CheckNodeDescriptorModel* n : nodes) {
+            ASSERT_EQ(n->getIsEvaluated(), bruteState(n)) << "step " << step << " node " << n->getId();
+            ASSERT_EQ(n->getCachedState(), bruteState(n)) << "step " << step << " node " << n->getId();
+        }
+    }
+}
