@@ -5,8 +5,80 @@
 
 #include <cstring>
 #include <exception>
+#include <map>
+#include <utility>
 
 namespace VorIec61850 {
+
+namespace {
+
+// Receivers shared by all subscribers of the process on one interface (and one choice of the
+// destination address check). A receiver reads every Sampled Values frame of its interface;
+// one receiver per stream would read each frame once per stream, which sixteen streams of
+// 4 800 frames per second cannot afford. So each interface has one receive thread, as many
+// subscribers as there are streams, and the stack's receiver hands each frame to the matching
+// ones. The receiver is started by its first user and stopped and destroyed by its last.
+class SharedReceivers {
+public:
+    static SharedReceivers& instance() {
+        static SharedReceivers receivers;
+        return receivers;
+    }
+
+    // The running receiver for the interface, or null when it cannot be started.
+    SVReceiver acquire(const std::string& interfaceName, bool checkDestAddr) {
+        std::lock_guard<std::mutex> lock(_mutex);
+        auto key = std::make_pair(interfaceName, checkDestAddr);
+        auto it = _receivers.find(key);
+        if (it != _receivers.end()) {
+            ++it->second.users;
+            return it->second.receiver;
+        }
+        SVReceiver receiver = SVReceiver_create();
+        if (receiver == nullptr)
+            return nullptr;
+        SVReceiver_setInterfaceId(receiver, interfaceName.c_str());
+        if (checkDestAddr)
+            SVReceiver_enableDestAddrCheck(receiver);
+        else
+            SVReceiver_disableDestAddrCheck(receiver);
+        SVReceiver_start(receiver);
+        if (!SVReceiver_isRunning(receiver)) {
+            SVReceiver_destroy(receiver);
+            return nullptr;
+        }
+        _receivers[key] = Entry{receiver, 1};
+        return receiver;
+    }
+
+    void release(SVReceiver receiver) {
+        {
+            std::lock_guard<std::mutex> lock(_mutex);
+            for (auto it = _receivers.begin(); it != _receivers.end(); ++it) {
+                if (it->second.receiver != receiver)
+                    continue;
+                if (--it->second.users > 0)
+                    return;
+                _receivers.erase(it);
+                break;
+            }
+        }
+        // Outside the lock: stopping waits for the receive thread, whose listeners may start or
+        // stop other subscribers.
+        SVReceiver_stop(receiver);
+        SVReceiver_destroy(receiver);
+    }
+
+private:
+    struct Entry {
+        SVReceiver receiver;
+        int users;
+    };
+    std::mutex _mutex;
+    std::map<std::pair<std::string, bool>, Entry> _receivers;
+};
+
+} // namespace
 
 void _svCallbackFunction(SVSubscriber subscriber, void* parameter, SVSubscriber_ASDU asdu) {
     static_cast<InnerSvSubscriber*>(parameter)->svCallback(subscriber, asdu);
@@ -56,15 +128,9 @@ bool InnerSvSubscriber::stop() {
 }
 
 bool InnerSvSubscriber::_createReceiver(const std::string& interfaceName) {
-    SVReceiver receiver = SVReceiver_create();
-    if (receiver == nullptr)
-        return false;
-    SVReceiver_setInterfaceId(receiver, interfaceName.c_str());
-    if (_target.dstMac)
-        SVReceiver_enableDestAddrCheck(receiver);
-    else
-        SVReceiver_disableDestAddrCheck(receiver);
-    _receivers.push_back(receiver);
+    Attachment attachment;
+    attachment.interfaceName = interfaceName;
+    _receivers.push_back(attachment);
     return true;
 }
 
@@ -93,13 +159,12 @@ bool InnerSvSubscriber::_createSubscribers() {
     // The APPID value goes to the stack whether or not it is set (0 when it never was).
     uint16_t appId = static_cast<uint16_t>(_target.appId.value_or(0) & 0xFFFF);
     bool filtered = _target.svId.has_value() || _target.confRev.has_value();
-    for (SVReceiver receiver : _receivers) {
-        SVSubscriber subscriber = SVSubscriber_create(dstMac, appId);
-        if (subscriber == nullptr)
+    for (Attachment& attachment : _receivers) {
+        attachment.subscriber = SVSubscriber_create(dstMac, appId);
+        if (attachment.subscriber == nullptr)
             return false;
-        SVSubscriber_setListener(subscriber, filtered ? _svCallbackFunction : _svCallbackNotFiltredFunction,
-                                 this);
-        SVReceiver_addSubscriber(receiver, subscriber);
+        SVSubscriber_setListener(attachment.subscriber,
+                                 filtered ? _svCallbackFunction : _svCallbackNotFiltredFunction, this);
     }
     return true;
 }
@@ -113,17 +178,23 @@ bool InnerSvSubscriber::_startReceivers() {
 }
 
 bool InnerSvSubscriber::_enableReceivers() {
-    for (SVReceiver receiver : _receivers) {
-        SVReceiver_start(receiver);
-        if (!SVReceiver_isRunning(receiver))
+    for (Attachment& attachment : _receivers) {
+        attachment.receiver =
+            SharedReceivers::instance().acquire(attachment.interfaceName, _target.dstMac.has_value());
+        if (attachment.receiver == nullptr)
             return false;
+        // The receiver may be running already: the subscriber gets frames from now on.
+        SVReceiver_addSubscriber(attachment.receiver, attachment.subscriber);
     }
     return true;
 }
 
 void InnerSvSubscriber::_disableReceivers() {
-    for (SVReceiver receiver : _receivers)
-        SVReceiver_stop(receiver);
+    // Removing takes the receiver's dispatch lock: once it returns, no listener call for this
+    // subscriber is running or will run.
+    for (Attachment& attachment : _receivers)
+        if (attachment.receiver != nullptr && attachment.subscriber != nullptr)
+            SVReceiver_removeSubscriber(attachment.receiver, attachment.subscriber);
 }
 
 void InnerSvSubscriber::_stopReceivers() {
@@ -132,9 +203,12 @@ void InnerSvSubscriber::_stopReceivers() {
 }
 
 void InnerSvSubscriber::_destroyReceivers() {
-    // Destroying a receiver also destroys the subscribers added to it.
-    for (SVReceiver receiver : _receivers)
-        SVReceiver_destroy(receiver);
+    for (Attachment& attachment : _receivers) {
+        if (attachment.subscriber != nullptr)
+            SVSubscriber_destroy(attachment.subscriber);
+        if (attachment.receiver != nullptr)
+            SharedReceivers::instance().release(attachment.receiver);
+    }
     _receivers.clear();
 }
 

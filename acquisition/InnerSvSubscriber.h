@@ -45,6 +45,14 @@ public:
     void svCallbackNoFiltred(SVSubscriber subscriber, SVSubscriber_ASDU asdu);
 
 private:
+    // One listened interface: the receiver (shared, see the source) and this stream's
+    // subscriber on it.
+    struct Attachment {
+        SVReceiver receiver = nullptr;
+        SVSubscriber subscriber = nullptr;
+        std::string interfaceName;
+    };
+
     bool _createReceivers();
     bool _createReceiver(const std::string& interfaceName);
     bool _createSubscribers();
@@ -57,7 +65,7 @@ private:
     void _deliver(SVSubscriber subscriber, SVSubscriber_ASDU asdu);
 
     SvIn _target;
-    std::vector<SVReceiver> _receivers;
+    std::vector<Attachment> _receivers;
     SVSubscriber_ASDU _currentAsdu = nullptr;
     std::atomic<bool> _running{false};
     // Serialises deliveries of all receive threads and access to the current buffer.

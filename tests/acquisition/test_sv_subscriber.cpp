@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <chrono>
+#include <fstream>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -100,6 +103,21 @@ struct Delivered {
         return changed.wait_for(lock, timeout, [&] { return svIds.size() >= n; });
     }
 };
+
+// Threads of this process whose name begins with prefix.
+int threadsNamed(const std::string& prefix) {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir)) {
+            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            std::string name;
+            if (std::getline(comm, name) && name.rfind(prefix, 0) == 0)
+                ++count;
+        }
+        closedir(dir);
+    }
+    return count;
+}
 
 int32_t bigEndian32(const unsigned char* p) {
     return static_cast<int32_t>((uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) |
@@ -222,6 +240,51 @@ TEST_F(SvSubscriberTest, DestinationAddressIsCheckedWhenGiven) {
     ASSERT_GE(delivered.buffers.size(), 3u);
     for (const auto& buffer : delivered.buffers)
         EXPECT_EQ(bigEndian32(&buffer[0]), 100);
+}
+
+TEST_F(SvSubscriberTest, StreamsOnOneInterfaceShareTheReceiverAndStopIndependently) {
+    InnerSvSubscriber first, second;
+    Delivered firstDelivered, secondDelivered;
+    firstDelivered.connect(first);
+    secondDelivered.connect(second);
+    ASSERT_TRUE(first.setTarget(target(0x4000)));
+    ASSERT_TRUE(second.setTarget(target(0x4001)));
+    int threadsBefore = threadsNamed("SvRx");
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    EXPECT_EQ(threadsNamed("SvRx"), threadsBefore + 1) << "one receive thread for the interface";
+    SvStream one(veth.a(), 0x4000, "MU1", 1);
+    SvStream two(veth.a(), 0x4001, "MU2", 1);
+    for (uint16_t cnt = 0; cnt < 50 && (firstDelivered.count() < 3 || secondDelivered.count() < 3); ++cnt) {
+        one.publish(cnt, 1000);
+        two.publish(cnt, 2000);
+        secondDelivered.waitFor(secondDelivered.count() + 1, std::chrono::milliseconds(200));
+    }
+    ASSERT_GE(firstDelivered.count(), 3u);
+    ASSERT_GE(secondDelivered.count(), 3u);
+    // The first stops: the second keeps receiving on the receiver they shared.
+    ASSERT_TRUE(first.stop());
+    size_t firstAfterStop = firstDelivered.count();
+    size_t before = secondDelivered.count();
+    for (uint16_t cnt = 100; cnt < 150 && secondDelivered.count() < before + 3; ++cnt) {
+        one.publish(cnt, 1000);
+        two.publish(cnt, 2000);
+        secondDelivered.waitFor(secondDelivered.count() + 1, std::chrono::milliseconds(200));
+    }
+    EXPECT_GE(secondDelivered.count(), before + 3);
+    EXPECT_EQ(firstDelivered.count(), firstAfterStop);
+    // And the first can start again beside it.
+    ASSERT_TRUE(first.start());
+    for (uint16_t cnt = 200; cnt < 250 && firstDelivered.count() < firstAfterStop + 3; ++cnt) {
+        one.publish(cnt, 1000);
+        firstDelivered.waitFor(firstDelivered.count() + 1, std::chrono::milliseconds(200));
+    }
+    EXPECT_GE(firstDelivered.count(), firstAfterStop + 3);
+    second.stop();
+    first.stop();
+    std::lock_guard<std::mutex> lock(firstDelivered.mutex);
+    for (const auto& svId : firstDelivered.svIds)
+        EXPECT_EQ(svId, "MU1");
 }
 
 TEST(SvSubscriber, StartFailsOnBadMacOrMissingInterface) {
