@@ -127,11 +127,13 @@ TEST(SvWire, StartStopWhileStreaming) {
     Veth veth;
     IECX_REQUIRE_VETH(veth);
     std::atomic<bool> sending{true};
+    std::atomic<int> sent{0};
     std::thread flood([&] {
         Stream stream(veth.a(), 0x4000, kDst);
-        for (int i = 0; i < 400000 && sending; ++i)
+        for (int i = 0; i < 400000 && sending; ++i, ++sent)
             stream.publish(i);
     });
+    waitFor(sent, 100);
     Seen seen;
     for (int round = 0; round < 20; ++round) {
         SVReceiver r = SVReceiver_create();
@@ -142,6 +144,8 @@ TEST(SvWire, StartStopWhileStreaming) {
         SVReceiver_start(r);
         ASSERT_TRUE(SVReceiver_isRunning(r));
         std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
+        if (round == 19)
+            waitFor(seen.count, 1); // at least one delivery, however slow the machine
         SVReceiver_stop(r);
         int after = seen.count;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -34,6 +34,8 @@ public:
     // tshark -r <pcap> <extra...> (default: full packet details, -V).
     static TsharkResult decode(const std::string& pcapPath, const std::vector<std::string>& extra = {"-V"});
     // tshark -r <pcap> -T fields -E separator=| -e f1 -e f2 ... [-Y filter]: one line per frame.
+    // Adding the fields "_ws.malformed" and "_ws.expert.severity" checks for malformed frames
+    // and expert errors in the same run (they stay empty for clean frames).
     static TsharkResult fields(const std::string& pcapPath, const std::vector<std::string>& fieldNames,
                                const std::string& displayFilter = "");
     // true when a dissector reported a malformed or erroneous packet.
