@@ -631,3 +631,69 @@ TEST(MmsClient, ServiceCallsWhenNotConnected) {
     EXPECT_EQ(err, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
     IedConnection_destroy(con);
 }
+
+namespace {
+
+// A server with long answers: 5000 variable names (several GetNameList pages) and a 60000
+// character string (an MMS PDU spread over many COTP segments).
+class LargeAnswers : public stack::mms::MmsServerHandler {
+public:
+    bool getNameList(MmsServerConnection&, ObjectClass cls, const std::string&,
+                     std::vector<std::string>& names) override {
+        if (cls == ObjectClass::Domain) {
+            names.push_back("BIG");
+            return true;
+        }
+        for (int i = 0; i < 5000; ++i)
+            names.push_back("GGIO" + std::to_string(i) + "$ST$SomeDataObjectName");
+        return true;
+    }
+    MmsValue* readVariable(MmsServerConnection&, const ObjectName&) override {
+        return MmsValue_newVisibleString(std::string(60000, 'x').c_str());
+    }
+    MmsDataAccessError writeVariable(MmsServerConnection&, const ObjectName&,
+                                     const MmsValue* value) override {
+        return MmsValue_getStringSize(value) == 30000 ? DATA_ACCESS_ERROR_SUCCESS
+                                                      : DATA_ACCESS_ERROR_OBJECT_VALUE_INVALID;
+    }
+    const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection&,
+                                                                const ObjectName&) override {
+        return nullptr;
+    }
+    bool getNamedVariableListAttributes(MmsServerConnection&, const ObjectName&, std::vector<ObjectName>&,
+                                        bool&) override {
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(MmsClient, LongAnswersArePagedAndSegmented) {
+    LargeAnswers handler;
+    MmsServer server(handler);
+    ASSERT_TRUE(server.start("127.0.0.1", 0));
+    IedConnection con = IedConnection_create();
+    IedClientError err;
+    IedConnection_connect(con, &err, "127.0.0.1", server.port());
+    ASSERT_EQ(err, IED_ERROR_OK);
+    Strings names = toVector(IedConnection_getLogicalDeviceVariables(con, &err, "BIG"));
+    ASSERT_EQ(err, IED_ERROR_OK);
+    ASSERT_EQ(names.size(), 5000u);
+    EXPECT_EQ(names[0], "GGIO0$ST$SomeDataObjectName");
+    EXPECT_EQ(names[4999], "GGIO4999$ST$SomeDataObjectName");
+    MmsValue* v = IedConnection_readObject(con, &err, "BIG/GGIO1.X", IEC61850_FC_ST);
+    ASSERT_NE(v, nullptr) << err;
+    EXPECT_EQ(MmsValue_getStringSize(v), 60000);
+    MmsValue_delete(v);
+    MmsValue* big = MmsValue_newVisibleString(std::string(30000, 'y').c_str());
+    IedConnection_writeObject(con, &err, "BIG/GGIO1.X", IEC61850_FC_ST, big);
+    EXPECT_EQ(err, IED_ERROR_OK);
+    MmsValue_delete(big);
+    // Larger than the negotiated PDU size: refused locally, the connection stays usable.
+    big = MmsValue_newVisibleString(std::string(70000, 'z').c_str());
+    IedConnection_writeObject(con, &err, "BIG/GGIO1.X", IEC61850_FC_ST, big);
+    EXPECT_EQ(err, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+    MmsValue_delete(big);
+    EXPECT_EQ(IedConnection_getState(con), IED_STATE_CONNECTED);
+    IedConnection_destroy(con);
+}
