@@ -232,6 +232,8 @@ TEST(DataExtractor, EmptyInputs) {
     // Without a namespace nothing matches a prefixed step.
     ParsedText noNamespace("<SCL><Communication><SubNetwork name='a'/></Communication></SCL>");
     EXPECT_TRUE(DataExtractor(&noNamespace.parser).getSubNetworkCollection().empty());
+    EXPECT_TRUE(
+        DataExtractor(&noNamespace.parser, DataExtractor::Lookup::XPath).getSubNetworkCollection().empty());
 }
 
 TEST(DataExtractor, DuplicateIedNamesGiveNoBlocks) {
