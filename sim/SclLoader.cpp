@@ -86,6 +86,8 @@ bool basicType(const std::string& bType, MmsType& type, int& size) {
         {"Dbpos", {MMS_BIT_STRING, 2}},        {"Tcmd", {MMS_BIT_STRING, 2}},
         {"Check", {MMS_BIT_STRING, 2}},        {"Quality", {MMS_BIT_STRING, 13}},
         {"Timestamp", {MMS_UTC_TIME, 0}},      {"Unicode255", {MMS_STRING, 255}},
+        // Some tools (our own CID writer among them) spell the time stamp type this way.
+        {"TimeStamp", {MMS_UTC_TIME, 0}},
         {"Octet64", {MMS_OCTET_STRING, -64}},  {"EntryTime", {MMS_BINARY_TIME, 6}},
         {"ObjRef", {MMS_VISIBLE_STRING, 129}}, {"Currency", {MMS_VISIBLE_STRING, 3}},
         {"TrgOps", {MMS_BIT_STRING, 6}},       {"OptFlds", {MMS_BIT_STRING, 10}},
