@@ -25,8 +25,8 @@ std::vector<tConnectedAP> readBack(const std::string& path, xmlpp::DomParser& pa
 
 } // namespace
 
-// The simulated IED loading a written Goose.cid and publishing its GOOSE is covered with the
-// simulator's own tests.
+// The simulated IED loading a written Goose.cid and publishing its GOOSE is covered in
+// test_cid_sim_publish.cpp.
 TEST(CidRoundTrip, GooseDocumentReadsBack) {
     TempDir dir;
     GooseOut out;
