@@ -1,3 +1,7 @@
+# Libraries go to <prefix>/lib so that the pkg-config file can find its prefix relative to itself.
+if(NOT DEFINED CMAKE_INSTALL_LIBDIR)
+  set(CMAKE_INSTALL_LIBDIR lib)
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
