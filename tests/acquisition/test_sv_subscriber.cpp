@@ -16,6 +16,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace VorIec61850;
@@ -252,6 +253,9 @@ TEST_F(SvSubscriberTest, StreamsOnOneInterfaceShareTheReceiverAndStopIndependent
     int threadsBefore = threadsNamed("SvRx");
     ASSERT_TRUE(first.start());
     ASSERT_TRUE(second.start());
+    // The receive thread names itself once it runs.
+    for (int i = 0; i < 100 && threadsNamed("SvRx") <= threadsBefore; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(threadsNamed("SvRx"), threadsBefore + 1) << "one receive thread for the interface";
     SvStream one(veth.a(), 0x4000, "MU1", 1);
     SvStream two(veth.a(), 0x4001, "MU2", 1);
