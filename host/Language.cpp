@@ -8,7 +8,11 @@ namespace {
 std::atomic<int> g_language{0};
 }
 
-int language() { return g_language.load(); }
-void setLanguage(int language) { g_language.store(language == 1 ? 1 : 0); }
+int language() {
+    return g_language.load();
+}
+void setLanguage(int language) {
+    g_language.store(language == 1 ? 1 : 0);
+}
 
 } // namespace lng

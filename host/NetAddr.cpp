@@ -9,7 +9,9 @@ namespace Net {
 
 namespace {
 
-bool isSeparator(char c, bool hex) { return hex ? (c == ':' || c == '-') : c == '.'; }
+bool isSeparator(char c, bool hex) {
+    return hex ? (c == ':' || c == '-') : c == '.';
+}
 
 int digitValue(char c, bool hex) {
     if (c >= '0' && c <= '9')

@@ -17,7 +17,8 @@ std::vector<NetworkInterface> NetworkHelper::getNetworkInterfaces() {
     if (getifaddrs(&list) != 0)
         return result;
     auto entryFor = [&result](const char* name) -> NetworkInterface& {
-        auto it = std::find_if(result.begin(), result.end(), [&](const NetworkInterface& i) { return i.id == name; });
+        auto it = std::find_if(result.begin(), result.end(),
+                               [&](const NetworkInterface& i) { return i.id == name; });
         if (it != result.end())
             return *it;
         result.emplace_back();
@@ -40,7 +41,8 @@ std::vector<NetworkInterface> NetworkHelper::getNetworkInterfaces() {
         } else if (a->ifa_addr->sa_family == AF_INET) {
             char addr[INET_ADDRSTRLEN] = {0};
             char mask[INET_ADDRSTRLEN] = {0};
-            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr, addr, sizeof addr);
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr, addr,
+                      sizeof addr);
             if (a->ifa_netmask != nullptr)
                 inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr, mask,
                           sizeof mask);

@@ -25,7 +25,8 @@ bool StringHelper::startsWith(const std::string& text, const std::string& prefix
 }
 
 bool StringHelper::endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::string StringHelper::formatC(const char* format, ...) {
