@@ -258,8 +258,17 @@ int PacketSocket::wait(int timeoutMs, int wakeFd) {
     int r = poll(p, wakeFd >= 0 ? 2 : 1, timeoutMs);
     if (r < 0)
         return errno == EINTR ? 0 : -1;
-    if (p[0].revents & (POLLERR | POLLNVAL))
+    if (p[0].revents & POLLNVAL)
         return -1;
+    if (p[0].revents & POLLERR) {
+        // A down interface reports ENETDOWN once; the socket stays bound and receives again
+        // when the interface comes up, so that is no reason to end a receive loop.
+        int error = 0;
+        socklen_t length = sizeof error;
+        getsockopt(_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        if (error != ENETDOWN)
+            return -1;
+    }
     return (p[0].revents & POLLIN) ? 1 : 0;
 }
 
@@ -271,7 +280,7 @@ int PacketSocket::_receiveBatch() {
         n = recvmmsg(_fd, b.msgs, kBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
     } while (n < 0 && errno == EINTR);
     if (n < 0)
-        return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
+        return (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENETDOWN) ? 0 : -1;
     for (int i = 0; i < n; ++i) {
         RxFrame& f = _frames[i];
         f.data = static_cast<const uint8_t*>(b.iov[i].iov_base);
