@@ -133,6 +133,21 @@ TEST(GoosePoolInterfaces, OneReceiverPerNamedInterfaceSeesOnlyItsOwnTraffic) {
         EXPECT_EQ(texts[0], "11");
 }
 
+TEST_F(GoosePoolTest, ReceiverOnADownInterfaceKeepsRunningAndReceivesOnceItIsUp) {
+    ASSERT_TRUE(iecx::test::Veth::ip({"link", "set", veth.b(), "down"}));
+    GooseSubscriberPool pool;
+    Seen seen;
+    seen.connect(pool);
+    ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"})));
+    ASSERT_TRUE(pool.start());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ASSERT_TRUE(iecx::test::Veth::ip({"link", "set", veth.b(), "up"}));
+    Publisher publisher(veth.a(), Publication{});
+    publishUntil(publisher, seen, 2, 100);
+    pool.stop();
+    EXPECT_GE(seen.count(), 2u);
+}
+
 TEST_F(GoosePoolTest, NoUpdateAfterStopReturnsWhileMessagesKeepComing) {
     GooseSubscriberPool pool;
     Seen seen;
