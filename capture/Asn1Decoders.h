@@ -18,9 +18,11 @@ public:
     std::vector<bool> getBytes() const;
     // The bytes as upper-case hexadecimal pairs without separator.
     std::string to_string() const;
+    // The bit count given at construction (the operations work on whole bytes).
+    int bitCount() const { return _bitCount; }
 
 private:
-    int _bitCount = 0; // kept as given; the operations work on whole bytes
+    int _bitCount = 0;
 
 public:
     std::vector<unsigned char> bytes;
