@@ -65,3 +65,31 @@ TEST(FunctionalConDA, DefaultsAndCopies) {
     b = members[3];
     EXPECT_EQ(b.fc, tFCEnum::MX);
 }
+
+TEST(FunctionalConDA, TypedNodeCollectionAsTheExplorerFillsIt) {
+    VorTree::NodeTypedCollection<FunctionalConDA> nodes("Node", VorTree::LocalString::Empty(),
+                                                        VorTree::LocalString::Empty());
+    auto items = nodes.getItems();
+    std::vector<std::size_t> added;
+    nodes.signalCollectionChanged.connect([&](VorTree::Node::ChangedArgs& a) {
+        if (a.action == Vor::Add) {
+            added.push_back(a.index);
+        }
+    });
+    for (int member = 0; member < 2; ++member) {
+        auto* top = new FunctionalConDA();
+        items.add(top);
+        auto* leaf = new FunctionalConDA();
+        top->add(leaf); // the attributes below a member are plain children
+        leaf->ldName = "LD0";
+        leaf->daName = "stVal" + std::to_string(member);
+    }
+    EXPECT_EQ(added, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(static_cast<FunctionalConDA*>(items.back()->at(0))->daName, "stVal1");
+    EXPECT_TRUE(items.move(1, 0));
+    EXPECT_EQ(static_cast<FunctionalConDA*>(items.front()->at(0))->daName, "stVal1");
+    VorTree::Node stranger("x");
+    EXPECT_THROW(nodes.add(&stranger), std::logic_error);
+    items.clear();
+    EXPECT_TRUE(items.empty());
+}
