@@ -1,0 +1,178 @@
+// IecModelExplorer: the connection and the directory, data set and control block services.
+#include "mms/IecModelExplorer.h"
+
+#include "linked_list.h"
+
+#include <cstdio>
+
+namespace VorIec61850 {
+
+// The texts of a client name list in list order; the list is destroyed. A null list (the
+// client's answer to a failed call) gives an empty result.
+std::vector<std::string> IecModelExplorer::_takeNames(LinkedList list) {
+    std::vector<std::string> names;
+    if (list == nullptr)
+        return names;
+    for (LinkedList element = LinkedList_getNext(list); element != nullptr;
+         element = LinkedList_getNext(element)) {
+        const char* text = static_cast<const char*>(LinkedList_getData(element));
+        names.emplace_back(text != nullptr ? text : "");
+    }
+    LinkedList_destroy(list);
+    return names;
+}
+
+std::string ReportControlBlock::getRcbReference() const {
+    return lnReference + (buffered ? ".BR." : ".RP.") + name;
+}
+
+void IecModelExplorer::_releaseConnection() {
+    if (connection == nullptr)
+        return;
+    IedConnection_destroy(connection); // closes it first when it is still open
+    connection = nullptr;
+}
+
+int IecModelExplorer::connect(const std::string& host, int port) {
+    // Only the newest handle is kept; the previous one is released rather than leaked.
+    _releaseConnection();
+    connection = IedConnection_create();
+    if (connection == nullptr) {
+        error = IED_ERROR_UNKNOWN;
+    } else {
+        if (IedConnection_getState(connection) != IED_STATE_CLOSED)
+            IedConnection_close(connection);
+        IedConnection_connect(connection, &error, host.c_str(), port);
+    }
+    if (error != IED_ERROR_OK)
+        std::printf("Connection error: %i\n", static_cast<int>(error));
+    else
+        std::printf("Connection ok\n");
+    std::fflush(stdout);
+    return error;
+}
+
+void IecModelExplorer::disconnect() {
+    if (connection == nullptr || IedConnection_getState(connection) != IED_STATE_CONNECTED)
+        return;
+    IedConnection_close(connection);
+    IedConnection_destroy(connection);
+    connection = nullptr;
+}
+
+IedConnectionState IecModelExplorer::connectionState() const {
+    if (connection == nullptr)
+        return IED_STATE_CLOSED;
+    return IedConnection_getState(connection);
+}
+
+std::vector<std::string> IecModelExplorer::getLogicalDevices() {
+    if (connectionState() == IED_STATE_CLOSED)
+        return {};
+    return _takeNames(IedConnection_getServerDirectory(connection, &error, false));
+}
+
+std::vector<std::string> IecModelExplorer::getLogicalNodes(const std::string& ldName) {
+    if (connectionState() == IED_STATE_CLOSED)
+        return {};
+    return _takeNames(IedConnection_getLogicalDeviceDirectory(connection, &error, ldName.c_str()));
+}
+
+std::vector<std::string> IecModelExplorer::getDataObjects(const std::string& lnReference) {
+    if (connectionState() == IED_STATE_CLOSED)
+        return {};
+    return _logicalNodeDirectory(lnReference, ACSI_CLASS_DATA_OBJECT);
+}
+
+std::vector<std::string> IecModelExplorer::_logicalNodeDirectory(const std::string& lnReference,
+                                                                 ACSIClass acsiClass) {
+    if (connection == nullptr) {
+        error = IED_ERROR_NOT_CONNECTED;
+        return {};
+    }
+    return _takeNames(
+        IedConnection_getLogicalNodeDirectory(connection, &error, lnReference.c_str(), acsiClass));
+}
+
+std::vector<std::string> IecModelExplorer::getDataAttributes(const std::string& reference) {
+    if (connection == nullptr) {
+        error = IED_ERROR_NOT_CONNECTED;
+        return {};
+    }
+    return _takeNames(IedConnection_getDataDirectoryFC(connection, &error, reference.c_str()));
+}
+
+std::vector<std::string> IecModelExplorer::getDataSets(const std::string& ldName) {
+    if (connection == nullptr) {
+        error = IED_ERROR_NOT_CONNECTED;
+        return {};
+    }
+    std::vector<std::string> dataSets;
+    const std::vector<std::string> logicalNodes =
+        _takeNames(IedConnection_getLogicalDeviceDirectory(connection, &error, ldName.c_str()));
+    for (const std::string& ln : logicalNodes) {
+        for (std::string& name : _logicalNodeDirectory(ldName + "/" + ln, ACSI_CLASS_DATA_SET))
+            dataSets.push_back(std::move(name));
+    }
+    return dataSets;
+}
+
+std::vector<std::string> IecModelExplorer::getDataSetVariables(const std::string& dataSetReference) {
+    if (connection == nullptr) {
+        error = IED_ERROR_NOT_CONNECTED;
+        return {};
+    }
+    return _takeNames(
+        IedConnection_getDataSetDirectory(connection, &error, dataSetReference.c_str(), nullptr));
+}
+
+std::vector<ReportControlBlock> IecModelExplorer::getReportControlBlocks(const std::string& lnReference) {
+    std::vector<ReportControlBlock> blocks;
+    for (std::string& name : _logicalNodeDirectory(lnReference, ACSI_CLASS_URCB))
+        blocks.push_back(ReportControlBlock{lnReference, std::move(name), false});
+    for (std::string& name : _logicalNodeDirectory(lnReference, ACSI_CLASS_BRCB))
+        blocks.push_back(ReportControlBlock{lnReference, std::move(name), true});
+    return blocks;
+}
+
+std::vector<GooseControlBlock> IecModelExplorer::getGooseControlBlocks(const std::string& lnReference) {
+    std::vector<GooseControlBlock> blocks;
+    for (std::string& name : _logicalNodeDirectory(lnReference, ACSI_CLASS_GoCB))
+        blocks.push_back(GooseControlBlock{lnReference, std::move(name)});
+    return blocks;
+}
+
+std::string IecModelExplorer::getRcbDataSet(const std::string& rcbReference) {
+    if (connection == nullptr) {
+        error = IED_ERROR_NOT_CONNECTED;
+        return {};
+    }
+    ClientReportControlBlock rcb =
+        IedConnection_getRCBValues(connection, &error, rcbReference.c_str(), nullptr);
+    if (rcb == nullptr)
+        return {};
+    const char* dataSet = ClientReportControlBlock_getDataSetReference(rcb);
+    std::string result = dataSet != nullptr ? dataSet : "";
+    ClientReportControlBlock_destroy(rcb);
+    return result;
+}
+
+ClientGooseControlBlock IecModelExplorer::getGooseCBValues(const std::string& gocbReference) {
+    if (connection == nullptr) {
+        error = IED_ERROR_NOT_CONNECTED;
+        return nullptr;
+    }
+    return IedConnection_getGoCBValues(connection, &error, gocbReference.c_str(), nullptr);
+}
+
+std::string IecModelExplorer::getGooseDataSet(const std::string& gocbReference) {
+    ClientGooseControlBlock gocb = getGooseCBValues(gocbReference);
+    if (gocb == nullptr)
+        return {};
+    const char* dataSet = ClientGooseControlBlock_getDatSet(gocb);
+    std::string result = dataSet != nullptr ? dataSet : "";
+    ClientGooseControlBlock_destroy(gocb);
+    return result;
+}
+
+} // namespace VorIec61850
