@@ -54,7 +54,8 @@ const char* kHelp =
     "data set values (observe mode).\n"
     "\n"
     "Filters: --gocbref control block reference, --appid APPID (decimal or 0x hex), --goid GoID,\n"
-    "--confrev configuration revision, --dst-mac destination MAC (aa:bb:cc:dd:ee:ff).\n"
+    "--confrev configuration revision, --dst-mac destination MAC (aa:bb:cc:dd:ee:ff; checked\n"
+    "together with a control block reference).\n"
     "Needs root or CAP_NET_RAW.\n";
 
 struct Options {
