@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using iecx::test::Veth;
@@ -266,5 +267,27 @@ TEST(GooseWire, StartStopAndDestroyWhileTrafficFlows) {
     sending = false;
     flood.join();
     EXPECT_GT(got.count, 0);
+    GoosePublisher_destroy(pub);
+}
+
+TEST(GooseWire, LoopbackDeliversEachFrameOnce) {
+    if (!iecx::test::haveNetworkRights())
+        GTEST_SKIP() << "needs root to open raw sockets";
+    // A reference of its own: other tests may use lo at the same time.
+    std::string ref = "IXLOOP" + std::to_string(getpid()) + "/LLN0$GO$once";
+    Received got;
+    GooseReceiver rx = receiver("lo", &got, ref.c_str());
+    GooseReceiver_start(rx);
+    ASSERT_TRUE(GooseReceiver_isRunning(rx));
+    GoosePublisher pub = publisher("lo", params(1, 0, 0), ref.c_str());
+    ASSERT_NE(pub, nullptr);
+    DataSet ds;
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(GoosePublisher_publish(pub, ds.list), 0);
+    ASSERT_TRUE(waitFor(got.count, 10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    GooseReceiver_stop(rx);
+    EXPECT_EQ(got.count, 10) << "the host's own sending is not seen twice";
+    GooseReceiver_destroy(rx);
     GoosePublisher_destroy(pub);
 }
