@@ -5,7 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
-if build/iecx --help | grep -qE '^  demo '; then
-    exec build/iecx demo "$@"
-fi
-exec build/iecx scl examples/station.scd "$@"
+exec build/iecx demo "$@"

@@ -1,4 +1,6 @@
 // Runs the built iecx tool on SCL files and checks its output and exit status.
+#include "support/CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -12,38 +14,10 @@
 
 namespace {
 
-struct SclRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using SclRun = iecx::test::CliRun;
 
 SclRun runIecx(const std::string& args) {
-    char errPath[] = "/tmp/iecx_scl_cli_err_XXXXXX";
-    const int fd = mkstemp(errPath);
-    if (fd >= 0)
-        close(fd);
-    const std::string command = std::string(IECX_CLI_PATH) + " " + args + " 2>" + errPath;
-    SclRun r;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0)
-        r.out.append(buf, n);
-    const int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = slurp(errPath);
-    unlink(errPath);
-    return r;
+    return iecx::test::runCli(args);
 }
 
 std::string sclData(const std::string& name) {
