@@ -1,0 +1,313 @@
+// MmsPollingPool against the simulated IED on loopback: time paths, values and their time
+// stamps, updates only on change, the period and its interruption, the running message,
+// a server that dies, and start/stop from several threads.
+#include "acquisition/Messages.h"
+#include "acquisition/MmsPollingPool.h"
+#include "host/Language.h"
+#include "support/SimIed.h"
+
+#include "mms_value.h"
+
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace VorIec61850;
+using Clock = std::chrono::steady_clock;
+
+const std::string kInd1 = "SIMIEDLD0/GGIO1.Ind1.stVal[ST]";
+const std::string kMagF = "SIMIEDLD0/GGIO1.AnIn1.mag.f[MX]";
+const std::string kAnInQ = "SIMIEDLD0/GGIO1.AnIn1.q[MX]";
+const std::string kOpCnt = "SIMIEDLD0/XCBR1.OpCnt.stVal[ST]";
+const std::string kMissing = "SIMIEDLD0/GGIO1.Nope.stVal[ST]";
+const std::string kVendor = "SIMIEDLD0/LLN0.NamPlt.vendor[DC]";
+
+// What one refresh delivered, read inside the handler.
+struct Delivery {
+    std::vector<std::shared_ptr<MmsValueElement>> elements;
+    std::vector<std::string> text;
+    std::string threadName;
+};
+
+class Recorder {
+public:
+    explicit Recorder(MmsPollingPool& pool) : _pool(pool) {
+        pool.valuesUpdated.connect([this] { _onValues(); });
+    }
+    template <class Predicate> bool waitFor(Predicate predicate, int timeoutMs = 5000) {
+        std::unique_lock<std::mutex> lock(_mutex);
+        size_t seen = 0;
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (true) {
+            for (; seen < _deliveries.size(); ++seen)
+                if (predicate(_deliveries[seen]))
+                    return true;
+            if (_cv.wait_until(lock, deadline) == std::cv_status::timeout && seen == _deliveries.size())
+                return false;
+        }
+    }
+    bool waitForCount(size_t count, int timeoutMs = 5000) {
+        std::unique_lock<std::mutex> lock(_mutex);
+        return _cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                            [&] { return _deliveries.size() >= count; });
+    }
+    size_t count() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _deliveries.size();
+    }
+    Delivery last() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _deliveries.back();
+    }
+
+private:
+    void _onValues() {
+        Delivery d;
+        char name[32] = "";
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        d.threadName = name;
+        d.elements = _pool.getValues();
+        for (const auto& e : d.elements) {
+            char buffer[128] = "";
+            if (e && e->getValue())
+                MmsValue_printToBuffer(e->getValue(), buffer, sizeof buffer);
+            d.text.push_back(buffer);
+        }
+        std::lock_guard<std::mutex> lock(_mutex);
+        _deliveries.push_back(d);
+        _cv.notify_all();
+    }
+
+    MmsPollingPool& _pool;
+    std::mutex _mutex;
+    std::condition_variable _cv;
+    std::vector<Delivery> _deliveries;
+};
+
+class MmsPollingPoolTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(sim.ok()) << sim.error(); }
+    void TearDown() override { lng::setLanguage(0); }
+
+    MmsPollingTarget targetOf(uint64_t period, const std::vector<std::string>& paths) {
+        MmsPollingTarget target(sim.host() + ":" + std::to_string(sim.port()), period);
+        for (const std::string& p : paths)
+            target.paths.emplace_back(p, nullptr);
+        return target;
+    }
+    uint64_t simTime(const std::string& reference) {
+        MmsValue* v = sim.ied().getValue(reference);
+        uint64_t t = v ? MmsValue_getUtcTimeInMs(v) : 0;
+        MmsValue_delete(v);
+        return t;
+    }
+    void setSim(const std::string& reference, MmsValue* value) {
+        EXPECT_TRUE(sim.ied().setValue(reference, value)) << reference;
+        MmsValue_delete(value);
+    }
+
+    iecx::test::SimIed sim{iecx::test::simData("simple.cid"), "SIMIED"};
+};
+
+TEST_F(MmsPollingPoolTest, PollsValuesWithTheTimeStampsOfTheirDataObjects) {
+    MmsPollingPool pool;
+    ASSERT_TRUE(pool.setTarget(targetOf(50, {kInd1, kMagF, kAnInQ, kOpCnt, kMissing, kVendor})));
+    EXPECT_EQ(pool.getValues().size(), 6u);
+    EXPECT_EQ(pool.getTimePaths().size(), 6u);
+    Recorder recorder(pool);
+    ASSERT_TRUE(pool.start());
+
+    std::vector<std::string> timePaths;
+    for (const MmsPath& p : pool.getTimePaths())
+        timePaths.push_back(p.path);
+    EXPECT_EQ(timePaths,
+              (std::vector<std::string>{"SIMIEDLD0/GGIO1.Ind1.t[ST]", "", "SIMIEDLD0/GGIO1.AnIn1.t[MX]",
+                                        "SIMIEDLD0/XCBR1.OpCnt.t[ST]", "", ""}));
+
+    ASSERT_TRUE(recorder.waitForCount(1));
+    Delivery first = recorder.last();
+    EXPECT_EQ(first.threadName, std::string("MmsPollingPool_readValues").substr(0, first.threadName.size()));
+    EXPECT_GE(first.threadName.size(), 14u);
+    ASSERT_EQ(first.elements.size(), 6u);
+    EXPECT_EQ(first.text[0], "true");
+    EXPECT_EQ(first.elements[0]->getUnixTimestamp(), simTime("SIMIEDLD0/GGIO1.Ind1.t[ST]"));
+    EXPECT_NE(first.elements[0]->getUnixTimestamp(), 0u);
+    EXPECT_EQ(first.text[1], "12.500000");
+    EXPECT_EQ(first.elements[1]->getUnixTimestamp(), 0u); // no t below AnIn1.mag
+    EXPECT_EQ(first.elements[2]->getUnixTimestamp(), simTime("SIMIEDLD0/GGIO1.AnIn1.t[MX]"));
+    EXPECT_EQ(first.text[3], "-42");
+    EXPECT_FALSE(first.elements[4]); // a failed read leaves the entry empty
+    EXPECT_EQ(first.text[5], "iecx");
+    EXPECT_EQ(first.elements[5]->getUnixTimestamp(), 0u);
+
+    // Unchanged values produce no further updates.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(recorder.count(), 1u);
+
+    // A change of value alone: the entry is replaced, its time stamp stays.
+    const uint64_t opCntTime = first.elements[3]->getUnixTimestamp();
+    setSim("SIMIEDLD0/XCBR1.OpCnt.stVal[ST]", MmsValue_newIntegerFromInt32(7));
+    ASSERT_TRUE(recorder.waitFor([](const Delivery& d) { return d.text[3] == "7"; }));
+    Delivery second = recorder.last();
+    EXPECT_EQ(second.elements[3]->getUnixTimestamp(), opCntTime);
+    EXPECT_NE(second.elements[3], first.elements[3]);
+    EXPECT_EQ(second.elements[0], first.elements[0]); // unchanged entries are kept as they are
+    // The replaced element the test still holds keeps its own value.
+    EXPECT_EQ(MmsValue_toInt32(first.elements[3]->getValue()), -42);
+
+    // A change of the time stamp alone also updates.
+    const uint64_t newTime = 1764940000123ULL;
+    setSim("SIMIEDLD0/GGIO1.Ind1.t[ST]", MmsValue_newUtcTimeByMsTime(newTime));
+    ASSERT_TRUE(
+        recorder.waitFor([&](const Delivery& d) { return d.elements[0]->getUnixTimestamp() == newTime; }));
+    EXPECT_EQ(recorder.last().text[0], "true");
+
+    EXPECT_TRUE(pool.stop());
+    EXPECT_FALSE(pool.isRunning());
+    // Values read by the pool stay readable after stop.
+    EXPECT_EQ(MmsValue_toInt32(pool.getValues()[3]->getValue()), 7);
+}
+
+TEST_F(MmsPollingPoolTest, PeriodIsThePauseBetweenCyclesAndStopEndsItAtOnce) {
+    auto requestsDuring = [&](uint64_t period, int ms) {
+        MmsPollingPool pool;
+        EXPECT_TRUE(pool.setTarget(targetOf(period, {kInd1})));
+        EXPECT_TRUE(pool.start());
+        const uint64_t before = sim.ied().requestCount();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        const uint64_t requests = sim.ied().requestCount() - before;
+        EXPECT_TRUE(pool.stop());
+        return requests;
+    };
+    // Two reads per cycle (value and time stamp). With 200 ms pauses, 800 ms hold at most five
+    // cycles however slow the machine; without a pause, many more.
+    const uint64_t paused = requestsDuring(200, 800);
+    EXPECT_LE(paused, 12u);
+    EXPECT_GE(paused, 2u);
+    const uint64_t continuous = requestsDuring(0, 800);
+    EXPECT_GT(continuous, 4 * paused);
+
+    // A stop during a long pause does not wait for its end.
+    MmsPollingPool pool;
+    Recorder recorder(pool);
+    ASSERT_TRUE(pool.setTarget(targetOf(60000, {kInd1})));
+    ASSERT_TRUE(pool.start());
+    ASSERT_TRUE(recorder.waitForCount(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto begin = Clock::now();
+    EXPECT_TRUE(pool.stop());
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(2));
+}
+
+TEST_F(MmsPollingPoolTest, TargetIsRefusedWhileRunningInBothLanguages) {
+    MmsPollingPool pool;
+    EXPECT_FALSE(pool.stop());
+    ASSERT_TRUE(pool.setTarget(targetOf(20, {kInd1, kOpCnt})));
+    Recorder recorder(pool);
+    ASSERT_TRUE(pool.start());
+    EXPECT_FALSE(pool.start());
+
+    Vor::Result refused = pool.setTarget(targetOf(1000, {kVendor}));
+    ASSERT_FALSE(refused.isValid());
+    ASSERT_NE(std::dynamic_pointer_cast<const Vor::LogicError>(refused.getError()), nullptr);
+    EXPECT_EQ(refused.getMessage(), "The MMS polling module is already running");
+    lng::setLanguage(1);
+    EXPECT_EQ(pool.setTarget(targetOf(1000, {kVendor})).getMessage(), "Модуль опроса MMS уже запущен");
+
+    // The old target stays in force.
+    EXPECT_EQ(pool.getTarget().period, 20u);
+    EXPECT_EQ(pool.getTarget().paths.size(), 2u);
+    setSim("SIMIEDLD0/XCBR1.OpCnt.stVal[ST]", MmsValue_newIntegerFromInt32(11));
+    EXPECT_TRUE(recorder.waitFor([](const Delivery& d) { return d.text.size() == 2 && d.text[1] == "11"; }));
+    EXPECT_TRUE(pool.stop());
+    EXPECT_FALSE(pool.stop());
+
+    // Idle again: a new target is taken, values resized.
+    EXPECT_TRUE(pool.setTarget(targetOf(1000, {kVendor})).isValid());
+    EXPECT_EQ(pool.getValues().size(), 1u);
+    EXPECT_EQ(pool.getTarget().period, 1000u);
+}
+
+TEST_F(MmsPollingPoolTest, UnreachableIedFailsTheStart) {
+    MmsPollingPool pool;
+    MmsPollingTarget target("127.0.0.1:1", 10);
+    target.paths.emplace_back(kInd1, nullptr);
+    ASSERT_TRUE(pool.setTarget(target));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(pool.start());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
+    EXPECT_FALSE(pool.isRunning());
+    EXPECT_FALSE(pool.stop());
+}
+
+TEST_F(MmsPollingPoolTest, ServerKilledWhileRunning) {
+    MmsPollingPool pool;
+    ASSERT_TRUE(pool.setTarget(targetOf(20, {kInd1, kOpCnt})));
+    Recorder recorder(pool);
+    ASSERT_TRUE(pool.start());
+    ASSERT_TRUE(recorder.waitForCount(1));
+    sim.kill();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Failed reads are silent and keep the last values.
+    EXPECT_TRUE(pool.isRunning());
+    EXPECT_EQ(recorder.count(), 1u);
+    auto begin = Clock::now();
+    EXPECT_TRUE(pool.stop());
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(3));
+    ASSERT_TRUE(pool.getValues()[1]);
+    EXPECT_EQ(MmsValue_toInt32(pool.getValues()[1]->getValue()), -42);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(pool.start());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
+}
+
+TEST_F(MmsPollingPoolTest, StartStopAndSetTargetFromSeveralThreads) {
+    MmsPollingPool pool;
+    ASSERT_TRUE(pool.setTarget(targetOf(0, {kInd1, kMagF, kOpCnt})));
+    std::atomic<int> updates{0};
+    pool.valuesUpdated.connect([&] {
+        for (const auto& e : pool.getValues())
+            if (e)
+                MmsValue_getType(e->getValue());
+        ++updates;
+    });
+    sim.ied().changeValuesEvery(5);
+    std::atomic<int> started{0};
+    auto worker = [&](int rounds) {
+        for (int i = 0; i < rounds; ++i) {
+            if (pool.start())
+                ++started;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            pool.stop();
+        }
+    };
+    std::thread a(worker, 10), b(worker, 10);
+    std::thread c([&] {
+        for (int i = 0; i < 20; ++i) {
+            pool.setTarget(targetOf(static_cast<uint64_t>(i % 3), {kInd1, kMagF, kOpCnt}));
+            pool.isRunning();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    a.join();
+    b.join();
+    c.join();
+    sim.ied().changeValuesEvery(0);
+    pool.stop();
+    EXPECT_GT(started.load(), 0);
+    EXPECT_GT(updates.load(), 0);
+    EXPECT_FALSE(pool.isRunning());
+}
+
+} // namespace

@@ -1,0 +1,542 @@
+// MmsReportPool against the simulated IED on loopback: path mapping onto the report's data set,
+// values with the time stamps of their data objects, members not included in a report, the
+// missing control block message, control blocks shared with other clients, a server that dies,
+// and start/stop from several threads.
+#include "acquisition/Messages.h"
+#include "acquisition/MmsReportPool.h"
+#include "host/Language.h"
+#include "support/SimIed.h"
+
+#include "iec61850_client.h"
+#include "mms_value.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace VorIec61850;
+using Clock = std::chrono::steady_clock;
+
+// One IED with a data set that names the time stamps of its members explicitly (Ind1.t,
+// AnIn1.t), a data object member (Ind2) and an attribute without time stamp (Pos.stVal).
+// urcbEvents sends integrity reports every 150 ms besides data changes; urcbChanges sends data
+// changes only.
+const char* const kScl = R"(<?xml version="1.0" encoding="UTF-8"?>
+<SCL xmlns="http://www.iec.ch/61850/2003/SCL" version="2007" revision="B">
+  <Header id="reports"/>
+  <IED name="RPT" manufacturer="test">
+    <AccessPoint name="AP1">
+      <Server>
+        <Authentication/>
+        <LDevice inst="LD0">
+          <LN0 lnClass="LLN0" inst="" lnType="LLN0_T">
+            <DataSet name="Events">
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="Ind1" daName="stVal" fc="ST"/>
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="Ind1" daName="q" fc="ST"/>
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="Ind1" daName="t" fc="ST"/>
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="AnIn1" daName="mag" fc="MX"/>
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="AnIn1" daName="t" fc="MX"/>
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="Ind2" fc="ST"/>
+              <FCDA ldInst="LD0" lnClass="XCBR" lnInst="1" doName="Pos" daName="stVal" fc="ST"/>
+            </DataSet>
+            <ReportControl name="urcbEvents" datSet="Events" rptID="EventsRpt" confRev="1" buffered="false" bufTime="0" intgPd="150">
+              <TrgOps dchg="true" qchg="true" period="true" gi="true"/>
+              <OptFields seqNum="true" timeStamp="true" dataSet="true" reasonCode="true"/>
+              <RptEnabled max="1"/>
+            </ReportControl>
+            <ReportControl name="urcbChanges" datSet="Events" rptID="ChangesRpt" confRev="1" buffered="false" bufTime="0" intgPd="0">
+              <TrgOps dchg="true" qchg="false" period="false" gi="false"/>
+              <OptFields seqNum="true" timeStamp="false" dataSet="true" reasonCode="true"/>
+              <RptEnabled max="1"/>
+            </ReportControl>
+          </LN0>
+          <LN lnClass="GGIO" inst="1" lnType="GGIO_T">
+            <DOI name="AnIn1"><SDI name="mag"><DAI name="f"><Val>12.5</Val></DAI></SDI></DOI>
+          </LN>
+          <LN lnClass="XCBR" inst="1" lnType="XCBR_T"/>
+        </LDevice>
+      </Server>
+    </AccessPoint>
+  </IED>
+  <DataTypeTemplates>
+    <LNodeType id="LLN0_T" lnClass="LLN0"><DO name="Mod" type="SPS_T"/></LNodeType>
+    <LNodeType id="GGIO_T" lnClass="GGIO">
+      <DO name="Ind1" type="SPS_T"/><DO name="Ind2" type="SPS_T"/><DO name="AnIn1" type="MV_T"/>
+    </LNodeType>
+    <LNodeType id="XCBR_T" lnClass="XCBR"><DO name="Pos" type="INS_T"/></LNodeType>
+    <DOType id="SPS_T" cdc="SPS">
+      <DA name="stVal" bType="BOOLEAN" fc="ST" dchg="true"/>
+      <DA name="q" bType="Quality" fc="ST" qchg="true"/>
+      <DA name="t" bType="Timestamp" fc="ST"/>
+    </DOType>
+    <DOType id="INS_T" cdc="INS">
+      <DA name="stVal" bType="INT32" fc="ST" dchg="true"/>
+      <DA name="q" bType="Quality" fc="ST" qchg="true"/>
+    </DOType>
+    <DOType id="MV_T" cdc="MV">
+      <DA name="mag" bType="Struct" type="AnalogueValue" fc="MX" dchg="true"/>
+      <DA name="q" bType="Quality" fc="MX" qchg="true"/>
+      <DA name="t" bType="Timestamp" fc="MX"/>
+    </DOType>
+    <DAType id="AnalogueValue"><BDA name="f" bType="FLOAT32"/></DAType>
+  </DataTypeTemplates>
+</SCL>
+)";
+
+const std::string kEvents = "RPTLD0/LLN0.RP.urcbEvents";
+const std::string kChanges = "RPTLD0/LLN0.RP.urcbChanges";
+const std::string kInd1 = "RPTLD0/GGIO1.Ind1.stVal[ST]";
+const std::string kInd1Time = "RPTLD0/GGIO1.Ind1.t[ST]";
+const std::string kMag = "RPTLD0/GGIO1.AnIn1.mag[MX]";
+const std::string kMagF = "RPTLD0/GGIO1.AnIn1.mag.f[MX]";
+const std::string kInd2q = "RPTLD0/GGIO1.Ind2.q[ST]";
+const std::string kInd2 = "RPTLD0/GGIO1.Ind2.stVal[ST]";
+const std::string kPos = "RPTLD0/XCBR1.Pos.stVal[ST]";
+const std::string kMod = "RPTLD0/LLN0.Mod.stVal[ST]"; // not in the data set
+
+std::string sclFile() {
+    static const std::string path = [] {
+        std::string file = "/tmp/iecx_report_pool_" + std::to_string(getpid()) + ".cid";
+        std::ofstream(file) << kScl;
+        return file;
+    }();
+    return path;
+}
+
+// What one refresh delivered, read inside the handler (later reports overwrite the values).
+struct Delivery {
+    std::vector<bool> present;
+    std::vector<std::string> text;
+    std::vector<uint64_t> time;
+    std::vector<MmsValue*> pointer;
+    std::thread::id thread;
+};
+
+// Records the pool's signals.
+class Recorder {
+public:
+    explicit Recorder(MmsReportPool& pool) : _pool(pool) {
+        pool.valuesUpdated.connect([this] { _onValues(); });
+        pool.timestampUpdated.connect([this](uint64_t t) {
+            std::lock_guard<std::mutex> lock(_mutex);
+            _timestamps.push_back(t);
+        });
+    }
+
+    // Waits until `predicate` holds for a delivery (checked on every new one).
+    template <class Predicate> bool waitFor(Predicate predicate, int timeoutMs = 5000) {
+        std::unique_lock<std::mutex> lock(_mutex);
+        size_t seen = 0;
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (true) {
+            for (; seen < _deliveries.size(); ++seen)
+                if (predicate(_deliveries[seen]))
+                    return true;
+            if (_cv.wait_until(lock, deadline) == std::cv_status::timeout && seen == _deliveries.size())
+                return false;
+        }
+    }
+    bool waitForCount(size_t count, int timeoutMs = 5000) {
+        std::unique_lock<std::mutex> lock(_mutex);
+        return _cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                            [&] { return _deliveries.size() >= count; });
+    }
+    size_t count() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _deliveries.size();
+    }
+    Delivery last() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _deliveries.back();
+    }
+    std::vector<uint64_t> timestamps() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _timestamps;
+    }
+
+private:
+    void _onValues() {
+        Delivery d;
+        d.thread = std::this_thread::get_id();
+        for (const auto& element : _pool.getValues()) {
+            d.present.push_back(element != nullptr);
+            char buffer[128] = "";
+            if (element && element->getValue())
+                MmsValue_printToBuffer(element->getValue(), buffer, sizeof buffer);
+            d.text.push_back(buffer);
+            d.time.push_back(element ? element->getUnixTimestamp() : 0);
+            d.pointer.push_back(element ? element->getValue() : nullptr);
+        }
+        std::lock_guard<std::mutex> lock(_mutex);
+        _deliveries.push_back(d);
+        _cv.notify_all();
+    }
+
+    MmsReportPool& _pool;
+    std::mutex _mutex;
+    std::condition_variable _cv;
+    std::vector<Delivery> _deliveries;
+    std::vector<uint64_t> _timestamps;
+};
+
+MmsReportTarget targetOf(const iecx::test::SimIed& sim, const std::string& rcb,
+                         const std::vector<std::string>& paths) {
+    MmsReportTarget target(sim.host() + ":" + std::to_string(sim.port()), rcb);
+    for (const std::string& p : paths)
+        target.paths.emplace_back(p, nullptr);
+    return target;
+}
+
+bool setBool(iecx::test::SimIed& sim, const std::string& reference, bool value) {
+    MmsValue* v = MmsValue_newBoolean(value);
+    bool ok = sim.ied().setValue(reference, v);
+    MmsValue_delete(v);
+    return ok;
+}
+
+bool setTime(iecx::test::SimIed& sim, const std::string& reference, uint64_t ms) {
+    MmsValue* v = MmsValue_newUtcTimeByMsTime(ms);
+    bool ok = sim.ied().setValue(reference, v);
+    MmsValue_delete(v);
+    return ok;
+}
+
+uint64_t nowMs() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count());
+}
+
+class MmsReportPoolTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(sim.ok()) << sim.error(); }
+    void TearDown() override { lng::setLanguage(0); }
+
+    iecx::test::SimIed sim{sclFile(), "RPT"};
+};
+
+TEST_F(MmsReportPoolTest, PathsArePairedWithTimeMembersAndMappedOntoTheDataSet) {
+    MmsReportPool pool;
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMag, kMagF, kInd2q, kPos, kMod})));
+
+    std::vector<std::string> expanded;
+    for (const MmsPath& p : pool.getTimePairTarget().paths) {
+        expanded.push_back(p.path);
+        EXPECT_EQ(p.channel, nullptr);
+    }
+    // Time members are found textually below the parent node: mag.f has parent AnIn1.mag, which
+    // has no t member; Ind2 is a data object member, so Ind2.q has no t member of its own.
+    EXPECT_EQ(expanded, (std::vector<std::string>{kInd1, kInd1Time, kMag, "RPTLD0/GGIO1.AnIn1.t[MX]", kMagF,
+                                                  "", kInd2q, "", kPos, "", kMod, ""}));
+    EXPECT_EQ(pool.getTimePairTarget().report, pool.getTarget().report);
+    EXPECT_EQ(pool.getValues().size(), 6u);
+
+    ASSERT_TRUE(pool.start());
+    using I = MmsReportReciver::IndexPath;
+    const std::vector<I>& indexes = pool.getReciver().getAssociatedIndexes();
+    ASSERT_EQ(indexes.size(), 12u);
+    EXPECT_EQ(indexes[0], (I{0}));
+    EXPECT_EQ(indexes[1], (I{2}));
+    EXPECT_EQ(indexes[2], (I{3}));
+    EXPECT_EQ(indexes[3], (I{4}));
+    EXPECT_EQ(indexes[4], (I{3, 0})); // mag.f: component 0 of member 3
+    EXPECT_EQ(indexes[6], (I{5, 1})); // Ind2.q: component q of the data object member
+    EXPECT_EQ(indexes[8], (I{6}));
+    EXPECT_TRUE(indexes[10].empty());
+    EXPECT_TRUE(indexes[5].empty());
+    EXPECT_TRUE(pool.stop());
+}
+
+TEST_F(MmsReportPoolTest, ValuesArriveWithTheTimeStampsOfTheirDataObjects) {
+    MmsReportPool pool(7);
+    EXPECT_EQ(pool.getReciver().getNumber(), 7u);
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kPos, kMod})));
+    Recorder recorder(pool);
+    std::atomic<int> received{0}, sent{0};
+    pool.getReciver().rawMessageReceived.connect([&](uint8_t* bytes, int32_t length, bool in) {
+        EXPECT_NE(bytes, nullptr);
+        EXPECT_GT(length, 0);
+        ++(in ? received : sent);
+    });
+
+    const uint64_t eventTime = 1764940000123ULL;
+    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.Ind1.t[ST]", eventTime));
+    ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind1.stVal[ST]", true));
+    const uint64_t before = nowMs();
+    ASSERT_TRUE(pool.start());
+    EXPECT_TRUE(pool.isRunning());
+
+    // The integrity report carries every member.
+    ASSERT_TRUE(recorder.waitFor([&](const Delivery& d) { return d.present[0] && d.time[0] == eventTime; }))
+        << "no report with Ind1 and its time stamp";
+    Delivery d = recorder.last();
+    EXPECT_NE(d.thread, std::this_thread::get_id());
+    ASSERT_EQ(d.present.size(), 4u);
+    EXPECT_EQ(d.text[0], "true");
+    EXPECT_TRUE(d.present[1]);
+    EXPECT_EQ(d.text[1], "12.500000");
+    EXPECT_EQ(d.time[1], 0u); // no t member for mag.f
+    EXPECT_TRUE(d.present[2]);
+    EXPECT_EQ(d.time[2], 0u);   // Pos has no t at all
+    EXPECT_FALSE(d.present[3]); // not in the data set: empty for ever
+
+    // A data change with a new time stamp: first the change report, then an integrity report
+    // with the new t.
+    const uint64_t laterTime = eventTime + 5000;
+    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.Ind1.t[ST]", laterTime));
+    ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind1.stVal[ST]", false));
+    EXPECT_TRUE(
+        recorder.waitFor([&](const Delivery& x) { return x.text[0] == "false" && x.time[0] == laterTime; }));
+
+    // Report time stamps (OptFlds timeStamp) follow each refresh.
+    std::vector<uint64_t> stamps = recorder.timestamps();
+    ASSERT_FALSE(stamps.empty());
+    EXPECT_GE(stamps.back() + 1000, before);
+    EXPECT_LE(stamps.back(), nowMs() + 1000);
+
+    EXPECT_TRUE(pool.stop());
+    EXPECT_FALSE(pool.isRunning());
+    EXPECT_GT(received.load(), 0);
+    EXPECT_GT(sent.load(), 0);
+    // The elements stay readable after stop.
+    for (const auto& e : pool.getValues()) {
+        if (e && e->getValue()) {
+            EXPECT_NE(MmsValue_getType(e->getValue()), MMS_DATA_ACCESS_ERROR);
+        }
+    }
+}
+
+TEST_F(MmsReportPoolTest, MembersNotIncludedKeepTheirValueAndStillSignal) {
+    MmsReportPool pool;
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kChanges, {kInd1, kInd2})));
+    Recorder recorder(pool);
+    ASSERT_TRUE(pool.start());
+
+    // Only Ind1.stVal changes: Ind2 (not included) stays empty, and so does Ind1's time stamp.
+    ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind1.stVal", true));
+    ASSERT_TRUE(recorder.waitForCount(1));
+    Delivery first = recorder.last();
+    EXPECT_TRUE(first.present[0]);
+    EXPECT_EQ(first.text[0], "true");
+    EXPECT_EQ(first.time[0], 0u);
+    EXPECT_FALSE(first.present[1]);
+
+    ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind2.stVal", true));
+    ASSERT_TRUE(recorder.waitForCount(2));
+    Delivery second = recorder.last();
+    EXPECT_TRUE(second.present[1]);
+    EXPECT_EQ(second.text[1], "true");
+    // Ind1 was not in this report: it keeps its pointer and value.
+    EXPECT_EQ(second.pointer[0], first.pointer[0]);
+    EXPECT_EQ(second.text[0], "true");
+    // No timeStamp option on this block: the signal carries 0.
+    for (uint64_t t : recorder.timestamps())
+        EXPECT_EQ(t, 0u);
+    EXPECT_EQ(recorder.timestamps().size(), recorder.count());
+    pool.stop();
+}
+
+TEST_F(MmsReportPoolTest, ReportsOfAnotherControlBlockAreIgnored) {
+    // A receiver aimed at urcbEvents is handed reports of urcbChanges and of urcbEvents that a
+    // separate connection receives.
+    MmsReportReciver reciver;
+    ASSERT_TRUE(reciver.setTarget(targetOf(sim, kEvents, {kInd1})));
+    std::atomic<int> forwarded{0};
+    reciver.reportReceived.connect([&](ClientReport) { ++forwarded; });
+
+    IedConnection con = IedConnection_create();
+    IedClientError err = IED_ERROR_OK;
+    IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
+    ASSERT_EQ(err, IED_ERROR_OK);
+    std::atomic<int> other{0}, own{0};
+    struct Context {
+        MmsReportReciver* reciver;
+        std::atomic<int>* counter;
+    } otherContext{&reciver, &other}, ownContext{&reciver, &own};
+    auto handler = [](void* parameter, ClientReport report) {
+        auto* c = static_cast<Context*>(parameter);
+        c->reciver->reportCallback(report);
+        ++*c->counter;
+    };
+    for (auto* entry : {&otherContext, &ownContext}) {
+        const std::string& rcb = entry == &otherContext ? kChanges : kEvents;
+        ClientReportControlBlock block = IedConnection_getRCBValues(con, &err, rcb.c_str(), nullptr);
+        ASSERT_NE(block, nullptr);
+        IedConnection_installReportHandler(con, rcb.c_str(), ClientReportControlBlock_getRptId(block),
+                                           handler, entry);
+        ClientReportControlBlock_setRptEna(block, true);
+        IedConnection_setRCBValues(con, &err, block, RCB_ELEMENT_RPT_ENA, true);
+        ASSERT_EQ(err, IED_ERROR_OK);
+        ClientReportControlBlock_destroy(block);
+    }
+    ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind1.stVal", true));
+    auto deadline = Clock::now() + std::chrono::seconds(5);
+    while ((other.load() < 1 || own.load() < 1) && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    IedConnection_close(con);
+    IedConnection_destroy(con);
+    EXPECT_GE(other.load(), 1);
+    EXPECT_GE(own.load(), 1);
+    EXPECT_EQ(forwarded.load(), own.load());
+}
+
+TEST_F(MmsReportPoolTest, MissingControlBlockGivesTheMessageInBothLanguages) {
+    MmsReportPool pool;
+    const MmsReportTarget target = targetOf(sim, "RPTLD0/LLN0.RP.urcbNone", {kInd1});
+    const std::string block = "[" + target.report.host + "] RPTLD0/LLN0.RP.urcbNone";
+
+    testing::internal::CaptureStdout();
+    Vor::Result result = pool.setTarget(target);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "getRCBValues service error!\n");
+    ASSERT_FALSE(result.isValid());
+    ASSERT_NE(std::dynamic_pointer_cast<const Vor::LogicError>(result.getError()), nullptr);
+    EXPECT_EQ(result.getMessage(), "Unable to find MMS-report - " + block);
+    // The target is taken even so; the pool delivers nothing for it.
+    EXPECT_EQ(pool.getTarget().report.rcbReference, "RPTLD0/LLN0.RP.urcbNone");
+    EXPECT_EQ(pool.getValues().size(), 1u);
+
+    lng::setLanguage(1);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(pool.setTarget(target).getMessage(), "Не удается найти MMS-отчет - " + block);
+    testing::internal::GetCapturedStdout();
+
+    // An IED that cannot be reached: the same message, after the connection error line.
+    lng::setLanguage(0);
+    const MmsReportTarget nowhere("127.0.0.1:1", kEvents);
+    testing::internal::CaptureStdout();
+    result = pool.setTarget(nowhere);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
+    EXPECT_EQ(result.getMessage(), "Unable to find MMS-report - [127.0.0.1:1] " + kEvents);
+    // The receiver never got a target: starting fails at the connection.
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(pool.start());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
+    EXPECT_FALSE(pool.isRunning());
+}
+
+TEST_F(MmsReportPoolTest, StartStopAndSetTargetFollowTheLifecycle) {
+    MmsReportPool pool;
+    EXPECT_FALSE(pool.stop());
+    const MmsReportTarget target = targetOf(sim, kEvents, {kInd1});
+    ASSERT_TRUE(pool.setTarget(target));
+    // Slots are connected while idle: the signals are emitted on the receive thread.
+    Recorder recorder(pool);
+    MmsReportPool second;
+    Recorder secondRecorder(second);
+    ASSERT_TRUE(pool.start());
+    EXPECT_FALSE(pool.start());
+
+    // Refused while running, without a message; nothing changes.
+    Vor::Result refused = pool.setTarget(targetOf(sim, kChanges, {kInd1, kInd2}));
+    EXPECT_FALSE(refused.isValid());
+    EXPECT_EQ(refused.getError(), nullptr);
+    EXPECT_EQ(pool.getTarget().report.rcbReference, kEvents);
+    EXPECT_EQ(pool.getValues().size(), 1u);
+
+    // The block is ours: another client cannot enable it, and fails cleanly.
+    ASSERT_TRUE(second.setTarget(target));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(second.start());
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("setRCBValues service error!\n"), std::string::npos) << out;
+    EXPECT_FALSE(second.isRunning());
+
+    EXPECT_TRUE(recorder.waitForCount(1)); // integrity reports keep coming to the owner
+    EXPECT_TRUE(pool.stop());
+    EXPECT_FALSE(pool.stop());
+
+    // Stopping released the block: the second pool gets it now, and the first can take a new target.
+    ASSERT_TRUE(second.start());
+    EXPECT_TRUE(secondRecorder.waitForCount(1));
+    EXPECT_TRUE(second.stop());
+    EXPECT_TRUE(pool.setTarget(targetOf(sim, kChanges, {kInd1, kInd2})));
+    EXPECT_EQ(pool.getValues().size(), 2u);
+    ASSERT_TRUE(pool.start());
+    EXPECT_TRUE(pool.stop());
+}
+
+TEST_F(MmsReportPoolTest, ServerKilledWhileRunning) {
+    MmsReportPool pool;
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kInd1Time})));
+    Recorder recorder(pool);
+    ASSERT_TRUE(pool.start());
+    ASSERT_TRUE(recorder.waitForCount(1));
+    sim.kill();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const size_t count = recorder.count();
+
+    testing::internal::CaptureStdout();
+    auto begin = Clock::now();
+    EXPECT_TRUE(pool.stop());
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(3));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "getRCBValues service error!\n");
+    EXPECT_EQ(recorder.count(), count);
+    // The last values are still readable.
+    ASSERT_TRUE(pool.getValues()[0]);
+    EXPECT_EQ(MmsValue_getType(pool.getValues()[0]->getValue()), MMS_BOOLEAN);
+
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(pool.start());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
+    EXPECT_FALSE(pool.isRunning());
+    // start() emptied the list before it failed.
+    EXPECT_FALSE(pool.getValues()[0]);
+}
+
+TEST_F(MmsReportPoolTest, StartAndStopFromSeveralThreadsWhileReportsArrive) {
+    MmsReportPool pool;
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q})));
+    std::atomic<int> updates{0};
+    pool.valuesUpdated.connect([&] {
+        // Reading the list is safe here: the handler runs on the receive thread.
+        for (const auto& e : pool.getValues())
+            if (e && e->getValue())
+                MmsValue_getType(e->getValue());
+        ++updates;
+    });
+    sim.ied().changeValuesEvery(5);
+    std::atomic<int> started{0};
+    auto worker = [&](int rounds) {
+        for (int i = 0; i < rounds; ++i) {
+            if (pool.start())
+                ++started;
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+            pool.stop();
+            pool.isRunning();
+        }
+    };
+    std::thread a(worker, 6), b(worker, 6);
+    std::thread c([&] {
+        for (int i = 0; i < 10; ++i) {
+            pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q}));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    a.join();
+    b.join();
+    c.join();
+    sim.ied().changeValuesEvery(0);
+    pool.stop();
+    EXPECT_GT(started.load(), 0);
+    EXPECT_FALSE(pool.isRunning());
+    // A clean start after the storm still works.
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1})));
+    Recorder recorder(pool);
+    ASSERT_TRUE(pool.start());
+    EXPECT_TRUE(recorder.waitForCount(1));
+    EXPECT_TRUE(pool.stop());
+}
+
+} // namespace
