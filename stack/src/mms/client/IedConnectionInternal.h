@@ -53,7 +53,8 @@ struct sIedConnection {
     // a logical device directory is asked for (always from the server), reused by the finer
     // directory services, dropped on connect and close.
     std::mutex cacheMutex;
-    std::map<std::string, std::vector<std::string>> variableCache;
+    // Variable names per domain, shared with the directory calls that read them.
+    std::map<std::string, std::shared_ptr<const std::vector<std::string>>> variableCache;
     void clearCache() {
         std::lock_guard<std::mutex> lock(cacheMutex);
         variableCache.clear();

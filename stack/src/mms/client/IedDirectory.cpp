@@ -63,7 +63,12 @@ bool isDataFc(const std::string& fc) {
 
 // The variable names of a logical device: from the server when `refresh` or not yet fetched in
 // this association.
-IedClientError domainVariables(IedConnection self, const std::string& domain, std::vector<std::string>& names,
+using NameList = std::shared_ptr<const std::vector<std::string>>;
+
+// The variable names of a domain: from this association's cache, or asked from the server (and
+// cached) when absent or when `refresh` is set. The list is shared, not copied: a browse asks for
+// it once per data object.
+IedClientError domainVariables(IedConnection self, const std::string& domain, NameList& names,
                                bool refresh = false) {
     if (!refresh) {
         std::lock_guard<std::mutex> lock(self->cacheMutex);
@@ -73,7 +78,9 @@ IedClientError domainVariables(IedConnection self, const std::string& domain, st
             return IED_ERROR_OK;
         }
     }
-    IedClientError e = self->getNameList(ObjectClass::NamedVariable, domain, names);
+    auto fresh = std::make_shared<std::vector<std::string>>();
+    IedClientError e = self->getNameList(ObjectClass::NamedVariable, domain, *fresh);
+    names = fresh;
     if (e == IED_ERROR_OK) {
         std::lock_guard<std::mutex> lock(self->cacheMutex);
         self->variableCache[domain] = names;
@@ -93,6 +100,10 @@ std::vector<Child> childrenOf(const std::vector<std::string>& names, const std::
     std::vector<Child> out;
     exists = false;
     for (const std::string& n : names) {
+        // Names of other logical nodes are skipped without splitting: a browse asks this for
+        // every data object, over the whole cached name list of the device.
+        if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
+            continue;
         std::vector<std::string> parts = splitDollar(n);
         if (parts.size() < 2 + path.size() || parts[0] != ln)
             continue;
@@ -129,7 +140,7 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> names;
+    NameList names;
     IedClientError e = domainVariables(self, domain, names);
     if (e != IED_ERROR_OK) {
         setError(error, e);
@@ -138,7 +149,7 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
     std::string ln = parts[0];
     std::vector<std::string> path(parts.begin() + 1, parts.end());
     bool exists = false;
-    std::vector<Child> children = childrenOf(names, ln, path, fc, exists);
+    std::vector<Child> children = childrenOf(*names, ln, path, fc, exists);
     if (!exists) {
         setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
         return nullptr;
@@ -185,14 +196,14 @@ LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClient
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> names;
+    NameList names;
     IedClientError e = domainVariables(self, logicalDeviceName, names, true);
     if (e != IED_ERROR_OK) {
         setError(error, e);
         return nullptr;
     }
     std::vector<std::string> lns;
-    for (const std::string& n : names)
+    for (const std::string& n : *names)
         if (n.find('$') == std::string::npos)
             lns.push_back(n);
     setError(error, IED_ERROR_OK);
@@ -227,13 +238,13 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
         setError(error, IED_ERROR_OK); // journals are not offered by the servers we talk to
         return toLinkedList(out);
     }
-    std::vector<std::string> names;
+    NameList names;
     IedClientError e = domainVariables(self, domain, names);
     if (e != IED_ERROR_OK) {
         setError(error, e);
         return nullptr;
     }
-    if (std::find(names.begin(), names.end(), ln) == names.end()) {
+    if (std::find(names->begin(), names->end(), ln) == names->end()) {
         setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
         return nullptr;
     }
@@ -266,7 +277,11 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     default:
         break;
     }
-    for (const std::string& n : names) {
+    for (const std::string& n : *names) {
+        // Names of other logical nodes are skipped without splitting: a browse asks this for
+        // every data object, over the whole cached name list of the device.
+        if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
+            continue;
         std::vector<std::string> parts = splitDollar(n);
         if (parts.size() != 3 || parts[0] != ln)
             continue;
@@ -291,7 +306,7 @@ LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientEr
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> names;
+    NameList names;
     IedClientError e = domainVariables(self, domain, names);
     if (e != IED_ERROR_OK) {
         setError(error, e);
@@ -299,7 +314,7 @@ LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientEr
     }
     std::vector<std::string> out;
     std::string prefix = ln + "$";
-    for (const std::string& n : names)
+    for (const std::string& n : *names)
         if (n.compare(0, prefix.size(), prefix) == 0)
             out.push_back(n.substr(prefix.size()));
     setError(error, IED_ERROR_OK);
@@ -312,10 +327,10 @@ LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClient
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> names;
+    NameList names;
     IedClientError e = domainVariables(self, ldName, names);
     setError(error, e);
-    return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
+    return e == IED_ERROR_OK ? toLinkedList(*names) : nullptr;
 }
 
 LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientError* error,
