@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace VorIec61850;
@@ -22,6 +24,14 @@ using Names = std::vector<std::string>;
 using Tokens = std::vector<std::string>;
 
 const std::string kStation = std::string(IECX_EXAMPLES_DIR) + "/station.scd";
+
+// Waits (bounded) until the server counts the given number of open connections.
+bool waitForConnections(SimIed& sim, std::size_t count) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (sim.ied().connectionCount() != count && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return sim.ied().connectionCount() == count;
+}
 
 std::set<std::string> asSet(const Names& names) {
     return std::set<std::string>(names.begin(), names.end());
@@ -291,8 +301,10 @@ TEST(ExplorerServers, ReconnectToAnotherServerGivesItsAnswers) {
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"PROT1PROT", "PROT1CTRL"}));
     EXPECT_EQ(explorer.getGooseDataSet("PROT1PROT/LLN0.gcbTrip"), "PROT1PROT/LLN0$dsTrip");
 
-    // Without a disconnect in between: the new connection replaces the old one.
+    // Without a disconnect in between: the new connection replaces the old one, which is closed.
     ASSERT_EQ(explorer.connect(mu1.host(), mu1.port()), 0);
+    EXPECT_TRUE(waitForConnections(prot1, 0));
+    EXPECT_TRUE(waitForConnections(mu1, 1));
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"MU1LD0", "MU1MU"}));
     EXPECT_EQ(explorer.getDataSets("MU1LD0"), (Names{"dsStatus"}));
     EXPECT_EQ(explorer.getDataSets("MU1MU"), (Names{"PhsMeas1"}));
@@ -310,7 +322,9 @@ TEST(ExplorerServers, ReconnectToAnotherServerGivesItsAnswers) {
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "Connection ok\nConnection ok\nConnection ok\n");
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"PROT1PROT", "PROT1CTRL"}));
+    EXPECT_TRUE(waitForConnections(mu1, 0));
     explorer.disconnect();
+    EXPECT_TRUE(waitForConnections(prot1, 0));
 }
 
 TEST(ExplorerServers, ServerThatGoesAwayLeavesAClosedExplorer) {
@@ -356,8 +370,10 @@ TEST(ExplorerServers, ExplorerDestroyedWhileConnectedReleasesItsConnection) {
         ASSERT_EQ(explorer.connect(sim.host(), sim.port()), 0);
         ::testing::internal::GetCapturedStdout();
         EXPECT_EQ(explorer.getLogicalDevices().size(), 2u);
+        EXPECT_TRUE(waitForConnections(sim, 1));
         // no disconnect: the destructor releases the handle
     }
+    EXPECT_TRUE(waitForConnections(sim, 0));
     // The server still serves new clients afterwards.
     IecModelExplorer explorer;
     ::testing::internal::CaptureStdout();

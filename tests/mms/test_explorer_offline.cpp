@@ -94,6 +94,10 @@ TEST(ExplorerOffline, ClosedExplorerAnswersEmptyAndKeepsOrSetsTheError) {
     IecModelExplorer explorer;
     EXPECT_EQ(explorer.connectionState(), IED_STATE_CLOSED);
     EXPECT_EQ(explorer.getError(), IED_ERROR_OK);
+    EXPECT_EQ(explorer.getNodes().getId(), "Node");
+    EXPECT_TRUE(explorer.getNodes().getName().empty());
+    EXPECT_TRUE(explorer.getNodes().getDescription().empty());
+    EXPECT_TRUE(explorer.getNodes().empty());
     // The state-checked listings do not ask anybody: the error stays.
     EXPECT_TRUE(explorer.getLogicalDevices().empty());
     EXPECT_TRUE(explorer.getLogicalNodes("LD0").empty());
