@@ -1,0 +1,288 @@
+#include "models/ParamsModel.h"
+#include "models/SourceFileModel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace VorIec61850;
+
+namespace {
+
+const std::string kStation = IECX_EXAMPLES_DIR "/station.scd";
+
+// Records every signal of a source as one text line, in emission order.
+struct Recorder {
+    std::vector<std::string> events;
+    std::vector<tConnectedAP> params;
+    std::vector<tGSE> sentGoose;
+    std::vector<tSMV> sentSv;
+    std::vector<SourceModel::DataList> sentData;
+
+    explicit Recorder(SourceModel& model) {
+        model.signalAddNode.connect([this](std::vector<std::string> path, std::string unit) {
+            std::string text = "add:";
+            for (std::size_t i = 0; i < path.size(); ++i) {
+                text += (i ? "|" : "") + path[i];
+            }
+            events.push_back(text + ";" + unit);
+        });
+        model.signalClearTree.connect([this] { events.push_back("clearTree"); });
+        model.signalClearParams.connect([this] { events.push_back("clearParams"); });
+        model.signalSetParams.connect(
+            [this](tConnectedAP ap, unsigned long long protocol, unsigned long long index) {
+                events.push_back("set:" + ap.iedName + "," + std::to_string(protocol) + "," +
+                                 std::to_string(index));
+                params.push_back(ap);
+            });
+        model.signalSendGoose.connect([this](tGSE gse, SourceModel::DataList data) {
+            sentGoose.push_back(gse);
+            sentData.push_back(data);
+        });
+        model.signalSendSv.connect([this](tSMV smv, SourceModel::DataList data) {
+            sentSv.push_back(smv);
+            sentData.push_back(data);
+        });
+    }
+    void clear() {
+        events.clear();
+        params.clear();
+    }
+    // The emissions from the last clear of the tree on: what the user finally sees.
+    std::vector<std::string> lastRound() const {
+        for (std::size_t i = events.size(); i-- > 0;) {
+            if (events[i] == "clearTree") {
+                return std::vector<std::string>(events.begin() + static_cast<std::ptrdiff_t>(i),
+                                                events.end());
+            }
+        }
+        return {};
+    }
+};
+
+std::vector<std::pair<std::string, int>> items(const VorTree::EnumUnit* unit) {
+    std::vector<std::pair<std::string, int>> out;
+    for (VorTree::Node* node : *unit->getLimiter()) {
+        auto* item = static_cast<VorTree::EnumItem*>(node);
+        EXPECT_EQ(item->getLabel().toString(), item->getKey());
+        out.emplace_back(item->getKey(), item->getIntValue());
+    }
+    return out;
+}
+
+using Items = std::vector<std::pair<std::string, int>>;
+
+} // namespace
+
+TEST(SourceFileModel, ChoicesAfterConstruction) {
+    SourceFileModel model;
+    std::vector<std::string> ids;
+    for (VorTree::Node* child : model) {
+        ids.push_back(child->getId());
+    }
+    EXPECT_EQ(ids, (std::vector<std::string>{"TransferProtocol", "Device", "Element", "FileName"}));
+    EXPECT_EQ(items(model.getTransferProtocolUnit()),
+              (Items{{"Отчеты (MMS)", 0}, {"События (GOOSE)", 1}, {"Поток (SMV)", 2}}));
+    EXPECT_EQ(model.getTransferProtocolUnit()->getValue(), "");
+    EXPECT_TRUE(model.getDeviceUnit()->getLimiter()->empty());
+    EXPECT_TRUE(model.getElementUnit()->getLimiter()->empty());
+    EXPECT_EQ(model.getFileNameUnit()->getValue(), "");
+    EXPECT_EQ(model.getFilterTypes(),
+              (std::vector<tMmsTypeEnum>{tMmsTypeEnum::BOOLEAN, tMmsTypeEnum::INTEGER}));
+
+    // Without a file a protocol choice only clears the element list.
+    Recorder rec(model);
+    model.setTransferProtocol(TransferProtocol::Goose);
+    EXPECT_EQ(model.getTransferProtocolUnit()->getValue(), "События (GOOSE)");
+    EXPECT_TRUE(model.getDeviceUnit()->getLimiter()->empty());
+    model.setTransferProtocol(static_cast<TransferProtocol>(9));
+    EXPECT_EQ(model.getTransferProtocolUnit()->getValue(), "");
+}
+
+TEST(SourceFileModel, GooseDevicesElementsTreeAndParameters) {
+    SourceFileModel model;
+    ParamsModel params;
+    model.signalSetParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalSetParams));
+    model.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
+    Recorder rec(model);
+    model.setTransferProtocol(TransferProtocol::Goose);
+    model.onAddFile(kStation);
+    EXPECT_EQ(model.getFileNameUnit()->getValue(), kStation); // no '\' in the path: taken whole
+
+    // Both IEDs publish GOOSE; MU1's second access point (SV only) is not listed.
+    EXPECT_EQ(items(model.getDeviceUnit()), (Items{{"PROT1", 0}, {"MU1", 1}}));
+    // The device choice is reset while its list is still empty: nothing is shown as selected,
+    // and the elements are those of the first access point.
+    EXPECT_EQ(model.getDeviceUnit()->getValue(), "");
+    EXPECT_EQ(items(model.getElementUnit()), (Items{{"gcbTrip", 0}, {"gcbPos", 1}}));
+    EXPECT_EQ(model.getElementUnit()->getValue(), "gcbTrip");
+    // Leaves of the BOOLEAN and INTEGER members only; the quality and the enumerated
+    // behaviour are filtered out.
+    auto round = rec.lastRound();
+    ASSERT_FALSE(round.empty());
+    EXPECT_EQ(round.back(), "set:PROT1,1,0");
+    EXPECT_EQ(params.getGooseIdUnit()->getValue(), "PROT1_TRIP");
+    EXPECT_EQ(params.getControlBlockReferenceUnit()->getValue(), "PROT1PROT/LLN0$GO$gcbTrip");
+    // The parameters' copy carries the control block reference.
+    EXPECT_EQ(rec.params.back().gse[0].gseControl->reference, "PROT1PROT/LLN0$GO$gcbTrip");
+
+    rec.clear();
+    model.getElementUnit()->setData("gcbPos");
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"clearTree", "add:PROT1CTRL|GGIO1.Ind1.stVal[ST];",
+                                                    "add:PROT1CTRL|GGIO1.Ind2.stVal[ST];", "set:PROT1,1,1"}));
+    EXPECT_EQ(params.getDataSetReferenceUnit()->getValue(), "PROT1CTRL/LLN0$dsPos");
+    EXPECT_EQ(params.getConfRevUnit()->getValue(), "2");
+
+    // A wider filter shows the double-point positions too; a data-object member gives
+    // three-level paths, one per attribute of the type.
+    model.setFilterTypes({tMmsTypeEnum::BIT_STRING});
+    rec.clear();
+    model.getElementUnit()->setData("gcbTrip");
+    model.getElementUnit()->setData("gcbPos");
+    auto pos = rec.lastRound();
+    EXPECT_NE(std::find(pos.begin(), pos.end(), "add:PROT1CTRL|Q0XCBR1.Pos.stVal[ST];"), pos.end());
+    EXPECT_NE(std::find(pos.begin(), pos.end(), "add:PROT1CTRL|Q0CSWI1.Pos|stVal[ST];"), pos.end());
+    EXPECT_EQ(std::count(pos.begin(), pos.end(), "add:PROT1CTRL|GGIO1.Ind1.stVal[ST];"), 0);
+
+    // An empty filter leaves the tree empty while the parameters are still set.
+    model.setFilterTypes({});
+    rec.clear();
+    model.getElementUnit()->setData("gcbTrip");
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"clearTree", "set:PROT1,1,0"}));
+
+    // The second device lists the control blocks of MU1.
+    model.getDeviceUnit()->setData("MU1");
+    EXPECT_EQ(items(model.getElementUnit()), (Items{{"gcbStatus", 0}}));
+    EXPECT_EQ(rec.lastRound().back(), "set:MU1,1,0");
+    EXPECT_EQ(params.getMacAddressUnit()->getValue(), "01-0C-CD-01-00-21");
+}
+
+TEST(SourceFileModel, SampledValuesAndReports) {
+    SourceFileModel model;
+    ParamsModel params;
+    model.signalSetParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalSetParams));
+    model.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
+    Recorder rec(model);
+    model.onAddFile(kStation);
+    // No protocol chosen reads as reports; the file has no report entries.
+    EXPECT_TRUE(model.getDeviceUnit()->getLimiter()->empty());
+    EXPECT_EQ(rec.events.back(), "clearTree");
+
+    model.setTransferProtocol(TransferProtocol::SampledValues);
+    const auto& aps = model.getConnectedAps();
+    int svIndex = -1;
+    for (std::size_t i = 0; i < aps.size(); ++i) {
+        if (!aps[i].smv.empty()) {
+            svIndex = static_cast<int>(i);
+        }
+    }
+    EXPECT_EQ(items(model.getDeviceUnit()), (Items{{"MU1", svIndex}}));
+    rec.clear();
+    model.getDeviceUnit()->setData("MU1");
+    EXPECT_EQ(items(model.getElementUnit()), (Items{{"MSVCB01", 0}}));
+    auto round = rec.lastRound();
+    ASSERT_GE(round.size(), 2u);
+    EXPECT_EQ(round.back(), "set:MU1,2,0");
+    EXPECT_EQ(params.getGooseIdUnit()->getValue(), " - ");
+    EXPECT_EQ(params.getControlBlockReferenceUnit()->getValue(), "MU1MU/LLN0$MS$MSVCB01");
+    for (std::size_t i = 1; i + 1 < round.size(); ++i) {
+        EXPECT_EQ(round[i].rfind("add:MU1MU|", 0), 0u) << round[i];
+    }
+
+    // Back to reports: parameters and tree are cleared, in this order.
+    rec.clear();
+    model.setTransferProtocol(TransferProtocol::MmsReports);
+    ASSERT_GE(rec.events.size(), 2u);
+    EXPECT_EQ(rec.events[rec.events.size() - 2], "clearParams");
+    EXPECT_EQ(rec.events.back(), "clearTree");
+    EXPECT_EQ(params.getMacAddressUnit()->getValue(), "");
+}
+
+TEST(SourceFileModel, SendDataHandsOnTheStoredControlBlock) {
+    SourceFileModel model;
+    Recorder rec(model);
+    const SourceModel::DataList data{{"PROT1PROT/PTRC1.Tr.general", ""}};
+    model.onAddFile(kStation);
+    model.sendData(data); // no protocol selected
+    EXPECT_TRUE(rec.sentGoose.empty());
+
+    model.setTransferProtocol(TransferProtocol::Goose);
+    model.getElementUnit()->setData("gcbPos");
+    model.sendData(data);
+    ASSERT_EQ(rec.sentGoose.size(), 1u);
+    EXPECT_EQ(rec.sentGoose[0].cbName, "gcbPos");
+    EXPECT_EQ(rec.sentGoose[0].gseControl->reference, ""); // as read from the file
+    EXPECT_EQ(rec.sentData[0], data);
+
+    model.setTransferProtocol(TransferProtocol::SampledValues);
+    model.getDeviceUnit()->setData("MU1");
+    model.sendData(data);
+    ASSERT_EQ(rec.sentSv.size(), 1u);
+    EXPECT_EQ(rec.sentSv[0].cbName, "MSVCB01");
+
+    model.setTransferProtocol(TransferProtocol::MmsReports);
+    model.sendData(data);
+    EXPECT_EQ(rec.sentGoose.size() + rec.sentSv.size(), 2u);
+}
+
+TEST(SourceFileModel, FileNameIsTheLastBackslashPiece) {
+    char dir[] = "/tmp/iecx_models_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/C:\\scl\\station.scd";
+    {
+        std::ifstream in(kStation, std::ios::binary);
+        std::ofstream out(path, std::ios::binary);
+        out << in.rdbuf();
+    }
+    SourceFileModel model;
+    model.setTransferProtocol(TransferProtocol::Goose);
+    model.onAddFile(path);
+    std::remove(path.c_str());
+    rmdir(dir);
+    EXPECT_EQ(model.getFileNameUnit()->getValue(), "station.scd");
+    EXPECT_EQ(model.getDeviceUnit()->getLimiter()->size(), 2u);
+}
+
+TEST(SourceFileModel, BadFilesAreReportedOnStandardError) {
+    SourceFileModel model;
+    Recorder rec(model);
+    model.setTransferProtocol(TransferProtocol::Goose);
+    model.onAddFile(kStation);
+    ASSERT_EQ(model.getDeviceUnit()->getLimiter()->size(), 2u);
+
+    // A file that is no XML: the previous file stays in place.
+    testing::internal::CaptureStderr();
+    model.onAddFile(IECX_TEST_DATA_DIR "/scl/no_such_file.scd");
+    std::string err = testing::internal::GetCapturedStderr();
+    // libxml2 writes its own warning lines too.
+    EXPECT_NE(err.find("Error parsing SCL file: "), std::string::npos) << err;
+    EXPECT_EQ(model.getDeviceUnit()->getLimiter()->size(), 2u);
+    EXPECT_EQ(model.getConnectedAps().size(), 3u);
+
+    // A conversion error of the extractor: the lists stay cleared.
+    testing::internal::CaptureStderr();
+    model.onAddFile(IECX_TEST_DATA_DIR "/scl/bad_stoi_confrev.scd");
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "Error parsing SCL file: stoi\n");
+    EXPECT_EQ(model.getFileNameUnit()->getValue(), IECX_TEST_DATA_DIR "/scl/bad_stoi_confrev.scd");
+    EXPECT_TRUE(model.getDeviceUnit()->getLimiter()->empty());
+    EXPECT_TRUE(model.getElementUnit()->getLimiter()->empty());
+    EXPECT_TRUE(model.getConnectedAps().empty());
+    // Choosing an element then shows nothing.
+    rec.clear();
+    model.getElementUnit()->setData("gcbPos");
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"clearParams", "clearTree"}));
+
+    // A good file afterwards is read normally.
+    testing::internal::CaptureStderr();
+    model.onAddFile(IECX_TEST_DATA_DIR "/scl/station_2007.scd");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(model.getDeviceUnit()->getLimiter()->empty());
+}
