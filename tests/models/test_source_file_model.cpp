@@ -286,3 +286,61 @@ TEST(SourceFileModel, BadFilesAreReportedOnStandardError) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(model.getDeviceUnit()->getLimiter()->empty());
 }
+
+TEST(SourceFileModel, DataSetMembersOfTheSecondStationFile) {
+    SourceFileModel model;
+    Recorder rec(model);
+    model.setTransferProtocol(TransferProtocol::Goose);
+    model.onAddFile(IECX_TEST_DATA_DIR "/scl/station_2007.scd");
+    // The enumerated mode reads as INTEGER, the counter too; float and quality are filtered out.
+    EXPECT_EQ(rec.lastRound(),
+              (std::vector<std::string>{"clearTree", "add:RELAY1LD0|LLN0.Mod.stVal[ST];",
+                                        "add:RELAY1LD0|GGIO1.Ind1.stVal[ST];",
+                                        "add:RELAY1LD0|GGIO1.Cnt1.stVal[ST];", "set:RELAY1,1,0"}));
+    EXPECT_EQ(items(model.getElementUnit()), (Items{{"GCB01", 0}, {"GCB02", 1}, {"GCB03", 2}, {"GCB99", 3}}));
+
+    // Types are taken in filter order per member; the SI unit goes with the leaf, and a
+    // data-object member gives one three-level leaf per attribute of the type.
+    model.setFilterTypes({tMmsTypeEnum::FLOAT, tMmsTypeEnum::BOOLEAN});
+    model.getElementUnit()->setData("GCB02");
+    rec.clear();
+    model.getElementUnit()->setData("GCB01");
+    EXPECT_EQ(rec.events,
+              (std::vector<std::string>{"clearTree", "add:RELAY1LD0|MMXU1.TotW.mag.f[MX];W",
+                                        "add:RELAY1LD0|MMXU1.TotW|mag.f[MX];W",
+                                        "add:RELAY1LD0|GGIO1.Ind1.stVal[ST];", "set:RELAY1,1,0"}));
+
+    // A control block whose data set is missing clears the parameters, then the tree.
+    rec.clear();
+    model.getElementUnit()->setData("GCB03");
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"clearParams", "clearTree"}));
+}
+
+TEST(SourceFileModel, MemberWithoutFunctionalConstraintHasNoBrackets) {
+    // The file source writes the FC of each leaf between brackets, none when the FC is absent.
+    char dir[] = "/tmp/iecx_models_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/nofc.scd";
+    {
+        std::ifstream in(IECX_TEST_DATA_DIR "/scl/station_2007.scd");
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string content = text.str();
+        const std::string from = R"(doName="Ind1" daName="stVal" fc="ST"/>)";
+        const std::size_t at = content.find(from);
+        ASSERT_NE(at, std::string::npos);
+        content.replace(at, from.size(), R"(doName="Ind1" daName="stVal"/>)");
+        std::ofstream(path) << content;
+    }
+    SourceFileModel model;
+    Recorder rec(model);
+    model.setTransferProtocol(TransferProtocol::Goose);
+    model.onAddFile(path);
+    std::remove(path.c_str());
+    rmdir(dir);
+    auto round = rec.lastRound();
+    const bool withoutBrackets = std::any_of(round.begin(), round.end(), [](const std::string& e) {
+        return e.rfind("add:RELAY1LD0|GGIO1.Ind1.stVal", 0) == 0 && e.find('[') == std::string::npos;
+    });
+    EXPECT_TRUE(withoutBrackets) << testing::PrintToString(round);
+}
