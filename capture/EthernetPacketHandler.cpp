@@ -142,6 +142,9 @@ void EthernetPacketHandler::_receiveAndEmit(EthernetSocket socket, uint8_t* buff
                    .count();
     uint32_t seconds = static_cast<uint32_t>(now / 1000000000);
     uint32_t nanoseconds = static_cast<uint32_t>(now % 1000000000);
+    // The GOOSE and SV loops emit from two threads; sigc++ signals are not safe for concurrent
+    // emission, so emissions are serialised here.
+    std::lock_guard<std::mutex> lock(_emitMutex);
     if (!packetReceived.empty())
         packetReceived.emit(buffer, length, seconds, nanoseconds);
 }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,6 +78,7 @@ private:
     std::thread mmsThread;
     std::thread promiscuousThread;
 
+    std::mutex _emitMutex;
     std::atomic<bool> capturing{false};
     std::atomic<bool> mmsCapturing{false};
     bool promiscuous = false;

@@ -83,7 +83,7 @@ TEST(PcapWriter, ConcurrentWritersKeepRecordsWhole) {
     auto writer = [&](uint8_t seed, size_t size) {
         auto f = frame(seed, size);
         for (int i = 0; i < kPerThread; ++i)
-            capturer.packetReceived.emit(f.data(), static_cast<int32_t>(f.size()), i, 0);
+            capturer._writePacketToPcap(f.data(), static_cast<int32_t>(f.size()), i, 0);
     };
     std::thread t1(writer, 1, 60), t2(writer, 2, 300);
     t1.join();
