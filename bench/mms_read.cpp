@@ -7,7 +7,7 @@
 #include "mms_type_spec.h"
 #include "stack/src/iso/Presentation.h"
 #include "stack/src/mms/MmsPdu.h"
-#include "stack/src/mms/TypeSpec.h"
+#include "stack/src/mms/VariableTypes.h"
 #include "stack/src/mms/server/MmsServer.h"
 
 #include <benchmark/benchmark.h>

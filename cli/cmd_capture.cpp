@@ -1,5 +1,6 @@
 // iecx capture: GOOSE and SV frames (or every frame) of an interface into a PCAP file.
 #include "capture/PacketCapturer.h"
+#include "cli/CliSupport.h"
 #include "cli/Command.h"
 #include "host/Files.h"
 #include "host/NetworkHelper.h"
@@ -28,21 +29,6 @@ const char* kHelp = "usage: iecx capture IFACE [--dir DIR] [--all] [--seconds N]
                     "--all) into DIR/IFACE_dump_<dd.mm.yyyy HH_MM_SS>.pcap until Ctrl-C, N seconds or\n"
                     "N frames. DIR defaults to the current directory. Prints the file name, and the\n"
                     "running frame count on stderr when it is a terminal. Needs root or CAP_NET_RAW.\n";
-
-bool canOpenRawSocket() {
-    int fd = ::socket(AF_PACKET, SOCK_RAW, 0);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
-}
-
-bool interfaceExists(const std::string& name) {
-    for (const auto& itf : Vor::NetworkHelper::getNetworkInterfaces())
-        if (itf.id == name)
-            return true;
-    return false;
-}
 
 int runCapture(const std::vector<std::string>& args) {
     using namespace iecx::cli;

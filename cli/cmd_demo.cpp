@@ -6,6 +6,7 @@
 #include "capture/PacketCapturer.h"
 #include "cid/GooseToCid.h"
 #include "cid/SvToCid.h"
+#include "cli/CliSupport.h"
 #include "cli/Command.h"
 #include "mms/FCDAElement.h"
 #include "mms/MmsDatasetHelper.h"
@@ -59,14 +60,6 @@ std::string printValue(const MmsValue* value) {
         return "(none)";
     MmsValue_printToBuffer(value, buffer, sizeof buffer);
     return buffer;
-}
-
-bool haveRawSockets() {
-    int fd = ::socket(AF_PACKET, SOCK_RAW, 0);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
 }
 
 std::string findStation() {
@@ -153,7 +146,7 @@ int runDemo(const std::vector<std::string>& args) {
                      o.ied.empty() ? "" : (" named " + o.ied).c_str(), o.scl.c_str());
         return kExitFailure;
     }
-    const bool raw = haveRawSockets();
+    const bool raw = canOpenRawSocket();
     const std::string iface = raw ? "lo" : "";
 
     heading(2, "Simulated IED");

@@ -1,6 +1,7 @@
 // iecx goose: subscribe to GOOSE messages on an interface and print what arrives.
 #include "acquisition/GooseSubscriberPool.h"
 #include "acquisition/InnerGooseSubscriber.h"
+#include "cli/CliSupport.h"
 #include "cli/Command.h"
 #include "host/NetworkHelper.h"
 #include "mms/FCDAElement.h"
@@ -71,18 +72,6 @@ struct Options {
     double seconds = 0;
 };
 
-bool parseUnsigned(const std::string& text, uint64_t& out) {
-    if (text.empty() || text[0] == '-')
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long n = std::strtoull(text.c_str(), &end, 0);
-    if (errno != 0 || end == text.c_str() || *end != '\0')
-        return false;
-    out = n;
-    return true;
-}
-
 // 0 on success, otherwise the exit status.
 int parseOptions(const std::vector<std::string>& args, Options& o, bool& help) {
     for (size_t i = 0; i < args.size(); ++i) {
@@ -147,21 +136,6 @@ int parseOptions(const std::vector<std::string>& args, Options& o, bool& help) {
         return kExitUsage;
     }
     return 0;
-}
-
-bool canOpenRawSocket() {
-    int fd = ::socket(AF_PACKET, SOCK_RAW, 0);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
-}
-
-bool interfaceExists(const std::string& name) {
-    for (const auto& itf : Vor::NetworkHelper::getNetworkInterfaces())
-        if (itf.id == name)
-            return true;
-    return false;
 }
 
 // UTC text with milliseconds of a Unix time in milliseconds.

@@ -1,6 +1,7 @@
 // iecx sv: subscribe to Sampled Values streams and report their rates, ASDU counts and smpCnt gaps.
 #include "acquisition/InnerSvSubscriber.h"
 #include "acquisition/SampleRateAsdu.h"
+#include "cli/CliSupport.h"
 #include "cli/Command.h"
 #include "host/NetworkHelper.h"
 #include "scl/DataExtractor.h"
@@ -190,18 +191,6 @@ private:
     uint64_t _total = 0;
 };
 
-bool parseUnsigned(const std::string& text, uint64_t& out) {
-    if (text.empty() || text[0] == '-')
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long n = std::strtoull(text.c_str(), &end, 0);
-    if (errno != 0 || end == text.c_str() || *end != '\0')
-        return false;
-    out = n;
-    return true;
-}
-
 bool parsePositive(const std::string& text, double& out) {
     char* end = nullptr;
     out = std::strtod(text.c_str(), &end);
@@ -274,21 +263,6 @@ int parseOptions(const std::vector<std::string>& args, Options& o, bool& help) {
         return kExitUsage;
     }
     return 0;
-}
-
-bool canOpenRawSocket() {
-    int fd = ::socket(AF_PACKET, SOCK_RAW, 0);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
-}
-
-bool interfaceExists(const std::string& name) {
-    for (const auto& itf : Vor::NetworkHelper::getNetworkInterfaces())
-        if (itf.id == name)
-            return true;
-    return false;
 }
 
 // The streams of the SCL file's SMV control blocks. 0 on success, otherwise the exit status.

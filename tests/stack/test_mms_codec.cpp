@@ -3,7 +3,7 @@
 #include "mms_value.h"
 #include "stack/src/mms/MmsData.h"
 #include "stack/src/mms/MmsPdu.h"
-#include "stack/src/mms/TypeSpec.h"
+#include "stack/src/mms/VariableTypes.h"
 
 #include <gtest/gtest.h>
 

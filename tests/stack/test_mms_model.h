@@ -4,7 +4,7 @@
 // attribute of every basic MMS type under GGIO1$ST$Types).
 #include "mms_type_spec.h"
 #include "mms_value.h"
-#include "stack/src/mms/TypeSpec.h"
+#include "stack/src/mms/VariableTypes.h"
 #include "stack/src/mms/server/MmsServer.h"
 
 #include <atomic>

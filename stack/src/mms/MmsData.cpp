@@ -1,7 +1,7 @@
 #include "stack/src/mms/MmsData.h"
 
 #include "mms_type_spec.h"
-#include "stack/src/mms/TypeSpec.h"
+#include "stack/src/mms/VariableTypes.h"
 #include "stack/src/value/mms_value_internal.h"
 
 #include <cstring>

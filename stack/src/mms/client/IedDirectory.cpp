@@ -6,7 +6,7 @@
 // data directories by FC and variable specifications are asked from the server on every call.
 #include "stack/src/mms/client/IedConnectionInternal.h"
 
-#include "stack/src/mms/TypeSpec.h"
+#include "stack/src/mms/VariableTypes.h"
 
 #include <algorithm>
 #include <set>

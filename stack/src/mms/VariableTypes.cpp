@@ -1,4 +1,4 @@
-#include "stack/src/mms/TypeSpec.h"
+#include "stack/src/mms/VariableTypes.h"
 
 #include "mms_type_spec.h"
 #include "stack/src/value/mms_value_internal.h"
