@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
@@ -341,6 +342,11 @@ TEST(SimServer, OwnLoopbackAddressAndPortClash) {
     IedClientError err;
     IedConnection_connect(con, &err, ("127.0.0.7:" + std::to_string(a.port())).c_str(), 0);
     EXPECT_EQ(err, IED_ERROR_OK);
+    // The server counts the connection once its thread has finished the association, which may
+    // be just after the client's connect returned.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (a.ied().connectionCount() != 1u && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(a.ied().connectionCount(), 1u);
     IedConnection_destroy(con);
 }
