@@ -133,30 +133,30 @@ bool MmsReportReciver::_createAssociateIndexes() {
             // The wanted attribute may lie inside this member: follow the member's type down.
             const FunctionalConstraint fc = constraintOf(member);
             IedClientError error = IED_ERROR_OK;
-            MmsVariableSpecification* spec =
+            MmsVariableSpecification* varType =
                 IedConnection_getVariableSpecification(_connection, &error, memberPath.c_str(), fc);
-            if (spec == nullptr)
+            if (varType == nullptr)
                 continue;
             IndexPath components;
-            if (_findComponentIndexes(spec, memberPath, wanted, fc, components)) {
+            if (_findComponentIndexes(varType, memberPath, wanted, fc, components)) {
                 components.insert(components.begin(), j);
                 _indexes[i] = components;
             }
-            MmsVariableSpecification_destroy(spec);
+            MmsVariableSpecification_destroy(varType);
         }
     }
     LinkedList_destroy(directory);
     return true;
 }
 
-bool MmsReportReciver::_findComponentIndexes(MmsVariableSpecification* spec, const std::string& nodePath,
+bool MmsReportReciver::_findComponentIndexes(MmsVariableSpecification* varType, const std::string& nodePath,
                                              const std::string& wanted, FunctionalConstraint fc,
                                              IndexPath& components) {
-    if (MmsVariableSpecification_getType(spec) != MMS_STRUCTURE)
+    if (MmsVariableSpecification_getType(varType) != MMS_STRUCTURE)
         return false;
-    const int size = MmsVariableSpecification_getSize(spec);
+    const int size = MmsVariableSpecification_getSize(varType);
     for (int k = 0; k < size; ++k) {
-        MmsVariableSpecification* child = MmsVariableSpecification_getChildSpecificationByIndex(spec, k);
+        MmsVariableSpecification* child = MmsVariableSpecification_getChildSpecificationByIndex(varType, k);
         const char* name = child ? MmsVariableSpecification_getName(child) : nullptr;
         if (name == nullptr)
             continue;

@@ -73,9 +73,9 @@ public:
 
 private:
     bool _createAssociateIndexes();
-    // Searches the components of `spec` (a node whose path is `nodePath`) for `wanted`; on success
+    // Searches the components of `varType` (a node whose path is `nodePath`) for `wanted`; on success
     // the component positions leading to it are in `components`.
-    bool _findComponentIndexes(MmsVariableSpecification* spec, const std::string& nodePath,
+    bool _findComponentIndexes(MmsVariableSpecification* varType, const std::string& nodePath,
                                const std::string& wanted, FunctionalConstraint fc, IndexPath& components);
     bool _installReport();
     bool _enableReport();
