@@ -28,9 +28,10 @@ constexpr size_t kIdOffset = 40; // stream (1 byte) and number (4 bytes) of a fr
 
 std::vector<uint8_t> makeFrame(bool goose) {
     std::vector<uint8_t> f(goose ? 160 : 130, 0x5A);
-    const uint8_t gooseHeader[22] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02, 0, 0, 0, 0, 1, 0x81, 0x00,
-                                     0x80, 0x00, 0x88, 0xB8, 0x10, 0x01, 0x00, 0x8A};
-    const uint8_t svHeader[18] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01, 0x02, 0, 0, 0, 0, 2, 0x88, 0xBA, 0x40, 0x00, 0x00, 0x74};
+    const uint8_t gooseHeader[22] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02, 0,    0,    0,    0,
+                                     1,    0x81, 0x00, 0x80, 0x00, 0x88, 0xB8, 0x10, 0x01, 0x00, 0x8A};
+    const uint8_t svHeader[18] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01, 0x02, 0,    0,
+                                  0,    0,    2,    0x88, 0xBA, 0x40, 0x00, 0x00, 0x74};
     if (goose)
         std::copy(gooseHeader, gooseHeader + sizeof gooseHeader, f.begin());
     else
@@ -187,7 +188,8 @@ struct BareSocket {
                 if (EthernetHandleSet_waitReady(set, 10) <= 0)
                     continue;
                 int n;
-                while ((n = Ethernet_receiveBatch(s, [](void*, const EthernetFrame*) {}, nullptr)) > 0)
+                while ((n = Ethernet_receiveBatch(
+                            s, [](void*, const EthernetFrame*) {}, nullptr)) > 0)
                     frames += static_cast<uint64_t>(n);
             }
             cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start;
@@ -237,12 +239,14 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
             std::memcpy(f.data() + kIdOffset + 1, &n, 4);
         };
     };
-    std::thread svSender([&] { sv = sendFrames(a, {makeFrame(false)}, limit, ratePerKind, seconds, stamp(2)); });
+    std::thread svSender(
+        [&] { sv = sendFrames(a, {makeFrame(false)}, limit, ratePerKind, seconds, stamp(2)); });
     goose = sendFrames(a, {makeFrame(true)}, limit, ratePerKind, seconds, stamp(1));
     svSender.join();
     waitForDrain([&] { return bare.frames.load(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    double dumpcapCpu = processCpuSeconds(dumpcap) - dumpcapCpu0, oursCpu = processCpuSeconds(child) - oursCpu0;
+    double dumpcapCpu = processCpuSeconds(dumpcap) - dumpcapCpu0,
+           oursCpu = processCpuSeconds(child) - oursCpu0;
     bare.end();
     close(stopFd);
     VorIec61850::CaptureCounters counters;
@@ -269,10 +273,12 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
         std::printf("GOOSE + SV paced at 2 x %.0f frames/s, %.1f s:\n", ratePerKind, seconds);
     else
         std::printf("GOOSE + SV as fast as the senders can, %.1f s:\n", seconds);
-    std::printf("  sent %llu frames (%.0f frames/s)\n", static_cast<unsigned long long>(sent), sent / sendSeconds);
+    std::printf("  sent %llu frames (%.0f frames/s)\n", static_cast<unsigned long long>(sent),
+                sent / sendSeconds);
     std::printf("  %-22s captured %9llu  lost %7lld  cpu %6.3f us/frame  (x%.2f dumpcap, x%.2f bare)\n",
-                "dumpcap", static_cast<unsigned long long>(d.records), static_cast<long long>(sent - d.records),
-                dumpcapPerFrame, 1.0, barePerFrame > 0 ? dumpcapPerFrame / barePerFrame : 0);
+                "dumpcap", static_cast<unsigned long long>(d.records),
+                static_cast<long long>(sent - d.records), dumpcapPerFrame, 1.0,
+                barePerFrame > 0 ? dumpcapPerFrame / barePerFrame : 0);
     std::printf("  %-22s captured %9llu  lost %7lld  cpu %6.3f us/frame  (x%.2f dumpcap, x%.2f bare)\n",
                 "iecx PacketCapturer", static_cast<unsigned long long>(o.records),
                 static_cast<long long>(sent - o.records), oursPerFrame,
@@ -282,13 +288,15 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
                 "bare packet socket", static_cast<unsigned long long>(bare.frames.load()),
                 static_cast<long long>(sent - bare.frames.load()), barePerFrame);
     std::printf("  iecx counters: seen %llu captured %llu dropped %llu\n",
-                static_cast<unsigned long long>(counters.seen), static_cast<unsigned long long>(counters.captured),
+                static_cast<unsigned long long>(counters.seen),
+                static_cast<unsigned long long>(counters.captured),
                 static_cast<unsigned long long>(counters.dropped));
     std::sort(diffs.begin(), diffs.end());
-    std::printf("  time stamp vs dumpcap over %zu common frames: median %.2f us, max %.2f us; backward steps: "
-                "iecx %llu, dumpcap %llu\n",
-                diffs.size(), median(diffs), diffs.empty() ? 0 : diffs.back(),
-                static_cast<unsigned long long>(o.backwardSteps), static_cast<unsigned long long>(d.backwardSteps));
+    std::printf(
+        "  time stamp vs dumpcap over %zu common frames: median %.2f us, max %.2f us; backward steps: "
+        "iecx %llu, dumpcap %llu\n",
+        diffs.size(), median(diffs), diffs.empty() ? 0 : diffs.back(),
+        static_cast<unsigned long long>(o.backwardSteps), static_cast<unsigned long long>(d.backwardSteps));
 }
 
 } // namespace
@@ -313,7 +321,8 @@ int main(int argc, char** argv) {
     char pattern[] = "/tmp/iecx-bench-capture-XXXXXX";
     std::string dir = mkdtemp(pattern);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::printf("capture over veth %s -> %s, %u CPUs\n", a.c_str(), b.c_str(), std::thread::hardware_concurrency());
+    std::printf("capture over veth %s -> %s, %u CPUs\n", a.c_str(), b.c_str(),
+                std::thread::hardware_concurrency());
     runScenario(a, b, dir, rate, seconds);
     runScenario(a, b, dir, 0, seconds);
     run({"rm", "-rf", dir});

@@ -199,7 +199,8 @@ bool EthernetPacketHandler::startMmsCapture(const char* interfaceId) {
         return false;
     }
     char error[160] = "";
-    EthernetSocket socket = interfaceId ? Ethernet_createCaptureSocket(interfaceId, 0, error, sizeof error) : nullptr;
+    EthernetSocket socket =
+        interfaceId ? Ethernet_createCaptureSocket(interfaceId, 0, error, sizeof error) : nullptr;
     if (socket == nullptr) {
         _setError(std::string("cannot capture on '") + (interfaceId ? interfaceId : "") + "': " + error);
         return false;

@@ -115,7 +115,8 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
             char* end = nullptr;
             o.seconds = std::strtod(v.c_str(), &end);
             if (end == v.c_str() || *end != '\0' || !(o.seconds > 0)) {
-                std::fprintf(stderr, "iecx capture: --seconds wants a positive number, not '%s'\n", v.c_str());
+                std::fprintf(stderr, "iecx capture: --seconds wants a positive number, not '%s'\n",
+                             v.c_str());
                 return kExitUsage;
             }
         } else if (a == "--count" || a == "--snaplen") {
@@ -231,12 +232,13 @@ int runCapture(const std::vector<std::string>& args) {
     if (failed)
         std::fprintf(stderr, "iecx capture: %s\n", capturer.getLastError().c_str());
     if (o.json) {
-        std::printf("{\"file\": %s, \"interface\": %s, \"seconds\": %.3f, \"seen\": %llu, \"captured\": %llu, "
-                    "\"dropped\": %llu, \"snaplen\": %u%s%s}\n",
-                    jsonText(capturer.getFilePath()).c_str(), jsonText(o.iface).c_str(), elapsed,
-                    static_cast<unsigned long long>(c.seen), static_cast<unsigned long long>(c.captured),
-                    static_cast<unsigned long long>(c.dropped), capturer.getSnapLength(),
-                    failed ? ", \"error\": " : "", failed ? jsonText(capturer.getLastError()).c_str() : "");
+        std::printf(
+            "{\"file\": %s, \"interface\": %s, \"seconds\": %.3f, \"seen\": %llu, \"captured\": %llu, "
+            "\"dropped\": %llu, \"snaplen\": %u%s%s}\n",
+            jsonText(capturer.getFilePath()).c_str(), jsonText(o.iface).c_str(), elapsed,
+            static_cast<unsigned long long>(c.seen), static_cast<unsigned long long>(c.captured),
+            static_cast<unsigned long long>(c.dropped), capturer.getSnapLength(),
+            failed ? ", \"error\": " : "", failed ? jsonText(capturer.getLastError()).c_str() : "");
     } else {
         std::printf("%llu frames captured, %llu seen by the kernel, %llu dropped\n",
                     static_cast<unsigned long long>(c.captured), static_cast<unsigned long long>(c.seen),

@@ -109,8 +109,8 @@ struct SendResult {
 // Sends up to maxFrames frames on iface in batches, frame i being frames[i % size] after
 // prepare(frame bytes, i) when given: as fast as possible when rate is 0, else paced to `rate`
 // frames per second. Ends after maxSeconds in any case.
-inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<uint8_t>> frames, uint64_t maxFrames,
-                             double rate, double maxSeconds,
+inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<uint8_t>> frames,
+                             uint64_t maxFrames, double rate, double maxSeconds,
                              const std::function<void(std::vector<uint8_t>&, uint64_t)>& prepare = nullptr) {
     SendResult result;
     int fd = socket(AF_PACKET, SOCK_RAW, 0);

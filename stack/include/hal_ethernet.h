@@ -98,7 +98,8 @@ LIB61850_API bool Ethernet_setProtocolFilter2(EthernetSocket ethSocket, uint16_t
 
 /* Calls handler for every frame that is ready now, in arrival order, without waiting; returns
  * the number of frames, 0 when none was ready, -1 on a socket error. */
-LIB61850_API int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler, void* parameter);
+LIB61850_API int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler,
+                                       void* parameter);
 
 /* The kernel's counters since the socket was opened: frames that passed its filter (seen) and
  * frames dropped because the receive queue was full. */

@@ -176,7 +176,7 @@ TEST_P(CaptureAgainstDumpcap, SameFramesTimesAndCounters) {
         auto match = reference.find(r.bytes);
         ASSERT_NE(match, reference.end()) << "a frame dumpcap did not see, " << r.bytes.size() << " bytes";
         EXPECT_EQ(r.originalLength, match->second.originalLength);
-        worst = std::max(worst, std::llabs(r.timeNs - match->second.timeNs));
+        worst = std::max<int64_t>(worst, std::llabs(r.timeNs - match->second.timeNs));
         reference.erase(match);
         jumbo += r.originalLength == kJumbo;
         tagged += r.bytes.size() >= 14 && r.bytes[12] == 0x81 && r.bytes[13] == 0x00;
@@ -191,7 +191,8 @@ TEST_P(CaptureAgainstDumpcap, SameFramesTimesAndCounters) {
     EXPECT_EQ(counters.dropped, 0u);
 
     IECX_REQUIRE_TSHARK();
-    auto decoded = Tshark::fields(oursPath, {"frame.len", "frame.cap_len", "_ws.malformed"}, "frame.len == 9000");
+    auto decoded =
+        Tshark::fields(oursPath, {"frame.len", "frame.cap_len", "_ws.malformed"}, "frame.len == 9000");
     EXPECT_EQ(decoded.exitCode, 0) << decoded.err;
     EXPECT_EQ(Tshark::lines(decoded.out),
               std::vector<std::string>{"9000|" + std::to_string(c.snapLength ? c.snapLength : kJumbo) + "|"});
@@ -214,14 +215,16 @@ TEST(CaptureWire, TsharkReadsTheFileWhileTheCaptureRuns) {
     const std::string path = capturer.getFilePath();
     EXPECT_NE(path.find("/" + veth.b() + "_dump_"), std::string::npos) << "the library keeps its naming rule";
     std::atomic<bool> sending{true};
+    // Frames keep coming while tshark reads (at most 30 s, 1 500 bursts of 20 frames).
     std::thread sender([&] {
-        for (int i = 0; i < 40 && sending; ++i) {
-            publishSv(veth.a(), 50);
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        for (int i = 0; i < 1500 && sending && std::chrono::steady_clock::now() < end; ++i) {
+            publishSv(veth.a(), 20);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
     size_t last = 0;
-    for (int read = 0; read < 3; ++read) {
+    for (int read = 0; read < 2; ++read) {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         auto r = Tshark::fields(path, {"sv.smpCnt"});
         EXPECT_EQ(r.exitCode, 0) << r.err;

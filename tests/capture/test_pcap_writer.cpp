@@ -99,7 +99,8 @@ TEST(PcapWriter, HeaderThenOneRecordPerFrameAppendedToAnExistingFile) {
 TEST(PcapWriter, FilesThatCannotBeWrittenReportWhy) {
     PcapFile file;
     EXPECT_FALSE(file.open("/nonexistent-iecx-dir/x.pcap", 0));
-    EXPECT_NE(file.error().find("cannot open '/nonexistent-iecx-dir/x.pcap'"), std::string::npos) << file.error();
+    EXPECT_NE(file.error().find("cannot open '/nonexistent-iecx-dir/x.pcap'"), std::string::npos)
+        << file.error();
     EXPECT_FALSE(file.open("/dev/full", 0)) << "the header cannot be written";
     EXPECT_NE(file.error().find("cannot write"), std::string::npos) << file.error();
     auto f = frame(1);
@@ -110,7 +111,8 @@ TEST(PcapWriter, CapturerNamesItsFilesAndReportsAFrameWithoutAFile) {
     setenv("TZ", "UTC", 1);
     tzset();
     // The library's rule: the interface unchanged, day.month.year, a blank, hours_minutes_seconds.
-    EXPECT_EQ(PacketCapturer::captureFileName("/d", "eth 1", 1764960591), "/d/eth 1_dump_05.12.2025 18_49_51.pcap");
+    EXPECT_EQ(PacketCapturer::captureFileName("/d", "eth 1", 1764960591),
+              "/d/eth 1_dump_05.12.2025 18_49_51.pcap");
 
     TempDir dir;
     PacketCapturer capturer;
@@ -125,20 +127,20 @@ TEST(PcapWriter, CapturerNamesItsFilesAndReportsAFrameWithoutAFile) {
 
 TEST(ArrivalOrder, FramesLeaveOldestFirstAfterTheWindowAndTimeNeverGoesBack) {
     struct Step {
-        int64_t addNs;   // a frame stamped at this time (-1: none)
-        int64_t nowNs;   // then a release at this time
-        bool all;        // release everything
+        int64_t addNs; // a frame stamped at this time (-1: none)
+        int64_t nowNs; // then a release at this time
+        bool all;      // release everything
         std::vector<int64_t> released;
     };
     const int64_t w = 1000; // the window
     const std::vector<Step> steps = {
-        {5000, 5500, false, {}},               // inside the window: held
-        {4000, 5999, false, {4000}},           // an earlier frame read later goes first
-        {-1, 6000, false, {5000}},             // the window has passed for the other
-        {6000, 8000, false, {6000}},           //
-        {5900, 9000, false, {6000}},           // later than one already out: takes its time
-        {9500, 9600, false, {}},               //
-        {9500, 9600, true, {9500, 9500}},      // equal stamps keep their order; all on stop
+        {5000, 5500, false, {}},          // inside the window: held
+        {4000, 5999, false, {4000}},      // an earlier frame read later goes first
+        {-1, 6000, false, {5000}},        // the window has passed for the other
+        {6000, 8000, false, {6000}},      //
+        {5900, 9000, false, {6000}},      // later than one already out: takes its time
+        {9500, 9600, false, {}},          //
+        {9500, 9600, true, {9500, 9500}}, // equal stamps keep their order; all on stop
     };
     ArrivalOrder order(w);
     int index = 0;

@@ -39,9 +39,11 @@ PcapContents readPcap(const std::string& path) {
         if (at + 16 + length > b.size())
             return result; // a torn record
         PcapRecord r;
-        r.timeNs = int64_t(le32(b, at)) * 1000000000 + int64_t(le32(b, at + 4)) * (result.nanosecond ? 1 : 1000);
+        r.timeNs =
+            int64_t(le32(b, at)) * 1000000000 + int64_t(le32(b, at + 4)) * (result.nanosecond ? 1 : 1000);
         r.originalLength = le32(b, at + 12);
-        r.bytes.assign(b.begin() + static_cast<long>(at + 16), b.begin() + static_cast<long>(at + 16 + length));
+        r.bytes.assign(b.begin() + static_cast<long>(at + 16),
+                       b.begin() + static_cast<long>(at + 16 + length));
         result.records.push_back(std::move(r));
         at += 16 + length;
     }

@@ -120,7 +120,7 @@ int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int buffer
 }
 
 EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCapacity, char* errorText,
-                                           int errorSize) {
+                                            int errorSize) {
     size_t capacity = frameCapacity > 0 ? static_cast<size_t>(frameCapacity) : 0;
     if (capacity == 0 && interfaceId != nullptr) {
         // The interface's MTU plus Ethernet header and one VLAN tag: every frame whole.
@@ -153,7 +153,8 @@ EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCa
 int Ethernet_getFrameCapacity(EthernetSocket ethSocket) {
     if (!ethSocket)
         return 0;
-    size_t capacity = ethSocket->captureCapacity ? ethSocket->captureCapacity : ethSocket->socket->frameCapacity();
+    size_t capacity =
+        ethSocket->captureCapacity ? ethSocket->captureCapacity : ethSocket->socket->frameCapacity();
     return static_cast<int>(capacity);
 }
 

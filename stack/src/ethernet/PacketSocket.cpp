@@ -113,7 +113,8 @@ static void readControl(msghdr& hdr, RxFrame& frame) {
     }
 }
 
-std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string* error, size_t frameCapacity) {
+std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string* error,
+                                                 size_t frameCapacity) {
     auto fail = [&](const char* what) -> std::unique_ptr<PacketSocket> {
         if (error)
             *error = std::string(what) + ": " + std::strerror(errno);
