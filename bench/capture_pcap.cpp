@@ -147,7 +147,7 @@ pid_t startDumpcap(const std::string& iface, const std::string& path) {
     if (pid == 0) {
         dup2(errPipe[1], 2);
         close(errPipe[0]);
-        execl("/usr/bin/dumpcap", "dumpcap", "-i", iface.c_str(), "-P", "-w", path.c_str(), nullptr);
+        execl("/usr/bin/dumpcap", "dumpcap", "-q", "-i", iface.c_str(), "-P", "-w", path.c_str(), nullptr);
         _exit(127);
     }
     close(errPipe[1]);
@@ -163,7 +163,7 @@ pid_t startDumpcap(const std::string& iface, const std::string& path) {
             break;
         text.append(buf, static_cast<size_t>(n));
     }
-    close(errPipe[0]);
+    // The pipe stays open (dumpcap still writes to it) and is left to the process's end.
     return text.find("Capturing on") != std::string::npos ? pid : -1;
 }
 

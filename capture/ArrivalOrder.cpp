@@ -39,6 +39,35 @@ ArrivalOrder::Held* ArrivalOrder::_popOldest() {
     return held;
 }
 
+size_t ArrivalOrder::release(int64_t nowNs, bool all,
+                             const std::function<void(const CapturedFrame*, size_t)>& fn) {
+    size_t count = 0;
+    for (;;) {
+        _batch.clear();
+        _batchFrames.clear();
+        while (_batch.size() < kMaxBatch && !_heap.empty() &&
+               (all || _heap.front()->timeNs <= nowNs - _holdNs)) {
+            Held* held = _popOldest();
+            if (held->timeNs < _lastNs)
+                held->timeNs = _lastNs;
+            _lastNs = held->timeNs;
+            CapturedFrame frame;
+            frame.data = held->bytes.data();
+            frame.length = held->length;
+            frame.originalLength = held->originalLength;
+            frame.seconds = static_cast<uint32_t>(held->timeNs / 1000000000);
+            frame.nanoseconds = static_cast<uint32_t>(held->timeNs % 1000000000);
+            _batch.push_back(held);
+            _batchFrames.push_back(frame);
+        }
+        if (_batch.empty())
+            return count;
+        fn(_batchFrames.data(), _batchFrames.size());
+        count += _batch.size();
+        _free.insert(_free.end(), _batch.begin(), _batch.end());
+    }
+}
+
 int64_t ArrivalOrder::nextDueNs(int64_t nowNs) const {
     if (_heap.empty())
         return -1;

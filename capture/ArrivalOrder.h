@@ -10,6 +10,7 @@
 // goes backwards.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,28 +32,11 @@ public:
     // Copies the frame in; `timeNs` is its arrival time in nanoseconds since the epoch.
     void add(const uint8_t* data, uint32_t length, uint32_t originalLength, int64_t timeNs);
 
-    // Calls fn(const CapturedFrame&) oldest first for every frame stamped at least the hold
-    // window before nowNs (every frame when `all`); returns how many were handed over. The frame
-    // data is valid during the call only.
-    template <class Fn> size_t release(int64_t nowNs, bool all, Fn&& fn) {
-        size_t count = 0;
-        while (!_heap.empty() && (all || _heap.front()->timeNs <= nowNs - _holdNs)) {
-            Held* held = _popOldest();
-            if (held->timeNs < _lastNs)
-                held->timeNs = _lastNs;
-            _lastNs = held->timeNs;
-            CapturedFrame frame;
-            frame.data = held->bytes.data();
-            frame.length = held->length;
-            frame.originalLength = held->originalLength;
-            frame.seconds = static_cast<uint32_t>(held->timeNs / 1000000000);
-            frame.nanoseconds = static_cast<uint32_t>(held->timeNs % 1000000000);
-            fn(static_cast<const CapturedFrame&>(frame));
-            _free.push_back(held);
-            ++count;
-        }
-        return count;
-    }
+    // Hands over, oldest first, every frame stamped at least the hold window before nowNs (every
+    // frame when `all`), in batches of at most kMaxBatch: fn(frames, count). The frame data is
+    // valid during the call only. Returns how many frames were handed over.
+    static constexpr size_t kMaxBatch = 256;
+    size_t release(int64_t nowNs, bool all, const std::function<void(const CapturedFrame*, size_t)>& fn);
 
     // Nanoseconds from nowNs until the oldest held frame is due (0 when it is); -1 when none is
     // held.
@@ -75,6 +59,8 @@ private:
     std::vector<std::unique_ptr<Held>> _storage;
     std::vector<Held*> _free;
     std::vector<Held*> _heap; // min-heap on (timeNs, sequence)
+    std::vector<Held*> _batch;
+    std::vector<CapturedFrame> _batchFrames;
 };
 
 } // namespace VorIec61850

@@ -283,13 +283,20 @@ bool EthernetPacketHandler::_drain(Source& source) {
     return true;
 }
 
-void EthernetPacketHandler::_emit(const CapturedFrame& frame) {
+void EthernetPacketHandler::_emit(const CapturedFrame* frames, size_t count) {
     if (failed)
         return;
-    frameCaptured.emit(frame);
-    if (!packetReceived.empty())
-        packetReceived.emit(frame.data, static_cast<int32_t>(frame.length), frame.seconds, frame.nanoseconds);
-    capturedFrames.fetch_add(1, std::memory_order_relaxed);
+    framesCaptured.emit(frames, count);
+    for (size_t i = 0; i < count && !failed; ++i) {
+        const CapturedFrame& frame = frames[i];
+        if (!frameCaptured.empty())
+            frameCaptured.emit(frame);
+        if (!packetReceived.empty())
+            packetReceived.emit(frame.data, static_cast<int32_t>(frame.length), frame.seconds,
+                                frame.nanoseconds);
+    }
+    if (!failed)
+        capturedFrames.fetch_add(count, std::memory_order_relaxed);
 }
 
 void EthernetPacketHandler::_captureLoop() {
@@ -303,7 +310,7 @@ void EthernetPacketHandler::_captureLoop() {
             EthernetHandleSet_addSocket(set, s->socket);
         }
     }
-    auto emit = [this](const CapturedFrame& frame) { _emit(frame); };
+    auto emit = [this](const CapturedFrame* frames, size_t n) { _emit(frames, n); };
     while (capturing && !failed) {
         int64_t due = order.nextDueNs(realtimeNs());
         int waitMs = due < 0 ? kIdleWaitMs : static_cast<int>((due + 999999) / 1000000);
@@ -327,7 +334,7 @@ void EthernetPacketHandler::_captureLoop() {
             _drain(*sources[i]);
         order.release(0, true, emit);
     } else {
-        order.release(0, true, [](const CapturedFrame&) {});
+        order.release(0, true, [](const CapturedFrame*, size_t) {});
     }
     EthernetHandleSet_destroy(set);
     threadRunning = false;

@@ -74,7 +74,9 @@ public:
     const uint8_t* getLocalMac() const { return localMac; }
     const uint8_t* getLocalIp() const { return localIp; }
 
-    // Every captured frame, in arrival order, on the capture thread.
+    // The captured frames in arrival order, on the capture thread: every batch that is due at
+    // once, then each frame of it.
+    sigc::signal<void, const CapturedFrame*, size_t> framesCaptured;
     sigc::signal<void, const CapturedFrame&> frameCaptured;
     // The same frames as bytes, stored length, seconds since the epoch, nanoseconds.
     sigc::signal<void, const uint8_t*, int32_t, uint32_t, uint32_t> packetReceived;
@@ -89,7 +91,7 @@ private:
     bool _drain(Source& source);
     void _startThread();
     void _stopThread();
-    void _emit(const CapturedFrame& frame);
+    void _emit(const CapturedFrame* frames, size_t count);
     bool _isMmsPeerFrame(const EthernetFrame& frame) const;
     static void _addCounters(Source& source, CaptureCounters& total);
     void _closeSource(Source& source);

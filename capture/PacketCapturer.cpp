@@ -13,7 +13,7 @@ PacketCapturer::~PacketCapturer() {
 void PacketCapturer::initPacketCapture(const std::string& directory) {
     // Connected once: a second connection would write every frame twice.
     if (!connected)
-        frameCaptured.connect(sigc::mem_fun(*this, &PacketCapturer::_writeFrame));
+        framesCaptured.connect(sigc::mem_fun(*this, &PacketCapturer::_writeFrames));
     connected = true;
     captureDirectory = directory;
 }
@@ -68,13 +68,13 @@ std::string PacketCapturer::getFilePath() const {
     return filePath;
 }
 
-void PacketCapturer::_writeFrame(const CapturedFrame& frame) {
+void PacketCapturer::_writeFrames(const CapturedFrame* frames, size_t count) {
     std::lock_guard<std::mutex> lock(_fileMutex);
     if (!file.isOpen() && !file.open(filePath, getSnapLength())) {
         failCapture(file.error());
         return;
     }
-    if (!file.append(frame))
+    if (!file.append(frames, count))
         failCapture(file.error());
 }
 
@@ -88,7 +88,7 @@ void PacketCapturer::_writePacketToPcap(const uint8_t* frame, int32_t length, ui
     record.originalLength = record.length;
     record.seconds = seconds;
     record.nanoseconds = nanoseconds;
-    _writeFrame(record);
+    _writeFrames(&record, 1);
 }
 
 } // namespace VorIec61850

@@ -43,7 +43,7 @@ public:
     void _writePacketToPcap(const uint8_t* frame, int32_t length, uint32_t seconds, uint32_t nanoseconds);
 
 private:
-    void _writeFrame(const CapturedFrame& frame);
+    void _writeFrames(const CapturedFrame* frames, size_t count);
 
     std::string captureDirectory;
     std::string outputPath;

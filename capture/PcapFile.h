@@ -4,9 +4,12 @@
 // and other programs can read it while the capture runs.
 #include "capture/ArrivalOrder.h"
 
+#include <sys/uio.h>
+
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace VorIec61850 {
 
@@ -26,7 +29,10 @@ public:
     // Appends one record (16-byte header and the frame) with one write. false, with error(),
     // when the write fails; a partly written record is cut off again so that the file stays
     // readable.
-    bool append(const CapturedFrame& frame);
+    bool append(const CapturedFrame& frame) { return append(&frame, 1); }
+    // Appends `count` records with one write (a few for very many): the file never ends inside
+    // a record.
+    bool append(const CapturedFrame* frames, size_t count);
     void close();
     bool isOpen() const { return _fd >= 0; }
     const std::string& error() const { return _error; }
@@ -36,6 +42,8 @@ private:
 
     int _fd = -1;
     off_t _size = 0; // bytes in the file after the last whole record
+    std::vector<uint8_t> _headers;
+    std::vector<struct iovec> _iov;
     std::string _path;
     std::string _error;
 };

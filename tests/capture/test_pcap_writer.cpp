@@ -150,10 +150,12 @@ TEST(ArrivalOrder, FramesLeaveOldestFirstAfterTheWindowAndTimeNeverGoesBack) {
             order.add(bytes.data(), 20, 64, step.addNs);
         }
         std::vector<int64_t> released;
-        order.release(step.nowNs, step.all, [&](const CapturedFrame& f) {
-            EXPECT_EQ(f.length, 20u);
-            EXPECT_EQ(f.originalLength, 64u);
-            released.push_back(int64_t(f.seconds) * 1000000000 + f.nanoseconds);
+        order.release(step.nowNs, step.all, [&](const CapturedFrame* frames, size_t count) {
+            for (size_t i = 0; i < count; ++i) {
+                EXPECT_EQ(frames[i].length, 20u);
+                EXPECT_EQ(frames[i].originalLength, 64u);
+                released.push_back(int64_t(frames[i].seconds) * 1000000000 + frames[i].nanoseconds);
+            }
         });
         EXPECT_EQ(released, step.released) << "step " << index;
         ++index;
@@ -163,8 +165,9 @@ TEST(ArrivalOrder, FramesLeaveOldestFirstAfterTheWindowAndTimeNeverGoesBack) {
     std::vector<uint8_t> bytes(10);
     order.add(bytes.data(), 10, 10, 3500000000LL); // 3.5 s: seconds and nanoseconds split
     EXPECT_EQ(order.nextDueNs(3500000000LL), w);
-    order.release(0, true, [](const CapturedFrame& f) {
-        EXPECT_EQ(f.seconds, 3u);
-        EXPECT_EQ(f.nanoseconds, 500000000u);
+    order.release(0, true, [](const CapturedFrame* f, size_t count) {
+        ASSERT_EQ(count, 1u);
+        EXPECT_EQ(f->seconds, 3u);
+        EXPECT_EQ(f->nanoseconds, 500000000u);
     });
 }

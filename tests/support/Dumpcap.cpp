@@ -68,7 +68,7 @@ Dumpcap::Dumpcap(const std::string& iface, const std::string& path) {
         dup2(devnull, 1);
         close(errPipe[0]);
         close(errPipe[1]);
-        execl("/usr/bin/dumpcap", "dumpcap", "-i", iface.c_str(), "-P", "-w", path.c_str(), nullptr);
+        execl("/usr/bin/dumpcap", "dumpcap", "-q", "-i", iface.c_str(), "-P", "-w", path.c_str(), nullptr);
         _exit(127);
     }
     close(errPipe[1]);

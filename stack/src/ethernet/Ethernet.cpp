@@ -147,6 +147,11 @@ EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCa
         return nullptr;
     self->socket = std::move(socket);
     self->captureCapacity = capacity;
+    // A capture must ride out the moments its thread is not scheduled on a busy machine: a
+    // queue of 64 MiB holds about a second of a loaded station bus. Memory is used only as
+    // frames wait in it.
+    int rcvbuf = 64 * 1024 * 1024;
+    setsockopt(self->socket->fd(), SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
     return self;
 }
 
