@@ -147,7 +147,8 @@ pid_t startDumpcap(const std::string& iface, const std::string& path) {
     if (pid == 0) {
         dup2(errPipe[1], 2);
         close(errPipe[0]);
-        execl("/usr/bin/dumpcap", "dumpcap", "-q", "-i", iface.c_str(), "-P", "-w", path.c_str(), nullptr);
+        execl("/usr/bin/dumpcap", "dumpcap", "-q", "-B", "64", "-i", iface.c_str(), "-P", "-w", path.c_str(),
+              nullptr);
         _exit(127);
     }
     close(errPipe[1]);

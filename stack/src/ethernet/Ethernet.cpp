@@ -137,6 +137,10 @@ EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCa
     std::string error;
     // Four bytes more than kept, so that a removed tag can be put back in place.
     auto socket = stack::eth::PacketSocket::open(interfaceId, &error, capacity + 4);
+    if (socket && !socket->enableTimestamps()) {
+        error = std::string("SO_TIMESTAMPNS: ") + std::strerror(errno);
+        socket.reset();
+    }
     if (!socket) {
         if (errorText && errorSize > 0)
             std::snprintf(errorText, static_cast<size_t>(errorSize), "%s", error.c_str());

@@ -78,7 +78,7 @@ struct PacketSocket::Batch {
 };
 
 // The tag and the arrival time stamp of a received frame from its auxiliary data.
-static void readControl(msghdr& hdr, RxFrame& frame) {
+static void readControl(msghdr& hdr, RxFrame& frame, bool wantTime) {
     VlanTag& tag = frame.vlan;
     tag = VlanTag();
     frame.timeNs = 0;
@@ -105,7 +105,7 @@ static void readControl(msghdr& hdr, RxFrame& frame) {
             tag.tci = aux.tp_vlan_tci;
         }
     }
-    if (frame.timeNs == 0) {
+    if (wantTime && frame.timeNs == 0) {
         // No stamp (the option could not be set): the time of reading is the best left.
         timespec now;
         clock_gettime(CLOCK_REALTIME, &now);
@@ -135,8 +135,6 @@ std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string
     int one = 1;
     if (setsockopt(self->_fd, SOL_PACKET, PACKET_AUXDATA, &one, sizeof one) < 0)
         return fail("PACKET_AUXDATA");
-    if (setsockopt(self->_fd, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one) < 0)
-        return fail("SO_TIMESTAMPNS");
     // A large queue rides out bursts (GOOSE storms, many SV streams). Privileged processes may
     // exceed the system's rmem_max; others get what it allows.
     int rcvbuf = 8 * 1024 * 1024;
@@ -196,6 +194,12 @@ bool PacketSocket::setProtocolFilter(uint16_t etherType, uint16_t otherEtherType
     _etherType = etherType;
     _otherEtherType = other;
     return true;
+}
+
+bool PacketSocket::enableTimestamps() {
+    int one = 1;
+    _timestamps = setsockopt(_fd, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one) == 0;
+    return _timestamps;
 }
 
 SocketCounters PacketSocket::counters() {
@@ -327,7 +331,7 @@ int PacketSocket::_receiveBatch() {
         f.data = static_cast<const uint8_t*>(b.iov[i].iov_base);
         f.wireLength = b.msgs[i].msg_len;
         f.length = f.wireLength < b.slotSize ? f.wireLength : b.slotSize;
-        readControl(b.msgs[i].msg_hdr, f);
+        readControl(b.msgs[i].msg_hdr, f, _timestamps);
         _pktTypes[i] = b.addr[i].sll_pkttype;
         f.outgoing = _pktTypes[i] == PACKET_OUTGOING;
     }
@@ -385,7 +389,7 @@ int PacketSocket::receiveOne(uint8_t* buffer, size_t size, int timeoutMs) {
         f.data = buffer;
         f.wireLength = static_cast<size_t>(n);
         f.length = f.wireLength < size ? f.wireLength : size;
-        readControl(hdr, f);
+        readControl(hdr, f, _timestamps);
         // Reuse the batch's per-frame check on a single frame.
         _frames[0] = f;
         _pktTypes[0] = from.sll_pkttype;

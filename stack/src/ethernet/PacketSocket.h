@@ -5,9 +5,11 @@
 // with ETH_P_ALL, so no frame from another interface is ever queued. It stays an ETH_P_ALL tap
 // because only taps see the VLAN tag of received frames (the kernel clears it before handing
 // frames to protocol-specific sockets); an EtherType filter is a classic BPF program instead.
-// The tag comes with each frame as auxiliary data (PACKET_AUXDATA), and so does the kernel's
-// arrival time stamp (SO_TIMESTAMPNS): the time the frame entered the network stack, the clock
-// every capture tool on Linux records, not the later moment user space reads it.
+// The tag comes with each frame as auxiliary data (PACKET_AUXDATA), and so does, on capture
+// sockets, the kernel's arrival time stamp (SO_TIMESTAMPNS): the time the frame entered the
+// network stack, the clock every capture tool on Linux records, not the later moment user space
+// reads it. Subscriptions do without: asking for stamps makes the kernel stamp every frame of
+// the host.
 #include "hal_ethernet.h"
 
 #include <cstddef>
@@ -37,7 +39,7 @@ struct RxFrame {
     size_t length = 0;     // bytes in data
     size_t wireLength = 0; // length before any cut (greater than length when truncated)
     VlanTag vlan;
-    int64_t timeNs = 0;    // kernel arrival time, nanoseconds since the Unix epoch
+    int64_t timeNs = 0;    // kernel arrival time, nanoseconds since the epoch (enableTimestamps)
     bool outgoing = false; // sent by this host (seen only on sockets without a protocol filter)
 };
 
@@ -69,6 +71,9 @@ public:
     // Delivers only frames of this EtherType (or of either of two), tagged or not, and none the
     // host sends itself.
     bool setProtocolFilter(uint16_t etherType, uint16_t otherEtherType = 0);
+    // Each received frame gets the kernel's arrival time stamp (the time of reading when the
+    // kernel gives none). false when the kernel refuses.
+    bool enableTimestamps();
     // The kernel's counters (seen, dropped); they keep growing while the socket is open.
     SocketCounters counters();
     // The largest frame a receive delivers whole.
@@ -109,6 +114,7 @@ private:
     uint8_t _mac[6] = {0, 0, 0, 0, 0, 0};
     uint16_t _etherType = 0; // 0: no filter
     uint16_t _otherEtherType = 0;
+    bool _timestamps = false;
     SocketCounters _counters; // the kernel resets its own on every read; summed here
     EthernetSocketMode _mode = ETHERNET_SOCKET_MODE_PROMISC;
 
