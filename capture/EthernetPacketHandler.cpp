@@ -154,7 +154,7 @@ bool EthernetPacketHandler::createSockets(const char* interfaceId, std::string /
     readInterfaceAddresses(interfaceId, localMac, localIp);
     std::lock_guard<std::mutex> lock(stateMutex);
     captureSource.socket = socket;
-    captureSource.loopback = false;
+    captureSource.loopback = isLoopback(interfaceId);
     openSnapLength = static_cast<uint32_t>(Ethernet_getFrameCapacity(socket));
     return true;
 }
@@ -261,12 +261,10 @@ bool EthernetPacketHandler::_isMmsPeerFrame(const EthernetFrame& frame) const {
 void EthernetPacketHandler::_onFrame(void* parameter, const EthernetFrame* frame) {
     auto* source = static_cast<Source*>(parameter);
     EthernetPacketHandler* self = source->owner;
-    if (source->mms) {
-        if (source->loopback && frame->outgoing)
-            return; // the received copy of the same frame follows
-        if (!self->_isMmsPeerFrame(*frame))
-            return;
-    }
+    if (source->loopback && frame->outgoing)
+        return; // on lo the received copy of the same frame follows
+    if (source->mms && !self->_isMmsPeerFrame(*frame))
+        return;
     source->accepted.fetch_add(1, std::memory_order_relaxed);
     self->order.add(frame->data, frame->length, frame->originalLength, frame->timeNs);
 }

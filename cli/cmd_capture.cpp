@@ -5,6 +5,7 @@
 #include "cli/Command.h"
 
 #include <arpa/inet.h>
+#include <nlohmann/json.hpp>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,23 +42,6 @@ const char* kHelp =
     "Prints the file name first and, at the end, the frames seen by the kernel, captured and\n"
     "dropped; a running count goes to stderr when it is a terminal. Exit status 1 when the\n"
     "capture cannot start or the file cannot be written. Needs root or CAP_NET_RAW.\n";
-
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 // An IPv4 address text or a host name resolved to its first IPv4 address.
 bool resolveIpv4(const std::string& host, uint8_t ip[4]) {
@@ -232,13 +216,16 @@ int runCapture(const std::vector<std::string>& args) {
     if (failed)
         std::fprintf(stderr, "iecx capture: %s\n", capturer.getLastError().c_str());
     if (o.json) {
-        std::printf(
-            "{\"file\": %s, \"interface\": %s, \"seconds\": %.3f, \"seen\": %llu, \"captured\": %llu, "
-            "\"dropped\": %llu, \"snaplen\": %u%s%s}\n",
-            jsonText(capturer.getFilePath()).c_str(), jsonText(o.iface).c_str(), elapsed,
-            static_cast<unsigned long long>(c.seen), static_cast<unsigned long long>(c.captured),
-            static_cast<unsigned long long>(c.dropped), capturer.getSnapLength(),
-            failed ? ", \"error\": " : "", failed ? jsonText(capturer.getLastError()).c_str() : "");
+        nlohmann::json summary = {{"file", capturer.getFilePath()},
+                                  {"interface", o.iface},
+                                  {"seconds", elapsed},
+                                  {"seen", c.seen},
+                                  {"captured", c.captured},
+                                  {"dropped", c.dropped},
+                                  {"snaplen", capturer.getSnapLength()}};
+        if (failed)
+            summary["error"] = capturer.getLastError();
+        std::printf("%s\n", summary.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     } else {
         std::printf("%llu frames captured, %llu seen by the kernel, %llu dropped\n",
                     static_cast<unsigned long long>(c.captured), static_cast<unsigned long long>(c.seen),

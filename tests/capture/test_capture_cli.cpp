@@ -12,6 +12,7 @@
 #include "mms_value.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <functional>
@@ -72,10 +73,13 @@ TEST(CaptureCli, CountsAndJsonNameWithoutBlanksAndErrors) {
     auto r = captureDuring(veth.b() + " -o " + file + " --count 5 --seconds 10 --json", file,
                            [&] { publishGoose(veth.a(), 5); });
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("\"file\": \"" + file + "\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"captured\": 5,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"seen\": 5,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"dropped\": 0,"), std::string::npos) << r.out;
+    auto summary = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(summary.is_discarded()) << r.out;
+    EXPECT_EQ(summary["file"], file);
+    EXPECT_EQ(summary["captured"], 5);
+    EXPECT_EQ(summary["seen"], 5);
+    EXPECT_EQ(summary["dropped"], 0);
+    EXPECT_EQ(summary["snaplen"], 1518) << "a veth's MTU of 1 500 with header and tag";
     EXPECT_EQ(readPcap(file).records.size(), 5u);
 
     // The default name follows the library's rule without the blank.
