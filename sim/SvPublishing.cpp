@@ -20,6 +20,7 @@ constexpr int64_t kNsPerSecond = 1000000000;
 constexpr int64_t kMaxSleepNs = 50 * 1000000;
 // A stream further behind than this skips ahead instead of sending what it owes.
 constexpr int64_t kMaxBacklogNs = kNsPerSecond;
+constexpr int64_t kWakeGranularityNs = 1000000;
 constexpr double kTwoPi = 6.283185307179586;
 
 enum class Encoding { Int8, Int32, Int64, Float32, Float64, Quality, Timestamp };
@@ -311,6 +312,7 @@ void SvPublishing::_run() {
     pthread_setname_np(pthread_self(), "sim_sv");
     // System time of a monotonic instant, for refrTm (fixed at start, as the sample grid is).
     const int64_t realtimeOffset = realtimeNs() - monotonicNs();
+    int64_t lastWake = 0;
     while (_running) {
         Stream* first = nullptr;
         for (auto& s : _streams)
@@ -319,7 +321,8 @@ void SvPublishing::_run() {
         int64_t now = monotonicNs();
         int64_t due = first->due();
         if (due > now) {
-            sleepUntil(std::min(due, now + kMaxSleepNs));
+            sleepUntil(std::min(std::max(due, lastWake + kWakeGranularityNs), now + kMaxSleepNs));
+            lastWake = monotonicNs();
             continue;
         }
         if (now - due > kMaxBacklogNs)

@@ -14,10 +14,11 @@
 // Quality words and every other member are the model's current values.
 //
 // Timing: smpCnt counts samples and wraps at the samples per second (0 at each second of the
-// system clock when the rate divides it); a frame of nofASDU samples leaves when its last sample
-// is due. One thread ("sim_sv") sleeps on the monotonic clock until the next frame is due, so the
-// long-run rate is exact; after a hold-up it sends the frames it owes (up to one second's worth,
-// beyond that it skips ahead).
+// system clock when the rate divides it); a frame of nofASDU samples is due when its last sample
+// is. One thread ("sim_sv") sleeps on the monotonic clock (absolute deadlines, so the long-run
+// rate is exact) and wakes at most once a millisecond, sending every frame due by then: at 4000
+// frames/s a few frames per wake-up instead of a wake-up per frame. After a hold-up it sends the
+// frames it owes (up to one second's worth, beyond that it skips ahead).
 #include "sim/Model.h"
 
 #include <atomic>
