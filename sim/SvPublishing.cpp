@@ -24,6 +24,11 @@ constexpr int64_t kWakeGranularityNs = 1000000;
 constexpr double kTwoPi = 6.283185307179586;
 
 enum class Encoding { Int8, Int32, Int64, Float32, Float64, Quality, Timestamp };
+// The publisher call that reserves a value of each encoding, in the order of Encoding.
+int (*const kAdd[])(SVPublisher_ASDU) = {SVPublisher_ASDU_addINT8,     SVPublisher_ASDU_addINT32,
+                                         SVPublisher_ASDU_addINT64,    SVPublisher_ASDU_addFLOAT,
+                                         SVPublisher_ASDU_addFLOAT64,  SVPublisher_ASDU_addQuality,
+                                         SVPublisher_ASDU_addTimestamp};
 enum class Signal { None, Current, Voltage };
 
 int64_t monotonicNs() {
@@ -96,6 +101,30 @@ struct Channel {
     int64_t integer = 0;
     double real = 0;
     Timestamp time{};
+};
+
+// Currents (mA) and voltages (10 mV) of phases A, B, C and N at one angle of the 50 Hz wave, as
+// reals and as rounded integers; N is the sum of the other three.
+struct Phases {
+    double current[4] = {0, 0, 0, 0};
+    double voltage[4] = {0, 0, 0, 0};
+    int32_t currentInt[4] = {0, 0, 0, 0};
+    int32_t voltageInt[4] = {0, 0, 0, 0};
+
+    explicit Phases(double angle) {
+        const double lag = kCurrentLagDeg * kTwoPi / 360.0;
+        for (int p = 0; p < 3; ++p) {
+            double shift = p * kTwoPi / 3.0;
+            current[p] = kCurrentPeak * std::sin(angle - shift - lag);
+            voltage[p] = kVoltagePeak * std::sin(angle - shift);
+            currentInt[p] = static_cast<int32_t>(std::lround(current[p]));
+            voltageInt[p] = static_cast<int32_t>(std::lround(voltage[p]));
+            current[3] += current[p];
+            voltage[3] += voltage[p];
+            currentInt[3] += currentInt[p];
+            voltageInt[3] += voltageInt[p];
+        }
+    }
 };
 
 } // namespace
@@ -239,31 +268,8 @@ bool SvPublishing::start(const std::string& interfaceName) {
             SVPublisher_ASDU asdu =
                 SVPublisher_addASDU(s->publisher, def.smvId.c_str(),
                                     def.dataSetOpt ? s->dataSetRef.c_str() : nullptr, def.confRev);
-            for (Channel& c : s->channels) {
-                switch (c.encoding) {
-                case Encoding::Int8:
-                    c.offset = SVPublisher_ASDU_addINT8(asdu);
-                    break;
-                case Encoding::Int32:
-                    c.offset = SVPublisher_ASDU_addINT32(asdu);
-                    break;
-                case Encoding::Int64:
-                    c.offset = SVPublisher_ASDU_addINT64(asdu);
-                    break;
-                case Encoding::Float32:
-                    c.offset = SVPublisher_ASDU_addFLOAT(asdu);
-                    break;
-                case Encoding::Float64:
-                    c.offset = SVPublisher_ASDU_addFLOAT64(asdu);
-                    break;
-                case Encoding::Quality:
-                    c.offset = SVPublisher_ASDU_addQuality(asdu);
-                    break;
-                case Encoding::Timestamp:
-                    c.offset = SVPublisher_ASDU_addTimestamp(asdu);
-                    break;
-                }
-            }
+            for (Channel& c : s->channels)
+                c.offset = kAdd[static_cast<int>(c.encoding)](asdu);
             SVPublisher_ASDU_setSmpSynch(asdu, def.sampleSynchronized ? 1 : 0);
             if (def.sampleRate) {
                 SVPublisher_ASDU_setSmpRate(asdu, def.smpRate);
@@ -362,31 +368,15 @@ void SvPublishing::_send(Stream& s, int64_t realtimeOffsetNs) {
     }
     for (SVPublisher_ASDU asdu : s.asdus) {
         // 50 Hz angle of this sample within its epoch (a whole number of seconds).
-        double angle = kTwoPi * static_cast<double>(s.next * s.den * 50 % s.num) / static_cast<double>(s.num);
-        double lag = kCurrentLagDeg * kTwoPi / 360.0;
-        double current[4], voltage[4];
-        int32_t currentInt[4], voltageInt[4];
-        currentInt[3] = voltageInt[3] = 0;
-        current[3] = voltage[3] = 0;
-        for (int p = 0; p < 3; ++p) {
-            double shift = p * kTwoPi / 3.0;
-            current[p] = kCurrentPeak * std::sin(angle - shift - lag);
-            voltage[p] = kVoltagePeak * std::sin(angle - shift);
-            currentInt[p] = static_cast<int32_t>(std::lround(current[p]));
-            voltageInt[p] = static_cast<int32_t>(std::lround(voltage[p]));
-            current[3] += current[p];
-            voltage[3] += voltage[p];
-            currentInt[3] += currentInt[p];
-            voltageInt[3] += voltageInt[p];
-        }
+        Phases phases(kTwoPi * static_cast<double>(s.next * s.den * 50 % s.num) / static_cast<double>(s.num));
         for (const Channel& c : s.channels) {
             switch (c.encoding) {
             case Encoding::Int8:
                 SVPublisher_ASDU_setINT8(asdu, c.offset, static_cast<int8_t>(c.integer));
                 break;
             case Encoding::Int32: {
-                int32_t v = c.signal == Signal::Current   ? currentInt[c.phase]
-                            : c.signal == Signal::Voltage ? voltageInt[c.phase]
+                int32_t v = c.signal == Signal::Current   ? phases.currentInt[c.phase]
+                            : c.signal == Signal::Voltage ? phases.voltageInt[c.phase]
                                                           : static_cast<int32_t>(c.integer);
                 SVPublisher_ASDU_setINT32(asdu, c.offset, v);
                 break;
@@ -395,8 +385,8 @@ void SvPublishing::_send(Stream& s, int64_t realtimeOffsetNs) {
                 SVPublisher_ASDU_setINT64(asdu, c.offset, c.integer);
                 break;
             case Encoding::Float32: {
-                double v = c.signal == Signal::Current   ? current[c.phase] / 1000.0
-                           : c.signal == Signal::Voltage ? voltage[c.phase] / 100.0
+                double v = c.signal == Signal::Current   ? phases.current[c.phase] / 1000.0
+                           : c.signal == Signal::Voltage ? phases.voltage[c.phase] / 100.0
                                                          : c.real;
                 SVPublisher_ASDU_setFLOAT(asdu, c.offset, static_cast<float>(v));
                 break;
