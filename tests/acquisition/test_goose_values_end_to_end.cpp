@@ -101,9 +101,12 @@ TEST(GooseValuesEndToEnd, EveryCheckedPathGetsTheServedValueAndItsTime) {
     const std::size_t ind2 =
         std::find(paths.begin(), paths.end(), "CTRL/GGIO1.Ind2.stVal[ST]") - paths.begin();
     ASSERT_LT(ind2, paths.size());
+    const std::size_t cswi = paths.size() - 2; // CTRL/Q0CSWI1.Pos[ST]
     while (Clock::now() < deadline) {
         values = pool.getValues();
-        if (values[ind2] && MmsValue_getBoolean(values[ind2]->getValue()))
+        // The message after both changes (the first frames may still carry the loaded state).
+        if (values[ind2] && MmsValue_getBoolean(values[ind2]->getValue()) && values[cswi] &&
+            values[cswi]->getUnixTimestamp() == cswiTime)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
