@@ -189,13 +189,13 @@ TEST_F(SimClient, ReadsOfEveryMmsType) {
     EXPECT_TRUE(MmsValue_getBitStringBit(pos, 0));
     EXPECT_FALSE(MmsValue_getBitStringBit(pos, 1));
 
-    IedClientError err;
-    v = read("SIMIEDLD0/GGIO1.Nope.stVal", IEC61850_FC_ST, &err);
-    EXPECT_EQ(v, nullptr);
-    EXPECT_NE(err, IED_ERROR_OK);
-    v = read("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_MX, &err);
-    EXPECT_EQ(v, nullptr);
-    EXPECT_NE(err, IED_ERROR_OK);
+    // Unknown objects are answered with an access error value.
+    for (auto ref : {std::make_pair("SIMIEDLD0/GGIO1.Nope.stVal", IEC61850_FC_ST),
+                     std::make_pair("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_MX)}) {
+        v = read(ref.first, ref.second);
+        EXPECT_EQ(MmsValue_getType(v.get()), MMS_DATA_ACCESS_ERROR) << ref.first;
+        EXPECT_EQ(MmsValue_getDataAccessError(v.get()), DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT) << ref.first;
+    }
 }
 
 TEST_F(SimClient, VariableSpecifications) {
