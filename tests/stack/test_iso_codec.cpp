@@ -225,8 +225,9 @@ TEST(IsoAcse, ObjectIdentifierTexts) {
     for (const auto& c : cases) {
         Buf out;
         EXPECT_EQ(stack::iso::encodeObjectIdentifier(c.text, out), c.ok) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(out, c.bytes) << c.text;
+        }
     }
 }
 
