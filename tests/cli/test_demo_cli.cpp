@@ -27,7 +27,7 @@ struct Namespace {
 
 TEST(DemoCli, WalksEveryProtocolAndChecksTheValues) {
     Namespace ns;
-    const auto r = iecx::test::runCli("demo --seconds 1", ns.prefix());
+    const auto r = iecx::test::runCommand(ns.prefix() + " " IECX_CLI_PATH " demo --seconds 1");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(contains(r.out, "PROT1 serves MMS on 127.0.0.1:")) << r.out;
     EXPECT_TRUE(contains(r.out, "/Goose.cid")) << r.out;

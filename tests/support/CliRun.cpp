@@ -10,13 +10,16 @@
 namespace iecx {
 namespace test {
 
-CliRun runCli(const std::string& args, const std::string& prefix) {
+CliRun runCli(const std::string& args) {
+    return runCommand(std::string(IECX_CLI_PATH) + " " + args);
+}
+
+CliRun runCommand(const std::string& commandLine) {
     char errPath[] = "/tmp/iecx_cli_err_XXXXXX";
     const int fd = mkstemp(errPath);
     if (fd >= 0)
         close(fd);
-    const std::string command =
-        (prefix.empty() ? "" : prefix + " ") + std::string(IECX_CLI_PATH) + " " + args + " 2>" + errPath;
+    const std::string command = commandLine + " 2>" + errPath;
     CliRun r;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe != nullptr) {

@@ -1,5 +1,6 @@
 #pragma once
-// Runs the built iecx tool as a child process and collects its exit status and output.
+// Runs the built iecx tool (or another program) as a child process and collects its exit status
+// and output.
 #include <string>
 
 namespace iecx {
@@ -11,9 +12,10 @@ struct CliRun {
     std::string err;
 };
 
-// Runs "iecx <args>" through the shell (args are not quoted further), after `prefix` when one is
-// given (for example "ip netns exec NAME").
-CliRun runCli(const std::string& args, const std::string& prefix = "");
+// Runs "iecx <args>" through the shell (args are not quoted further).
+CliRun runCli(const std::string& args);
+// Runs any command line through the shell.
+CliRun runCommand(const std::string& commandLine);
 
 } // namespace test
 } // namespace iecx
