@@ -27,8 +27,10 @@
 #include <memory>
 #include <thread>
 
-#ifndef IECX_DEFAULT_STATION
-#define IECX_DEFAULT_STATION "examples/station.scd"
+// Where the example files lie relative to the tool's own directory once installed
+// (<bindir>/../share by default); the build defines the real relation.
+#ifndef IECX_BIN_TO_DATA
+#define IECX_BIN_TO_DATA "../share"
 #endif
 
 namespace {
@@ -62,12 +64,23 @@ std::string printValue(const MmsValue* value) {
     return buffer;
 }
 
+// The example station: installed under the data directory beside the tool's prefix, or in the
+// build tree under share/iecx next to the tool, or examples/ of the working directory.
 std::string findStation() {
-    for (const std::string& candidate :
-         {std::string(IECX_DEFAULT_STATION), std::string("examples/station.scd")})
+    std::string toolDir;
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        toolDir.assign(self, static_cast<size_t>(n));
+        toolDir.erase(toolDir.rfind('/') + 1);
+    }
+    const std::string file = "iecx/examples/station.scd";
+    const std::string candidates[] = {toolDir + IECX_BIN_TO_DATA "/" + file, toolDir + "share/" + file,
+                                      "examples/station.scd"};
+    for (const std::string& candidate : candidates)
         if (::access(candidate.c_str(), R_OK) == 0)
             return candidate;
-    return IECX_DEFAULT_STATION;
+    return candidates[0];
 }
 
 int parse(const std::vector<std::string>& args, Options& o) {
@@ -125,6 +138,7 @@ int runDemo(const std::vector<std::string>& args) {
         return parsed < 0 ? kExitOk : parsed;
 
     heading(1, "SCL file");
+    std::printf("   %s\n", o.scl.c_str());
     std::vector<tConnectedAP> aps;
     try {
         xmlpp::DomParser parser;

@@ -8,6 +8,7 @@
 //     ied.setValue("LD0/GGIO1.Ind1.stVal", v);      // reports and GOOSE follow
 //     ied.changeValuesEvery(500);
 //     ied.stop();
+#include "host/Export.h"
 #include "sim/Model.h"
 
 #include <cstdint>
@@ -25,7 +26,7 @@ class GoosePublishing;
 class SimServerHandler;
 class ValueChanger;
 
-class SimulatedIed {
+class IECX_API SimulatedIed {
 public:
     SimulatedIed();
     ~SimulatedIed(); // stops
