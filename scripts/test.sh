@@ -44,7 +44,13 @@ stage_fuzz() { scripts/fuzz.sh --check "${IECX_FUZZ_SECONDS:-30}"; }
 
 # CPU seconds (user + system) of every finished child process so far: with the wall time it
 # shows how much of a stage was waiting for a loaded machine.
-cpu_seconds() { times | tail -1 | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }'; }
+# (`times` runs in this shell, so that it sees this shell's children.)
+cpu_seconds() {
+  times >"$times_file"
+  tail -1 "$times_file" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }'
+}
+times_file=$(mktemp /tmp/iecx-times-XXXXXX)
+trap 'rm -f "$times_file"' EXIT
 
 summary=()
 failed=0
