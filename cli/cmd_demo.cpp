@@ -29,8 +29,8 @@
 #include <memory>
 #include <thread>
 
-#ifndef IECX_DEFAULT_STATION
-#define IECX_DEFAULT_STATION "examples/station.scd"
+#ifndef IECX_BIN_TO_DATA
+#define IECX_BIN_TO_DATA "../share"
 #endif
 
 namespace {
@@ -45,12 +45,23 @@ struct Options {
     double seconds = 3;
 };
 
+// The example station: installed under the data directory beside the tool's prefix, or in the
+// build tree under share/iecx next to the tool, or examples/ of the working directory.
 std::string findStation() {
-    for (const std::string& candidate :
-         {std::string(IECX_DEFAULT_STATION), std::string("examples/station.scd")})
+    std::string toolDir;
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        toolDir.assign(self, static_cast<size_t>(n));
+        toolDir.erase(toolDir.rfind('/') + 1);
+    }
+    const std::string file = "iecx/examples/station.scd";
+    const std::string candidates[] = {toolDir + IECX_BIN_TO_DATA "/" + file, toolDir + "share/" + file,
+                                      "examples/station.scd"};
+    for (const std::string& candidate : candidates)
         if (::access(candidate.c_str(), R_OK) == 0)
             return candidate;
-    return IECX_DEFAULT_STATION;
+    return candidates[0];
 }
 
 std::string valueText(const MmsValue* value) {

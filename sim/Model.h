@@ -7,6 +7,7 @@
 //
 // Every value lives in exactly one node of the tree. The model's mutex guards all values; the
 // tree shape never changes after loading.
+#include "host/Export.h"
 #include "mms_common.h"
 #include "mms_value.h"
 
@@ -24,7 +25,7 @@ enum TriggerBits : uint8_t { kTrgDchg = 1, kTrgQchg = 2, kTrgDupd = 4 };
 
 class Domain;
 
-class ModelNode {
+class IECX_API ModelNode {
 public:
     enum class Kind { LogicalNode, FcGroup, DataObject, Attribute };
 
@@ -132,7 +133,7 @@ struct SvControlDef {
     uint8_t vlanPriority = 4;
 };
 
-class Domain {
+class IECX_API Domain {
 public:
     std::string name; // IED name + LD inst (or the LD's ldName)
     std::string inst;
@@ -156,7 +157,7 @@ struct ValueChange {
     uint8_t reason;
 };
 
-class Model {
+class IECX_API Model {
 public:
     // Loads the named IED (the first IED when iedName is empty) of a CID/ICD/SCD file. Throws
     // std::runtime_error with a readable message for unreadable files or unknown IEDs.

@@ -8,6 +8,7 @@
 //     ied.setValue("LD0/GGIO1.Ind1.stVal", v);      // reports and GOOSE follow
 //     ied.changeValuesEvery(500);
 //     ied.stop();
+#include "host/Export.h"
 #include "sim/Model.h"
 
 #include <cstdint>
@@ -26,7 +27,7 @@ class SvPublishing;
 class SimServerHandler;
 class ValueChanger;
 
-class SimulatedIed {
+class IECX_API SimulatedIed {
 public:
     SimulatedIed();
     ~SimulatedIed(); // stops

@@ -2,6 +2,7 @@
 #include "acquisition/Messages.h"
 #include "mms_value.h"
 #include "scl/DataExtractor.h"
+#include "sim/SimulatedIed.h"
 
 #include <cstdio>
 
@@ -10,5 +11,6 @@ int main() {
     std::printf("%s %d\n", lng::Iec61850::get("Viewer"), MmsValue_getBoolean(value) ? 1 : 0);
     MmsValue_delete(value);
     VorIec61850::DataExtractor empty(nullptr);
-    return empty.getConnectedApCollection().empty() ? 0 : 1;
+    iecx::sim::SimulatedIed ied; // the simulated IED's facade is public
+    return empty.getConnectedApCollection().empty() && !ied.isLoaded() ? 0 : 1;
 }
