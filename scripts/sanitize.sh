@@ -19,5 +19,5 @@ for kind in "${kinds[@]}"; do
   esac
   IECX_TARGETS="$targets" IECX_BUILD_DIR="$dir" scripts/build.sh -DIECX_SANITIZE="$kind" \
     -DIECX_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-  (cd "$dir" && ctest --output-on-failure -j"$(nproc)" "${labels[@]}")
+  (cd "$dir" && ctest --output-on-failure --no-tests=error -j"$(nproc)" "${labels[@]}")
 done
