@@ -85,6 +85,11 @@ bool MmsReportPool::isRunning() const {
     return _reciver.isRunning();
 }
 
+bool MmsReportPool::requestGeneralInterrogation() {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    return _reciver.requestGeneralInterrogation();
+}
+
 MmsValueElementList& MmsReportPool::getValues() {
     return _values;
 }

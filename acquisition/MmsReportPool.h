@@ -39,6 +39,8 @@ public:
     bool start() override;
     bool stop() override;
     bool isRunning() const override;
+    // A general interrogation of the running block: one report with every member.
+    bool requestGeneralInterrogation();
     MmsValueElementList& getValues() override;
 
     // The receiver, for its raw message signal and diagnostics.

@@ -52,6 +52,9 @@ public:
     // Disables reporting as far as possible and closes the connection; false when not running.
     bool stop();
     bool isRunning() const { return _running.load(); }
+    // Asks the IED for a general interrogation of the enabled block (a report of every member);
+    // false when not running or the IED refused. Not from a handler of the signals.
+    bool requestGeneralInterrogation();
 
     // One pointer per expanded path, null until a report delivered it. The values belong to the
     // protocol stack; they stay readable after stop() until the next start() or the receiver's

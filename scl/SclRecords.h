@@ -123,6 +123,9 @@ struct tFCDA {
     std::vector<tDA> das;
     // SI unit of the data object, empty when none.
     std::string unit;
+    // SCL basic type text of an attribute-level FCDA (the innermost bType, as in the file);
+    // empty for a data-object-level FCDA or an unresolved one.
+    std::string bType;
 };
 
 struct tDataSet {
