@@ -84,8 +84,8 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
            "destination MAC aa:bb:cc:dd:ee:ff (checked together with a control block reference)")
         ->type_name("MAC");
     app->add_option("--path", o.paths, "a data set member to print (with --scl); repeatable");
-    auto* count = addUnsigned(*app, "--count", o.count, "end after N messages", 1);
-    addSeconds(*app, "--seconds", o.seconds, "end after S seconds")->excludes(count);
+    addUnsigned(*app, "--count", o.count, "end after N messages", 1);
+    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
     app->add_flag("--json", o.json, "one JSON object per message and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;

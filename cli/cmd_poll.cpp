@@ -38,8 +38,8 @@ int run(const std::vector<std::string>& args) {
     addUnsigned(*app, "--period", periodMs, "pause between two reads of all references", 1, 3600000)
         ->type_name("MS")
         ->required();
-    auto* countOption = addUnsigned(*app, "--count", count, "end after N printed changes", 1);
-    addSeconds(*app, "--seconds", seconds, "end after S seconds")->excludes(countOption);
+    addUnsigned(*app, "--count", count, "end after N printed changes", 1);
+    addSeconds(*app, "--seconds", seconds, "end after S seconds");
     app->add_flag("--json", json, "one JSON object per change and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;

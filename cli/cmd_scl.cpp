@@ -5,6 +5,7 @@
 #include "scl/DataExtractor.h"
 
 #include <libxml++/libxml++.h>
+#include <libxml/xmlerror.h>
 
 #include <cstdio>
 #include <memory>
@@ -207,6 +208,10 @@ Json json(const std::string& file, const std::vector<tSubNetwork>& subNetworks) 
     return {{"file", file}, {"subNetworks", networks}};
 }
 
+// libxml2 writes its parser errors to stderr as well; the exception carries them, and they are
+// told once, with it.
+void quietXmlErrors(void*, const char*, ...) {}
+
 int run(const std::vector<std::string>& args) {
     auto app = newCommand("scl", kDescription);
     std::string file;
@@ -217,6 +222,7 @@ int run(const std::vector<std::string>& args) {
         return status;
 
     std::vector<tSubNetwork> subNetworks;
+    xmlSetGenericErrorFunc(nullptr, quietXmlErrors);
     xmlpp::DomParser parser;
     try {
         parser.set_substitute_entities(true);

@@ -202,8 +202,8 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
         ->type_name("MAC");
     addUnsigned(*app, "--frequency", o.frequency, "nominal frequency in Hz (default 50)", 1, 999);
     addSeconds(*app, "--interval", o.interval, "seconds between two rate lines (default 1)");
-    auto* count = addUnsigned(*app, "--count", o.count, "end after N ASDUs", 1);
-    addSeconds(*app, "--seconds", o.seconds, "end after S seconds")->excludes(count);
+    addUnsigned(*app, "--count", o.count, "end after N ASDUs", 1);
+    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
     app->add_flag("--json", o.json, "print the summary as JSON");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;

@@ -54,13 +54,14 @@ protected:
 };
 
 TEST_F(MmsCli, ReadPrintsValuesStructuresAndErrorsPerReference) {
-    const CliRun r = run("read", "'LD0/GGIO1.AnIn1.mag.f[MX]' 'LD0/GGIO1.Ind1[ST]' 'LD0/GGIO1.Nothing[ST]'");
+    const CliRun r =
+        run("read", "'CLILD0/GGIO1.AnIn1.mag.f[MX]' 'CLILD0/GGIO1.Ind1[ST]' 'CLILD0/GGIO1.Nothing[ST]'");
     EXPECT_EQ(r.status, 1) << r.err; // one reference could not be read
-    EXPECT_TRUE(contains(r.out, "LD0/GGIO1.AnIn1.mag.f[MX] = 12.5\n")) << r.out;
-    EXPECT_TRUE(contains(r.out, "LD0/GGIO1.Ind1[ST] = {stVal=true, q=good, t=")) << r.out;
-    EXPECT_TRUE(contains(r.out, "LD0/GGIO1.Nothing[ST]: ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "CLILD0/GGIO1.AnIn1.mag.f[MX] = 12.5\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "CLILD0/GGIO1.Ind1[ST] = {stVal=true, q=good, t=")) << r.out;
+    EXPECT_TRUE(contains(r.out, "CLILD0/GGIO1.Nothing[ST]: ")) << r.out;
 
-    const CliRun j = run("read", "--json 'LD0/GGIO1.Ind1[ST]' 'LD0/GGIO1.AnIn1.mag[MX]'");
+    const CliRun j = run("read", "--json 'CLILD0/GGIO1.Ind1[ST]' 'CLILD0/GGIO1.AnIn1.mag[MX]'");
     ASSERT_EQ(j.status, 0) << j.err;
     const Json doc = Json::parse(j.out);
     ASSERT_EQ(doc["values"].size(), 2u);
@@ -72,7 +73,7 @@ TEST_F(MmsCli, ReadPrintsValuesStructuresAndErrorsPerReference) {
 
 TEST_F(MmsCli, ReadWatchPrintsChanges) {
     sim.ied().changeValuesEvery(100);
-    const CliRun r = run("read", "'LD0/GGIO1.Ind1.stVal[ST]' --watch 50 --seconds 1 --json");
+    const CliRun r = run("read", "'CLILD0/GGIO1.Ind1.stVal[ST]' --watch 50 --seconds 1 --json");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto lines = jsonLines(r.out);
     ASSERT_GE(lines.size(), 3u) << r.out; // the first read and at least two changes
@@ -169,26 +170,26 @@ TEST_F(MmsCli, ReportRefusesMissingAndOwnedBlocks) {
 
 TEST_F(MmsCli, PollPrintsChangesWithTimeStamps) {
     sim.ied().changeValuesEvery(100);
-    const CliRun r =
-        run("poll", "'LD0/GGIO1.Ind1.stVal[ST]' 'LD0/GGIO1.AnIn1.mag.f[MX]' --period=50 --count 4 --json");
+    const CliRun r = run(
+        "poll", "'CLILD0/GGIO1.Ind1.stVal[ST]' 'CLILD0/GGIO1.AnIn1.mag.f[MX]' --period=50 --count 4 --json");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto lines = jsonLines(r.out);
     ASSERT_EQ(lines.size(), 4u) << r.out;
-    EXPECT_EQ(lines[0]["reference"], "LD0/GGIO1.Ind1.stVal[ST]");
+    EXPECT_EQ(lines[0]["reference"], "CLILD0/GGIO1.Ind1.stVal[ST]");
     EXPECT_NE(lines[0]["t"], "-"); // the time stamp of Ind1
-    EXPECT_EQ(lines[1]["reference"], "LD0/GGIO1.AnIn1.mag.f[MX]");
+    EXPECT_EQ(lines[1]["reference"], "CLILD0/GGIO1.AnIn1.mag.f[MX]");
 
-    const CliRun missing = run("poll", "'LD0/GGIO1.Nothing.stVal[ST]' --period 50 --count 1");
+    const CliRun missing = run("poll", "'CLILD0/GGIO1.Nothing.stVal[ST]' --period 50 --count 1");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(contains(missing.err, "LD0/GGIO1.Nothing.stVal[ST]: ")) << missing.err;
+    EXPECT_TRUE(contains(missing.err, "CLILD0/GGIO1.Nothing.stVal[ST]: ")) << missing.err;
 }
 
 // Each command ends with status 1 and says why when the IED goes away under it.
 TEST_F(MmsCli, ServerKilledMidRunEndsTheCommand) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"report", "CLILD0/LLN0.RP.urcbEvents --seconds 30"},
-        {"poll", "'LD0/GGIO1.Ind1.stVal[ST]' --period 50 --seconds 30"},
-        {"read", "'LD0/GGIO1.Ind1.stVal[ST]' --watch 50 --seconds 30"},
+        {"poll", "'CLILD0/GGIO1.Ind1.stVal[ST]' --period 50 --seconds 30"},
+        {"read", "'CLILD0/GGIO1.Ind1.stVal[ST]' --watch 50 --seconds 30"},
     };
     for (const auto& [command, rest] : cases) {
         iecx::test::SimIed victim(iecx::test::simData("cli.cid"), "CLI");
@@ -220,9 +221,9 @@ TEST(MmsCliSilentHost, GivesUpWithinTheTimeout) {
     socklen_t length = sizeof address;
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
     const std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-    for (const std::string& command : {"browse " + host, "read " + host + " 'LD0/GGIO1.Ind1[ST]'",
+    for (const std::string& command : {"browse " + host, "read " + host + " 'CLILD0/GGIO1.Ind1[ST]'",
                                        "report " + host + " LD0/LLN0.RP.x --count 1",
-                                       "poll " + host + " 'LD0/GGIO1.Ind1[ST]' --period 100 --count 1"}) {
+                                       "poll " + host + " 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1"}) {
         const auto start = Clock::now();
         const CliRun r = runCli(command + " --connect-timeout 400");
         EXPECT_EQ(r.status, 1) << command << r.err;
@@ -235,13 +236,13 @@ TEST(MmsCliSilentHost, GivesUpWithinTheTimeout) {
 TEST(MmsCliArguments, WrongUsageIsStatusTwo) {
     const std::vector<std::string> wrong = {
         "read",
-        "read 127.0.0.1 LD0/GGIO1.Ind1",       // no FC
-        "read 127.0.0.1 'LD0/GGIO1.Ind1[XX]'", // unknown FC
-        "read 127.0.0.1:99999 'LD0/GGIO1.Ind1[ST]'",
-        "read 127.0.0.1 'LD0/GGIO1.Ind1[ST]' --count 2", // --count without --watch
-        "poll 127.0.0.1 'LD0/GGIO1.Ind1[ST]'",           // no --period
-        "poll 127.0.0.1 'LD0/GGIO1.Ind1[ST]' --period 100 --count 1.5",
-        "report 127.0.0.1 LD0/LLN0.RP.x --count 1 --seconds 2",
+        "read 127.0.0.1 LD0/GGIO1.Ind1",          // no FC
+        "read 127.0.0.1 'CLILD0/GGIO1.Ind1[XX]'", // unknown FC
+        "read 127.0.0.1:99999 'CLILD0/GGIO1.Ind1[ST]'",
+        "read 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --count 2", // --count without --watch
+        "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]'",           // no --period
+        "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1.5",
+        "report 127.0.0.1 LD0/LLN0.RP.x --count 0",
         "report 127.0.0.1 LD0/LLN0.RP.x --integrity -5",
         "browse 127.0.0.1 --depth leaves",
         "browse 127.0.0.1 --connect-timeout 0x",
