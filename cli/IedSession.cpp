@@ -81,6 +81,26 @@ bool IedSession::connected() const {
     return _connection != nullptr && IedConnection_getState(_connection) == IED_STATE_CONNECTED;
 }
 
+std::string rcbOwnerText(ClientReportControlBlock rcb) {
+    MmsValue* owner = ClientReportControlBlock_getOwner(rcb);
+    if (owner == nullptr || MmsValue_getType(owner) != MMS_OCTET_STRING)
+        return "";
+    const int size = MmsValue_getOctetStringSize(owner);
+    const uint8_t* bytes = MmsValue_getOctetStringBuffer(owner);
+    std::string dotted, hex;
+    bool any = false;
+    for (int i = 0; i < size; ++i) {
+        any = any || bytes[i] != 0;
+        dotted += (i ? "." : "") + std::to_string(bytes[i]);
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+        hex += pair;
+    }
+    if (!any)
+        return "";
+    return size == 4 ? dotted : "0x" + hex;
+}
+
 std::string clientErrorText(IedClientError error) {
     switch (error) {
     case IED_ERROR_OK:

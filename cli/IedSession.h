@@ -50,6 +50,10 @@ private:
     IedConnection _connection = nullptr;
 };
 
+// The owner of a report control block as text: the client's IPv4 address dotted, other
+// addresses in hexadecimal; empty when the block has no owner.
+std::string rcbOwnerText(ClientReportControlBlock rcb);
+
 // The client's error code as words ("object does not exist", "time-out", ...).
 std::string clientErrorText(IedClientError error);
 

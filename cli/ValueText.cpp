@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <string>
 #include <ctime>
 #include <vector>
 
@@ -254,7 +255,9 @@ Json valueJson(const MmsValue* value, MmsVariableSpecification* type) {
     case MMS_UNSIGNED:
         return MmsValue_toUint32(value);
     case MMS_FLOAT:
-        return isFloat32(value) ? Json(MmsValue_toFloat(value)) : Json(MmsValue_toDouble(value));
+        // A float goes out as the double with the float's shortest digits, not its binary noise.
+        return isFloat32(value) ? Json(std::stod(floatText(MmsValue_toDouble(value), true)))
+                                : Json(MmsValue_toDouble(value));
     case MMS_BIT_STRING: {
         Json out = {{"bits", bitsText(value)}};
         if (isQuality(value, type))

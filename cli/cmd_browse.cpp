@@ -192,8 +192,7 @@ private:
                 item["reserved"] = ClientReportControlBlock_getResv(rcb);
             else if (ClientReportControlBlock_hasResvTms(rcb))
                 item["resvTms"] = ClientReportControlBlock_getResvTms(rcb);
-            MmsValue* owner = ClientReportControlBlock_getOwner(rcb);
-            item["owner"] = owner ? ownerText(owner) : "";
+            item["owner"] = rcbOwnerText(rcb);
             ClientReportControlBlock_destroy(rcb);
             blocks.push_back(item);
         }
@@ -230,24 +229,6 @@ private:
             blocks.push_back(item);
         }
         return blocks;
-    }
-
-    // An owner is the client's address as octets: dotted for four, hexadecimal otherwise; empty
-    // when all are zero (no owner).
-    static std::string ownerText(MmsValue* owner) {
-        if (MmsValue_getType(owner) != MMS_OCTET_STRING)
-            return valueText(owner);
-        const int size = MmsValue_getOctetStringSize(owner);
-        const uint8_t* bytes = MmsValue_getOctetStringBuffer(owner);
-        bool any = false;
-        for (int i = 0; i < size; ++i)
-            any = any || bytes[i] != 0;
-        if (!any)
-            return "";
-        if (size == 4)
-            return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
-                   std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
-        return valueText(owner);
     }
 
     const Options& _o;

@@ -7,6 +7,7 @@
 #include "cli/Command.h"
 #include "cli/ValueText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -135,7 +136,8 @@ public:
             field(at + 2, "Length", std::to_string(length));
             field(at + 4, "Reserved1", std::to_string(word(at + 4)));
             field(at + 6, "Reserved2", std::to_string(word(at + 6)));
-            const size_t pduEnd = std::min(end, at - 2 + length >= at + 8 ? at - 2 + length : end);
+            // Length counts from the APPID to the end of the PDU.
+            const size_t pduEnd = std::min(end, length >= 8 ? at + length : end);
             ber(at + 8, pduEnd, 0);
         } else if (at < end) {
             field(at, "payload", hex(at, end));

@@ -9,6 +9,7 @@
 #include "iec61850_client.h"
 
 #include <atomic>
+#include <memory>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -51,21 +52,6 @@ std::string reasonText(ReasonForInclusion reason) {
     return out;
 }
 
-std::string ownerOf(ClientReportControlBlock rcb) {
-    MmsValue* owner = ClientReportControlBlock_getOwner(rcb);
-    if (owner == nullptr || MmsValue_getType(owner) != MMS_OCTET_STRING)
-        return "";
-    const int size = MmsValue_getOctetStringSize(owner);
-    const uint8_t* bytes = MmsValue_getOctetStringBuffer(owner);
-    std::string out;
-    bool any = false;
-    for (int i = 0; i < size; ++i) {
-        any = any || bytes[i] != 0;
-        out += (i ? "." : "") + std::to_string(bytes[i]);
-    }
-    return any ? out : "";
-}
-
 // Checks the block before the pool takes it: it must exist and be free. Writes the integrity
 // period when one is asked for. Returns 0 or the exit status.
 int prepareBlock(const Options& o, IedSession& session, std::vector<std::string>& members) {
@@ -82,7 +68,7 @@ int prepareBlock(const Options& o, IedSession& session, std::vector<std::string>
     const bool reserved =
         !buffered ? ClientReportControlBlock_getResv(rcb)
                   : ClientReportControlBlock_hasResvTms(rcb) && ClientReportControlBlock_getResvTms(rcb) != 0;
-    const std::string owner = ownerOf(rcb);
+    const std::string owner = rcbOwnerText(rcb);
     const char* dataSet = ClientReportControlBlock_getDataSetReference(rcb);
     const std::string dataSetRef = dataSet ? dataSet : "";
     int status = 0;
@@ -157,8 +143,19 @@ int run(const std::vector<std::string>& args) {
     }
 
     MmsReportTarget target(o.connect.endpoint.text(), o.rcb);
-    for (const std::string& m : members)
+    // The type of each member gives its structures their member names when printed.
+    std::vector<std::unique_ptr<MmsVariableSpecification, void (*)(MmsVariableSpecification*)>> types;
+    for (const std::string& m : members) {
         target.paths.emplace_back(m, nullptr);
+        std::string reference, error;
+        FunctionalConstraint fc = IEC61850_FC_NONE;
+        IedClientError code = IED_ERROR_OK;
+        MmsVariableSpecification* type =
+            splitFcReference(m, reference, fc, error)
+                ? IedConnection_getVariableSpecification(watch.get(), &code, reference.c_str(), fc)
+                : nullptr;
+        types.emplace_back(type, MmsVariableSpecification_destroy);
+    }
     MmsReportPool pool;
     std::atomic<uint64_t> reports{0};
     std::mutex printing;
@@ -182,11 +179,11 @@ int run(const std::vector<std::string>& args) {
             const auto& element = values[i];
             if (o.json)
                 members.push_back({{"path", target.paths[i].path},
-                                   {"value", valueJson(element->getValue())},
+                                   {"value", valueJson(element->getValue(), types[i].get())},
                                    {"t", millisecondsText(element->getUnixTimestamp())},
                                    {"reason", reasonText(reason)}});
             else
-                text += "  " + target.paths[i].path + " = " + valueText(element->getValue()) +
+                text += "  " + target.paths[i].path + " = " + valueText(element->getValue(), types[i].get()) +
                         "  t=" + millisecondsText(element->getUnixTimestamp()) + "  reason " +
                         reasonText(reason) + "\n";
         }

@@ -242,10 +242,11 @@ TEST(CliCid, SchemaValidDocumentsFollowTheSchemaRules) {
         EXPECT_TRUE(root->find("//x:LNodeType/x:DO[@name = preceding-sibling::x:DO/@name]", ns).empty())
             << kind;
         EXPECT_TRUE(root->find("//x:SampledValueControl[not(@smvID) or @smvID='']", ns).empty()) << kind;
-        if (kind == "sv")
+        if (kind == "sv") {
             EXPECT_EQ(dynamic_cast<xmlpp::Element*>(root->find("//x:SampledValueControl", ns).at(0))
                           ->get_attribute_value("smvID"),
                       "KAVEN61850MU/LLN0.MSVCB01");
+        }
 
         // Both forms read the same, apart from the smvID that only the valid form has.
         for (const std::string form : {"_plain", "_valid"}) {
@@ -256,10 +257,11 @@ TEST(CliCid, SchemaValidDocumentsFollowTheSchemaRules) {
         const CliRun valid = runCliCommand(dir, {"scl", dir.file(kind + "_valid.cid")});
         ASSERT_EQ(plain.exitCode, 0) << plain.err;
         ASSERT_EQ(valid.exitCode, 0) << valid.err;
-        if (kind == "goose")
+        if (kind == "goose") {
             EXPECT_EQ(plain.out, valid.out);
-        else
+        } else {
             EXPECT_NE(valid.out.find("smvID KAVEN61850MU/LLN0.MSVCB01"), std::string::npos) << valid.out;
+        }
         EXPECT_NE(plain.out.find("BIT_STRING (Timestamp)"), std::string::npos) << plain.out;
     }
 }
