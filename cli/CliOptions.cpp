@@ -37,19 +37,25 @@ int parseCommand(CLI::App& app, const std::vector<std::string>& args) {
 CLI::Option* addUnsigned(CLI::App& app, const std::string& name, std::function<void(uint64_t)> store,
                          const std::string& description, uint64_t min, uint64_t max) {
     const std::string optionName = name.substr(0, name.find(','));
-    auto* option = app.add_option_function<std::string>(
+    // Repeated options hand every value over in order (a list option keeps them all, a single
+    // one keeps the last).
+    auto* option = app.add_option_function<std::vector<std::string>>(
         name,
-        [store, min, max, optionName](const std::string& text) {
-            uint64_t n = 0;
-            if (!parseUnsigned(text, n))
-                throw CLI::ValidationError(
-                    optionName, "'" + text + "' is no whole number (decimal, or hexadecimal with 0x)");
-            if (n < min || n > max)
-                throw CLI::ValidationError(optionName, "'" + text + "' is outside " + std::to_string(min) +
-                                                           ".." + std::to_string(max));
-            store(n);
+        [store, min, max, optionName](const std::vector<std::string>& texts) {
+            for (const std::string& text : texts) {
+                uint64_t n = 0;
+                if (!parseUnsigned(text, n))
+                    throw CLI::ValidationError(
+                        optionName, "'" + text + "' is no whole number (decimal, or hexadecimal with 0x)");
+                if (n < min || n > max)
+                    throw CLI::ValidationError(optionName, "'" + text + "' is outside " +
+                                                               std::to_string(min) + ".." +
+                                                               std::to_string(max));
+                store(n);
+            }
         },
         description);
+    option->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     option->type_name("N");
     return option;
 }
