@@ -74,6 +74,11 @@ bool MmsReportPool::isRunning() const {
     return _reciver.isRunning();
 }
 
+bool MmsReportPool::requestGeneralInterrogation() {
+    std::lock_guard<std::mutex> control(_controlMutex);
+    return _reciver.requestGeneralInterrogation();
+}
+
 void MmsReportPool::_reportCallback(ClientReport report) {
     // Receive thread of the connection: the values are copied out of the report here.
     _values.refresh(_reciver.getMmsValues());

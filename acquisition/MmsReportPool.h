@@ -46,6 +46,8 @@ public:
     bool start() override;
     bool stop() override;
     bool isRunning() const override;
+    // A general interrogation of the running block: one report with every member.
+    bool requestGeneralInterrogation();
     MmsValueElementList getValues() const override { return _values.snapshot(); }
     std::string getLastError() const override { return _error.get(); }
     IedClientError getLastClientError() const { return _reciver.getLastClientError(); }

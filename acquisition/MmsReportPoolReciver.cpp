@@ -210,6 +210,17 @@ bool MmsReportReciver::stop() {
     return true;
 }
 
+bool MmsReportReciver::requestGeneralInterrogation() {
+    if (!_running.load() || _connection == nullptr)
+        return false;
+    ClientReportControlBlock rcb = ClientReportControlBlock_create(_target.report.rcbReference.c_str());
+    ClientReportControlBlock_setGI(rcb, true);
+    IedClientError error = IED_ERROR_OK;
+    IedConnection_setRCBValues(_connection, &error, rcb, RCB_ELEMENT_GI, true);
+    ClientReportControlBlock_destroy(rcb);
+    return error == IED_ERROR_OK;
+}
+
 void MmsReportReciver::_closeConnection() {
     // Closing joins the receive thread: no handler runs afterwards, and the values handed out
     // are copies, so the connection goes at once.

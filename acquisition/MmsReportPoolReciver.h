@@ -62,6 +62,9 @@ public:
     IedClientError getLastClientError() const { return _lastError.load(); }
     // Whether the last failed start() could not connect at all (rather than enable reporting).
     bool didConnectFail() const { return _connectFailed.load(); }
+    // Asks the IED for a general interrogation of the enabled block (a report of every member);
+    // false when not running or the IED refused. Not from a handler of the signals.
+    bool requestGeneralInterrogation();
 
     // How long connecting may take (3 s unless set).
     void setConnectTimeout(uint32_t milliseconds) { _connectTimeout = milliseconds; }

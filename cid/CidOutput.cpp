@@ -6,6 +6,7 @@
 #include <libxml++/libxml++.h>
 
 #include <cstdio>
+#include <set>
 
 namespace VorIec61850 {
 namespace CidOutput {
@@ -31,6 +32,68 @@ void writeDocument(xmlpp::Document& document, const std::string& path) {
     auto stream = Vor::openOutputFileUTF8Name(path, std::ios_base::out);
     document.write_to_stream_formatted(*stream);
     stream->close();
+}
+
+namespace {
+
+// Every element of that name below `node`, in document order.
+void collect(xmlpp::Node* node, const char* name, std::vector<xmlpp::Element*>& out) {
+    for (xmlpp::Node* child : node->get_children()) {
+        auto* element = dynamic_cast<xmlpp::Element*>(child);
+        if (element == nullptr)
+            continue;
+        if (element->get_name() == name)
+            out.push_back(element);
+        collect(element, name, out);
+    }
+}
+
+std::vector<xmlpp::Element*> elements(xmlpp::Node* node, const char* name) {
+    std::vector<xmlpp::Element*> out;
+    collect(node, name, out);
+    return out;
+}
+
+xmlpp::Element* ancestor(xmlpp::Node* node, const char* name) {
+    for (xmlpp::Node* n = node->get_parent(); n != nullptr; n = n->get_parent())
+        if (n->get_name() == name)
+            return dynamic_cast<xmlpp::Element*>(n);
+    return nullptr;
+}
+
+} // namespace
+
+void makeSchemaValid(xmlpp::Document& document, const std::string& ipAddress) {
+    xmlpp::Element* root = document.get_root_node();
+    if (root == nullptr)
+        return;
+    for (const char* name : {"DA", "BDA"})
+        for (xmlpp::Element* attribute : elements(root, name))
+            if (attribute->get_attribute_value("bType") == "TimeStamp")
+                attribute->set_attribute("bType", "Timestamp");
+    for (xmlpp::Element* address : elements(root, "Address")) {
+        if (!elements(address, "P").empty())
+            continue;
+        xmlpp::Element* p = address->add_child("P");
+        p->set_attribute("type", "IP");
+        p->add_child_text(ipAddress);
+    }
+    for (xmlpp::Element* type : elements(root, "LNodeType")) {
+        std::set<std::string> seen;
+        for (xmlpp::Element* dataObject : elements(type, "DO"))
+            if (!seen.insert(dataObject->get_attribute_value("name")).second)
+                type->remove_child(dataObject);
+    }
+    for (xmlpp::Element* control : elements(root, "SampledValueControl")) {
+        if (!control->get_attribute_value("smvID").empty())
+            continue;
+        xmlpp::Element* ied = ancestor(control, "IED");
+        xmlpp::Element* device = ancestor(control, "LDevice");
+        const std::string iedName = ied ? ied->get_attribute_value("name").raw() : std::string();
+        const std::string ldInst = device ? device->get_attribute_value("inst").raw() : std::string();
+        control->set_attribute("smvID",
+                               iedName + ldInst + "/LLN0." + control->get_attribute_value("name").raw());
+    }
 }
 
 } // namespace CidOutput

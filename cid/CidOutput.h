@@ -25,5 +25,12 @@ std::string targetPath(const std::string& path, const char* fileName);
 // UTF-8, through the host's output stream. A failed close only leaves the stream failed.
 void writeDocument(xmlpp::Document& document, const std::string& path);
 
+// Brings a written document in line with the IEC 61850-6 edition 2 (2007B) schema, changing
+// nothing else: the basic type "TimeStamp" becomes "Timestamp", an Address without parameters gets
+// the access point's IP parameter `ipAddress`, a DO name declared twice in one LNodeType is kept
+// once (the first), and an empty smvID becomes the control block's reference
+// (IED name, LD instance, "/LLN0.", control block name).
+void makeSchemaValid(xmlpp::Document& document, const std::string& ipAddress);
+
 } // namespace CidOutput
 } // namespace VorIec61850

@@ -1,4 +1,5 @@
 #include "cid/GooseToCid.h"
+#include "cid/SvToCid.h"
 
 #include "cid/CidOutput.h"
 #include "host/StringHelper.h"
@@ -57,6 +58,8 @@ void GooseToCid::saveToCid(const GooseOut& out, const std::string& path) {
     xmlpp::Document document("1.0");
     xmlpp::Element* scl = document.create_root_node("SCL");
     _setSclNode(scl, out);
+    if (_schemaValid)
+        CidOutput::makeSchemaValid(document, SvToCid::kDefaultIpAddress);
     CidOutput::writeDocument(document, target);
 }
 

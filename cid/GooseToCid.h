@@ -53,6 +53,10 @@ public:
     // file stream reach the caller.
     void saveToCid(const GooseOut& out, const std::string& path);
 
+    // With true, saveToCid writes a document that validates against the IEC 61850-6 edition 2
+    // schema (see CidOutput::makeSchemaValid); the default writes the established form.
+    void setSchemaValid(bool schemaValid) { _schemaValid = schemaValid; }
+
     // The path saveToCid writes for a given path argument.
     static std::string targetPath(const std::string& path);
 
@@ -67,6 +71,7 @@ public:
     const std::set<LNodeTypeItem>& getLNodeTypeItems() const { return lNodeTypeItems; }
 
 private:
+    bool _schemaValid = false;
     std::string iedName;
     std::string ldInst;
     std::string gseControlName;

@@ -26,6 +26,8 @@ void SvToCid::saveToCid(const SvOut& out, const std::string& path) {
     _addCommunication(scl);
     _addIEDs(scl);
     _addDataTypeTemplates(scl);
+    if (_schemaValid)
+        CidOutput::makeSchemaValid(document, kDefaultIpAddress);
     CidOutput::writeDocument(document, target);
 }
 
@@ -185,11 +187,6 @@ tLNodeType lNodeType(const char* id, const char* lnClass,
     return type;
 }
 
-// The SV document writes the time stamp type with the spelling of the basic type table.
-tBasicTypeEnum svBasicType(const char* text) {
-    return std::strcmp(text, "TimeStamp") == 0 ? tBasicTypeEnum::Timestamp : basicTypeFromString(text);
-}
-
 template <std::size_t N> tDOType doType(const char* id, tCDCEnum cdc, const DaRow (&rows)[N]) {
     tDOType type;
     type.id = id;
@@ -197,7 +194,7 @@ template <std::size_t N> tDOType doType(const char* id, tCDCEnum cdc, const DaRo
     for (const DaRow& row : rows) {
         tDA da;
         da.name = row.name;
-        da.bType = svBasicType(row.bType);
+        da.bType = basicTypeFromString(row.bType);
         da.mmsType = relevantMmsType(da.bType);
         da.type = row.type != nullptr ? row.type : "";
         da.dchg = row.dchg;
@@ -213,7 +210,7 @@ template <std::size_t N> tDAType daType(const char* id, const BdaRow (&rows)[N])
     for (const BdaRow& row : rows) {
         tBDA bda;
         bda.name = row.name;
-        bda.bType = svBasicType(row.bType);
+        bda.bType = basicTypeFromString(row.bType);
         bda.mmsType = relevantMmsType(bda.bType);
         bda.type = row.type != nullptr ? row.type : "";
         type.bdas.push_back(bda);

@@ -32,6 +32,10 @@ public:
     // library, of the file stream and of the MAC text conversion reach the caller.
     void saveToCid(const SvOut& out, const std::string& path);
 
+    // With true, saveToCid writes a document that validates against the IEC 61850-6 edition 2
+    // schema (see CidOutput::makeSchemaValid); the default writes the established form.
+    void setSchemaValid(bool schemaValid) { _schemaValid = schemaValid; }
+
     // The path saveToCid writes for a given path argument.
     static std::string targetPath(const std::string& path);
 
@@ -49,6 +53,7 @@ public:
     const std::vector<tEnumType>& getEnumTypes() const { return enumTypes; }
 
 private:
+    bool _schemaValid = false;
     std::string sclVersion = "2007";
     std::string sclRevision = "B";
     std::string headerId;

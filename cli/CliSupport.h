@@ -1,6 +1,8 @@
 #pragma once
-// Small helpers shared by the commands.
+// Small helpers shared by the commands: raw-socket rights, interfaces, numbers, Ctrl-C and
+// progress lines.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace iecx::cli {
@@ -9,7 +11,45 @@ namespace iecx::cli {
 bool canOpenRawSocket();
 // true when the machine has a network interface of that name.
 bool interfaceExists(const std::string& name);
-// A whole unsigned number in decimal, or hexadecimal with 0x; false for anything else.
+// A whole unsigned number in decimal (leading zeros allowed: "010" is ten), or hexadecimal
+// written with 0x; false for anything else.
 bool parseUnsigned(const std::string& text, uint64_t& out);
+
+// Ctrl-C and SIGTERM: main installs the handler once; a command polls stopRequested() and ends
+// its work cleanly (files closed, threads joined). A second Ctrl-C while stopping ends the process.
+void installStopHandler();
+bool stopRequested();
+// Returns when `done` answers true (checked every few milliseconds), Ctrl-C was pressed or
+// `seconds` have passed (0: no time limit). true unless Ctrl-C ended the wait.
+bool waitUntil(const std::function<bool()>& done, double seconds);
+
+// A one-line progress indicator on stderr for work that takes longer than a second, shown only
+// when stderr is a terminal; the line is cleared when the object ends.
+class Progress {
+public:
+    Progress();
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    void update(const std::string& text);
+
+private:
+    bool _enabled;
+    bool _shown = false;
+    int64_t _startMs;
+};
+
+// Sends what the library writes on stdout (its fixed diagnostic lines) to /dev/null while the
+// object lives, so that a command's stdout holds only its results.
+class QuietStdout {
+public:
+    QuietStdout();
+    ~QuietStdout();
+    QuietStdout(const QuietStdout&) = delete;
+    QuietStdout& operator=(const QuietStdout&) = delete;
+
+private:
+    int _saved = -1;
+};
 
 } // namespace iecx::cli

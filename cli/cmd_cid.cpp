@@ -2,6 +2,7 @@
 #include "cid/GooseToCid.h"
 #include "cid/PublicationDescription.h"
 #include "cid/SvToCid.h"
+#include "cli/CliOptions.h"
 #include "cli/Command.h"
 #include "host/Files.h"
 
@@ -23,44 +24,24 @@ namespace {
 using namespace iecx::cli;
 namespace Desc = VorIec61850::PublicationDescription;
 
-const char* kHelp =
-    "usage: iecx cid goose [OPTIONS]\n"
-    "       iecx cid sv [OPTIONS]\n"
+const char* kDescription =
+    "Writes a CID file describing the test set's own GOOSE (iecx cid goose) or Sampled Values (iecx cid\n"
+    "sv) publication and prints the path written. Without -o the file is Goose.cid or SV.cid in the\n"
+    "cache directory.\n"
     "\n"
-    "Writes a CID file describing the test set's own GOOSE or Sampled Values publication and\n"
-    "prints the path written. Without -o the file is Goose.cid or SV.cid in the cache directory.\n"
-    "\n"
-    "Settings come from a description file (-f, one 'key = value' per line, '#' comments) and\n"
-    "from options of the same names (--key VALUE); options are applied after the file, and\n"
-    "repeated fcda/channel settings add up. Numbers are decimal, or hexadecimal with 0x.\n"
-    "\n"
-    "common:\n"
-    "  -o, --output FILE      file to write (its missing directories are created)\n"
-    "  -f, --file FILE        description file\n"
-    "  --mac MAC              destination MAC, six byte pairs joined by '-' or ':'\n"
-    "  --appid N              APPID, 0 to 0xFFFF\n"
-    "  --vlan-id N            VLAN id, 0 to 0xFFF\n"
-    "  --vlan-priority N      VLAN priority, 0 to 7\n"
-    "  --json                 print {\"path\": ...} instead of the bare path\n"
-    "goose (gocb-ref, ld-ref and dataset are required):\n"
-    "  --gocb-ref REF         control block reference, e.g. TESTIEDLD0/LLN0$GO$gcb01\n"
-    "  --ld-ref REF           logical device reference, e.g. LD0/LLN0\n"
-    "  --dataset NAME         data set name\n"
-    "  --conf-rev N           configuration revision (default 1)\n"
-    "  --min-time MS          MinTime in milliseconds (default 10)\n"
-    "  --max-time MS          MaxTime in milliseconds (default 1000)\n"
-    "  --fcda 'PATH[FC] TYPE' one data set member, e.g. 'LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN',\n"
-    "                         or an FCDA element <FCDA path=\"...\" fc=\"..\" dataType=\"..\"/>\n"
-    "sv:\n"
-    "  --channel PATH         one published channel, e.g. MU/TCTR1.AmpSv.instMag.i[MX]\n"
-    "\n"
-    "Defaults: mac 01-0C-CD-01-00-01 (goose) or 01-0C-CD-04-00-01 (sv), appid 0x0001 (goose)\n"
-    "or 0x4000 (sv), vlan-id 0, vlan-priority 4.\n"
-    "Exit status: 0 written, 1 the file could not be written, 2 wrong usage.\n";
+    "Settings come from a description file (-f, one 'key = value' per line, '#' comments) and from the\n"
+    "options of the same names; options are applied after the file, and repeated fcda/channel settings\n"
+    "add up. Numbers are decimal, or hexadecimal with 0x.\n"
+    "Defaults: mac 01-0C-CD-01-00-01 (goose) or 01-0C-CD-04-00-01 (sv), appid 0x0001 (goose) or 0x4000\n"
+    "(sv), vlan-id 0, vlan-priority 4.\n"
+    "With --schema-valid the file validates against the IEC 61850-6 edition 2 (2007B) schema (basic\n"
+    "type Timestamp, an IP parameter in every Address, each DO name once per LNodeType, a non-empty\n"
+    "smvID); without it the established form is written.\n"
+    "Example: iecx cid goose --gocb-ref TESTIEDLD0/LLN0$GO$gcb01 --ld-ref LD0/LLN0 --dataset ds01 \\\n"
+    "           --fcda 'LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN' -o Goose.cid";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "iecx cid: %s\n", message.c_str());
-    std::fprintf(stderr, "Try 'iecx cid --help'.\n");
+    std::fprintf(stderr, "iecx cid: %s\nRun 'iecx cid --help' for the options.\n", message.c_str());
     return kExitUsage;
 }
 
@@ -72,23 +53,6 @@ bool readFile(const std::string& path, std::string& text) {
     content << in.rdbuf();
     text = content.str();
     return !in.bad();
-}
-
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 // Writes through `save` into a temporary file beside the target, checks that the result is a
@@ -134,15 +98,51 @@ bool writeAtomically(const std::string& target, const std::function<void(const s
 }
 
 int runCid(const std::vector<std::string>& args) {
-    if (args.empty())
-        return usageError("which document: 'goose' or 'sv'");
-    if (args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
+    auto app = newCommand("cid", kDescription);
+    app->require_subcommand(1);
+    std::string output, descriptionFile;
+    bool json = false, schemaValid = false;
+    std::vector<std::pair<std::string, std::string>> settings;
+    auto addSetting = [&settings](CLI::App* sub, const std::string& key, const std::string& description) {
+        sub->add_option_function<std::vector<std::string>>(
+               "--" + key,
+               [&settings, key](const std::vector<std::string>& values) {
+                   for (const std::string& v : values)
+                       settings.emplace_back(key, v);
+               },
+               description)
+            ->type_name("VALUE")
+            ->expected(1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    for (const char* kind : {"goose", "sv"}) {
+        const bool forGoose = std::string(kind) == "goose";
+        CLI::App* sub = app->add_subcommand(kind, forGoose ? "the GOOSE publication (Goose.cid)"
+                                                           : "the Sampled Values publication (SV.cid)");
+        sub->add_option("-o,--output", output, "file to write (its missing directories are created)");
+        sub->add_option("-f,--file", descriptionFile, "description file");
+        sub->add_flag("--json", json, "print {\"path\": ...} instead of the bare path");
+        sub->add_flag("--schema-valid", schemaValid, "write a file that validates against the 2007B schema");
+        addSetting(sub, "mac", "destination MAC, six byte pairs joined by '-' or ':'");
+        addSetting(sub, "appid", "APPID, 0 to 0xFFFF");
+        addSetting(sub, "vlan-id", "VLAN id, 0 to 0xFFF");
+        addSetting(sub, "vlan-priority", "VLAN priority, 0 to 7");
+        if (forGoose) {
+            addSetting(sub, "gocb-ref", "control block reference, e.g. TESTIEDLD0/LLN0$GO$gcb01 (required)");
+            addSetting(sub, "ld-ref", "logical device reference, e.g. LD0/LLN0 (required)");
+            addSetting(sub, "dataset", "data set name (required)");
+            addSetting(sub, "conf-rev", "configuration revision (default 1)");
+            addSetting(sub, "min-time", "MinTime in milliseconds (default 10)");
+            addSetting(sub, "max-time", "MaxTime in milliseconds (default 1000)");
+            addSetting(sub, "fcda", "one data set member 'PATH[FC] TYPE', or an FCDA element; repeatable");
+        } else {
+            addSetting(sub, "channel",
+                       "one published channel, e.g. MU/TCTR1.AmpSv.instMag.i[MX]; repeatable");
+        }
     }
-    const std::string kind = args[0];
-    if (kind != "goose" && kind != "sv")
-        return usageError("unknown document '" + kind + "': 'goose' or 'sv'");
+    if (int status = parseCommand(*app, args); status >= 0)
+        return status;
+    const std::string kind = app->get_subcommands().front()->get_name();
     const bool isGoose = kind == "goose";
 
     VorIec61850::GooseOut goose;
@@ -159,34 +159,6 @@ int runCid(const std::vector<std::string>& args) {
     auto apply = [&](const std::string& key, const std::string& value) {
         return isGoose ? Desc::applyGooseSetting(goose, key, value) : Desc::applySvSetting(sv, key, value);
     };
-
-    std::string output, descriptionFile;
-    bool json = false;
-    std::vector<std::pair<std::string, std::string>> settings;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kHelp, stdout);
-            return kExitOk;
-        }
-        if (a == "--json") {
-            json = true;
-            continue;
-        }
-        if (a.size() < 2 || a[0] != '-')
-            return usageError("unexpected argument '" + a + "'");
-        if (i + 1 >= args.size())
-            return usageError(a + " needs a value");
-        const std::string& value = args[++i];
-        if (a == "-o" || a == "--output")
-            output = value;
-        else if (a == "-f" || a == "--file")
-            descriptionFile = value;
-        else if (a.compare(0, 2, "--") == 0)
-            settings.emplace_back(a.substr(2), value);
-        else
-            return usageError("unknown option '" + a + "'");
-    }
 
     if (!descriptionFile.empty()) {
         std::string text;
@@ -215,18 +187,21 @@ int runCid(const std::vector<std::string>& args) {
     const bool written = writeAtomically(
         target,
         [&](const std::string& path) {
-            if (isGoose)
-                VorIec61850::GooseToCid().saveToCid(goose, path);
-            else
-                VorIec61850::SvToCid().saveToCid(sv, path);
+            if (isGoose) {
+                VorIec61850::GooseToCid writer;
+                writer.setSchemaValid(schemaValid);
+                writer.saveToCid(goose, path);
+            } else {
+                VorIec61850::SvToCid writer;
+                writer.setSchemaValid(schemaValid);
+                writer.saveToCid(sv, path);
+            }
         },
         error);
-    if (!written) {
-        std::fprintf(stderr, "iecx cid: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!written)
+        return fail("cid", error);
     if (json)
-        std::printf("{\"path\": %s}\n", jsonString(target).c_str());
+        printJson({{"path", target}}, false);
     else
         std::printf("%s\n", target.c_str());
     return kExitOk;

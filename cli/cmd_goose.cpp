@@ -1,7 +1,9 @@
 // iecx goose: subscribe to GOOSE messages on an interface and print what arrives.
 #include "acquisition/GooseSubscriberPool.h"
 #include "acquisition/InnerGooseSubscriber.h"
+#include "cli/CliOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/ValueText.h"
 #include "cli/Command.h"
 #include "host/NetworkHelper.h"
 #include "mms/FCDAElement.h"
@@ -34,30 +36,20 @@ namespace {
 using namespace iecx::cli;
 using namespace VorIec61850;
 
-std::atomic<bool> g_stop{false};
-void onSignal(int) {
-    g_stop = true;
-}
-
-const char* kHelp =
-    "usage: iecx goose IFACE [--scl FILE] [--gocbref REF] [--appid N] [--goid ID] [--confrev N]\n"
-    "                        [--dst-mac MAC] [--path PATH]... [--count N] [--seconds S]\n"
+const char* kDescription =
+    "Subscribes to the GOOSE messages on network interface IFACE ('any' listens on every interface)\n"
+    "until Ctrl-C, N messages (--count) or S seconds (--seconds).\n"
     "\n"
-    "Subscribes to the GOOSE messages on network interface IFACE ('any' listens on every\n"
-    "interface) until Ctrl-C, N messages (--count) or S seconds (--seconds).\n"
+    "With --scl FILE the control block and its data set come from the SCL file: --gocbref picks the\n"
+    "control block (needed when the file has several), whose APPID, destination MAC and confRev become\n"
+    "filters. Each accepted message prints its time stamp, then one line per data set member (or per\n"
+    "--path) with the value and the time stamp of its data object.\n"
     "\n"
-    "With --scl FILE the control block and its data set come from the SCL file: --gocbref picks\n"
-    "the control block (needed when the file has several), whose APPID, destination MAC and\n"
-    "confRev become filters. Each accepted message prints its time stamp, then one line per\n"
-    "data set member (or per --path) with the value and the time stamp of its data object.\n"
-    "\n"
-    "Without --scl every message that passes the filters is printed with its header fields and\n"
-    "data set values (observe mode).\n"
-    "\n"
-    "Filters: --gocbref control block reference, --appid APPID (decimal or 0x hex), --goid GoID,\n"
-    "--confrev configuration revision, --dst-mac destination MAC (aa:bb:cc:dd:ee:ff; checked\n"
-    "together with a control block reference).\n"
-    "Needs root or CAP_NET_RAW.\n";
+    "Without --scl every message that passes the filters is printed with every header field (source\n"
+    "and destination MAC, VLAN id and priority, APPID, goCbRef, GoID, data set, stNum, sqNum, confRev,\n"
+    "simulation, ndsCom, TTL, numDatSetEntries) and its data set values (observe mode).\n"
+    "Needs root or CAP_NET_RAW.\n"
+    "Example: iecx goose eth0 --scl station.scd --gocbref PROT1PROT/LLN0$GO$gcbTrip --count 10";
 
 struct Options {
     std::string iface;
@@ -68,100 +60,55 @@ struct Options {
     Vor::Nullable<uint64_t> confRev;
     Vor::Nullable<std::string> dstMac;
     std::vector<std::string> paths;
-    long count = 0;
+    uint64_t count = 0;
     double seconds = 0;
+    bool json = false;
 };
 
-// 0 on success, otherwise the exit status.
-int parseOptions(const std::vector<std::string>& args, Options& o, bool& help) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            help = true;
-            return 0;
-        }
-        if (!a.empty() && a[0] == '-') {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "iecx goose: %s needs a value\n", a.c_str());
-                return kExitUsage;
-            }
-            const std::string& v = args[++i];
-            uint64_t n = 0;
-            if (a == "--scl") {
-                o.scl = v;
-            } else if (a == "--gocbref") {
-                o.goCbRef = v;
-            } else if (a == "--goid") {
-                o.goId = v;
-            } else if (a == "--dst-mac") {
-                o.dstMac = v;
-            } else if (a == "--path") {
-                o.paths.push_back(v);
-            } else if (a == "--appid" || a == "--confrev" || a == "--count") {
-                if (!parseUnsigned(v, n) || (a == "--appid" && n > 0xFFFF) || (a == "--count" && n == 0)) {
-                    std::fprintf(stderr, "iecx goose: %s: bad number '%s'\n", a.c_str(), v.c_str());
-                    return kExitUsage;
-                }
-                if (a == "--appid")
-                    o.appId = static_cast<int64_t>(n);
-                else if (a == "--confrev")
-                    o.confRev = n;
-                else
-                    o.count = static_cast<long>(n);
-            } else if (a == "--seconds") {
-                char* end = nullptr;
-                o.seconds = std::strtod(v.c_str(), &end);
-                if (end == v.c_str() || *end != '\0' || !(o.seconds > 0)) {
-                    std::fprintf(stderr, "iecx goose: --seconds wants a positive number, not '%s'\n",
-                                 v.c_str());
-                    return kExitUsage;
-                }
-            } else {
-                std::fprintf(stderr, "iecx goose: unknown option '%s'\n%s", a.c_str(), kHelp);
-                return kExitUsage;
-            }
-        } else if (o.iface.empty()) {
-            o.iface = a;
-        } else {
-            std::fprintf(stderr, "iecx goose: one interface only\n%s", kHelp);
-            return kExitUsage;
-        }
-    }
-    if (o.iface.empty()) {
-        std::fputs(kHelp, stderr);
-        return kExitUsage;
-    }
+// -1 to go on, otherwise the exit status.
+int parseOptions(const std::vector<std::string>& args, Options& o) {
+    auto app = newCommand("goose", kDescription);
+    app->add_option("IFACE", o.iface, "network interface, or 'any'")->required();
+    app->add_option("--scl", o.scl, "SCL file with the control block and its data set");
+    app->add_option_function<std::string>(
+        "--gocbref", [&o](const std::string& v) { o.goCbRef = v; }, "control block reference");
+    addUnsigned(
+        *app, "--appid", [&o](uint64_t n) { o.appId = static_cast<int64_t>(n); }, "APPID (decimal or 0x hex)",
+        0, 0xFFFF);
+    app->add_option_function<std::string>(
+        "--goid", [&o](const std::string& v) { o.goId = v; }, "GoID");
+    addUnsigned(
+        *app, "--confrev", [&o](uint64_t n) { o.confRev = n; }, "configuration revision", 0, 0xFFFFFFFFull);
+    app->add_option_function<std::string>(
+           "--dst-mac", [&o](const std::string& v) { o.dstMac = v; },
+           "destination MAC aa:bb:cc:dd:ee:ff (checked together with a control block reference)")
+        ->type_name("MAC");
+    app->add_option("--path", o.paths, "a data set member to print (with --scl); repeatable");
+    addUnsigned(*app, "--count", o.count, "end after N messages", 1);
+    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
+    app->add_flag("--json", o.json, "one JSON object per message and line");
+    if (int status = parseCommand(*app, args); status >= 0)
+        return status;
     if (!o.paths.empty() && o.scl.empty()) {
         std::fprintf(stderr, "iecx goose: --path needs the data set of --scl\n");
         return kExitUsage;
     }
-    return 0;
-}
-
-// UTC text with milliseconds of a Unix time in milliseconds.
-std::string formatTime(uint64_t ms) {
-    if (ms == 0)
-        return "-";
-    time_t seconds = static_cast<time_t>(ms / 1000);
-    tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[64];
-    size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%03uZ", static_cast<unsigned>(ms % 1000));
-    return text;
+    return -1;
 }
 
 std::string formatValue(const MmsValue* value) {
-    if (value == nullptr)
-        return "(none)";
-    char buffer[1024];
-    buffer[0] = '\0';
-    MmsValue_printToBuffer(value, buffer, sizeof buffer);
-    return buffer;
+    return valueText(value);
 }
 
 std::string safeText(const char* text) {
-    return text ? text : "";
+    return text ? printableText(text) : "";
+}
+
+std::string macText(const uint8_t* mac) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4],
+                  mac[5]);
+    return text;
 }
 
 // Finds the GOOSE control block named by goCbRef (or the only one of the file) and fills the
@@ -250,15 +197,7 @@ void identifierFromOptions(const Options& o, GooseIdentifer& id) {
 
 // Waits for Ctrl-C, the message count or the time limit.
 void waitForEnd(const Options& o, const std::atomic<long>& messages) {
-    auto start = std::chrono::steady_clock::now();
-    while (!g_stop) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (o.count > 0 && messages >= o.count)
-            break;
-        if (o.seconds > 0 &&
-            std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(o.seconds))
-            break;
-    }
+    waitUntil([&] { return o.count > 0 && messages >= static_cast<long>(o.count); }, o.seconds);
 }
 
 int runWithDataSet(const Options& o, GooseIn target) {
@@ -271,15 +210,27 @@ int runWithDataSet(const Options& o, GooseIn target) {
     std::atomic<long> messages{0};
     // Printing happens on the receive thread; the count stops printing once reached.
     pool.timestampUpdated.connect([&](uint64_t timestamp) {
-        if (o.count > 0 && messages >= o.count)
+        if (o.count > 0 && messages >= static_cast<long>(o.count))
             return;
-        std::string out = "message " + formatTime(timestamp) + "\n";
+        if (o.json) {
+            Json members = Json::array();
+            const auto& paths = pool.getTarget().paths;
+            const auto& values = pool.getValues();
+            for (size_t i = 0; i < values.size() && i < paths.size(); ++i)
+                members.push_back({{"path", paths[i].path},
+                                   {"value", valueJson(values[i] ? values[i]->getValue() : nullptr)},
+                                   {"t", millisecondsText(values[i] ? values[i]->getUnixTimestamp() : 0)}});
+            printJson({{"time", millisecondsText(timestamp)}, {"members", members}}, false);
+            ++messages;
+            return;
+        }
+        std::string out = "message " + millisecondsText(timestamp) + "\n";
         const auto& paths = pool.getTarget().paths;
         const auto& values = pool.getValues();
         for (size_t i = 0; i < values.size() && i < paths.size(); ++i) {
             const auto& element = values[i];
             out += "  " + paths[i].path + " = " + formatValue(element ? element->getValue() : nullptr) +
-                   "  t=" + formatTime(element ? element->getUnixTimestamp() : 0) + "\n";
+                   "  t=" + millisecondsText(element ? element->getUnixTimestamp() : 0) + "\n";
         }
         std::fputs(out.c_str(), stdout);
         std::fflush(stdout);
@@ -300,19 +251,55 @@ int runObserve(const Options& o, const GooseIn& target) {
     subscriber.setTarget(target);
     std::atomic<long> messages{0};
     subscriber.gooseReceived.connect([&](GooseSubscriber s) {
-        if (o.count > 0 && messages >= o.count)
+        if (o.count > 0 && messages >= static_cast<long>(o.count))
             return;
-        char head[256];
-        std::snprintf(head, sizeof head, "appId=0x%04X stNum=%u sqNum=%u confRev=%u test=%s ttl=%u",
-                      static_cast<unsigned>(GooseSubscriber_getAppId(s)), GooseSubscriber_getStNum(s),
-                      GooseSubscriber_getSqNum(s), GooseSubscriber_getConfRev(s),
-                      GooseSubscriber_isTest(s) ? "true" : "false", GooseSubscriber_getTimeAllowedToLive(s));
-        std::string out = "message " + formatTime(GooseSubscriber_getTimestamp(s)) +
-                          " goCbRef=" + safeText(GooseSubscriber_getGoCbRef(s)) +
-                          " goId=" + safeText(GooseSubscriber_getGoId(s)) +
-                          " dataSet=" + safeText(GooseSubscriber_getDataSet(s)) + " " + head + "\n";
+        uint8_t src[6], dst[6];
+        GooseSubscriber_getSrcMac(s, src);
+        GooseSubscriber_getDstMac(s, dst);
         MmsValue* values = GooseSubscriber_getDataSetValues(s);
-        uint32_t size = MmsValue_getArraySize(values);
+        const uint32_t size = values ? MmsValue_getArraySize(values) : 0;
+        char appId[16];
+        std::snprintf(appId, sizeof appId, "0x%04X", static_cast<unsigned>(GooseSubscriber_getAppId(s)));
+        const bool vlan = GooseSubscriber_isVlanSet(s);
+        if (o.json) {
+            Json line = {{"time", millisecondsText(GooseSubscriber_getTimestamp(s))},
+                         {"src", macText(src)},
+                         {"dst", macText(dst)},
+                         {"appId", GooseSubscriber_getAppId(s)},
+                         {"goCbRef", safeText(GooseSubscriber_getGoCbRef(s))},
+                         {"goId", safeText(GooseSubscriber_getGoId(s))},
+                         {"dataSet", safeText(GooseSubscriber_getDataSet(s))},
+                         {"stNum", GooseSubscriber_getStNum(s)},
+                         {"sqNum", GooseSubscriber_getSqNum(s)},
+                         {"confRev", GooseSubscriber_getConfRev(s)},
+                         {"simulation", GooseSubscriber_isTest(s)},
+                         {"ndsCom", GooseSubscriber_needsCommission(s)},
+                         {"ttl", GooseSubscriber_getTimeAllowedToLive(s)},
+                         {"numDatSetEntries", size},
+                         {"values", valueJson(values)}};
+            if (vlan) {
+                line["vlanId"] = GooseSubscriber_getVlanId(s);
+                line["vlanPriority"] = GooseSubscriber_getVlanPrio(s);
+            }
+            printJson(line, false);
+            ++messages;
+            return;
+        }
+        std::string out = "message " + millisecondsText(GooseSubscriber_getTimestamp(s)) +
+                          " src=" + macText(src) + " dst=" + macText(dst) +
+                          (vlan ? " vlan=" + std::to_string(GooseSubscriber_getVlanId(s)) +
+                                      " priority=" + std::to_string(GooseSubscriber_getVlanPrio(s))
+                                : std::string(" vlan=none")) +
+                          " appId=" + appId + "\n  goCbRef=" + safeText(GooseSubscriber_getGoCbRef(s)) +
+                          " goId=" + safeText(GooseSubscriber_getGoId(s)) +
+                          " dataSet=" + safeText(GooseSubscriber_getDataSet(s)) +
+                          "\n  stNum=" + std::to_string(GooseSubscriber_getStNum(s)) +
+                          " sqNum=" + std::to_string(GooseSubscriber_getSqNum(s)) +
+                          " confRev=" + std::to_string(GooseSubscriber_getConfRev(s)) +
+                          " simulation=" + (GooseSubscriber_isTest(s) ? "true" : "false") +
+                          " ndsCom=" + (GooseSubscriber_needsCommission(s) ? "true" : "false") +
+                          " ttl=" + std::to_string(GooseSubscriber_getTimeAllowedToLive(s)) +
+                          " numDatSetEntries=" + std::to_string(size) + "\n";
         for (uint32_t i = 0; i < size; ++i)
             out += "  [" + std::to_string(i) + "] " +
                    formatValue(MmsValue_getElement(values, static_cast<int>(i))) + "\n";
@@ -332,13 +319,8 @@ int runObserve(const Options& o, const GooseIn& target) {
 
 int runGoose(const std::vector<std::string>& args) {
     Options o;
-    bool help = false;
-    if (int status = parseOptions(args, o, help))
+    if (int status = parseOptions(args, o); status >= 0)
         return status;
-    if (help) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
     GooseIn target;
     target.interfaceName = o.iface == "any" ? std::string() : o.iface;
     if (!target.interfaceName.empty() && !interfaceExists(target.interfaceName)) {
@@ -355,9 +337,6 @@ int runGoose(const std::vector<std::string>& args) {
         std::fprintf(stderr, "iecx goose: raw Ethernet access needs root or CAP_NET_RAW\n");
         return kExitFailure;
     }
-    g_stop = false;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     return o.scl.empty() ? runObserve(o, target) : runWithDataSet(o, target);
 }
 

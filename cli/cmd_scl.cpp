@@ -1,8 +1,11 @@
 // iecx scl: what an SCL file publishes, per sub-network and connected access point.
+#include "cli/CliOptions.h"
 #include "cli/Command.h"
+#include "cli/SclDiagnosis.h"
 #include "scl/DataExtractor.h"
 
 #include <libxml++/libxml++.h>
+#include <libxml/xmlerror.h>
 
 #include <cstdio>
 #include <memory>
@@ -14,19 +17,13 @@ namespace {
 using namespace iecx::cli;
 using namespace VorIec61850;
 
-const char* kHelp = "usage: iecx scl FILE [--json]\n"
-                    "\n"
-                    "Reads an SCL file (SCD, CID or ICD) and prints, per sub-network and connected access\n"
-                    "point, each GOOSE (GSE) and Sampled Values (SMV) address block: MAC address, APPID\n"
-                    "(hexadecimal), VLAN id and priority, MinTime/MaxTime, the control block (type, appID\n"
-                    "or smvID, confRev, smpRate, nofASDU, smpMod, multicast), its data set and every FCDA\n"
-                    "as an object path LD/LN.DO.DA[FC] with its MMS type and unit. A data-object FCDA\n"
-                    "lists its data attributes.\n"
-                    "\n"
-                    "  --json     print the same as one JSON object\n"
-                    "  -h, --help this text\n"
-                    "\n"
-                    "Exit status: 0 read, 1 the file could not be read or parsed, 2 wrong usage.\n";
+const char* kDescription =
+    "Reads an SCL file (SCD, CID or ICD) and prints, per sub-network and connected access point, each\n"
+    "GOOSE (GSE) and Sampled Values (SMV) address block: MAC address, APPID (hexadecimal), VLAN id and\n"
+    "priority, MinTime/MaxTime, the control block (type, appID or smvID, confRev, smpRate, nofASDU,\n"
+    "smpMod, multicast), its data set and every FCDA as an object path LD/LN.DO.DA[FC] with its MMS\n"
+    "type and unit. A data-object FCDA lists its data attributes.\n"
+    "Example: iecx scl station.scd --json";
 
 std::string hex4(unsigned value) {
     char buf[16];
@@ -70,12 +67,12 @@ void printDataSet(const std::string& datSet, const tDataSet& ds, const std::stri
         if (f.daName.empty()) {
             std::printf("%s  %s  data object%s\n", indent.c_str(), path.c_str(), unit.c_str());
             for (const tDA& da : f.das)
-                std::printf("%s    %s  %s\n", indent.c_str(),
+                std::printf("%s    %s  %s (%s)\n", indent.c_str(),
                             (fcdaElementPath(f) + "." + da.name + fcSuffix(da.fc)).c_str(),
-                            toString(da.mmsType).c_str());
+                            toString(da.mmsType).c_str(), toString(da.bType).c_str());
         } else {
-            std::printf("%s  %s  %s%s\n", indent.c_str(), path.c_str(), toString(f.mmsType).c_str(),
-                        unit.c_str());
+            std::printf("%s  %s  %s (%s)%s\n", indent.c_str(), path.c_str(), toString(f.mmsType).c_str(),
+                        f.bType.empty() ? "?" : f.bType.c_str(), unit.c_str());
         }
     }
 }
@@ -132,155 +129,121 @@ void printText(const std::vector<tSubNetwork>& subNetworks) {
 
 // ---- JSON -------------------------------------------------------------------------------------
 
-std::string quote(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
-std::string jsonDataSet(const tDataSet& ds) {
-    std::string out = "{\"name\":" + quote(ds.name) + ",\"desc\":" + quote(ds.desc) + ",\"fcdas\":[";
-    for (std::size_t i = 0; i < ds.fcdas.size(); ++i) {
-        const tFCDA& f = ds.fcdas[i];
-        out += i ? "," : "";
-        out += "{\"path\":" + quote(fcdaElementPath(f) + fcSuffix(f.fc)) + ",\"ldInst\":" + quote(f.ldInst) +
-               ",\"prefix\":" + quote(f.prefix) + ",\"lnClass\":" + quote(f.lnClass) +
-               ",\"lnInst\":" + quote(f.lnInst) + ",\"doName\":" + quote(f.doName) +
-               ",\"daName\":" + quote(f.daName) + ",\"fc\":" + quote(toString(f.fc)) +
-               ",\"unit\":" + quote(f.unit);
+Json jsonDataSet(const tDataSet& ds) {
+    Json fcdas = Json::array();
+    for (const tFCDA& f : ds.fcdas) {
+        Json item = {{"path", fcdaElementPath(f) + fcSuffix(f.fc)},
+                     {"ldInst", f.ldInst},
+                     {"prefix", f.prefix},
+                     {"lnClass", f.lnClass},
+                     {"lnInst", f.lnInst},
+                     {"doName", f.doName},
+                     {"daName", f.daName},
+                     {"fc", toString(f.fc)},
+                     {"unit", f.unit}};
         if (f.daName.empty()) {
-            out += ",\"attributes\":[";
-            for (std::size_t j = 0; j < f.das.size(); ++j) {
-                const tDA& da = f.das[j];
-                out += j ? "," : "";
-                out += "{\"path\":" + quote(fcdaElementPath(f) + "." + da.name + fcSuffix(da.fc)) +
-                       ",\"name\":" + quote(da.name) + ",\"fc\":" + quote(toString(da.fc)) +
-                       ",\"mmsType\":" + quote(toString(da.mmsType)) + "}";
-            }
-            out += "]";
+            Json attributes = Json::array();
+            for (const tDA& da : f.das)
+                attributes.push_back({{"path", fcdaElementPath(f) + "." + da.name + fcSuffix(da.fc)},
+                                      {"name", da.name},
+                                      {"fc", toString(da.fc)},
+                                      {"mmsType", toString(da.mmsType)},
+                                      {"bType", toString(da.bType)}});
+            item["attributes"] = attributes;
         } else {
-            out += ",\"mmsType\":" + quote(toString(f.mmsType));
+            item["mmsType"] = toString(f.mmsType);
+            item["bType"] = f.bType;
         }
-        out += "}";
+        fcdas.push_back(item);
     }
-    return out + "]}";
+    return {{"name", ds.name}, {"desc", ds.desc}, {"fcdas", fcdas}};
 }
 
-std::string jsonAddress(const tControlBlock& b) {
-    return "\"ldInst\":" + quote(b.ldInst) + ",\"cbName\":" + quote(b.cbName) + ",\"desc\":" + quote(b.desc) +
-           ",\"mac\":" + quote(b.getMacAddress()) + ",\"appId\":" + quote(hex4(b.getAppId())) +
-           ",\"vlanId\":" + std::to_string(b.getVlanId()) +
-           ",\"vlanPriority\":" + std::to_string(b.getVlanPriority());
+Json jsonAddress(const tControlBlock& b) {
+    return {{"ldInst", b.ldInst},
+            {"cbName", b.cbName},
+            {"desc", b.desc},
+            {"mac", b.getMacAddress()},
+            {"appId", hex4(b.getAppId())},
+            {"vlanId", b.getVlanId()},
+            {"vlanPriority", b.getVlanPriority()}};
 }
 
-std::string json(const std::string& file, const std::vector<tSubNetwork>& subNetworks) {
-    std::string out = "{\"file\":" + quote(file) + ",\"subNetworks\":[";
-    for (std::size_t i = 0; i < subNetworks.size(); ++i) {
-        const tSubNetwork& sn = subNetworks[i];
-        out += i ? "," : "";
-        out += "{\"name\":" + quote(sn.name) + ",\"type\":" + quote(sn.type) + ",\"desc\":" + quote(sn.desc) +
-               ",\"connectedAPs\":[";
-        for (std::size_t j = 0; j < sn.connectedAPs.size(); ++j) {
-            const tConnectedAP& ap = sn.connectedAPs[j];
-            out += j ? "," : "";
-            out += "{\"iedName\":" + quote(ap.iedName) + ",\"apName\":" + quote(ap.apName) +
-                   ",\"desc\":" + quote(ap.desc) + ",\"gse\":[";
-            for (std::size_t k = 0; k < ap.gse.size(); ++k) {
-                const tGSE& g = ap.gse[k];
+Json json(const std::string& file, const std::vector<tSubNetwork>& subNetworks) {
+    Json networks = Json::array();
+    for (const tSubNetwork& sn : subNetworks) {
+        Json aps = Json::array();
+        for (const tConnectedAP& ap : sn.connectedAPs) {
+            Json gses = Json::array();
+            for (const tGSE& g : ap.gse) {
                 const tGSEControl& c = *g.gseControl;
-                out += k ? "," : "";
-                out += "{" + jsonAddress(g) + ",\"minTime\":" + number(g.minTime.value) +
-                       ",\"maxTime\":" + number(g.maxTime.value) + ",\"control\":{\"name\":" + quote(c.name) +
-                       ",\"type\":" + quote(toString(c.type)) + ",\"appID\":" + quote(c.appID) +
-                       ",\"confRev\":" + std::to_string(c.confRev) + ",\"datSet\":" + quote(c.datSet) +
-                       ",\"fixedOffs\":" + (c.fixedOffs ? "true" : "false") +
-                       "},\"dataSet\":" + jsonDataSet(*c.dataSet) + "}";
+                Json item = jsonAddress(g);
+                item["minTime"] = g.minTime.value;
+                item["maxTime"] = g.maxTime.value;
+                item["control"] = {{"name", c.name},     {"type", toString(c.type)},
+                                   {"appID", c.appID},   {"confRev", c.confRev},
+                                   {"datSet", c.datSet}, {"fixedOffs", c.fixedOffs}};
+                item["dataSet"] = jsonDataSet(*c.dataSet);
+                gses.push_back(item);
             }
-            out += "],\"smv\":[";
-            for (std::size_t k = 0; k < ap.smv.size(); ++k) {
-                const tSMV& s = ap.smv[k];
+            Json smvs = Json::array();
+            for (const tSMV& s : ap.smv) {
                 const tSampledValueControl& c = *s.svControl;
-                out += k ? "," : "";
-                out += "{" + jsonAddress(s) + ",\"control\":{\"name\":" + quote(c.name) +
-                       ",\"smvID\":" + quote(c.smvID) + ",\"confRev\":" + std::to_string(c.confRev) +
-                       ",\"smpRate\":" + std::to_string(c.smpRate) +
-                       ",\"nofASDU\":" + std::to_string(c.nofASDU) +
-                       ",\"smpMod\":" + quote(toString(c.smpMod)) +
-                       ",\"multicast\":" + (c.multicast ? "true" : "false") +
-                       ",\"datSet\":" + quote(c.datSet) + "},\"dataSet\":" + jsonDataSet(*c.dataSet) + "}";
+                Json item = jsonAddress(s);
+                item["control"] = {{"name", c.name},           {"smvID", c.smvID},
+                                   {"confRev", c.confRev},     {"smpRate", c.smpRate},
+                                   {"nofASDU", c.nofASDU},     {"smpMod", toString(c.smpMod)},
+                                   {"multicast", c.multicast}, {"datSet", c.datSet}};
+                item["dataSet"] = jsonDataSet(*c.dataSet);
+                smvs.push_back(item);
             }
-            out += "]}";
+            aps.push_back({{"iedName", ap.iedName},
+                           {"apName", ap.apName},
+                           {"desc", ap.desc},
+                           {"gse", gses},
+                           {"smv", smvs}});
         }
-        out += "]}";
+        networks.push_back({{"name", sn.name}, {"type", sn.type}, {"desc", sn.desc}, {"connectedAPs", aps}});
     }
-    return out + "]}\n";
+    return {{"file", file}, {"subNetworks", networks}};
 }
+
+// libxml2 writes its parser errors to stderr as well; the exception carries them, and they are
+// told once, with it.
+void quietXmlErrors(void*, const char*, ...) {}
 
 int run(const std::vector<std::string>& args) {
+    auto app = newCommand("scl", kDescription);
     std::string file;
     bool asJson = false;
-    for (const std::string& a : args) {
-        if (a == "-h" || a == "--help") {
-            std::fputs(kHelp, stdout);
-            return kExitOk;
-        }
-        if (a == "--json") {
-            asJson = true;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            std::fprintf(stderr, "iecx scl: unknown option '%s'\n\n%s", a.c_str(), kHelp);
-            return kExitUsage;
-        } else if (file.empty()) {
-            file = a;
-        } else {
-            std::fprintf(stderr, "iecx scl: more than one file given\n\n%s", kHelp);
-            return kExitUsage;
-        }
-    }
-    if (file.empty()) {
-        std::fprintf(stderr, "iecx scl: no file given\n\n%s", kHelp);
-        return kExitUsage;
-    }
+    app->add_option("FILE", file, "SCL file (SCD, CID or ICD)")->required();
+    app->add_flag("--json", asJson, "print the same as one JSON object");
+    if (int status = parseCommand(*app, args); status >= 0)
+        return status;
 
     std::vector<tSubNetwork> subNetworks;
+    xmlSetGenericErrorFunc(nullptr, quietXmlErrors);
+    xmlpp::DomParser parser;
     try {
-        xmlpp::DomParser parser;
         parser.set_substitute_entities(true);
         parser.parse_file(file);
         if (parser.get_document() == nullptr || parser.get_document()->get_root_node() == nullptr)
             throw std::runtime_error("no document");
-        subNetworks = DataExtractor(&parser).getSubNetworkCollection();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Error parsing SCL file: %s\n", e.what());
         return kExitFailure;
     }
+    try {
+        subNetworks = DataExtractor(&parser).getSubNetworkCollection();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Error parsing SCL file: %s\n", e.what());
+        const std::string at = locateConversionError(*parser.get_document(), e.what());
+        if (!at.empty())
+            std::fprintf(stderr, "  at %s\n", at.c_str());
+        return kExitFailure;
+    }
     if (asJson)
-        std::fputs(json(file, subNetworks).c_str(), stdout);
+        printJson(json(file, subNetworks));
     else
         printText(subNetworks);
     return kExitOk;

@@ -1,7 +1,9 @@
 // iecx sv: subscribe to Sampled Values streams and report their rates, ASDU counts and smpCnt gaps.
 #include "acquisition/InnerSvSubscriber.h"
 #include "acquisition/SampleRateAsdu.h"
+#include "cli/CliOptions.h"
 #include "cli/CliSupport.h"
+#include "cli/ValueText.h"
 #include "cli/Command.h"
 #include "host/NetworkHelper.h"
 #include "scl/DataExtractor.h"
@@ -19,6 +21,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <exception>
 #include <map>
 #include <memory>
@@ -33,26 +36,22 @@ namespace {
 using namespace iecx::cli;
 using namespace VorIec61850;
 
-std::atomic<bool> g_stop{false};
-void onSignal(int) {
-    g_stop = true;
-}
+const char* kDescription =
+    "Subscribes to Sampled Values streams on network interface IFACE ('any' listens on every interface)\n"
+    "until Ctrl-C, N ASDUs in total (--count) or S seconds (--seconds).\n"
+    "\n"
+    "The streams are the SMV control blocks of an SCL file (--scl; their APPID, destination MAC, svID\n"
+    "and confRev become filters) or the APPIDs given with --appid (repeatable; decimal or 0x hex),\n"
+    "optionally filtered by --svid, --confrev and --dst-mac.\n"
+    "\n"
+    "Every --interval seconds (default 1) one line per stream: svID (control bytes escaped), APPID, the\n"
+    "current rate in ASDUs per second over the last second, total ASDUs, smpCnt gaps and missing\n"
+    "samples; with --scl also the rate the control block announces (at the nominal frequency\n"
+    "--frequency, default 50 Hz). At the end a summary, as JSON with --json. Needs root or CAP_NET_RAW.\n"
+    "Example: iecx sv eth0 --appid 0x4000 --seconds 10";
 
-const char* kHelp =
-    "usage: iecx sv IFACE (--scl FILE | --appid N...) [--svid ID] [--confrev N] [--dst-mac MAC]\n"
-    "                     [--frequency HZ] [--interval S] [--count N] [--seconds S] [--json]\n"
-    "\n"
-    "Subscribes to Sampled Values streams on network interface IFACE ('any' listens on every\n"
-    "interface) until Ctrl-C, N ASDUs in total (--count) or S seconds (--seconds).\n"
-    "\n"
-    "The streams are the SMV control blocks of an SCL file (--scl; their APPID, destination MAC,\n"
-    "svID and confRev become filters) or the APPIDs given with --appid (repeatable; decimal or 0x\n"
-    "hex), optionally filtered by --svid, --confrev and --dst-mac.\n"
-    "\n"
-    "Every --interval seconds (default 1) one line per stream: svID, APPID, ASDUs per second,\n"
-    "total ASDUs, smpCnt gaps and missing samples; with --scl also the rate the control block\n"
-    "announces (at the nominal frequency --frequency, default 50 Hz). At the end a summary, as\n"
-    "JSON with --json. Needs root or CAP_NET_RAW.\n";
+// The window of the current rate.
+constexpr std::chrono::milliseconds kRateWindow{1000};
 
 struct Options {
     std::string iface;
@@ -85,10 +84,20 @@ struct Counters {
     uint64_t missing = 0;
     int32_t lastSmpCnt = -1;
     uint32_t wrap = 0; // smpCnt after which the counter restarts at 0, once seen
-    uint64_t asdusAtLastReport = 0;
+    // Arrival times of the ASDUs of the last rate window.
+    std::deque<std::chrono::steady_clock::time_point> recent;
 
-    void add(uint16_t smpCnt) {
+    // ASDUs per second over the window that ends now.
+    double currentRate(std::chrono::steady_clock::time_point now) {
+        while (!recent.empty() && now - recent.front() > kRateWindow)
+            recent.pop_front();
+        return recent.size() * 1000.0 / kRateWindow.count();
+    }
+
+    void add(uint16_t smpCnt, std::chrono::steady_clock::time_point now) {
         ++asdus;
+        recent.push_back(now);
+        currentRate(now);
         if (lastSmpCnt >= 0) {
             uint32_t next = static_cast<uint32_t>(lastSmpCnt) + 1;
             if (smpCnt == 0 && next != 0) {
@@ -122,20 +131,20 @@ public:
             it->second.svId = key.second;
             it->second.expected = expected;
         }
-        it->second.add(smpCnt);
+        it->second.add(smpCnt, std::chrono::steady_clock::now());
         ++_total;
     }
     uint64_t total() {
         std::lock_guard<std::mutex> lock(_mutex);
         return _total;
     }
-    // One line per stream with the rate since the last report.
-    void report(double seconds) {
+    // One line per stream with its current rate.
+    void report() {
         std::lock_guard<std::mutex> lock(_mutex);
+        const auto now = std::chrono::steady_clock::now();
         for (auto& [key, c] : _counters) {
-            double rate = seconds > 0 ? (c.asdus - c.asdusAtLastReport) / seconds : 0;
-            c.asdusAtLastReport = c.asdus;
-            std::printf("%s appid=0x%04X rate=%.0f/s", c.svId.c_str(), c.appId, rate);
+            std::printf("%s appid=0x%04X rate=%.0f/s", printableText(c.svId).c_str(), c.appId,
+                        c.currentRate(now));
             if (c.expected)
                 std::printf(" expected=%u/s", c.expected);
             std::printf(" asdus=%llu gaps=%llu missing=%llu\n", static_cast<unsigned long long>(c.asdus),
@@ -145,124 +154,64 @@ public:
     }
     void summary(double seconds, bool json) {
         std::lock_guard<std::mutex> lock(_mutex);
+        const auto now = std::chrono::steady_clock::now();
         if (!json) {
             std::printf("summary: %zu streams, %llu ASDUs in %.1f s\n", _counters.size(),
                         static_cast<unsigned long long>(_total), seconds);
             for (auto& [key, c] : _counters)
-                std::printf("  %s appid=0x%04X asdus=%llu rate=%.0f/s gaps=%llu missing=%llu\n",
-                            c.svId.c_str(), c.appId, static_cast<unsigned long long>(c.asdus),
-                            seconds > 0 ? c.asdus / seconds : 0, static_cast<unsigned long long>(c.gaps),
-                            static_cast<unsigned long long>(c.missing));
+                std::printf(
+                    "  %s appid=0x%04X asdus=%llu rate=%.0f/s average=%.0f/s gaps=%llu missing=%llu\n",
+                    printableText(c.svId).c_str(), c.appId, static_cast<unsigned long long>(c.asdus),
+                    c.currentRate(now), seconds > 0 ? c.asdus / seconds : 0,
+                    static_cast<unsigned long long>(c.gaps), static_cast<unsigned long long>(c.missing));
             return;
         }
-        std::printf("{\"seconds\": %.3f, \"asdus\": %llu, \"streams\": [", seconds,
-                    static_cast<unsigned long long>(_total));
-        bool first = true;
-        for (auto& [key, c] : _counters) {
-            std::printf(
-                "%s\n  {\"svId\": \"%s\", \"appId\": %u, \"asdus\": %llu, \"rate\": %.1f, \"expected\": %u, "
-                "\"gaps\": %llu, \"missing\": %llu}",
-                first ? "" : ",", jsonEscape(c.svId).c_str(), c.appId,
-                static_cast<unsigned long long>(c.asdus), seconds > 0 ? c.asdus / seconds : 0, c.expected,
-                static_cast<unsigned long long>(c.gaps), static_cast<unsigned long long>(c.missing));
-            first = false;
-        }
-        std::printf("\n]}\n");
+        Json streams = Json::array();
+        for (auto& [key, c] : _counters)
+            streams.push_back({{"svId", c.svId},
+                               {"appId", c.appId},
+                               {"asdus", c.asdus},
+                               {"rate", c.currentRate(now)},
+                               {"average", seconds > 0 ? c.asdus / seconds : 0},
+                               {"expected", c.expected},
+                               {"gaps", c.gaps},
+                               {"missing", c.missing}});
+        printJson({{"seconds", seconds}, {"asdus", _total}, {"streams", streams}});
     }
 
 private:
-    static std::string jsonEscape(const std::string& text) {
-        std::string out;
-        for (char ch : text) {
-            if (ch == '"' || ch == '\\')
-                out += '\\';
-            if (static_cast<unsigned char>(ch) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", ch);
-                out += escaped;
-                continue;
-            }
-            out += ch;
-        }
-        return out;
-    }
     std::mutex _mutex;
     std::map<std::pair<uint16_t, std::string>, Counters> _counters;
     uint64_t _total = 0;
 };
 
-bool parsePositive(const std::string& text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0' && out > 0;
-}
-
-// 0 on success, otherwise the exit status.
-int parseOptions(const std::vector<std::string>& args, Options& o, bool& help) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            help = true;
-            return 0;
-        }
-        if (a == "--json") {
-            o.json = true;
-            continue;
-        }
-        if (!a.empty() && a[0] == '-') {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "iecx sv: %s needs a value\n", a.c_str());
-                return kExitUsage;
-            }
-            const std::string& v = args[++i];
-            uint64_t n = 0;
-            bool good = true;
-            if (a == "--scl") {
-                o.scl = v;
-            } else if (a == "--svid") {
-                o.svId = v;
-            } else if (a == "--dst-mac") {
-                o.dstMac = v;
-            } else if (a == "--appid") {
-                good = parseUnsigned(v, n) && n <= 0xFFFF;
-                o.appIds.push_back(static_cast<uint16_t>(n));
-            } else if (a == "--confrev") {
-                good = parseUnsigned(v, n) && n <= 0xFFFFFFFFull;
-                o.confRev = n;
-            } else if (a == "--count") {
-                good = parseUnsigned(v, n) && n > 0;
-                o.count = n;
-            } else if (a == "--frequency") {
-                good = parseUnsigned(v, n) && n > 0 && n < 1000;
-                o.frequency = static_cast<uint32_t>(n);
-            } else if (a == "--interval") {
-                good = parsePositive(v, o.interval);
-            } else if (a == "--seconds") {
-                good = parsePositive(v, o.seconds);
-            } else {
-                std::fprintf(stderr, "iecx sv: unknown option '%s'\n%s", a.c_str(), kHelp);
-                return kExitUsage;
-            }
-            if (!good) {
-                std::fprintf(stderr, "iecx sv: %s: bad value '%s'\n", a.c_str(), v.c_str());
-                return kExitUsage;
-            }
-        } else if (o.iface.empty()) {
-            o.iface = a;
-        } else {
-            std::fprintf(stderr, "iecx sv: one interface only\n%s", kHelp);
-            return kExitUsage;
-        }
-    }
-    if (o.iface.empty()) {
-        std::fputs(kHelp, stderr);
-        return kExitUsage;
-    }
+// -1 to go on, otherwise the exit status.
+int parseOptions(const std::vector<std::string>& args, Options& o) {
+    auto app = newCommand("sv", kDescription);
+    app->add_option("IFACE", o.iface, "network interface, or 'any'")->required();
+    app->add_option("--scl", o.scl, "SCL file whose SMV control blocks give the streams");
+    addUnsigned(
+        *app, "--appid", [&o](uint64_t n) { o.appIds.push_back(static_cast<uint16_t>(n)); },
+        "APPID of a stream (decimal or 0x hex); repeatable", 0, 0xFFFF);
+    app->add_option_function<std::string>(
+        "--svid", [&o](const std::string& v) { o.svId = v; }, "svID filter");
+    addUnsigned(
+        *app, "--confrev", [&o](uint64_t n) { o.confRev = n; }, "confRev filter", 0, 0xFFFFFFFFull);
+    app->add_option_function<std::string>(
+           "--dst-mac", [&o](const std::string& v) { o.dstMac = v; }, "destination MAC filter")
+        ->type_name("MAC");
+    addUnsigned(*app, "--frequency", o.frequency, "nominal frequency in Hz (default 50)", 1, 999);
+    addSeconds(*app, "--interval", o.interval, "seconds between two rate lines (default 1)");
+    addUnsigned(*app, "--count", o.count, "end after N ASDUs", 1);
+    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
+    app->add_flag("--json", o.json, "print the summary as JSON");
+    if (int status = parseCommand(*app, args); status >= 0)
+        return status;
     if (o.scl.empty() == o.appIds.empty()) {
         std::fprintf(stderr, "iecx sv: give either --scl FILE or --appid N\n");
         return kExitUsage;
     }
-    return 0;
+    return -1;
 }
 
 // The streams of the SCL file's SMV control blocks. 0 on success, otherwise the exit status.
@@ -310,13 +259,8 @@ int streamsFromScl(const Options& o, const std::string& interfaceName, std::vect
 
 int runSv(const std::vector<std::string>& args) {
     Options o;
-    bool help = false;
-    if (int status = parseOptions(args, o, help))
+    if (int status = parseOptions(args, o); status >= 0)
         return status;
-    if (help) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
     std::string interfaceName = o.iface == "any" ? std::string() : o.iface;
     if (!interfaceName.empty() && !interfaceExists(interfaceName)) {
         std::fprintf(stderr, "iecx sv: no interface '%s'\n", o.iface.c_str());
@@ -356,9 +300,6 @@ int runSv(const std::vector<std::string>& args) {
             });
         subscribers.push_back(std::move(subscriber));
     }
-    g_stop = false;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     for (size_t i = 0; i < subscribers.size(); ++i) {
         if (!subscribers[i]->start()) {
             std::fprintf(stderr, "iecx sv: cannot listen on '%s'\n", o.iface.c_str());
@@ -372,15 +313,14 @@ int runSv(const std::vector<std::string>& args) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     auto lastReport = start;
-    while (!g_stop) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (waitUntil(nullptr, 0.01)) {
         auto now = Clock::now();
         if (o.count > 0 && statistics.total() >= o.count)
             break;
         if (o.seconds > 0 && now - start >= std::chrono::duration<double>(o.seconds))
             break;
         if (!o.json && now - lastReport >= std::chrono::duration<double>(o.interval)) {
-            statistics.report(std::chrono::duration<double>(now - lastReport).count());
+            statistics.report();
             lastReport = now;
         }
     }

@@ -1,7 +1,9 @@
+#include "cli/CliSupport.h"
 #include "cli/Command.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 namespace iecx::cli {
 
@@ -32,7 +34,7 @@ void printUsage(std::FILE* out) {
                       "IEC 61850 tools for relay test sets.\n\ncommands:\n");
     for (const auto& c : iecx::cli::commands())
         std::fprintf(out, "  %-10s %s\n", c.name.c_str(), c.summary.c_str());
-    std::fprintf(out, "\n'iecx <command> --help' explains a command.\n");
+    std::fprintf(out, "\n'iecx <command> --help' explains a command; 'iecx --version' shows the version.\n");
 }
 
 } // namespace
@@ -48,9 +50,23 @@ int main(int argc, char** argv) {
         printUsage(stdout);
         return kExitOk;
     }
+    if (name == "--version" || name == "-V") {
+        std::printf("iecx %s\n", IECX_VERSION);
+        return kExitOk;
+    }
     for (const auto& c : commands()) {
-        if (c.name == name)
+        if (c.name != name)
+            continue;
+        installStopHandler();
+        // Whatever a command lets escape ends it with a message, never with an abort.
+        try {
             return c.run(std::vector<std::string>(argv + 2, argv + argc));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "iecx %s: %s\n", name.c_str(), e.what());
+        } catch (...) {
+            std::fprintf(stderr, "iecx %s: unexpected error\n", name.c_str());
+        }
+        return kExitFailure;
     }
     std::fprintf(stderr, "iecx: unknown command '%s'\n", name.c_str());
     printUsage(stderr);

@@ -122,8 +122,22 @@ void DataExtractor::_fillControlBlockData(tControlBlock& block, xmlNode* element
     block.ldInst = texts[0];
     block.cbName = texts[1];
     block.desc = texts[2];
-    for (xmlNode* p : _queries->path(element, {"Address", "P"}))
-        block.address.emplace_back(_getAttributeValue(p, "type"), _getContent(p));
+    for (xmlNode* p : _queries->path(element, {"Address", "P"})) {
+        const std::string type = _getAttributeValue(p, "type");
+        const std::string text = _getContent(p);
+        // Only the values read from an address (MAC address, APPID, VLAN) may fail the file; any
+        // other parameter (an IP address inside a GSE address, say) that does not parse is kept
+        // with its type and no value.
+        if (type == "MAC-Address" || type == "APPID" || type == "VLAN-ID" || type == "VLAN-PRIORITY") {
+            block.address.emplace_back(type, text);
+            continue;
+        }
+        try {
+            block.address.emplace_back(type, text);
+        } catch (const std::exception&) {
+            block.address.emplace_back(type, static_cast<uint16_t>(0));
+        }
+    }
 }
 
 void DataExtractor::_fillGseControl(tGSEControl& control, xmlNode* element) {
@@ -237,6 +251,7 @@ void DataExtractor::_resolveAttributeType(tFCDA& fcda, xmlNode* doType) {
         if (!memberType.empty())
             bType = memberType;
     }
+    fcda.bType = bType;
     fcda.mmsType = _getRelevantMmsType(basicTypeFromString(bType));
 }
 

@@ -70,6 +70,10 @@ tFCEnum fcFromString(const std::string& text) {
 }
 
 tBasicTypeEnum basicTypeFromString(const std::string& text) {
+    // "TimeStamp" is how the test set's own CID files have always spelt the time stamp type
+    // (the schema's name is "Timestamp"); both mean the same attribute.
+    if (text == "TimeStamp")
+        return tBasicTypeEnum::Timestamp;
     return fromTable(tBasicTypeEnum_STRING, text, tBasicTypeEnum::BOOLEAN);
 }
 

@@ -136,6 +136,9 @@ struct tFCDA {
     // The components of the member's value when it is a structure (a data object, or a
     // structured attribute), in wire order; empty for a basic value.
     std::vector<tFCDAComponent> components;
+    // SCL basic type text of an attribute-level FCDA (the innermost bType, as in the file);
+    // empty for a data-object-level FCDA or an unresolved one.
+    std::string bType;
 };
 
 struct tDataSet {

@@ -49,9 +49,13 @@ TEST_F(GoosePoolTest, CliObserveModePrintsHeaderAndDataSet) {
     ASSERT_TRUE(cli.waitForExit(10000, [&] { publisher.publish(true, 42); })) << cli.err();
     EXPECT_EQ(cli.exitCode(), 0) << cli.err();
     const std::string& out = cli.out();
-    EXPECT_NE(out.find(" goCbRef=IED1LD0/LLN0$GO$gcb1 goId=IED1_gcb1 dataSet=IED1LD0/LLN0$ds1 appId=0x1001 "),
-              std::string::npos)
+    EXPECT_NE(
+        out.find(" appId=0x1001\n  goCbRef=IED1LD0/LLN0$GO$gcb1 goId=IED1_gcb1 dataSet=IED1LD0/LLN0$ds1\n"),
+        std::string::npos)
         << out;
+    for (const char* field : {" src=", " dst=", " vlan=", " stNum=", " sqNum=", " confRev=", " simulation=",
+                              " ndsCom=", " ttl=", " numDatSetEntries="})
+        EXPECT_NE(out.find(field), std::string::npos) << field << "\n" << out;
     EXPECT_NE(out.find("  [0] true\n"), std::string::npos) << out;
     EXPECT_NE(out.find("  [3] 42\n"), std::string::npos) << out;
 }
@@ -66,7 +70,17 @@ TEST(GooseCli, UsageErrorsAndMissingRights) {
     CliProcess help({"goose", "--help"});
     ASSERT_TRUE(help.waitForExit(5000, [] {}));
     EXPECT_EQ(help.exitCode(), 0);
-    EXPECT_NE(help.out().find("usage: iecx goose"), std::string::npos);
+    EXPECT_NE(help.out().find("iecx goose [OPTIONS] IFACE"), std::string::npos) << help.out();
+    // Numbers are decimal unless written with 0x: a leading zero is no octal prefix, a count is
+    // a whole number.
+    for (const char* appId : {"08", "010"}) {
+        CliProcess decimal({"goose", "ixnosuchif0", "--appid", appId, "--seconds", "1"});
+        ASSERT_TRUE(decimal.waitForExit(5000, [] {}));
+        EXPECT_EQ(decimal.exitCode(), 1) << appId << decimal.err(); // the interface, not the number
+    }
+    CliProcess fraction({"goose", "lo", "--count", "1.5"});
+    ASSERT_TRUE(fraction.waitForExit(5000, [] {}));
+    EXPECT_EQ(fraction.exitCode(), 2);
     CliProcess noSuchInterface({"goose", "ixnosuchif0", "--seconds", "1"});
     ASSERT_TRUE(noSuchInterface.waitForExit(5000, [] {}));
     EXPECT_EQ(noSuchInterface.exitCode(), 1);

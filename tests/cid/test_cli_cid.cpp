@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include "sim/SimulatedIed.h"
+
 #include <gtest/gtest.h>
+#include <libxml++/libxml++.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,8 +31,9 @@ std::string quote(const std::string& arg) {
     return q + "'";
 }
 
-CliRun runCli(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "") {
-    std::string command = env + " " + quote(IECX_CLI_PATH) + " cid";
+// Runs `iecx` with the arguments as they are.
+CliRun runCliCommand(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "") {
+    std::string command = env + " " + quote(IECX_CLI_PATH);
     for (const auto& a : args)
         command += " " + quote(a);
     command += " >" + quote(dir.file("stdout.txt")) + " 2>" + quote(dir.file("stderr.txt"));
@@ -39,6 +43,12 @@ CliRun runCli(const TempDir& dir, const std::vector<std::string>& args, const st
     run.out = readFile(dir.file("stdout.txt"));
     run.err = readFile(dir.file("stderr.txt"));
     return run;
+}
+
+// Runs `iecx cid` with the arguments.
+CliRun runCli(const TempDir& dir, std::vector<std::string> args, const std::string& env = "") {
+    args.insert(args.begin(), "cid");
+    return runCliCommand(dir, args, env);
 }
 
 std::vector<std::string> listDir(const std::string& path) {
@@ -132,7 +142,7 @@ TEST(CliCid, SvFromDescriptionFileMatchesTheGoldenDocument) {
     // refuses; the document without it is checked through the reader instead.
     const CliRun run = runCli(dir, {"sv", "-f", dir.file("sv.txt"), "--json", "-o", dir.file("SV.cid")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "{\"path\": \"" + dir.file("SV.cid") + "\"}\n");
+    EXPECT_EQ(run.out, "{\"path\":\"" + dir.file("SV.cid") + "\"}\n");
     const std::string written = readFile(dir.file("SV.cid"));
     std::string golden = readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/sv_golden.cid");
     const std::string fourth =
@@ -205,6 +215,54 @@ TEST(CliCid, FailureToWriteLeavesNothingBehind) {
     EXPECT_TRUE(run.out.empty());
     EXPECT_EQ(listDir(dir.path()),
               (std::vector<std::string>{"blocker", "stderr.txt", "stdout.txt", "target.cid"}));
+}
+
+// --schema-valid: the rules of the IEC 61850-6 edition 2 (2007B) schema the default form breaks,
+// checked one by one (the schema file itself is not available offline); the simulated IED and
+// `iecx scl` read both forms alike.
+TEST(CliCid, SchemaValidDocumentsFollowTheSchemaRules) {
+    TempDir dir;
+    for (const std::string kind : {"goose", "sv"}) {
+        std::vector<std::string> args =
+            kind == "goose" ? kGooseArgs
+                            : std::vector<std::string>{"sv", "--channel", "MU/TCTR1.AmpSv.instMag.i[MX]"};
+        auto plainArgs = args, validArgs = args;
+        plainArgs.insert(plainArgs.end(), {"-o", dir.file(kind + "_plain.cid")});
+        validArgs.insert(validArgs.end(), {"--schema-valid", "-o", dir.file(kind + "_valid.cid")});
+        ASSERT_EQ(runCli(dir, plainArgs).exitCode, 0) << kind;
+        ASSERT_EQ(runCli(dir, validArgs).exitCode, 0) << kind;
+
+        xmlpp::DomParser parser;
+        parser.parse_file(dir.file(kind + "_valid.cid"));
+        xmlpp::Element* root = parser.get_document()->get_root_node();
+        const xmlpp::Node::PrefixNsMap ns = {{"x", "http://www.iec.ch/61850/2003/SCL"}};
+        EXPECT_TRUE(root->find("//x:*[@bType='TimeStamp']", ns).empty()) << kind;
+        EXPECT_FALSE(root->find("//x:*[@bType='Timestamp']", ns).empty()) << kind;
+        EXPECT_TRUE(root->find("//x:Address[not(x:P)]", ns).empty()) << kind;
+        EXPECT_TRUE(root->find("//x:LNodeType/x:DO[@name = preceding-sibling::x:DO/@name]", ns).empty())
+            << kind;
+        EXPECT_TRUE(root->find("//x:SampledValueControl[not(@smvID) or @smvID='']", ns).empty()) << kind;
+        if (kind == "sv") {
+            EXPECT_EQ(dynamic_cast<xmlpp::Element*>(root->find("//x:SampledValueControl", ns).at(0))
+                          ->get_attribute_value("smvID"),
+                      "KAVEN61850MU/LLN0.MSVCB01");
+        }
+
+        // Both forms read the same, apart from the smvID that only the valid form has.
+        for (const std::string form : {"_plain", "_valid"}) {
+            iecx::sim::SimulatedIed ied;
+            EXPECT_NO_THROW(ied.load(dir.file(kind + form + ".cid"))) << kind << form;
+        }
+        const CliRun plain = runCliCommand(dir, {"scl", dir.file(kind + "_plain.cid")});
+        const CliRun valid = runCliCommand(dir, {"scl", dir.file(kind + "_valid.cid")});
+        ASSERT_EQ(plain.exitCode, 0) << plain.err;
+        ASSERT_EQ(valid.exitCode, 0) << valid.err;
+        if (kind == "goose") {
+            EXPECT_EQ(plain.out, valid.out);
+        } else {
+            EXPECT_NE(valid.out.find("smvID KAVEN61850MU/LLN0.MSVCB01"), std::string::npos) << valid.out;
+        }
+    }
 }
 
 TEST(CliCid, HelpAndOverwrite) {

@@ -1,0 +1,132 @@
+// iecx poll: cyclic reads of a live IED, printing each value with its time stamp when it changes.
+#include "acquisition/MmsPollingPool.h"
+#include "cli/CliOptions.h"
+#include "cli/CliSupport.h"
+#include "cli/Command.h"
+#include "cli/IedSession.h"
+#include "cli/ValueText.h"
+
+#include "iec61850_client.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace iecx::cli;
+using namespace VorIec61850;
+
+const char* kDescription =
+    "Reads the references REF[FC] of a live IED every --period milliseconds and prints a value, with\n"
+    "the time stamp t of its data object, each time it changes (the first read prints them all), until\n"
+    "Ctrl-C, --count changes or --seconds.\n"
+    "Example: iecx poll 192.168.1.10 LD0/MMXU1.TotW.mag.f[MX] --period 500 --seconds 60";
+
+int run(const std::vector<std::string>& args) {
+    auto app = newCommand("poll", kDescription);
+    ConnectOptions connect;
+    std::vector<std::string> references;
+    uint32_t periodMs = 0;
+    uint64_t count = 0;
+    double seconds = 0;
+    bool json = false;
+    connect.add(*app);
+    app->add_option("REF", references, "object reference with FC, LD/LN.DO[.DA][FC]")->required();
+    addUnsigned(*app, "--period", periodMs, "pause between two reads of all references", 1, 3600000)
+        ->type_name("MS")
+        ->required();
+    addUnsigned(*app, "--count", count, "end after N printed changes", 1);
+    addSeconds(*app, "--seconds", seconds, "end after S seconds");
+    app->add_flag("--json", json, "one JSON object per change and line");
+    if (int status = parseCommand(*app, args); status >= 0)
+        return status;
+    if (!connect.check("poll"))
+        return kExitUsage;
+    for (const std::string& r : references) {
+        std::string reference, error;
+        FunctionalConstraint fc;
+        if (!splitFcReference(r, reference, fc, error)) {
+            std::fprintf(stderr, "iecx poll: %s\n", error.c_str());
+            return kExitUsage;
+        }
+    }
+
+    // A first read on a connection of our own: the IED answers within the time-out and every
+    // reference exists. The connection then watches for the IED going away.
+    IedSession watch;
+    std::string error;
+    if (!watch.connect(connect, error))
+        return fail("poll", error);
+    bool allExist = true;
+    for (const std::string& r : references) {
+        std::string reference;
+        FunctionalConstraint fc;
+        splitFcReference(r, reference, fc, error);
+        IedClientError code = IED_ERROR_OK;
+        MmsValue* value = IedConnection_readObject(watch.get(), &code, reference.c_str(), fc);
+        if (value == nullptr) {
+            std::fprintf(stderr, "iecx poll: %s: %s\n", r.c_str(), clientErrorText(code).c_str());
+            allExist = false;
+        }
+        MmsValue_deleteIfNotNull(value);
+    }
+    if (!allExist)
+        return kExitFailure;
+
+    MmsPollingTarget target(connect.endpoint.text(), periodMs);
+    for (const std::string& r : references)
+        target.paths.emplace_back(r, nullptr);
+    MmsPollingPool pool;
+    std::vector<std::shared_ptr<MmsValueElement>> shown(references.size());
+    std::atomic<uint64_t> changes{0};
+    std::mutex printing;
+    pool.valuesUpdated.connect([&] {
+        // Polling thread: entries that changed are new elements.
+        std::lock_guard<std::mutex> lock(printing);
+        const auto& values = pool.getValues();
+        for (size_t i = 0; i < values.size() && i < shown.size(); ++i) {
+            if (!values[i] || values[i] == shown[i] || (count && changes >= count))
+                continue;
+            shown[i] = values[i];
+            const std::string t = millisecondsText(values[i]->getUnixTimestamp());
+            if (json)
+                printJson(
+                    {{"reference", references[i]}, {"value", valueJson(values[i]->getValue())}, {"t", t}},
+                    false);
+            else
+                std::printf("%s = %s  t=%s\n", references[i].c_str(),
+                            valueText(values[i]->getValue()).c_str(), t.c_str());
+            ++changes;
+        }
+        std::fflush(stdout);
+    });
+    const Vor::Result result = pool.setTarget(target);
+    if (!result)
+        return fail("poll", result.getMessage());
+    bool started = false;
+    {
+        QuietStdout quiet;
+        started = pool.start();
+    }
+    if (!started)
+        return fail("poll", "cannot connect to " + connect.endpoint.text());
+    bool lost = false;
+    waitUntil(
+        [&] {
+            lost = !watch.connected();
+            return lost || (count && changes >= count);
+        },
+        seconds);
+    pool.stop();
+    std::fprintf(stderr, "iecx poll: %llu changes\n", static_cast<unsigned long long>(changes.load()));
+    if (lost)
+        return fail("poll", "connection to " + connect.endpoint.text() + " lost");
+    return kExitOk;
+}
+
+CommandRegistration registration("poll", "poll values of a live IED and print their changes", run);
+
+} // namespace
