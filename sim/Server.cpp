@@ -110,8 +110,10 @@ bool SimServerHandler::getNamedVariableListAttributes(MmsServerConnection&, cons
     DataSet* ds = d ? d->dataSet(listName.item) : nullptr;
     if (!ds)
         return false;
-    for (const auto& m : ds->members)
+    for (const auto& m : ds->members) {
         members.emplace_back(m.domain, m.item);
+        members.back().alternateAccess = m.steps;
+    }
     deletable = false;
     return true;
 }

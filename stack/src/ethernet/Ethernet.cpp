@@ -20,25 +20,31 @@ struct sEthernetHandleSet {
 
 extern "C" {
 
-EthernetHandleSet EthernetHandleSet_new(void) {
+EthernetHandleSet EthernetHandleSet_new(void) try {
     return new (std::nothrow) sEthernetHandleSet();
+} catch (...) {
+    return nullptr;
 }
 
-void EthernetHandleSet_addSocket(EthernetHandleSet self, const EthernetSocket sock) {
+void EthernetHandleSet_addSocket(EthernetHandleSet self, const EthernetSocket sock) try {
     if (self && sock && sock->socket)
         self->fds.push_back(pollfd{sock->socket->fd(), POLLIN, 0});
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void EthernetHandleSet_removeSocket(EthernetHandleSet self, const EthernetSocket sock) {
+void EthernetHandleSet_removeSocket(EthernetHandleSet self, const EthernetSocket sock) try {
     if (!self || !sock || !sock->socket)
         return;
     int fd = sock->socket->fd();
     self->fds.erase(
         std::remove_if(self->fds.begin(), self->fds.end(), [fd](const pollfd& p) { return p.fd == fd; }),
         self->fds.end());
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-int EthernetHandleSet_waitReady(EthernetHandleSet self, unsigned int timeoutMs) {
+int EthernetHandleSet_waitReady(EthernetHandleSet self, unsigned int timeoutMs) try {
     if (!self)
         return -1;
     if (self->fds.empty()) {
@@ -49,13 +55,15 @@ int EthernetHandleSet_waitReady(EthernetHandleSet self, unsigned int timeoutMs) 
     if (r < 0 && errno == EINTR)
         return 0;
     return r;
+} catch (...) {
+    return -1;
 }
 
-void EthernetHandleSet_destroy(EthernetHandleSet self) {
-    delete self;
+void EthernetHandleSet_destroy(EthernetHandleSet self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) {
+void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) try {
     if (!addr)
         return;
     std::memset(addr, 0, 6);
@@ -69,9 +77,11 @@ void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) {
     if (ioctl(fd, SIOCGIFHWADDR, &req) == 0)
         std::memcpy(addr, req.ifr_hwaddr.sa_data, 6);
     close(fd);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddress) {
+EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddress) try {
     auto socket = stack::eth::PacketSocket::open(interfaceId);
     if (!socket)
         return nullptr;
@@ -82,33 +92,43 @@ EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddre
     if (destAddress)
         std::memcpy(self->destAddress, destAddress, 6);
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void Ethernet_destroySocket(EthernetSocket ethSocket) {
-    delete ethSocket;
+void Ethernet_destroySocket(EthernetSocket ethSocket) try { delete ethSocket; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_sendPacket(EthernetSocket ethSocket, uint8_t* buffer, int packetSize) {
+void Ethernet_sendPacket(EthernetSocket ethSocket, uint8_t* buffer, int packetSize) try {
     if (ethSocket && buffer && packetSize > 0)
         ethSocket->socket->send(buffer, static_cast<size_t>(packetSize));
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_setMode(EthernetSocket ethSocket, EthernetSocketMode mode) {
+void Ethernet_setMode(EthernetSocket ethSocket, EthernetSocketMode mode) try {
     if (ethSocket)
         ethSocket->socket->setMode(mode);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_addMulticastAddress(EthernetSocket ethSocket, uint8_t* multicastAddress) {
+void Ethernet_addMulticastAddress(EthernetSocket ethSocket, uint8_t* multicastAddress) try {
     if (ethSocket && multicastAddress)
         ethSocket->socket->addMulticast(multicastAddress);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_setProtocolFilter(EthernetSocket ethSocket, uint16_t etherType) {
+void Ethernet_setProtocolFilter(EthernetSocket ethSocket, uint16_t etherType) try {
     if (ethSocket)
         ethSocket->socket->setProtocolFilter(etherType);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int bufferSize) {
+int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int bufferSize) try {
     if (!ethSocket) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ETHERNET_RECEIVE_WAIT_MS));
         return 0;
@@ -116,10 +136,12 @@ int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int buffer
     if (!buffer || bufferSize <= 0)
         return -1;
     return ethSocket->socket->receiveOne(buffer, static_cast<size_t>(bufferSize), ETHERNET_RECEIVE_WAIT_MS);
+} catch (...) {
+    return -1;
 }
 
-bool Ethernet_isSupported(void) {
-    return true;
+bool Ethernet_isSupported(void) try { return true; } catch (...) {
+    return false;
 }
 
 } // extern "C"
