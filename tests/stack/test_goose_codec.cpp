@@ -446,8 +446,9 @@ TEST(GooseMatching, MessagesAreValidatedWholeBeforeAnyValueChanges) {
         GooseReceiver_handleMessage(r, good.data(), static_cast<int>(good.size()));
         ASSERT_TRUE(GooseSubscriber_isValid(s));
         MmsValue* values = GooseSubscriber_getDataSetValues(s);
-        if (mine)
+        if (mine) {
             EXPECT_EQ(values, mine);
+        }
 
         // The next message: first member false, stNum 2.
         GooseFrameParams p = goldenParams();
@@ -467,8 +468,9 @@ TEST(GooseMatching, MessagesAreValidatedWholeBeforeAnyValueChanges) {
             EXPECT_EQ(GooseSubscriber_getStNum(s), 2u);
             EXPECT_EQ(MmsValue_getArraySize(now), next.v.size());
             EXPECT_FALSE(MmsValue_getBoolean(MmsValue_getElement(now, 0)));
-            if (c.shape == Same)
+            if (c.shape == Same) {
                 EXPECT_EQ(now, values) << "same shape: updated in place";
+            }
         } else {
             EXPECT_FALSE(GooseSubscriber_isValid(s));
             EXPECT_EQ(now, values);

@@ -385,7 +385,7 @@ bool ClientReport_hasDataReference(ClientReport self) try {
 }
 
 const char* ClientReport_getDataReference(ClientReport self, int elementIndex) try {
-    if (!self->hasDataReference || elementIndex < 0 ||
+    if (self == nullptr || !self->hasDataReference || elementIndex < 0 ||
         static_cast<size_t>(elementIndex) >= self->dataReferences.size() ||
         self->dataReferences[static_cast<size_t>(elementIndex)].empty())
         return nullptr;

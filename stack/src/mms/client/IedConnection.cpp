@@ -356,6 +356,10 @@ void IedConnection_connect(IedConnection self, IedClientError* error, const char
 }
 
 void IedConnection_release(IedConnection self, IedClientError* error) try {
+    if (self == nullptr) {
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return;
+    }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
         setError(error, IED_ERROR_NOT_CONNECTED);
         return;
@@ -370,6 +374,10 @@ void IedConnection_release(IedConnection self, IedClientError* error) try {
 }
 
 void IedConnection_abort(IedConnection self, IedClientError* error) try {
+    if (self == nullptr) {
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return;
+    }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
         setError(error, IED_ERROR_NOT_CONNECTED);
         return;

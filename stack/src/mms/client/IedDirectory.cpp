@@ -107,30 +107,30 @@ MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, Ie
     return spec;
 }
 
-// The type description of a logical node, from this association's cache or asked once.
-IedClientError logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln,
-                               TypeRef& type) {
+// The type description of a logical node, from this association's cache or asked once. Null
+// when the server does not describe the logical node as a whole (some answer only for data
+// objects): that answer is kept too, and the callers browse by the variable names instead.
+TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln) {
     const std::string key = domain + "/" + ln;
     {
         std::lock_guard<std::mutex> lock(self->cacheMutex);
         auto it = self->typeCache.find(key);
-        if (it != self->typeCache.end() && self->mms.isConnected()) {
-            type = it->second;
-            return IED_ERROR_OK;
-        }
+        if (it != self->typeCache.end() && self->mms.isConnected())
+            return it->second;
     }
     IedClientError e = IED_ERROR_OK;
     MmsVariableSpecification* spec = askType(self, ObjectName(domain, ln), e);
-    if (spec == nullptr)
-        return e;
-    if (spec->type != MMS_STRUCTURE) {
+    if (spec != nullptr && spec->type != MMS_STRUCTURE) {
         MmsVariableSpecification_destroy(spec);
-        return IED_ERROR_UNEXPECTED_VALUE_RECEIVED;
+        spec = nullptr;
     }
-    type = TypeRef(spec, MmsVariableSpecification_destroy);
-    std::lock_guard<std::mutex> lock(self->cacheMutex);
-    self->typeCache[key] = type;
-    return IED_ERROR_OK;
+    TypeRef type = spec ? TypeRef(spec, MmsVariableSpecification_destroy) : TypeRef();
+    // A lost connection or a time-out says nothing about the server: not kept.
+    if (spec != nullptr || (self->mms.isConnected() && e != IED_ERROR_TIMEOUT)) {
+        std::lock_guard<std::mutex> lock(self->cacheMutex);
+        self->typeCache[key] = type;
+    }
+    return type;
 }
 
 const MmsVariableSpecification* component(const MmsVariableSpecification* spec, const std::string& name) {
@@ -227,9 +227,8 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
     std::vector<std::string> path(parts.begin() + 1, parts.end());
     bool exists = false;
     std::vector<Child> children;
-    TypeRef lnType;
-    IedClientError e = logicalNodeType(self, domain, ln, lnType);
-    if (e == IED_ERROR_OK) {
+    TypeRef lnType = logicalNodeType(self, domain, ln);
+    if (lnType) {
         for (const std::string& group : componentNames(lnType.get())) {
             if (!fc.empty() && group != fc)
                 continue;
@@ -238,12 +237,9 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
             for (const std::string& c : componentNames(t))
                 children.push_back({c, group});
         }
-    } else if (e == IED_ERROR_OBJECT_DOES_NOT_EXIST) {
-        setError(error, e);
-        return nullptr;
     } else {
         NameList names;
-        e = domainVariables(self, domain, names);
+        IedClientError e = domainVariables(self, domain, names);
         if (e != IED_ERROR_OK) {
             setError(error, e);
             return nullptr;
@@ -382,18 +378,14 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     }
     // The (FC, name) pairs directly below the logical node: from its type, or from the names.
     std::vector<std::pair<std::string, std::string>> members;
-    TypeRef lnType;
-    IedClientError e = logicalNodeType(self, domain, ln, lnType);
-    if (e == IED_ERROR_OK) {
+    TypeRef lnType = logicalNodeType(self, domain, ln);
+    if (lnType) {
         for (const std::string& group : componentNames(lnType.get()))
             for (const std::string& name : componentNames(component(lnType.get(), group)))
                 members.emplace_back(group, name);
-    } else if (e == IED_ERROR_OBJECT_DOES_NOT_EXIST) {
-        setError(error, e);
-        return nullptr;
     } else {
         NameList names;
-        e = domainVariables(self, domain, names);
+        IedClientError e = domainVariables(self, domain, names);
         if (e != IED_ERROR_OK) {
             setError(error, e);
             return nullptr;
@@ -592,9 +584,8 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
     const std::string fcText = FunctionalConstraint_toString(fc);
     std::string last = parts.back();
     MmsVariableSpecification* spec = nullptr;
-    TypeRef lnType;
-    IedClientError e = logicalNodeType(self, domain, parts[0], lnType);
-    if (e == IED_ERROR_OK) {
+    TypeRef lnType = logicalNodeType(self, domain, parts[0]);
+    if (lnType) {
         const MmsVariableSpecification* t =
             parts.size() == 1
                 ? component(lnType.get(), fcText)
@@ -604,10 +595,8 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
             return nullptr;
         }
         spec = cloneTypeSpec(t);
-    } else if (e == IED_ERROR_OBJECT_DOES_NOT_EXIST) {
-        setError(error, e);
-        return nullptr;
     } else {
+        IedClientError e = IED_ERROR_OK;
         ObjectName name;
         if (!toVariableName(domain, toMmsItem(rest, fc), name) || !name.alternateAccess.empty()) {
             setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
