@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang
   libxml++2.6-dev libglibmm-2.4-dev libsigc++-2.0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  iproute2 tshark libclang-rt-14-dev
+  iproute2 tshark libclang-rt-14-dev nlohmann-json3-dev
 )
 
 missing=()
