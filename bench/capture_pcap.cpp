@@ -139,7 +139,7 @@ pid_t startOurCapture(const std::string& iface, const std::string& path, int& st
     return pid;
 }
 
-pid_t startDumpcap(const std::string& iface, const std::string& path) {
+pid_t startDumpcap(const std::string& iface, const std::string& path, int& errFd) {
     int errPipe[2];
     if (pipe(errPipe) != 0)
         return -1;
@@ -147,7 +147,7 @@ pid_t startDumpcap(const std::string& iface, const std::string& path) {
     if (pid == 0) {
         dup2(errPipe[1], 2);
         close(errPipe[0]);
-        execl("/usr/bin/dumpcap", "dumpcap", "-q", "-B", "64", "-i", iface.c_str(), "-P", "-w", path.c_str(),
+        execl("/usr/bin/dumpcap", "dumpcap", "-B", "64", "-i", iface.c_str(), "-P", "-w", path.c_str(),
               nullptr);
         _exit(127);
     }
@@ -164,7 +164,8 @@ pid_t startDumpcap(const std::string& iface, const std::string& path) {
             break;
         text.append(buf, static_cast<size_t>(n));
     }
-    // The pipe stays open (dumpcap still writes to it) and is left to the process's end.
+    // The pipe stays open: dumpcap still writes to it, its own counters last.
+    errFd = errPipe[0];
     return text.find("Capturing on") != std::string::npos ? pid : -1;
 }
 
@@ -217,7 +218,8 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
     const std::string ours = dir + "/iecx.pcap", theirs = dir + "/dumpcap.pcap";
     unlink(ours.c_str());
     unlink(theirs.c_str());
-    pid_t dumpcap = startDumpcap(b, theirs);
+    int dumpcapErr = -1;
+    pid_t dumpcap = startDumpcap(b, theirs, dumpcapErr);
     int stopFd = -1, resultFd = -1;
     pid_t child = startOurCapture(b, ours, stopFd, resultFd);
     if (dumpcap < 0 || child < 0) {
@@ -244,8 +246,18 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
         [&] { sv = sendFrames(a, {makeFrame(false)}, limit, ratePerKind, seconds, stamp(2)); });
     goose = sendFrames(a, {makeFrame(true)}, limit, ratePerKind, seconds, stamp(1));
     svSender.join();
+    // Each capture has caught up when its process stops using CPU time (at most 20 s).
     waitForDrain([&] { return bare.frames.load(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (pid_t pid : {dumpcap, child}) {
+        double last = -1;
+        for (int i = 0; i < 100; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            double now = processCpuSeconds(pid);
+            if (now == last)
+                break;
+            last = now;
+        }
+    }
     double dumpcapCpu = processCpuSeconds(dumpcap) - dumpcapCpu0,
            oursCpu = processCpuSeconds(child) - oursCpu0;
     bare.end();
@@ -257,6 +269,13 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
     waitpid(child, nullptr, 0);
     kill(dumpcap, SIGINT);
     waitpid(dumpcap, nullptr, 0);
+    std::string dumpcapSays;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(dumpcapErr, buf, sizeof buf)) > 0)
+        dumpcapSays.append(buf, static_cast<size_t>(n));
+    close(dumpcapErr);
+    size_t line = dumpcapSays.find("Packets received/dropped");
 
     FileFrames d = readFrames(theirs), o = readFrames(ours);
     std::vector<double> diffs;
@@ -288,6 +307,9 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
     std::printf("  %-22s captured %9llu  lost %7lld  cpu %6.3f us/frame (receive only, no file)\n",
                 "bare packet socket", static_cast<unsigned long long>(bare.frames.load()),
                 static_cast<long long>(sent - bare.frames.load()), barePerFrame);
+    if (line != std::string::npos)
+        std::printf("  dumpcap says: %s\n",
+                    dumpcapSays.substr(line, dumpcapSays.find('\n', line) - line).c_str());
     std::printf("  iecx counters: seen %llu captured %llu dropped %llu\n",
                 static_cast<unsigned long long>(counters.seen),
                 static_cast<unsigned long long>(counters.captured),

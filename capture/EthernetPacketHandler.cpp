@@ -3,6 +3,8 @@
 #include "host/NetworkHelper.h"
 #include "host/ThreadHelper.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -269,16 +271,18 @@ void EthernetPacketHandler::_onFrame(void* parameter, const EthernetFrame* frame
     self->order.add(frame->data, frame->length, frame->originalLength, frame->timeNs);
 }
 
-bool EthernetPacketHandler::_drain(Source& source) {
+int EthernetPacketHandler::_drain(Source& source) {
+    int total = 0;
     for (int i = 0; i < kBatchesPerPass; ++i) {
         int n = Ethernet_receiveBatch(source.socket, &EthernetPacketHandler::_onFrame, &source);
         if (n < 0)
-            return false;
+            return -1;
         if (n == 0)
             break;
         source.received.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+        total += n;
     }
-    return true;
+    return total;
 }
 
 void EthernetPacketHandler::_emit(const CapturedFrame* frames, size_t count) {
@@ -319,7 +323,7 @@ void EthernetPacketHandler::_captureLoop() {
             break;
         }
         for (int i = 0; i < count; ++i) {
-            if (!_drain(*sources[i])) {
+            if (_drain(*sources[i]) < 0) {
                 failCapture("the capture socket failed (interface removed?)");
                 break;
             }
@@ -327,10 +331,16 @@ void EthernetPacketHandler::_captureLoop() {
         order.release(realtimeNs(), false, emit);
     }
     if (!failed) {
-        // The frames that arrived before the stop belong to the capture.
-        for (int i = 0; i < count; ++i)
-            _drain(*sources[i]);
-        order.release(0, true, emit);
+        // The frames queued before the stop belong to the capture, also when the thread lags
+        // behind (for at most a few seconds, should the traffic not end).
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        int more;
+        do {
+            more = 0;
+            for (int i = 0; i < count; ++i)
+                more += std::max(_drain(*sources[i]), 0);
+            order.release(0, true, emit);
+        } while (more > 0 && !failed && std::chrono::steady_clock::now() < end);
     } else {
         order.release(0, true, [](const CapturedFrame*, size_t) {});
     }

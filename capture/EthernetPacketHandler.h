@@ -88,7 +88,8 @@ private:
     struct Source;
     static void _onFrame(void* source, const EthernetFrame* frame);
     void _captureLoop();
-    bool _drain(Source& source);
+    // Frames taken from the socket (at most kBatchesPerPass batches), -1 on a socket error.
+    int _drain(Source& source);
     void _startThread();
     void _stopThread();
     void _emit(const CapturedFrame* frames, size_t count);
