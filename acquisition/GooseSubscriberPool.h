@@ -2,6 +2,7 @@
 #include "acquisition/GooseIn.h"
 #include "acquisition/IMmsPool.h"
 #include "acquisition/InnerGooseSubscriber.h"
+#include "acquisition/PoolValues.h"
 #include "host/Result.h"
 
 #include <sigc++/sigc++.h>
@@ -12,9 +13,9 @@
 namespace VorIec61850 {
 
 // The acquisition pool for GOOSE: subscribes to the messages named by a GooseIn target and,
-// for each accepted message, replaces its value list with new elements (value and time stamp of
-// each wanted data-set member) and emits valuesUpdated, then timestampUpdated, on the receive
-// thread.
+// for each accepted message, replaces its value list with new elements (a copy of the value of
+// each wanted path, whole data objects and structures included, with the time stamp of its data
+// object) and emits valuesUpdated, then timestampUpdated, on the receive thread.
 class GooseSubscriberPool : public virtual IMmsPool {
 public:
     GooseSubscriberPool();
@@ -25,27 +26,31 @@ public:
     // Time stamp in milliseconds of the message that caused the refresh.
     sigc::signal<void, uint64_t> timestampUpdated;
 
-    // Refused while running ("Goose.setTargetError"); target and values stay as they were.
+    // Refused while running ("Goose.setTargetError"), without paths ("Pool.noPaths"), with a data
+    // set XML that does not parse or has no members ("Goose.invalidDataSet"), and with a path that
+    // is not in the data set ("Pool.unknownPath"); target and values then stay as they were.
     Vor::Result setTarget(const GooseIn& target);
     const GooseIn& getTarget() const { return _target; }
     // The target with a time path after each value path, as handed to the inner subscriber.
     const GooseIn& getTimePairTarget() const { return _subscriber.getTarget(); }
 
+    // false when running or when a receiver cannot be started (getLastError says which).
     bool start() override;
     bool stop() override;
     bool isRunning() const override;
-    MmsValueElementList& getValues() override;
+    MmsValueElementList getValues() const override { return _values.snapshot(); }
+    std::string getLastError() const override { return _error.get(); }
 
     // Receivers of the inner subscriber (one per listened interface while running).
     size_t getReceiverCount() const { return _subscriber.getReceiverCount(); }
 
 private:
     void _gooseCallback(GooseSubscriber subscriber);
-    GooseIn _createTimePairTarget(const GooseIn& target) const;
 
     InnerGooseSubscriber _subscriber;
     GooseIn _target;
-    MmsValueElementList _values;
+    PoolValues _values;
+    PoolError _error;
     // Keeps setTarget, start and stop of callers on different threads apart.
     std::mutex _controlMutex;
 };
