@@ -9,6 +9,7 @@
 #include "stack/src/iso/IsoConnection.h"
 #include "stack/src/iso/Presentation.h"
 #include "stack/src/iso/Session.h"
+#include "stack/src/mms/MmsListServices.h"
 #include "stack/src/mms/MmsPdu.h"
 #include "stack/src/mms/client/IedConnectionInternal.h"
 
@@ -67,6 +68,8 @@ void decodeMms(const uint8_t* p, size_t n) {
         mms::decodeGetNamedVariableListAttributesResponse(pdu.service, members, deletable);
         mms::ServerIdentity id;
         mms::decodeIdentifyResponse(pdu.service, id);
+        uint32_t matched, deleted;
+        mms::decodeDeleteNamedVariableListResponse(pdu.service, matched, deleted);
         break;
     }
     case mms::PduKind::ConfirmedError:

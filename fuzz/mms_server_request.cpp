@@ -1,12 +1,14 @@
 // Bytes from a client into every server-side request decoder: TPKT/COTP connection request and
 // data, session connect, presentation CP, ACSE AARQ, MMS initiate and the confirmed requests the
 // server serves (getNameList, read, write, getVariableAccessAttributes,
-// getNamedVariableListAttributes), with the response encoders fed from what was decoded.
+// getNamedVariableListAttributes, defineNamedVariableList, deleteNamedVariableList), with the
+// response encoders fed from what was decoded.
 #include "mms_value.h"
 #include "stack/src/iso/Cotp.h"
 #include "stack/src/iso/IsoConnection.h"
 #include "stack/src/iso/Presentation.h"
 #include "stack/src/iso/Session.h"
+#include "stack/src/mms/MmsListServices.h"
 #include "stack/src/mms/MmsPdu.h"
 
 #include <cstddef>
@@ -63,6 +65,17 @@ void decodeRequest(const uint8_t* p, size_t n) {
     case mms::ServiceGetNamedVariableListAttributes: {
         mms::ObjectName name;
         mms::decodeGetNamedVariableListAttributesRequest(pdu.service, name);
+        break;
+    }
+    case mms::ServiceDefineNamedVariableList: {
+        mms::ObjectName name;
+        std::vector<mms::ObjectName> members;
+        mms::decodeDefineNamedVariableListRequest(pdu.service, name, members);
+        break;
+    }
+    case mms::ServiceDeleteNamedVariableList: {
+        std::vector<mms::ObjectName> names;
+        mms::decodeDeleteNamedVariableListRequest(pdu.service, names);
         break;
     }
     default:

@@ -16,6 +16,13 @@ GoosePublishing::GoosePublishing(Model& model) : _model(model) {
             auto block = std::make_unique<Block>();
             block->def = &def;
             block->goEna = def.node->child("GoEna");
+            {
+                // GoEna reads true only while the block is really published: the configured
+                // value is what start() restores.
+                std::lock_guard<std::mutex> modelLock(_model.mutex());
+                block->enabled = MmsValue_getBoolean(block->goEna->value);
+                MmsValue_setBoolean(block->goEna->value, false);
+            }
             if (def.dataSet)
                 for (auto& m : def.dataSet->members)
                     if (m.node) {
@@ -63,7 +70,7 @@ bool GoosePublishing::start(const std::string& interfaceName) {
         GoosePublisher_setConfRev(block->publisher, def.confRev);
         {
             std::lock_guard<std::mutex> modelLock(_model.mutex());
-            block->enabled = MmsValue_getBoolean(block->goEna->value);
+            MmsValue_setBoolean(block->goEna->value, block->enabled);
         }
         block->interval = def.minTime;
         block->next = Clock::now();
@@ -84,10 +91,12 @@ void GoosePublishing::stop() {
     if (_thread.joinable())
         _thread.join();
     std::lock_guard<std::mutex> lock(_mutex);
+    std::lock_guard<std::mutex> modelLock(_model.mutex());
     for (auto& b : _blocks) {
         if (b->publisher)
             GoosePublisher_destroy(b->publisher);
         b->publisher = nullptr;
+        MmsValue_setBoolean(b->goEna->value, false);
     }
 }
 
@@ -122,6 +131,8 @@ MmsDataAccessError GoosePublishing::write(ModelNode* node, const MmsValue* value
         return DATA_ACCESS_ERROR_TYPE_INCONSISTENT;
     Block& block = *it->second;
     bool enable = MmsValue_getBoolean(value);
+    if (enable && !_running)
+        return DATA_ACCESS_ERROR_TEMPORARILY_UNAVAILABLE; // no interface to publish on
     {
         std::lock_guard<std::mutex> modelLock(_model.mutex());
         MmsValue_setBoolean(block.goEna->value, enable);

@@ -34,7 +34,8 @@ public:
 
     // true when the node is a GOOSE control block or one of its attributes.
     bool handles(const ModelNode* node) const;
-    // A client's write: GoEna switches publishing; the other attributes are read-only.
+    // A client's write: GoEna switches publishing; the other attributes are read-only. GoEna
+    // reads false while nothing is published (no interface), and cannot be enabled then.
     MmsDataAccessError write(ModelNode* node, const MmsValue* value);
     void onChanges(const std::vector<ValueChange>& changes);
 

@@ -1,6 +1,9 @@
 #pragma once
 // The simulated IED's answers to MMS requests: name lists, reads, writes, variable types and
-// data set members from the model; control block writes go to the report and GOOSE engines.
+// data set members from the model; control block writes go to the report and GOOSE engines,
+// control objects to the control engine; client-defined data sets are kept here.
+#include "sim/ClientDataSets.h"
+#include "sim/Controls.h"
 #include "sim/GoosePublishing.h"
 #include "sim/Model.h"
 #include "sim/Reports.h"
@@ -31,6 +34,13 @@ public:
                                         const stack::mms::ObjectName& listName,
                                         std::vector<stack::mms::ObjectName>& members,
                                         bool& deletable) override;
+    bool defineNamedVariableList(stack::mms::MmsServerConnection& connection,
+                                 const stack::mms::ObjectName& listName,
+                                 const std::vector<stack::mms::ObjectName>& members, uint32_t& errorClass,
+                                 int32_t& code) override;
+    bool deleteNamedVariableList(stack::mms::MmsServerConnection& connection,
+                                 const stack::mms::ObjectName& listName, bool& matched) override;
+    void responseSent(stack::mms::MmsServerConnection& connection) override;
 
     // Number of requests answered (reads, writes, name lists, types, list attributes).
     uint64_t requestCount() const { return _requests.load(); }
@@ -45,6 +55,8 @@ private:
     mutable std::mutex _connectionsMutex;
     std::map<uint64_t, stack::mms::MmsServerConnectionPtr> _connections;
     std::atomic<uint64_t> _requests{0};
+    ClientDataSets _clientDataSets;
+    ControlEngine _controls;
 
     ModelNode* _find(const stack::mms::ObjectName& name) const;
 };

@@ -63,7 +63,9 @@ bool SimulatedIed::start(const std::string& bindAddress, uint16_t port, const st
         _reports->stop();
         return false;
     }
-    _server = std::make_unique<stack::mms::MmsServer>(*_handler);
+    stack::mms::MmsServerOptions options;
+    options.password = _password;
+    _server = std::make_unique<stack::mms::MmsServer>(*_handler, options);
     if (!_server->start(bindAddress, port)) {
         _error = _server->lastError();
         _server.reset();

@@ -43,6 +43,10 @@ public:
     // or the interface cannot be opened.
     bool start(const std::string& bindAddress = "0.0.0.0", uint16_t port = 102,
                const std::string& publishInterface = "");
+    // Clients must authenticate with this ACSE password from the next start() on (empty: no
+    // authentication).
+    void setPassword(const std::string& password) { _password = password; }
+
     // Closes every connection and joins every thread. Idempotent.
     void stop();
     bool isRunning() const;
@@ -80,6 +84,7 @@ private:
     std::unique_ptr<ValueChanger> _changer;
     std::unique_ptr<stack::mms::MmsServer> _server;
     std::string _error;
+    std::string _password;
 };
 
 } // namespace iecx::sim

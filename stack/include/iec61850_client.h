@@ -95,6 +95,17 @@ LIB61850_API void IedConnection_close(IedConnection self);
 LIB61850_API IedConnectionState IedConnection_getState(IedConnection self);
 LIB61850_API MmsConnection IedConnection_getMmsConnection(IedConnection self);
 
+typedef void (*IedConnection_StateChangedHandler)(void* parameter, IedConnection connection,
+                                                  IedConnectionState newState);
+/* Called whenever the state changes (connect, close, loss), on the thread that changed it: the
+ * caller's for connect and close, the receive thread for a lost connection. */
+LIB61850_API void IedConnection_installStateChangedHandler(IedConnection self,
+                                                           IedConnection_StateChangedHandler handler,
+                                                           void* parameter);
+/* Binds the next connects to a local IPv4 address and port (NULL and 0: any). */
+LIB61850_API void IedConnection_setLocalAddress(IedConnection self, const char* localIpAddress,
+                                                int localPort);
+
 typedef void (*IedConnectionClosedHandler)(void* parameter, IedConnection connection);
 /* Called (on the receive thread) when an established connection is lost or closed. */
 LIB61850_API void IedConnection_installConnectionClosedHandler(IedConnection self,
@@ -158,8 +169,9 @@ IedConnection_getVariableSpecification(IedConnection self, IedClientError* error
 
 /* ---- data access ---- */
 
-/* A new value the caller deletes, or NULL with the error (a data access error reported by the
- * server gives NULL and the matching error code). */
+/* A new value the caller deletes, or NULL with the error. As with libiec61850, an object the
+ * server refuses to read (data access error) gives an MMS_DATA_ACCESS_ERROR value and
+ * IED_ERROR_OK; the typed readers below map it to the matching error code. */
 LIB61850_API MmsValue* IedConnection_readObject(IedConnection self, IedClientError* error,
                                                 const char* dataAttributeReference, FunctionalConstraint fc);
 LIB61850_API void IedConnection_writeObject(IedConnection self, IedClientError* error,
@@ -176,6 +188,29 @@ LIB61850_API uint32_t IedConnection_readUnsigned32Value(IedConnection self, IedC
 LIB61850_API void IedConnection_writeBooleanValue(IedConnection self, IedClientError* error,
                                                   const char* objectReference, FunctionalConstraint fc,
                                                   bool value);
+
+/* ---- data sets ---- */
+
+typedef struct sClientDataSet* ClientDataSet;
+
+/* Reads all members of a data set ("LD/LN.name" or "@name") in one request. With dataSet NULL a
+ * new object is returned (the caller destroys it), else dataSet is updated and returned. NULL
+ * on error. Members the server refuses are MMS_DATA_ACCESS_ERROR values in the array. */
+LIB61850_API ClientDataSet IedConnection_readDataSetValues(IedConnection self, IedClientError* error,
+                                                           const char* dataSetReference,
+                                                           ClientDataSet dataSet);
+/* Defines a data set ("LD/LN.name" persistent, "@name" for this association) of the members
+ * "LD/LN.DO.DA[FC]" in dataSetElements (a LinkedList of C strings). */
+LIB61850_API void IedConnection_createDataSet(IedConnection self, IedClientError* error,
+                                              const char* dataSetReference, LinkedList dataSetElements);
+/* true when the server deleted the data set. */
+LIB61850_API bool IedConnection_deleteDataSet(IedConnection self, IedClientError* error,
+                                              const char* dataSetReference);
+LIB61850_API void ClientDataSet_destroy(ClientDataSet self);
+/* The members' values as an array belonging to the data set object. */
+LIB61850_API MmsValue* ClientDataSet_getValues(ClientDataSet self);
+LIB61850_API char* ClientDataSet_getReference(ClientDataSet self);
+LIB61850_API int ClientDataSet_getDataSetSize(ClientDataSet self);
 
 /* ---- report control blocks ---- */
 
@@ -336,6 +371,59 @@ LIB61850_API MmsValue* ClientGooseControlBlock_getDstAddress_addr(ClientGooseCon
 LIB61850_API uint8_t ClientGooseControlBlock_getDstAddress_priority(ClientGooseControlBlock self);
 LIB61850_API uint16_t ClientGooseControlBlock_getDstAddress_vid(ClientGooseControlBlock self);
 LIB61850_API uint16_t ClientGooseControlBlock_getDstAddress_appid(ClientGooseControlBlock self);
+
+/* ---- controls ---- */
+
+typedef struct sControlObjectClient* ControlObjectClient;
+
+typedef struct {
+    int ctlNum;
+    ControlLastApplError error;
+    ControlAddCause addCause;
+} LastApplError;
+
+/* A client for the controllable data object objectReference ("LD/LN.DO"): reads its ctlModel
+ * (CF) and the type of its Oper structure (CO). NULL when they cannot be read (no connection,
+ * no such object, or no Oper for a model other than status-only). Destroy it before the
+ * connection. */
+LIB61850_API ControlObjectClient ControlObjectClient_create(const char* objectReference,
+                                                            IedConnection connection);
+LIB61850_API void ControlObjectClient_destroy(ControlObjectClient self);
+LIB61850_API const char* ControlObjectClient_getObjectReference(ControlObjectClient self);
+LIB61850_API ControlModel ControlObjectClient_getControlModel(ControlObjectClient self);
+/* Overrides the model read at create. */
+LIB61850_API void ControlObjectClient_setControlModel(ControlObjectClient self, ControlModel ctlModel);
+/* Type of ctlVal. */
+LIB61850_API MmsType ControlObjectClient_getCtlValType(ControlObjectClient self);
+/* The client error of the last select, operate or cancel. */
+LIB61850_API IedClientError ControlObjectClient_getLastError(ControlObjectClient self);
+
+/* Operates with ctlVal (copied); operTime (ms since epoch, 0 for none) fills operTm where the
+ * object has it. With enhanced security the call returns once the command termination arrived
+ * (true for a positive one) or the request time-out passed (false). */
+LIB61850_API bool ControlObjectClient_operate(ControlObjectClient self, MmsValue* ctlVal, uint64_t operTime);
+/* Select before operate with normal security (reads SBO): true when selected. */
+LIB61850_API bool ControlObjectClient_select(ControlObjectClient self);
+/* Select before operate with enhanced security (writes SBOw with ctlVal). */
+LIB61850_API bool ControlObjectClient_selectWithValue(ControlObjectClient self, MmsValue* ctlVal);
+/* Cancels a selection (writes Cancel). */
+LIB61850_API bool ControlObjectClient_cancel(ControlObjectClient self);
+/* The LastApplError the server reported for the last refused or failed command of this object. */
+LIB61850_API LastApplError ControlObjectClient_getLastApplError(ControlObjectClient self);
+
+LIB61850_API void ControlObjectClient_setOrigin(ControlObjectClient self, const char* orIdent, int orCat);
+LIB61850_API void ControlObjectClient_setTestMode(ControlObjectClient self, bool value);
+LIB61850_API void ControlObjectClient_setInterlockCheck(ControlObjectClient self, bool value);
+LIB61850_API void ControlObjectClient_setSynchroCheck(ControlObjectClient self, bool value);
+/* Sends the same T in select and operate (the time of the select). */
+LIB61850_API void ControlObjectClient_useConstantT(ControlObjectClient self, bool useConstantT);
+
+typedef void (*CommandTerminationHandler)(void* parameter, ControlObjectClient controlClient);
+/* Called on the receive thread for each command termination of this object; after a negative
+ * one ControlObjectClient_getLastApplError gives the reason. */
+LIB61850_API void ControlObjectClient_setCommandTerminationHandler(ControlObjectClient self,
+                                                                   CommandTerminationHandler handler,
+                                                                   void* handlerParameter);
 
 #ifdef __cplusplus
 }

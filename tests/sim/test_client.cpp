@@ -191,13 +191,13 @@ TEST_F(SimClient, ReadsOfEveryMmsType) {
     EXPECT_TRUE(MmsValue_getBitStringBit(pos, 0));
     EXPECT_FALSE(MmsValue_getBitStringBit(pos, 1));
 
-    IedClientError err;
-    v = read("SIMIEDLD0/GGIO1.Nope.stVal", IEC61850_FC_ST, &err);
-    EXPECT_EQ(v, nullptr);
-    EXPECT_NE(err, IED_ERROR_OK);
-    v = read("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_MX, &err);
-    EXPECT_EQ(v, nullptr);
-    EXPECT_NE(err, IED_ERROR_OK);
+    // Unknown objects are answered with an access error value.
+    for (auto ref : {std::make_pair("SIMIEDLD0/GGIO1.Nope.stVal", IEC61850_FC_ST),
+                     std::make_pair("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_MX)}) {
+        v = read(ref.first, ref.second);
+        EXPECT_EQ(MmsValue_getType(v.get()), MMS_DATA_ACCESS_ERROR) << ref.first;
+        EXPECT_EQ(MmsValue_getDataAccessError(v.get()), DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT) << ref.first;
+    }
 }
 
 TEST_F(SimClient, VariableSpecifications) {
@@ -318,7 +318,7 @@ TEST_F(SimClient, GooseControlBlockValues) {
         IedConnection_getGoCBValues(con, &err, "SIMIEDLD0/LLN0.GO.gcbStatus", nullptr);
     ASSERT_EQ(err, IED_ERROR_OK);
     ASSERT_NE(gcb, nullptr);
-    EXPECT_TRUE(ClientGooseControlBlock_getGoEna(gcb));
+    EXPECT_FALSE(ClientGooseControlBlock_getGoEna(gcb)); // started without a GOOSE interface
     EXPECT_STREQ(ClientGooseControlBlock_getGoID(gcb), "SIMIED_Status");
     EXPECT_STREQ(ClientGooseControlBlock_getDatSet(gcb), "SIMIEDLD0/LLN0$Status");
     EXPECT_EQ(ClientGooseControlBlock_getConfRev(gcb), 2u);
@@ -333,7 +333,9 @@ TEST_F(SimClient, GooseControlBlockValues) {
     EXPECT_EQ(addr.dstAddress[0], 0x01);
     EXPECT_EQ(addr.dstAddress[5], 0x21);
     ClientGooseControlBlock_destroy(gcb);
-    // GoEna is the one writable attribute.
+    // GoEna is the one writable attribute; it cannot be enabled without an interface.
+    IedConnection_writeBooleanValue(con, &err, "SIMIEDLD0/LLN0.gcbStatus.GoEna", IEC61850_FC_GO, true);
+    EXPECT_EQ(err, IED_ERROR_TEMPORARILY_UNAVAILABLE);
     IedConnection_writeBooleanValue(con, &err, "SIMIEDLD0/LLN0.gcbStatus.GoEna", IEC61850_FC_GO, false);
     EXPECT_EQ(err, IED_ERROR_OK);
     EXPECT_FALSE(IedConnection_readBooleanValue(con, &err, "SIMIEDLD0/LLN0.gcbStatus.GoEna", IEC61850_FC_GO));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace stack::iso;
@@ -201,4 +202,62 @@ TEST(IsoPresentation, MalformedOrForeignInputIsRejected) {
         if (cp[i] == 0x28 && cp[i + 1] == 0xCA && cp[i + 4] == 0x01)
             cp[i + 4] = 0x07; // corrupt 1.0.9506.2.1
     EXPECT_FALSE(decodeCpType(cp.data(), cp.size(), info));
+}
+
+TEST(IsoAcse, ObjectIdentifierTexts) {
+    const struct {
+        const char* text;
+        bool ok;
+        Buf bytes;
+    } cases[] = {
+        {"1.1.1.999.1", true, {0x29, 0x01, 0x87, 0x67, 0x01}},
+        {"2.2.3.1", true, {0x52, 0x03, 0x01}},
+        {"2.999.3", true, {0x88, 0x37, 0x03}},
+        {"1.0.9506.2.3", true, {0x28, 0xCA, 0x22, 0x02, 0x03}},
+        {"1", false, {}},
+        {"3.1", false, {}},
+        {"1.40", false, {}},
+        {"1..2", false, {}},
+        {"1.2.", false, {}},
+        {"1.a", false, {}},
+        {"", false, {}},
+    };
+    for (const auto& c : cases) {
+        Buf out;
+        EXPECT_EQ(stack::iso::encodeObjectIdentifier(c.text, out), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(out, c.bytes) << c.text;
+        }
+    }
+}
+
+TEST(IsoAcse, PasswordAndApTitlesInTheAarq) {
+    const uint8_t initiate[] = {0xA8, 0x00};
+    stack::iso::AssociationParams params;
+    ASSERT_TRUE(stack::iso::encodeObjectIdentifier("1.1.1.999.1", params.remote.apTitle));
+    params.remote.aeQualifier = 12;
+    params.hasPassword = true;
+    params.password = "top secret";
+    Buf aarq;
+    appendAarq(aarq, kMmsContextId, initiate, sizeof(initiate), params);
+    stack::iso::Bytes mms;
+    stack::iso::Authentication auth;
+    ASSERT_TRUE(decodeAarq(aarq.data(), aarq.size(), mms, auth));
+    EXPECT_TRUE(auth.present);
+    EXPECT_TRUE(auth.password);
+    EXPECT_EQ(auth.value, "top secret");
+    EXPECT_EQ(Buf(mms.data, mms.data + mms.length), Buf(initiate, initiate + 2));
+    // Called AP title [2] and AE qualifier [3] follow the application context.
+    const Buf title = {0xA2, 0x07, 0x06, 0x05, 0x29, 0x01, 0x87, 0x67, 0x01, 0xA3, 0x03, 0x02, 0x01, 0x0C};
+    EXPECT_NE(std::search(aarq.begin(), aarq.end(), title.begin(), title.end()), aarq.end());
+    // Without a password nothing is asked for.
+    Buf plain;
+    appendAarq(plain, kMmsContextId, initiate, sizeof(initiate));
+    ASSERT_TRUE(decodeAarq(plain.data(), plain.size(), mms, auth));
+    EXPECT_FALSE(auth.present);
+    // A rejection names the reason.
+    Buf aare;
+    appendAare(aare, false, 3, nullptr, 0, stack::iso::kAcseDiagnosticAuthenticationFailure);
+    const Buf diagnostic = {0xA3, 0x05, 0xA1, 0x03, 0x02, 0x01, 0x0D};
+    EXPECT_NE(std::search(aare.begin(), aare.end(), diagnostic.begin(), diagnostic.end()), aare.end());
 }

@@ -11,11 +11,15 @@ namespace iecx {
 namespace test {
 
 CliRun runCli(const std::string& args) {
+    return runCommand(std::string(IECX_CLI_PATH) + " " + args);
+}
+
+CliRun runCommand(const std::string& commandLine) {
     char errPath[] = "/tmp/iecx_cli_err_XXXXXX";
     const int fd = mkstemp(errPath);
     if (fd >= 0)
         close(fd);
-    const std::string command = std::string(IECX_CLI_PATH) + " " + args + " 2>" + errPath;
+    const std::string command = commandLine + " 2>" + errPath;
     CliRun r;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe != nullptr) {

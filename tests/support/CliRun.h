@@ -1,5 +1,6 @@
 #pragma once
-// Runs the built iecx tool as a child process and collects its exit status and output.
+// Runs the built iecx tool (or another program) as a child process and collects its exit status
+// and output.
 #include <string>
 
 namespace iecx {
@@ -13,6 +14,8 @@ struct CliRun {
 
 // Runs "iecx <args>" through the shell (args are not quoted further).
 CliRun runCli(const std::string& args);
+// Runs any command line through the shell.
+CliRun runCommand(const std::string& commandLine);
 
 } // namespace test
 } // namespace iecx

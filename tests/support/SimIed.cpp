@@ -6,7 +6,7 @@ namespace iecx {
 namespace test {
 
 SimIed::SimIed(const std::string& sclFile, const std::string& iedName, const std::string& gooseInterface,
-               const std::string& host)
+               const std::string& host, const std::string& password)
     : _host(host) {
     try {
         _ied.load(sclFile, iedName);
@@ -14,6 +14,7 @@ SimIed::SimIed(const std::string& sclFile, const std::string& iedName, const std
         _error = e.what();
         return;
     }
+    _ied.setPassword(password);
     if (!_ied.start(host, 0, gooseInterface)) {
         _error = _ied.lastError();
         return;

@@ -15,8 +15,10 @@ namespace test {
 
 class SimIed {
 public:
+    // A non-empty password makes the IED require ACSE password authentication.
     explicit SimIed(const std::string& sclFile, const std::string& iedName = "",
-                    const std::string& gooseInterface = "", const std::string& host = "127.0.0.1");
+                    const std::string& gooseInterface = "", const std::string& host = "127.0.0.1",
+                    const std::string& password = "");
     ~SimIed();
     SimIed(const SimIed&) = delete;
     SimIed& operator=(const SimIed&) = delete;

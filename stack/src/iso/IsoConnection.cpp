@@ -67,6 +67,8 @@ const char* isoStatusText(IsoStatus status) {
         return "connection rejected";
     case IsoStatus::Error:
         return "protocol or socket error";
+    case IsoStatus::Unresolved:
+        return "host name not resolved";
     }
     return "?";
 }
@@ -301,7 +303,8 @@ void IsoConnection::sendAbort() {
 
 IsoStatus IsoConnection::connect(const std::string& host, uint16_t port, int timeoutMs,
                                  const std::vector<uint8_t>& initiateRequest,
-                                 std::vector<uint8_t>& initiateResponse, std::string& error) {
+                                 std::vector<uint8_t>& initiateResponse, std::string& error,
+                                 const AssociationParams& params) {
     close();
     _rxStart = _rxEnd = 0;
     _tsdu.clear();
@@ -313,13 +316,28 @@ IsoStatus IsoConnection::connect(const std::string& host, uint16_t port, int tim
     addrinfo* res = nullptr;
     if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 || res == nullptr) {
         error = "cannot resolve host " + host;
-        return IsoStatus::Error;
+        return IsoStatus::Unresolved;
     }
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         freeaddrinfo(res);
         error = std::string("socket: ") + std::strerror(errno);
         return IsoStatus::Error;
+    }
+    if (!params.localAddress.empty() || params.localPort != 0) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(params.localPort);
+        int one = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+        if ((!params.localAddress.empty() &&
+             inet_pton(AF_INET, params.localAddress.c_str(), &local.sin_addr) != 1) ||
+            ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
+            error = "cannot bind the local address " + params.localAddress;
+            freeaddrinfo(res);
+            ::close(fd);
+            return IsoStatus::Error;
+        }
     }
     setNonBlocking(fd);
     setNoDelay(fd);
@@ -354,8 +372,7 @@ IsoStatus IsoConnection::connect(const std::string& host, uint16_t port, int tim
 
     // COTP connection.
     std::vector<uint8_t> out;
-    const std::vector<uint8_t> tsel = {0x00, 0x01};
-    appendConnectRequest(out, _localRef, kOurTpduSizeCode, tsel, tsel);
+    appendConnectRequest(out, _localRef, kOurTpduSizeCode, params.local.tSelector, params.remote.tSelector);
     IsoStatus st = sendRaw(out.data(), out.size());
     if (st != IsoStatus::Ok) {
         error = "sending COTP CR failed";
@@ -393,9 +410,9 @@ IsoStatus IsoConnection::connect(const std::string& host, uint16_t port, int tim
 
     // Session connect carrying presentation CP, ACSE AARQ and the MMS initiate request.
     std::vector<uint8_t> acse, pres, tsdu;
-    appendAarq(acse, kMmsContextId, initiateRequest.data(), initiateRequest.size());
-    appendCpType(pres, acse.data(), acse.size());
-    appendConnectSpdu(tsdu, pres.data(), pres.size());
+    appendAarq(acse, kMmsContextId, initiateRequest.data(), initiateRequest.size(), params);
+    appendCpType(pres, acse.data(), acse.size(), params.local.pSelector, params.remote.pSelector);
+    appendConnectSpdu(tsdu, pres.data(), pres.size(), params.local.sSelector, params.remote.sSelector);
     st = sendTsdu(tsdu);
     if (st != IsoStatus::Ok) {
         error = "sending session connect failed";
@@ -438,8 +455,8 @@ IsoStatus IsoConnection::connect(const std::string& host, uint16_t port, int tim
     return IsoStatus::Ok;
 }
 
-IsoStatus IsoConnection::accept(int fd, int timeoutMs, const InitiateCallback& onInitiate,
-                                std::string& error) {
+IsoStatus IsoConnection::accept(int fd, int timeoutMs, const InitiateCallback& onInitiate, std::string& error,
+                                const AuthenticationCheck& checkAuthentication) {
     if (fd >= 0)
         adopt(fd);
     fd = _fd.load();
@@ -494,9 +511,10 @@ IsoStatus IsoConnection::accept(int fd, int timeoutMs, const InitiateCallback& o
     Spdu spdu;
     CpInfo cp;
     Bytes mms;
+    Authentication authentication;
     if (!decodeSpdu(tsdu.data(), tsdu.size(), spdu) || spdu.type != SpduConnect ||
         !decodeCpType(spdu.userData, spdu.userDataLength, cp) ||
-        !decodeAarq(cp.userData.data, cp.userData.length, mms)) {
+        !decodeAarq(cp.userData.data, cp.userData.length, mms, authentication)) {
         std::vector<uint8_t> rf;
         appendRefuseSpdu(rf);
         sendTsdu(rf);
@@ -505,10 +523,11 @@ IsoStatus IsoConnection::accept(int fd, int timeoutMs, const InitiateCallback& o
     }
     _mmsContextId = cp.mmsContextId;
     _acseContextId = cp.acseContextId;
+    int diagnostic = checkAuthentication ? checkAuthentication(authentication) : -1;
     std::vector<uint8_t> response;
-    bool accepted = onInitiate(mms.data, mms.length, response);
+    bool accepted = diagnostic < 0 && onInitiate(mms.data, mms.length, response);
     std::vector<uint8_t> acse, pres, ac;
-    appendAare(acse, accepted, _mmsContextId, response.data(), response.size());
+    appendAare(acse, accepted, _mmsContextId, response.data(), response.size(), diagnostic);
     appendCpaPpdu(pres, cp, acse.data(), acse.size());
     appendAcceptSpdu(ac, pres.data(), pres.size());
     st = sendTsdu(ac);
@@ -517,7 +536,7 @@ IsoStatus IsoConnection::accept(int fd, int timeoutMs, const InitiateCallback& o
         return st;
     }
     if (!accepted) {
-        error = "association rejected";
+        error = diagnostic >= 0 ? "authentication failed" : "association rejected";
         return IsoStatus::Rejected;
     }
     return IsoStatus::Ok;

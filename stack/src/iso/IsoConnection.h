@@ -5,6 +5,8 @@
 //
 // Threads: one thread receives (receive()); any thread may send (send calls are serialised by
 // a mutex); shutdown() may be called from any thread and makes a blocked receive() return.
+#include "stack/src/iso/AssociationParams.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -18,10 +20,11 @@ namespace iso {
 
 enum class IsoStatus {
     Ok,
-    Timeout,  // nothing (complete) arrived in time
-    Closed,   // the peer closed, aborted or disconnected
-    Rejected, // the peer refused the connection or association
-    Error,    // socket failure, or malformed or oversized input
+    Timeout,    // nothing (complete) arrived in time
+    Closed,     // the peer closed, aborted or disconnected
+    Rejected,   // the peer refused the connection or association
+    Error,      // socket failure, or malformed or oversized input
+    Unresolved, // the host name could not be resolved
 };
 
 const char* isoStatusText(IsoStatus status);
@@ -38,18 +41,23 @@ public:
 
     // Initiator. Opens the TCP connection and the association; `initiateRequest` is the MMS
     // initiate request, `initiateResponse` receives the peer's MMS PDU from the AARE. The whole
-    // set-up is bounded by timeoutMs.
+    // set-up is bounded by timeoutMs. `params` gives the selectors, AP titles, password and
+    // local end point.
     IsoStatus connect(const std::string& host, uint16_t port, int timeoutMs,
                       const std::vector<uint8_t>& initiateRequest, std::vector<uint8_t>& initiateResponse,
-                      std::string& error);
+                      std::string& error, const AssociationParams& params = AssociationParams());
 
     // Responder. Takes ownership of the accepted socket `fd` and runs the association set-up.
     // `onInitiate` gets the MMS initiate request and fills the MMS response; returning false
     // rejects the association (the response, e.g. an initiate error, is still sent).
     using InitiateCallback =
         std::function<bool(const uint8_t* request, size_t length, std::vector<uint8_t>& response)>;
+    // Checks the authentication of the AARQ before the initiate is looked at: returns a
+    // negative number to go on, or the ACSE diagnostic of the rejection.
+    using AuthenticationCheck = std::function<int(const Authentication& authentication)>;
     // fd -1: use the socket given to adopt() before.
-    IsoStatus accept(int fd, int timeoutMs, const InitiateCallback& onInitiate, std::string& error);
+    IsoStatus accept(int fd, int timeoutMs, const InitiateCallback& onInitiate, std::string& error,
+                     const AuthenticationCheck& checkAuthentication = AuthenticationCheck());
     // Takes ownership of a connected socket without doing anything else yet.
     void adopt(int fd);
 

@@ -3,6 +3,7 @@
 #include "stack/src/ber/Ber.h"
 
 #include <cstring>
+#include <string>
 
 namespace stack {
 namespace iso {
@@ -18,6 +19,7 @@ const uint8_t kMmsSyntax[] = {0x28, 0xCA, 0x22, 0x02, 0x01};  // 1.0.9506.2.1
 const uint8_t kBerSyntax[] = {0x51, 0x01};                    // 2.1.1
 const uint8_t kMmsContext[] = {0x28, 0xCA, 0x22, 0x02, 0x03}; // 1.0.9506.2.3
 const uint8_t kSelector[] = {0x00, 0x00, 0x00, 0x01};
+const uint8_t kPasswordMechanism[] = {0x52, 0x03, 0x01}; // 2.2.3.1
 
 bool oidEquals(const Tlv& t, const uint8_t* oid, size_t n) {
     return t.length == n && std::memcmp(t.value, oid, n) == 0;
@@ -107,14 +109,22 @@ void writeUserInformation(Writer& w, int contextId, const uint8_t* data, size_t 
 } // namespace
 
 void appendCpType(std::vector<uint8_t>& out, const uint8_t* acseApdu, size_t length) {
+    const std::vector<uint8_t> selector(kSelector, kSelector + sizeof(kSelector));
+    appendCpType(out, acseApdu, length, selector, selector);
+}
+
+void appendCpType(std::vector<uint8_t>& out, const uint8_t* acseApdu, size_t length,
+                  const std::vector<uint8_t>& callingSelector, const std::vector<uint8_t>& calledSelector) {
     Writer w;
     size_t cp = w.open(0x31);
     size_t mode = w.open(0xA0);
     w.integer(0x80, 1); // normal mode
     w.close(mode);
     size_t normal = w.open(0xA2);
-    w.primitive(0x81, kSelector, sizeof(kSelector));
-    w.primitive(0x82, kSelector, sizeof(kSelector));
+    if (!callingSelector.empty())
+        w.primitive(0x81, callingSelector.data(), callingSelector.size());
+    if (!calledSelector.empty())
+        w.primitive(0x82, calledSelector.data(), calledSelector.size());
     size_t list = w.open(0xA4);
     writeContext(w, kAcseContextId, kAcseSyntax, sizeof(kAcseSyntax));
     writeContext(w, kMmsContextId, kMmsSyntax, sizeof(kMmsSyntax));
@@ -275,31 +285,86 @@ bool decodeUserData(const uint8_t* p, size_t n, int& contextId, Bytes& data) {
 }
 
 void appendAarq(std::vector<uint8_t>& out, int mmsContextId, const uint8_t* mmsPdu, size_t length) {
+    AssociationParams none;
+    none.local.apTitle.clear();
+    none.remote.apTitle.clear();
+    appendAarq(out, mmsContextId, mmsPdu, length, none);
+}
+
+namespace {
+
+// AP title (form 2, an object identifier) and AE qualifier under the tags `titleTag` and
+// titleTag + 1.
+void writeApTitle(Writer& w, uint32_t titleTag, const EndPoint& end) {
+    if (end.apTitle.empty())
+        return;
+    size_t title = w.open(ber::Context, titleTag);
+    w.primitive(0x06, end.apTitle.data(), end.apTitle.size());
+    w.close(title);
+    size_t qualifier = w.open(ber::Context, titleTag + 1);
+    w.integer(0x02, end.aeQualifier);
+    w.close(qualifier);
+}
+
+} // namespace
+
+void appendAarq(std::vector<uint8_t>& out, int mmsContextId, const uint8_t* mmsPdu, size_t length,
+                const AssociationParams& params) {
     Writer w;
     size_t aarq = w.open(0x60);
     size_t ctx = w.open(0xA1);
     w.primitive(0x06, kMmsContext, sizeof(kMmsContext));
     w.close(ctx);
+    writeApTitle(w, 2, params.remote); // called AP title and AE qualifier
+    writeApTitle(w, 6, params.local);  // calling AP title and AE qualifier
+    if (params.hasPassword) {
+        const uint8_t authentication = 0x80; // sender-acse-requirements: authentication
+        w.bitString(0x8A, &authentication, 1);
+        w.primitive(0x8B, kPasswordMechanism, sizeof(kPasswordMechanism));
+        size_t value = w.open(0xAC);
+        w.primitive(0x80, params.password); // charstring
+        w.close(value);
+    }
     writeUserInformation(w, mmsContextId, mmsPdu, length);
     w.close(aarq);
     appendWriter(out, w);
 }
 
 bool decodeAarq(const uint8_t* p, size_t n, Bytes& userData) {
+    Authentication ignored;
+    return decodeAarq(p, n, userData, ignored);
+}
+
+bool decodeAarq(const uint8_t* p, size_t n, Bytes& userData, Authentication& authentication) {
+    authentication = Authentication();
     Tlv aarq;
     if (!ber::decodeSingle(p, n, aarq) || !aarq.is(ber::Application, true, 0))
         return false;
     Reader r(aarq);
     Tlv t;
+    bool haveUserData = false;
     while (r.next(t)) {
-        if (t.is(ber::Context, true, 30))
-            return parseUserInformation(t, userData);
+        if (t.is(ber::Context, false, 10)) {
+            // BIT STRING: unused-bits octet, then bit 0 (authentication) first.
+            authentication.present = t.length >= 2 && (t.value[1] & 0x80) != 0;
+        } else if (t.is(ber::Context, false, 11)) {
+            authentication.password = oidEquals(t, kPasswordMechanism, sizeof(kPasswordMechanism));
+        } else if (t.is(ber::Context, true, 12)) {
+            Reader vr(t);
+            Tlv v;
+            if (vr.next(v) && v.is(ber::Context, false, 0))
+                authentication.value = ber::decodeString(v);
+        } else if (t.is(ber::Context, true, 30)) {
+            if (!parseUserInformation(t, userData))
+                return false;
+            haveUserData = true;
+        }
     }
-    return false;
+    return haveUserData;
 }
 
 void appendAare(std::vector<uint8_t>& out, bool accepted, int mmsContextId, const uint8_t* mmsPdu,
-                size_t length) {
+                size_t length, int diagnostic) {
     Writer w;
     size_t aare = w.open(0x61);
     size_t ctx = w.open(0xA1);
@@ -310,7 +375,7 @@ void appendAare(std::vector<uint8_t>& out, bool accepted, int mmsContextId, cons
     w.close(result);
     size_t diag = w.open(0xA3);
     size_t user = w.open(0xA1);
-    w.integer(0x02, accepted ? 0 : 1); // null / no-reason-given
+    w.integer(0x02, accepted ? 0 : (diagnostic >= 0 ? diagnostic : 1)); // null / the reason
     w.close(user);
     w.close(diag);
     if (length > 0)
@@ -352,6 +417,40 @@ void appendRlrq(std::vector<uint8_t>& out) {
 void appendRlre(std::vector<uint8_t>& out) {
     const uint8_t rlre[] = {0x63, 0x03, 0x80, 0x01, 0x00};
     out.insert(out.end(), rlre, rlre + sizeof(rlre));
+}
+
+bool encodeObjectIdentifier(const std::string& text, std::vector<uint8_t>& out) {
+    out.clear();
+    std::vector<uint32_t> arcs;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t dot = text.find('.', pos);
+        std::string part = text.substr(pos, dot == std::string::npos ? std::string::npos : dot - pos);
+        if (part.empty() || part.size() > 9 || part.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        arcs.push_back(static_cast<uint32_t>(std::stoul(part)));
+        if (dot == std::string::npos)
+            break;
+        pos = dot + 1;
+    }
+    if (arcs.size() < 2 || arcs[0] > 2 || (arcs[0] < 2 && arcs[1] > 39))
+        return false;
+    auto appendArc = [&out](uint32_t arc) {
+        uint8_t groups[5];
+        int n = 0;
+        do {
+            groups[n++] = static_cast<uint8_t>(arc & 0x7F);
+            arc >>= 7;
+        } while (arc != 0);
+        while (n > 0) {
+            --n;
+            out.push_back(static_cast<uint8_t>(groups[n] | (n > 0 ? 0x80 : 0x00)));
+        }
+    };
+    appendArc(arcs[0] * 40 + arcs[1]);
+    for (size_t i = 2; i < arcs.size(); ++i)
+        appendArc(arcs[i]);
+    return true;
 }
 
 AcseApdu acseApduType(const uint8_t* p, size_t n) {

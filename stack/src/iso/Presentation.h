@@ -2,6 +2,8 @@
 // ISO 8823 presentation PPDUs (CP, CPA, fully encoded user data) and ISO 8650 ACSE APDUs
 // (AARQ, AARE, RLRQ, RLRE) as used by MMS: two presentation contexts, ACSE (2.2.1.0.1) and
 // MMS (1.0.9506.2.1), both with the BER transfer syntax (2.1.1).
+#include "stack/src/iso/AssociationParams.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,6 +24,8 @@ struct Bytes {
 
 // CP-type with the two contexts and user data = AARQ (in the ACSE context).
 void appendCpType(std::vector<uint8_t>& out, const uint8_t* acseApdu, size_t length);
+void appendCpType(std::vector<uint8_t>& out, const uint8_t* acseApdu, size_t length,
+                  const std::vector<uint8_t>& callingSelector, const std::vector<uint8_t>& calledSelector);
 
 struct CpInfo {
     int acseContextId = -1;
@@ -47,10 +51,15 @@ bool decodeUserData(const uint8_t* p, size_t n, int& contextId, Bytes& data);
 // ---- ACSE ----
 
 void appendAarq(std::vector<uint8_t>& out, int mmsContextId, const uint8_t* mmsPdu, size_t length);
+// With the AP titles, AE qualifiers and password of `params`.
+void appendAarq(std::vector<uint8_t>& out, int mmsContextId, const uint8_t* mmsPdu, size_t length,
+                const AssociationParams& params);
 // userData is the MMS initiate request.
 bool decodeAarq(const uint8_t* p, size_t n, Bytes& userData);
+bool decodeAarq(const uint8_t* p, size_t n, Bytes& userData, Authentication& authentication);
+// A rejection carries `diagnostic` (acse-service-user; negative: no reason given).
 void appendAare(std::vector<uint8_t>& out, bool accepted, int mmsContextId, const uint8_t* mmsPdu,
-                size_t length);
+                size_t length, int diagnostic = -1);
 bool decodeAare(const uint8_t* p, size_t n, bool& accepted, Bytes& userData);
 void appendRlrq(std::vector<uint8_t>& out);
 void appendRlre(std::vector<uint8_t>& out);

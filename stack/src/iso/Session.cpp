@@ -54,7 +54,16 @@ void appendSpdu(std::vector<uint8_t>& out, uint8_t si, const std::vector<uint8_t
     out.insert(out.end(), body.begin(), body.end());
 }
 
-std::vector<uint8_t> connectParams(bool accept) {
+void appendSelector(std::vector<uint8_t>& p, uint8_t code, const std::vector<uint8_t>& selector) {
+    if (selector.empty() || selector.size() > 16)
+        return;
+    p.push_back(code);
+    p.push_back(static_cast<uint8_t>(selector.size()));
+    p.insert(p.end(), selector.begin(), selector.end());
+}
+
+std::vector<uint8_t> connectParams(bool accept, const std::vector<uint8_t>& calling,
+                                   const std::vector<uint8_t>& called) {
     std::vector<uint8_t> p = {kPgiConnectAcceptItem,
                               6,
                               kPiProtocolOptions,
@@ -67,12 +76,9 @@ std::vector<uint8_t> connectParams(bool accept) {
                               2,
                               0x00,
                               0x02};
-    if (!accept) {
-        const uint8_t calling[] = {kPiCallingSsel, 2, 0x00, 0x01};
-        p.insert(p.end(), calling, calling + 4);
-    }
-    const uint8_t called[] = {kPiCalledSsel, 2, 0x00, 0x01}; // responding selector in AC
-    p.insert(p.end(), called, called + 4);
+    if (!accept)
+        appendSelector(p, kPiCallingSsel, calling);
+    appendSelector(p, kPiCalledSsel, called); // the responding selector in AC
     return p;
 }
 
@@ -137,11 +143,16 @@ bool decodeSpdu(const uint8_t* p, size_t n, Spdu& out) {
 }
 
 void appendConnectSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length) {
-    appendSpdu(out, SpduConnect, connectParams(false), userData, length, true);
+    appendConnectSpdu(out, userData, length, kDefaultSsel, kDefaultSsel);
+}
+
+void appendConnectSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length,
+                       const std::vector<uint8_t>& callingSsel, const std::vector<uint8_t>& calledSsel) {
+    appendSpdu(out, SpduConnect, connectParams(false, callingSsel, calledSsel), userData, length, true);
 }
 
 void appendAcceptSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length) {
-    appendSpdu(out, SpduAccept, connectParams(true), userData, length, true);
+    appendSpdu(out, SpduAccept, connectParams(true, kDefaultSsel, kDefaultSsel), userData, length, true);
 }
 
 void appendFinishSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length) {

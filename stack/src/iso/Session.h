@@ -29,7 +29,12 @@ struct Spdu {
 bool decodeSpdu(const uint8_t* p, size_t n, Spdu& out);
 
 // Append a complete SPDU carrying `userData` (the presentation PPDU).
+// Session selector both sides use unless configured otherwise.
+inline const std::vector<uint8_t> kDefaultSsel = {0x00, 0x01};
+
 void appendConnectSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length);
+void appendConnectSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length,
+                       const std::vector<uint8_t>& callingSsel, const std::vector<uint8_t>& calledSsel);
 void appendAcceptSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length);
 void appendFinishSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length);
 void appendDisconnectSpdu(std::vector<uint8_t>& out, const uint8_t* userData, size_t length);

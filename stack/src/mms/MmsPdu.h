@@ -148,6 +148,9 @@ bool decodeIdentifyResponse(const ber::Tlv& service, ServerIdentity& identity);
 // Variable list name (VMD specific) `listName` with the given access results.
 void encodeInformationReport(ber::Writer& w, const std::string& listName,
                              const std::vector<const MmsValue*>& values);
+// Any variable access specification (e.g. a list of named variables) with its results.
+void encodeInformationReport(ber::Writer& w, const VariableAccess& access,
+                             const std::vector<const MmsValue*>& values);
 // New values; the caller deletes them.
 bool decodeInformationReport(const ber::Tlv& service, VariableAccess& access, std::vector<MmsValue*>& values);
 

@@ -392,13 +392,18 @@ bool decodeIdentifyResponse(const Tlv& service, ServerIdentity& id) {
 
 void encodeInformationReport(Writer& w, const std::string& listName,
                              const std::vector<const MmsValue*>& values) {
-    size_t m = w.open(0xA3);
-    size_t s = w.open(0xA0);
     VariableAccess a;
     a.isListName = true;
     a.listName.scope = ObjectName::Scope::Vmd;
     a.listName.item = listName;
-    encodeVariableAccess(w, a);
+    encodeInformationReport(w, a, values);
+}
+
+void encodeInformationReport(Writer& w, const VariableAccess& access,
+                             const std::vector<const MmsValue*>& values) {
+    size_t m = w.open(0xA3);
+    size_t s = w.open(0xA0);
+    encodeVariableAccess(w, access);
     size_t l = w.open(0xA0);
     for (const MmsValue* v : values)
         encodeAccessResult(w, v);

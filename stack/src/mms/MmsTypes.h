@@ -40,7 +40,7 @@ struct ObjectName {
 };
 
 // MMS object classes a GetNameList request can ask for (basic object class codes).
-enum class ObjectClass : int { NamedVariable = 0, NamedVariableList = 2, Domain = 9 };
+enum class ObjectClass : int { NamedVariable = 0, NamedVariableList = 2, Journal = 8, Domain = 9 };
 
 struct ServerIdentity {
     std::string vendor = "iecx";

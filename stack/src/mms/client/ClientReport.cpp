@@ -206,8 +206,11 @@ std::string normalized(const std::string& reference) {
 } // namespace
 
 void sIedConnection::onReport(VariableAccess& access, std::vector<MmsValue*>& values) {
-    if (!access.isListName || access.listName.scope != ObjectName::Scope::Vmd ||
-        access.listName.item != "RPT")
+    if (!access.isListName) {
+        onControlReport(access, values);
+        return;
+    }
+    if (access.listName.scope != ObjectName::Scope::Vmd || access.listName.item != "RPT")
         return;
     if (values.empty() || !isType(values[0], MMS_VISIBLE_STRING))
         return;

@@ -192,51 +192,56 @@ void setError(IedClientError* error, IedClientError value) {
         *error = value;
 }
 
+// The error of a typed read that got a value of another type: the server's access error, or
+// an unexpected value.
+IedClientError unexpectedValueError(const MmsValue* value) {
+    return value->type == MMS_DATA_ACCESS_ERROR ? toIedError(value->accessError)
+                                                : IED_ERROR_UNEXPECTED_VALUE_RECEIVED;
+}
+
 } // namespace
+
+void sIedConnection::setState(IedConnectionState newState) {
+    int old = state.exchange(newState);
+    if (old == newState)
+        return;
+    IedConnection_StateChangedHandler handler;
+    void* parameter;
+    {
+        std::lock_guard<std::mutex> lock(stateHandlerMutex);
+        handler = stateHandler;
+        parameter = stateParameter;
+    }
+    if (handler != nullptr)
+        handler(parameter, this, newState);
+}
+
+IedClientError sIedConnection::finish(MmsError err) {
+    if (err == MMS_ERROR_CONNECTION_LOST || err == MMS_ERROR_PARSING_RESPONSE) {
+        if (!mms.isConnected()) {
+            lost.store(true);
+            setState(IED_STATE_CLOSED);
+        }
+    }
+    return toIedError(err);
+}
 
 IedClientError sIedConnection::request(const MmsClient::Encoder& encode, Response& response) {
     if (!mms.isConnected())
-        return state.load() == IED_STATE_CONNECTED ? IED_ERROR_CONNECTION_LOST : IED_ERROR_NOT_CONNECTED;
-    MmsError err = mms.request(encode, response);
-    if (err == MMS_ERROR_CONNECTION_LOST || err == MMS_ERROR_PARSING_RESPONSE) {
-        if (!mms.isConnected())
-            state.store(IED_STATE_CLOSED);
-    }
-    return toIedError(err);
+        return state.load() == IED_STATE_CONNECTED ? IED_ERROR_CONNECTION_LOST : notConnectedError();
+    return finish(mms.request(encode, response));
 }
 
 IedClientError sIedConnection::getNameList(ObjectClass cls, const std::string& domain,
                                            std::vector<std::string>& names) {
     names.clear();
-    std::string continueAfter;
-    bool more = true;
-    // Each page continues after the last name of the previous one; a server that keeps
-    // announcing more without progress is stopped.
-    while (more) {
-        Response r;
-        bool haveContinue = !names.empty();
-        IedClientError e = request(
-            [&](ber::Writer& w, uint32_t id) {
-                encodeGetNameListRequest(w, id, static_cast<int>(cls), domain,
-                                         haveContinue ? &continueAfter : nullptr);
-            },
-            r);
-        if (e != IED_ERROR_OK)
-            return e;
-        size_t before = names.size();
-        if (!decodeGetNameListResponse(r.pdu.service, names, more))
-            return IED_ERROR_MALFORMED_MESSAGE;
-        if (names.size() == before || (haveContinue && names.back() == continueAfter))
-            break; // no progress: a server that ignores continue-after must not loop us forever
-        continueAfter = names.back();
-        if (names.size() > 10000000)
-            return IED_ERROR_MALFORMED_MESSAGE;
-    }
-    return IED_ERROR_OK;
+    if (!mms.isConnected())
+        return notConnectedError();
+    return finish(mms.getNameList(static_cast<int>(cls), domain, names));
 }
 
 IedClientError sIedConnection::readVariable(const std::string& domain, const std::string& item,
-                                            MmsValue*& value) {
+                                            MmsValue*& value, bool accessErrorAsValue) {
     value = nullptr;
     VariableAccess access;
     access.variables.emplace_back();
@@ -252,7 +257,7 @@ IedClientError sIedConnection::readVariable(const std::string& domain, const std
             MmsValue_delete(v);
         return IED_ERROR_MALFORMED_MESSAGE;
     }
-    if (results[0]->type == MMS_DATA_ACCESS_ERROR) {
+    if (results[0]->type == MMS_DATA_ACCESS_ERROR && !accessErrorAsValue) {
         IedClientError ae = toIedError(results[0]->accessError);
         MmsValue_delete(results[0]);
         return ae;
@@ -268,7 +273,8 @@ IedConnection IedConnection_create(void) try {
     self->mms.setReportHandler(
         [self](VariableAccess& access, std::vector<MmsValue*>& values) { self->onReport(access, values); });
     self->mms.setLostHandler([self]() {
-        self->state.store(IED_STATE_CLOSED);
+        self->lost.store(true);
+        self->setState(IED_STATE_CLOSED);
         IedConnectionClosedHandler handler;
         void* parameter;
         {
@@ -341,14 +347,16 @@ void IedConnection_connect(IedConnection self, IedClientError* error, const char
         return;
     }
     self->clearCache();
-    self->state.store(IED_STATE_CONNECTING);
+    self->lost.store(false);
+    self->setState(IED_STATE_CONNECTING);
+    self->mms.isoParameters.applyAuthentication();
     MmsError err = self->mms.connect(host, static_cast<uint16_t>(port));
     if (err != MMS_ERROR_NONE) {
-        self->state.store(IED_STATE_CLOSED);
+        self->setState(IED_STATE_CLOSED);
         setError(error, toIedError(err));
         return;
     }
-    self->state.store(IED_STATE_CONNECTED);
+    self->setState(IED_STATE_CONNECTED);
     setError(error, IED_ERROR_OK);
 } catch (...) {
     if (error != nullptr)
@@ -361,12 +369,12 @@ void IedConnection_release(IedConnection self, IedClientError* error) try {
         return;
     }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
-        setError(error, IED_ERROR_NOT_CONNECTED);
+        setError(error, self->notConnectedError());
         return;
     }
-    self->state.store(IED_STATE_CLOSING);
+    self->setState(IED_STATE_CLOSING);
     self->mms.close(true);
-    self->state.store(IED_STATE_CLOSED);
+    self->setState(IED_STATE_CLOSED);
     setError(error, IED_ERROR_OK);
 } catch (...) {
     if (error != nullptr)
@@ -379,12 +387,12 @@ void IedConnection_abort(IedConnection self, IedClientError* error) try {
         return;
     }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
-        setError(error, IED_ERROR_NOT_CONNECTED);
+        setError(error, self->notConnectedError());
         return;
     }
-    self->state.store(IED_STATE_CLOSING);
+    self->setState(IED_STATE_CLOSING);
     self->mms.close(false);
-    self->state.store(IED_STATE_CLOSED);
+    self->setState(IED_STATE_CLOSED);
     setError(error, IED_ERROR_OK);
 } catch (...) {
     if (error != nullptr)
@@ -395,9 +403,10 @@ void IedConnection_close(IedConnection self) try {
     if (self == nullptr)
         return;
     if (self->mms.isConnected())
-        self->state.store(IED_STATE_CLOSING);
+        self->setState(IED_STATE_CLOSING);
     self->mms.close(true);
-    self->state.store(IED_STATE_CLOSED);
+    self->lost.store(false);
+    self->setState(IED_STATE_CLOSED);
     self->clearCache();
 } catch (...) {
     // an exception ends the call here instead of crossing into C
@@ -405,7 +414,7 @@ void IedConnection_close(IedConnection self) try {
 
 IedConnectionState IedConnection_getState(IedConnection self) {
     if (self->state.load() == IED_STATE_CONNECTED && !self->mms.isConnected())
-        self->state.store(IED_STATE_CLOSED);
+        self->setState(IED_STATE_CLOSED);
     return static_cast<IedConnectionState>(self->state.load());
 }
 
@@ -415,6 +424,26 @@ MmsConnection IedConnection_getMmsConnection(IedConnection self) try {
     return &self->mms;
 } catch (...) {
     return nullptr;
+}
+
+void IedConnection_installStateChangedHandler(IedConnection self, IedConnection_StateChangedHandler handler,
+                                              void* parameter) try {
+    if (self == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(self->stateHandlerMutex);
+    self->stateHandler = handler;
+    self->stateParameter = parameter;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
+}
+
+void IedConnection_setLocalAddress(IedConnection self, const char* localIpAddress, int localPort) try {
+    if (self == nullptr)
+        return;
+    self->mms.params.localAddress = localIpAddress != nullptr ? localIpAddress : "";
+    self->mms.params.localPort = localPort > 0 && localPort <= 65535 ? static_cast<uint16_t>(localPort) : 0;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void IedConnection_installConnectionClosedHandler(IedConnection self, IedConnectionClosedHandler handler,
@@ -437,7 +466,7 @@ MmsValue* IedConnection_readObject(IedConnection self, IedClientError* error,
         return nullptr;
     }
     MmsValue* value = nullptr;
-    setError(error, self->readVariable(domain, toMmsItem(rest, fc), value));
+    setError(error, self->readVariable(domain, toMmsItem(rest, fc), value, true));
     return value;
 } catch (...) {
     if (error != nullptr)
@@ -490,7 +519,7 @@ bool IedConnection_readBooleanValue(IedConnection self, IedClientError* error, c
         if (v->type == MMS_BOOLEAN)
             result = v->boolean;
         else
-            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+            setError(error, unexpectedValueError(v));
         MmsValue_delete(v);
     }
     return result;
@@ -508,7 +537,7 @@ float IedConnection_readFloatValue(IedConnection self, IedClientError* error, co
         if (v->type == MMS_FLOAT)
             result = static_cast<float>(v->floatValue);
         else
-            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+            setError(error, unexpectedValueError(v));
         MmsValue_delete(v);
     }
     return result;
@@ -522,7 +551,7 @@ int32_t IedConnection_readInt32Value(IedConnection self, IedClientError* error, 
         if (v->type == MMS_INTEGER || v->type == MMS_UNSIGNED)
             result = MmsValue_toInt32(v);
         else
-            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+            setError(error, unexpectedValueError(v));
         MmsValue_delete(v);
     }
     return result;
@@ -536,7 +565,7 @@ uint32_t IedConnection_readUnsigned32Value(IedConnection self, IedClientError* e
         if (v->type == MMS_INTEGER || v->type == MMS_UNSIGNED)
             result = MmsValue_toUint32(v);
         else
-            setError(error, IED_ERROR_UNEXPECTED_VALUE_RECEIVED);
+            setError(error, unexpectedValueError(v));
         MmsValue_delete(v);
     }
     return result;

@@ -11,6 +11,7 @@
 #include <vector>
 
 struct sClientReport;
+struct sControlObjectClient;
 
 namespace stack {
 namespace mms {
@@ -41,6 +42,12 @@ std::string toObjectReference(const ObjectName& name);
 // alternate access. false for a malformed index.
 bool toVariableName(const std::string& domain, const std::string& item, ObjectName& name);
 
+// Data set reference ("LD/LN.name", "LD/LN$name" or "@name") to its list name; false when
+// malformed.
+bool toDataSetName(const char* reference, ObjectName& name);
+// "LD/LN.DO.DA[FC]" to its variable name; false when malformed.
+bool toVariableName(const char* reference, ObjectName& name);
+
 char* copyString(const std::string& text);
 LinkedList toLinkedList(const std::vector<std::string>& names);
 
@@ -50,6 +57,19 @@ LinkedList toLinkedList(const std::vector<std::string>& names);
 struct sIedConnection {
     sMmsConnection mms;
     std::atomic<int> state{IED_STATE_CLOSED};
+    // The association ended without a close by the user: calls answer CONNECTION_LOST until the
+    // next connect or close.
+    std::atomic<bool> lost{false};
+
+    std::mutex stateHandlerMutex;
+    IedConnection_StateChangedHandler stateHandler = nullptr;
+    void* stateParameter = nullptr;
+    // Stores the state and tells the state handler when it changed.
+    void setState(IedConnectionState newState);
+    // The error of a call made while not connected.
+    IedClientError notConnectedError() const {
+        return lost.load() ? IED_ERROR_CONNECTION_LOST : IED_ERROR_NOT_CONNECTED;
+    }
 
     std::recursive_mutex reportMutex; // held while a report handler runs
     std::vector<std::shared_ptr<stack::mms::ReportSubscription>> reports;
@@ -74,14 +94,24 @@ struct sIedConnection {
     IedConnectionClosedHandler closedHandler = nullptr;
     void* closedParameter = nullptr;
 
+    // Maps the MMS error of a service to the client error, noticing a lost connection.
+    IedClientError finish(MmsError error);
     // Runs a confirmed request; maps "not connected" and the MMS errors to client errors.
     IedClientError request(const stack::mms::MmsClient::Encoder& encode, stack::mms::Response& response);
     // All names of an object class in a domain (or the domains, with an empty domain), asked
     // from the server page by page.
     IedClientError getNameList(stack::mms::ObjectClass cls, const std::string& domain,
                                std::vector<std::string>& names);
-    // Reads one variable; the value (or nullptr) is the caller's.
-    IedClientError readVariable(const std::string& domain, const std::string& item, MmsValue*& value);
+    // Reads one variable; the value (or nullptr) is the caller's. A data access error the server
+    // answers is an error, or with accessErrorAsValue an MMS_DATA_ACCESS_ERROR value and OK.
+    IedClientError readVariable(const std::string& domain, const std::string& item, MmsValue*& value,
+                                bool accessErrorAsValue = false);
 
     void onReport(stack::mms::VariableAccess& access, std::vector<MmsValue*>& values);
+
+    // Control objects of this connection; held while their handlers run.
+    std::recursive_mutex controlMutex;
+    std::vector<sControlObjectClient*> controls;
+    // LastApplError and command termination reports (a list of named variables).
+    void onControlReport(stack::mms::VariableAccess& access, std::vector<MmsValue*>& values);
 };

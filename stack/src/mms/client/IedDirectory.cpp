@@ -442,22 +442,8 @@ LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError
 
 LinkedList IedConnection_getDataSetDirectory(IedConnection self, IedClientError* error,
                                              const char* dataSetReference, bool* isDeletable) try {
-    if (self == nullptr || dataSetReference == nullptr) {
-        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
-        return nullptr;
-    }
     ObjectName name;
-    std::string domain, rest;
-    if (dataSetReference[0] == '@') {
-        if (dataSetReference[1] == '\0') {
-            setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
-            return nullptr;
-        }
-        name.scope = ObjectName::Scope::Association;
-        name.item = dataSetReference + 1;
-    } else if (splitReference(dataSetReference, domain, rest)) {
-        name = ObjectName(domain, dotsToDollars(rest));
-    } else {
+    if (self == nullptr || !toDataSetName(dataSetReference, name)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }

@@ -82,10 +82,12 @@ MmsError MmsClient::connect(const std::string& host, uint16_t port) {
     std::vector<uint8_t> answer;
     std::string error;
     iso::IsoStatus st =
-        _iso.connect(host, port, static_cast<int>(connectTimeoutMs.load()), w.bytes(), answer, error);
+        _iso.connect(host, port, static_cast<int>(connectTimeoutMs.load()), w.bytes(), answer, error, params);
     if (st != iso::IsoStatus::Ok) {
         _iso.close();
-        return st == iso::IsoStatus::Timeout ? MMS_ERROR_SERVICE_TIMEOUT : MMS_ERROR_CONNECTION_REJECTED;
+        // As with the libiec61850 client: a peer that refuses or stays silent until the connect
+        // time-out rejects the connection; a name that does not resolve fails locally.
+        return st == iso::IsoStatus::Unresolved ? MMS_ERROR_OTHER : MMS_ERROR_CONNECTION_REJECTED;
     }
     Pdu pdu;
     InitiateParams negotiated;
@@ -283,6 +285,34 @@ MmsError MmsClient::request(const Encoder& encode, Response& response) {
     default:
         return MMS_ERROR_PARSING_RESPONSE;
     }
+}
+
+MmsError MmsClient::getNameList(int objectClass, const std::string& domain, std::vector<std::string>& names) {
+    names.clear();
+    std::string continueAfter;
+    bool more = true;
+    // Each page continues after the last name of the previous one; a server that keeps
+    // announcing more without progress is stopped.
+    while (more) {
+        Response r;
+        bool haveContinue = !names.empty();
+        MmsError e = request(
+            [&](ber::Writer& w, uint32_t id) {
+                encodeGetNameListRequest(w, id, objectClass, domain, haveContinue ? &continueAfter : nullptr);
+            },
+            r);
+        if (e != MMS_ERROR_NONE)
+            return e;
+        size_t before = names.size();
+        if (!decodeGetNameListResponse(r.pdu.service, names, more))
+            return MMS_ERROR_PARSING_RESPONSE;
+        if (names.size() == before || (haveContinue && names.back() == continueAfter))
+            break; // no progress: a server that ignores continue-after must not loop us forever
+        continueAfter = names.back();
+        if (names.size() > 10000000)
+            return MMS_ERROR_PARSING_RESPONSE;
+    }
+    return MMS_ERROR_NONE;
 }
 
 MmsError MmsClient::conclude(uint32_t timeoutMs) {

@@ -4,6 +4,7 @@
 // requests and delivers information reports and raw messages, conclude and release.
 #include "mms_client_connection.h"
 #include "stack/src/iso/IsoConnection.h"
+#include "stack/src/mms/client/ConnectionParameters.h"
 #include "stack/src/mms/MmsPdu.h"
 
 #include <atomic>
@@ -30,9 +31,14 @@ public:
     MmsClient(const MmsClient&) = delete;
     MmsClient& operator=(const MmsClient&) = delete;
 
-    // Opens the association. MMS_ERROR_NONE, MMS_ERROR_SERVICE_TIMEOUT,
-    // MMS_ERROR_CONNECTION_REJECTED or MMS_ERROR_OTHER (already connected).
+    // Opens the association with the addressing and authentication of `params`. MMS_ERROR_NONE;
+    // MMS_ERROR_CONNECTION_REJECTED when the peer refuses, does not answer in time or the
+    // association fails; MMS_ERROR_OTHER when the host name does not resolve, the local
+    // address cannot be bound or the client is already connected.
     MmsError connect(const std::string& host, uint16_t port);
+    // Addressing, authentication and local end point of the next connect. Only change it while
+    // no connect runs.
+    iso::AssociationParams params;
     // Ends the association: with `release`, MMS conclude and ACSE release first (bounded waits),
     // else a session abort. Joins the receive thread unless called on it.
     void close(bool release);
@@ -44,6 +50,10 @@ public:
     // confirmed response (in `response`), the mapped error of a confirmed error or reject PDU,
     // or a local error (connection lost, time-out, call from the receive thread, ...).
     MmsError request(const Encoder& encode, Response& response);
+
+    // All names of an object class (ObjectClass or another basic object class code) in a
+    // domain, or in the VMD when `domain` is empty, asked page by page.
+    MmsError getNameList(int objectClass, const std::string& domain, std::vector<std::string>& names);
 
     void setRawMessageHandler(MmsRawMessageHandler handler, void* parameter);
     using ReportHandler = std::function<void(VariableAccess& access, std::vector<MmsValue*>& values)>;
@@ -98,5 +108,8 @@ private:
 } // namespace mms
 } // namespace stack
 
-// The C handle of the MMS connection is the client object itself.
-struct sMmsConnection : public stack::mms::MmsClient {};
+// The C handle of the MMS connection is the client object itself, with the C view of its
+// association parameters.
+struct sMmsConnection : public stack::mms::MmsClient {
+    sIsoConnectionParameters isoParameters{&params};
+};

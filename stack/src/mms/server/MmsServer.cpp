@@ -3,6 +3,7 @@
 #include "mms_value.h"
 #include "stack/src/iso/IsoConnection.h"
 #include "stack/src/mms/AlternateAccess.h"
+#include "stack/src/mms/MmsListServices.h"
 #include "stack/src/mms/MmsPdu.h"
 
 #include <algorithm>
@@ -97,6 +98,22 @@ public:
         return iso.sendMms(w.bytes().data(), w.size()) == iso::IsoStatus::Ok;
     }
 
+    bool sendInformationReport(const std::vector<ObjectName>& variables,
+                               const std::vector<const MmsValue*>& values) override {
+        if (!_open.load() || variables.size() != values.size())
+            return false;
+        for (const MmsValue* v : values)
+            if (v == nullptr)
+                return false;
+        VariableAccess access;
+        access.variables = variables;
+        ber::Writer w;
+        encodeInformationReport(w, access, values);
+        if (w.size() > _maxPdu)
+            return false;
+        return iso.sendMms(w.bytes().data(), w.size()) == iso::IsoStatus::Ok;
+    }
+
     void close() override { iso.shutdown(); }
 
     iso::IsoConnection iso;
@@ -122,6 +139,14 @@ public:
     bool dispatch(ServerConnection& conn, const std::vector<uint8_t>& pdu, ber::Writer& w);
     void handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber::Writer& w, bool& keep);
     void reap(bool all);
+    // -1 to accept the association, else the ACSE diagnostic of the rejection.
+    int checkAuthentication(const iso::Authentication& auth) const {
+        if (options.password.empty())
+            return -1;
+        if (!auth.present || !auth.password)
+            return iso::kAcseDiagnosticAuthenticationRequired;
+        return auth.value == options.password ? -1 : iso::kAcseDiagnosticAuthenticationFailure;
+    }
 
     MmsServerHandler& handler;
     MmsServerOptions options;
@@ -204,7 +229,7 @@ void MmsServerImpl::acceptLoop() {
                     resp = w.bytes();
                     return true;
                 },
-                err);
+                err, [this](const iso::Authentication& auth) { return checkAuthentication(auth); });
             if (st == iso::IsoStatus::Ok)
                 connectionLoop(conn);
             conn->iso.shutdown();
@@ -239,6 +264,8 @@ void MmsServerImpl::connectionLoop(std::shared_ptr<ServerConnection> conn) {
             break;
         if (!keep)
             break;
+        if (w.size() > 0)
+            handler.responseSent(*conn);
     }
     conn->_open.store(false);
     conn->iso.shutdown();
@@ -289,6 +316,8 @@ void MmsServerImpl::handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber:
             cls = ObjectClass::NamedVariableList;
         else if (req.objectClass == static_cast<int>(ObjectClass::Domain))
             cls = ObjectClass::Domain;
+        else if (req.objectClass == static_cast<int>(ObjectClass::Journal))
+            cls = ObjectClass::Journal;
         else {
             encodeConfirmedError(w, id, ErrorClassService, 0);
             return;
@@ -413,6 +442,38 @@ void MmsServerImpl::handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber:
     case ServiceIdentify:
         encodeIdentifyResponse(w, id, handler.identify(conn));
         return;
+    case ServiceDefineNamedVariableList: {
+        ObjectName name;
+        std::vector<ObjectName> members;
+        if (!decodeDefineNamedVariableListRequest(pdu.service, name, members)) {
+            reject(kRejectConfirmedRequest, kInvalidArgument);
+            return;
+        }
+        uint32_t errorClass = ErrorClassService;
+        int32_t code = 0;
+        if (handler.defineNamedVariableList(conn, name, members, errorClass, code))
+            encodeDefineNamedVariableListResponse(w, id);
+        else
+            encodeConfirmedError(w, id, errorClass, code);
+        return;
+    }
+    case ServiceDeleteNamedVariableList: {
+        std::vector<ObjectName> names;
+        if (!decodeDeleteNamedVariableListRequest(pdu.service, names)) {
+            reject(kRejectConfirmedRequest, kInvalidArgument);
+            return;
+        }
+        uint32_t matched = 0, deleted = 0;
+        for (const ObjectName& n : names) {
+            bool found = false;
+            if (handler.deleteNamedVariableList(conn, n, found))
+                ++deleted;
+            if (found)
+                ++matched;
+        }
+        encodeDeleteNamedVariableListResponse(w, id, matched, deleted);
+        return;
+    }
     default:
         reject(kRejectConfirmedRequest, kUnrecognizedService);
         return;

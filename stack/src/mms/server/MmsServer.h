@@ -46,6 +46,10 @@ public:
     // encoded PDU exceeds the negotiated maximum PDU size, or sending fails.
     virtual bool sendInformationReport(const std::string& listName,
                                        const std::vector<const MmsValue*>& values) = 0;
+    // The same with a list of named variables (one per value) as the access specification, as
+    // control services report LastApplError and command terminations.
+    virtual bool sendInformationReport(const std::vector<ObjectName>& variables,
+                                       const std::vector<const MmsValue*>& values) = 0;
 
     // Closes the TCP connection (connectionClosed follows on the connection thread).
     virtual void close() = 0;
@@ -77,7 +81,8 @@ public:
     //   LLN0, LLN0$BR, LLN0$BR$brcb1, LLN0$BR$brcb1$RptID, ..., LLN0$ST, LLN0$ST$Mod,
     //   LLN0$ST$Mod$stVal, LLN0$ST$Mod$q, LLN0$ST$Mod$t, ...
     // The client derives logical nodes, data objects, attributes and control blocks from it.
-    // NamedVariableList names are "LLN0$DataSet1".
+    // NamedVariableList names are "LLN0$DataSet1". A domain without journals answers Journal
+    // with an empty list.
     virtual bool getNameList(MmsServerConnection& connection, ObjectClass objectClass,
                              const std::string& domain, std::vector<std::string>& names) = 0;
 
@@ -109,6 +114,27 @@ public:
     // getNamedVariableListAttributes followed by readVariable for each member.
     virtual bool getNamedVariableListAttributes(MmsServerConnection& connection, const ObjectName& listName,
                                                 std::vector<ObjectName>& members, bool& deletable) = 0;
+
+    // DefineNamedVariableList. true when defined; otherwise false with the confirmed error to
+    // answer: the ServiceError class (2 definition, 3 resource, 7 access, ...) and its code
+    // (e.g. 2/5 object-exists, 2/1 object-undefined). The default refuses every definition.
+    virtual bool defineNamedVariableList(MmsServerConnection& /*connection*/, const ObjectName& /*listName*/,
+                                         const std::vector<ObjectName>& /*members*/, uint32_t& errorClass,
+                                         int32_t& code) {
+        errorClass = 4; // service
+        code = 0;       // other
+        return false;
+    }
+    // DeleteNamedVariableList of one list: `matched` when it exists; true when it was deleted.
+    virtual bool deleteNamedVariableList(MmsServerConnection& /*connection*/, const ObjectName& /*listName*/,
+                                         bool& matched) {
+        matched = false;
+        return false;
+    }
+
+    // After the response to a request has been sent (on the connection thread): the place for
+    // reports that must follow the response, such as a command termination.
+    virtual void responseSent(MmsServerConnection& /*connection*/) {}
 };
 
 struct MmsServerOptions {
@@ -118,6 +144,9 @@ struct MmsServerOptions {
     int maxConnections = 32;
     // A connection silent for this long during association set-up is closed.
     int associationTimeoutMs = 10000;
+    // Not empty: an association must present this password (ACSE password authentication),
+    // others are rejected.
+    std::string password;
 };
 
 class MmsServerImpl;
