@@ -1,16 +1,24 @@
-// Browsing a large simulated IED through the stack's client, and report latency.
+// Browsing simulated IEDs through the stack's client, and report latency.
 //
-//   bench_sim_browse [ATTRIBUTES]   (default 10000 data attributes)
+//   bench_sim_browse [ATTRIBUTES] [STATION]   (default 10000 data attributes, examples/station.scd)
 //
-// Prints: the single read round trip on loopback (the baseline), the time to browse the whole
-// model down to every data attribute as the IED explorer does (server, device, logical node and
-// data directories), the number of round trips it took (MMS requests sent) and the ratio
-// browse time / (round trips x read round trip); then the latency from a value change in the
+// For the station's PROT1 and for a synthetic IED of ATTRIBUTES data attributes it prints the
+// full browse down to every data attribute as the IED explorer does (server, device, logical
+// node and data directories, types by FC): requests sent and wall time, against a client that
+// asks one GetVariableAccessAttributes per logical node and walks the types itself, measured in
+// the same run (ratio, target <= 0.8). Then the read round trip against a TCP ping-pong of the
+// same sizes on loopback (ratio, target <= 1.5), and the latency from a value change in the
 // simulated IED to the client's report handler, as a ratio to the read round trip.
 #include "sim/SimulatedIed.h"
 
 #include "iec61850_client.h"
 #include "mms_client_connection.h"
+#include "mms_type_spec.h"
+#include "stack/src/mms/client/IedConnectionInternal.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <unistd.h>
 
@@ -23,6 +31,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -83,10 +92,14 @@ std::vector<std::string> names(LinkedList list) {
 }
 
 std::atomic<uint64_t> g_requests{0};
-void onRawMessage(void*, uint8_t*, int, bool received) {
+std::atomic<int> g_lastSent{0}, g_lastReceived{0};
+void onRawMessage(void*, uint8_t*, int length, bool received) {
+    (received ? g_lastReceived : g_lastSent) = length;
     if (!received)
         ++g_requests;
 }
+// TPKT, COTP data, session and presentation headers around an MMS PDU.
+constexpr int kIsoHeaderBytes = 20;
 
 // Expands one attribute path under one FC down to its leaves.
 size_t expand(IedConnection con, const std::string& ref, FunctionalConstraint fc) {
@@ -112,10 +125,165 @@ struct Latency {
     }
 };
 
+// Browses like the IED explorer through the directory calls; returns the data attributes found.
+size_t browse(IedConnection con) {
+    IedClientError err;
+    size_t leaves = 0;
+    for (const auto& ld : names(IedConnection_getServerDirectory(con, &err, false)))
+        for (const auto& ln : names(IedConnection_getLogicalDeviceDirectory(con, &err, ld.c_str()))) {
+            std::string lnRef = ld + "/" + ln;
+            for (const auto& dobj : names(IedConnection_getLogicalNodeDirectory(con, &err, lnRef.c_str(),
+                                                                                ACSI_CLASS_DATA_OBJECT))) {
+                std::string doRef = lnRef + "." + dobj;
+                for (const auto& child : names(IedConnection_getDataDirectoryFC(con, &err, doRef.c_str()))) {
+                    size_t open = child.find('[');
+                    FunctionalConstraint fc = FunctionalConstraint_fromString(child.c_str() + open + 1);
+                    leaves += expand(con, doRef + "." + child.substr(0, open), fc);
+                }
+            }
+        }
+    return leaves;
+}
+
+size_t leavesOf(const MmsVariableSpecification* t) {
+    if (t->type != MMS_STRUCTURE)
+        return 1;
+    size_t n = 0;
+    for (int i = 0; i < t->typeSpec.structure.elementCount; ++i)
+        n += leavesOf(t->typeSpec.structure.elements[i]);
+    return n;
+}
+
+// The reference client: the device's names for its logical nodes, then one
+// GetVariableAccessAttributes per logical node, its type walked locally.
+size_t browseByLogicalNodeTypes(IedConnection con) {
+    using namespace stack::mms;
+    std::vector<std::string> domains;
+    con->getNameList(ObjectClass::Domain, std::string(), domains);
+    size_t leaves = 0;
+    for (const auto& ld : domains) {
+        std::vector<std::string> variables;
+        con->getNameList(ObjectClass::NamedVariable, ld, variables);
+        for (const auto& v : variables) {
+            if (v.find('$') != std::string::npos)
+                continue;
+            Response r;
+            ObjectName name(ld, v);
+            if (con->request([&](stack::ber::Writer& w,
+                                 uint32_t id) { encodeGetVariableAccessAttributesRequest(w, id, name); },
+                             r) != IED_ERROR_OK)
+                continue;
+            MmsVariableSpecification* type = decodeGetVariableAccessAttributesResponse(r.pdu.service);
+            if (!type)
+                continue;
+            for (int fc = 0; fc < type->typeSpec.structure.elementCount; ++fc) {
+                const MmsVariableSpecification* group = type->typeSpec.structure.elements[fc];
+                const std::string fcName = group->name ? group->name : "";
+                if (fcName == "BR" || fcName == "RP" || fcName == "GO" || fcName == "LG" || fcName == "MS" ||
+                    fcName == "US")
+                    continue;
+                leaves += leavesOf(group);
+            }
+            MmsVariableSpecification_destroy(type);
+        }
+    }
+    return leaves;
+}
+
+struct BrowseResult {
+    size_t leaves = 0;
+    uint64_t requests = 0;
+    double us = 0;
+};
+
+template <typename Browse> BrowseResult measure(uint16_t port, Browse browseFn, int runs) {
+    BrowseResult best;
+    for (int i = 0; i < runs; ++i) {
+        IedConnection con = IedConnection_create();
+        IedClientError err;
+        IedConnection_connect(con, &err, "127.0.0.1", port);
+        if (err != IED_ERROR_OK) {
+            IedConnection_destroy(con);
+            return best;
+        }
+        MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), onRawMessage, nullptr);
+        g_requests = 0;
+        auto t0 = Clock::now();
+        size_t leaves = browseFn(con);
+        double us = usSince(t0);
+        if (i == 0 || us < best.us)
+            best = {leaves, g_requests.load(), us};
+        IedConnection_destroy(con);
+    }
+    return best;
+}
+
+void compareBrowses(const char* title, uint16_t port, int runs) {
+    BrowseResult ours = measure(port, browse, runs);
+    BrowseResult reference = measure(port, browseByLogicalNodeTypes, runs);
+    std::printf(
+        "%s: browse %zu data attributes in %.1f ms with %llu requests; "
+        "one type per logical node: %zu in %.1f ms with %llu requests; time ratio %.2f (target <= 0.8)\n",
+        title, ours.leaves, ours.us / 1000, static_cast<unsigned long long>(ours.requests), reference.leaves,
+        reference.us / 1000, static_cast<unsigned long long>(reference.requests),
+        reference.us > 0 ? ours.us / reference.us : 0.0);
+}
+
+// Round trip of a request and an answer of the given sizes over a loopback TCP connection.
+double tcpPingPongUs(size_t requestSize, size_t answerSize, int count) {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener, 1) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        close(listener);
+        return 0;
+    }
+    auto readAll = [](int fd, std::vector<char>& buf, size_t n) {
+        for (size_t got = 0; got < n;) {
+            ssize_t r = recv(fd, buf.data() + got, n - got, 0);
+            if (r <= 0)
+                return false;
+            got += static_cast<size_t>(r);
+        }
+        return true;
+    };
+    std::thread server([&] {
+        int fd = accept(listener, nullptr, nullptr);
+        int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        std::vector<char> buf(std::max(requestSize, answerSize));
+        while (readAll(fd, buf, requestSize))
+            if (send(fd, buf.data(), answerSize, 0) != static_cast<ssize_t>(answerSize))
+                break;
+        close(fd);
+    });
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    double us = 0;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        std::vector<char> buf(std::max(requestSize, answerSize));
+        auto t0 = Clock::now();
+        for (int i = 0; i < count; ++i)
+            if (send(fd, buf.data(), requestSize, 0) != static_cast<ssize_t>(requestSize) ||
+                !readAll(fd, buf, answerSize))
+                break;
+        us = usSince(t0) / count;
+    }
+    close(fd);
+    server.join();
+    close(listener);
+    return us;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     int attributes = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const std::string station = argc > 2 ? argv[2] : IECX_STATION_FILE;
     int lnCount = std::max(1, (attributes - 3) / 33);
     std::string file = writeScl(lnCount);
     iecx::sim::SimulatedIed sim;
@@ -147,44 +315,22 @@ int main(int argc, char** argv) {
     double readUs = usSince(t0) / kReads;
     std::printf("read round trip: %.1f us (%.0f reads/s)\n", readUs, 1e6 / readUs);
 
-    // The request the browse mostly makes: the type of one attribute.
-    t0 = Clock::now();
-    for (int i = 0; i < kReads; ++i)
-        MmsVariableSpecification_destroy(
-            IedConnection_getVariableSpecification(con, &err, "BIGLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
-    double typeUs = usSince(t0) / kReads;
-    std::printf("type round trip: %.1f us (%.2f x read)\n", typeUs, typeUs / readUs);
+    // The same sizes as that read on the wire (TPKT to MMS), in a plain TCP ping-pong.
+    const double pingUs = tcpPingPongUs(static_cast<size_t>(g_lastSent + kIsoHeaderBytes),
+                                        static_cast<size_t>(g_lastReceived + kIsoHeaderBytes), kReads);
+    std::printf("read round trip / TCP ping-pong (%.1f us) = %.2f (target <= 1.5)\n", pingUs,
+                pingUs > 0 ? readUs / pingUs : 0.0);
 
-    // Browse the whole model as the explorer does.
-    g_requests = 0;
-    t0 = Clock::now();
-    size_t leaves = 0;
-    double cachedUs = 0; // directory calls the client answers from its name list, without a request
-    for (const auto& ld : names(IedConnection_getServerDirectory(con, &err, false)))
-        for (const auto& ln : names(IedConnection_getLogicalDeviceDirectory(con, &err, ld.c_str()))) {
-            std::string lnRef = ld + "/" + ln;
-            for (const auto& dobj : names(IedConnection_getLogicalNodeDirectory(con, &err, lnRef.c_str(),
-                                                                                ACSI_CLASS_DATA_OBJECT))) {
-                std::string doRef = lnRef + "." + dobj;
-                auto tFc = Clock::now();
-                auto fcChildren = names(IedConnection_getDataDirectoryFC(con, &err, doRef.c_str()));
-                cachedUs += usSince(tFc);
-                for (const auto& child : fcChildren) {
-                    size_t open = child.find('[');
-                    FunctionalConstraint fc = FunctionalConstraint_fromString(child.c_str() + open + 1);
-                    leaves += expand(con, doRef + "." + child.substr(0, open), fc);
-                }
-            }
-        }
-    double browseUs = usSince(t0);
-    uint64_t roundTrips = g_requests.load();
-    std::printf("browse: %zu data attributes in %.1f ms, %llu round trips, %.1f us per attribute\n", leaves,
-                browseUs / 1000.0, static_cast<unsigned long long>(roundTrips), browseUs / leaves);
-    std::printf("browse time / (round trips x read round trip) = %.2f\n",
-                roundTrips ? browseUs / (roundTrips * readUs) : 0.0);
-    std::printf(
-        "of which %.1f ms in data directory calls answered from the client's name list (no request)\n",
-        cachedUs / 1000.0);
+    compareBrowses("synthetic IED", sim.port(), 3);
+    {
+        iecx::sim::SimulatedIed prot;
+        prot.load(station, "PROT1");
+        if (prot.start("127.0.0.1", 0))
+            compareBrowses("PROT1", prot.port(), 5);
+        else
+            std::fprintf(stderr, "cannot start PROT1: %s\n", prot.lastError().c_str());
+        prot.stop();
+    }
 
     // Report latency: value change in the simulator to the client's handler.
     Latency latency;

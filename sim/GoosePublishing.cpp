@@ -176,7 +176,7 @@ void GoosePublishing::_publish(Block& block) {
         std::lock_guard<std::mutex> modelLock(_model.mutex());
         for (auto& m : block.def->dataSet->members)
             if (m.node)
-                LinkedList_add(values, _model.readLocked(m.node));
+                LinkedList_add(values, _model.readLocked(m));
     }
     // The receiver may wait twice the time until the next frame.
     GoosePublisher_setTimeAllowedToLive(block.publisher, 2 * block.interval);

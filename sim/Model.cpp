@@ -249,7 +249,53 @@ ModelNode* Model::find(const std::string& domainName, const std::string& itemId)
     return node;
 }
 
-ModelNode* Model::findReference(const std::string& reference) const {
+ModelNode* Model::findMember(const std::string& domainName, const std::string& itemId,
+                             const std::string& index, stack::mms::AccessPath& steps) const {
+    steps.clear();
+    Domain* d = domain(domainName);
+    if (!d || itemId.empty())
+        return nullptr;
+    std::vector<std::string> parts = splitPath(itemId, '$');
+    ModelNode* node = d->logicalNode(parts[0]);
+    size_t i = 1;
+    for (; node && i < parts.size() && !(node->spec && node->spec->type == MMS_ARRAY); ++i)
+        node = node->child(parts[i]);
+    if (!node || !node->spec || node->spec->type != MMS_ARRAY)
+        return i == parts.size() ? node : nullptr;
+    if (index.empty())
+        return i == parts.size() ? node : nullptr; // a whole array, or nothing below it
+    char* end = nullptr;
+    unsigned long n = std::strtoul(index.c_str(), &end, 10);
+    if (*end != '\0' || n >= static_cast<unsigned long>(node->spec->typeSpec.array.elementCount))
+        return nullptr;
+    steps.push_back(stack::mms::AccessStep::element(static_cast<uint32_t>(n)));
+    for (; i < parts.size(); ++i)
+        steps.push_back(stack::mms::AccessStep::named(parts[i]));
+    if (!stack::mms::selectType(node->spec, steps))
+        return nullptr;
+    return node;
+}
+
+ModelNode* Model::findReference(const std::string& reference, stack::mms::AccessPath* steps) const {
+    if (steps)
+        steps->clear();
+    if (reference.find('(') != std::string::npos) {
+        // An array element: the FC, if any, follows the steps ("LD/LN.DO.DA(2).mag[MX]").
+        std::string text = reference, fcPart, base;
+        size_t bracket = text.rfind('[');
+        if (bracket != std::string::npos) {
+            fcPart = text.substr(bracket);
+            text.erase(bracket);
+        }
+        stack::mms::AccessPath path;
+        if (!steps || !stack::mms::splitArrayPath(text, base, path))
+            return nullptr;
+        ModelNode* node = findReference(base + fcPart);
+        if (!node || !stack::mms::selectType(node->spec, path))
+            return nullptr;
+        *steps = std::move(path);
+        return node;
+    }
     std::string ref = reference;
     std::string fc;
     size_t bracket = ref.find('[');
@@ -294,6 +340,37 @@ ModelNode* Model::findReference(const std::string& reference) const {
             return n;
     }
     return nullptr;
+}
+
+MmsValue* Model::readLocked(const ModelNode* node, const stack::mms::AccessPath& steps) const {
+    MmsValue* whole = readLocked(node);
+    if (steps.empty() || !whole)
+        return whole;
+    MmsDataAccessError error;
+    const MmsValue* part = stack::mms::selectPart(whole, node->spec, steps, error);
+    MmsValue* result = part ? MmsValue_clone(part) : nullptr;
+    MmsValue_delete(whole);
+    return result;
+}
+
+bool Model::setValue(ModelNode* node, const stack::mms::AccessPath& steps, const MmsValue* value) {
+    if (steps.empty())
+        return setValue(node, value);
+    if (!node || !node->isValueHolder() || !value)
+        return false;
+    std::vector<ValueChange> changes;
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        MmsValue* whole = MmsValue_clone(node->value);
+        MmsDataAccessError error;
+        MmsValue* part = stack::mms::selectPart(whole, node->spec, steps, error);
+        ok = part && MmsValue_equalTypes(part, value) && MmsValue_update(part, value) &&
+             setValueLocked(node, whole, changes);
+        MmsValue_delete(whole);
+    }
+    notify(changes);
+    return ok;
 }
 
 MmsValue* Model::read(const ModelNode* node) const {

@@ -10,6 +10,7 @@
 #include "host/Export.h"
 #include "mms_common.h"
 #include "mms_value.h"
+#include "stack/src/mms/AlternateAccess.h"
 
 #include <cstdint>
 #include <functional>
@@ -64,12 +65,17 @@ public:
     void finishSpec();
 };
 
-// A member of a data set: an FCDA resolved to a node (null when the model lacks it).
+// A member of a data set: an FCDA resolved to a node (null when the model lacks it). A member
+// inside an array (an FCDA with an index) is the array's node and the steps to the part.
 struct DataSetMember {
     std::string domain; // MMS domain of the member
-    std::string item;   // MMS item id, "GGIO1$ST$Ind1$stVal"
+    std::string item;   // MMS item id, "GGIO1$ST$Ind1$stVal"; of the array for an array element
     std::string fc;
     ModelNode* node = nullptr;
+    std::string index;            // the FCDA's ix: the element of the array on the path
+    stack::mms::AccessPath steps; // element and components within the array: (2), "mag"
+    // "GGIO1$MX$Harm$har(2)$mag"
+    std::string itemWithSteps() const { return item + stack::mms::formatAccessPath(steps, '$'); }
 };
 
 struct DataSet {
@@ -174,8 +180,13 @@ public:
     ModelNode* find(const std::string& domain, const std::string& itemId) const;
     // Node of an object reference "LD/LN.DO.DA" with an optional "[FC]"; LD is the domain name
     // or the LD inst. '$' separators are accepted as well. Without FC the first FC group that
-    // has the path wins.
-    ModelNode* findReference(const std::string& reference) const;
+    // has the path wins. An array element ("LD/GGIO1.Harm.har(2).mag.f") resolves to the array
+    // with the steps to the part in `steps` (null: such references are not accepted).
+    ModelNode* findReference(const std::string& reference, stack::mms::AccessPath* steps = nullptr) const;
+    // A data set member's node for an MMS name whose path may run into an array: the array's
+    // node, with `index` and the names below it as steps. Null when the path does not resolve.
+    ModelNode* findMember(const std::string& domain, const std::string& itemId, const std::string& index,
+                          stack::mms::AccessPath& steps) const;
 
     // The guard of every value in the tree.
     std::mutex& mutex() const { return _mutex; }
@@ -185,11 +196,17 @@ public:
     MmsValue* read(const ModelNode* node) const;
     // Same, for callers that already hold the lock.
     MmsValue* readLocked(const ModelNode* node) const;
+    // The part of the node's value that `steps` select (the whole value without steps); null
+    // when the steps do not fit.
+    MmsValue* readLocked(const ModelNode* node, const stack::mms::AccessPath& steps) const;
+    MmsValue* readLocked(const DataSetMember& member) const { return readLocked(member.node, member.steps); }
 
     // Copies value into the node (a structure component by component; types must match).
     // Changes are announced to the listeners after the lock is released. false when the types
     // do not match.
     bool setValue(ModelNode* node, const MmsValue* value);
+    // Sets the part of a node's value that `steps` select (an array element or below).
+    bool setValue(ModelNode* node, const stack::mms::AccessPath& steps, const MmsValue* value);
     // Same with the lock held by the caller; changes are appended to `changes` and the caller
     // announces them with notify() after unlocking.
     bool setValueLocked(ModelNode* node, const MmsValue* value, std::vector<ValueChange>& changes);

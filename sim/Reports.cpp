@@ -333,7 +333,7 @@ void ReportEngine::_flushPending(Rcb& rcb) {
         std::lock_guard<std::mutex> lock(_model.mutex());
         for (size_t i = 0; i < rcb.pending.size(); ++i)
             if (rcb.pending[i])
-                entry->values[i] = _model.readLocked(rcb.dataSet->members[i].node);
+                entry->values[i] = _model.readLocked(rcb.dataSet->members[i]);
     }
     std::fill(rcb.pending.begin(), rcb.pending.end(), 0);
     rcb.hasPending = false;
@@ -352,9 +352,9 @@ void ReportEngine::_reportAll(Rcb& rcb, uint8_t reason) {
     {
         std::lock_guard<std::mutex> lock(_model.mutex());
         for (size_t i = 0; i < n; ++i) {
-            const ModelNode* node = rcb.dataSet->members[i].node;
-            entry->values[i] = node ? _model.readLocked(node)
-                                    : MmsValue_newDataAccessError(DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT);
+            const DataSetMember& m = rcb.dataSet->members[i];
+            entry->values[i] = m.node ? _model.readLocked(m)
+                                      : MmsValue_newDataAccessError(DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT);
         }
     }
     _deliver(rcb, std::move(entry));
@@ -441,7 +441,7 @@ bool ReportEngine::_send(Rcb& rcb, const Entry& entry) {
         for (size_t i = 0; i < n; ++i)
             if (entry.values[i]) {
                 const DataSetMember& m = rcb.dataSet->members[i];
-                add(MmsValue_newVisibleString((m.domain + "/" + m.item).c_str()));
+                add(MmsValue_newVisibleString((m.domain + "/" + m.itemWithSteps()).c_str()));
             }
     for (size_t i = 0; i < n; ++i)
         if (entry.values[i])

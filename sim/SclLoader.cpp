@@ -76,22 +76,36 @@ uint32_t uintAttr(const Element* e, const char* name, uint32_t dflt) {
 // MMS type and size of an SCL basic type; false for Struct and unknown names.
 bool basicType(const std::string& bType, MmsType& type, int& size) {
     static const std::map<std::string, std::pair<MmsType, int>> table = {
-        {"BOOLEAN", {MMS_BOOLEAN, 0}},         {"INT8", {MMS_INTEGER, 8}},
-        {"INT16", {MMS_INTEGER, 16}},          {"INT24", {MMS_INTEGER, 32}},
-        {"INT32", {MMS_INTEGER, 32}},          {"INT64", {MMS_INTEGER, 64}},
-        {"INT128", {MMS_INTEGER, 64}},         {"INT8U", {MMS_UNSIGNED, 8}},
-        {"INT16U", {MMS_UNSIGNED, 16}},        {"INT24U", {MMS_UNSIGNED, 24}},
-        {"INT32U", {MMS_UNSIGNED, 32}},        {"FLOAT32", {MMS_FLOAT, 32}},
-        {"FLOAT64", {MMS_FLOAT, 64}},          {"Enum", {MMS_INTEGER, 8}},
-        {"Dbpos", {MMS_BIT_STRING, 2}},        {"Tcmd", {MMS_BIT_STRING, 2}},
-        {"Check", {MMS_BIT_STRING, 2}},        {"Quality", {MMS_BIT_STRING, 13}},
-        {"Timestamp", {MMS_UTC_TIME, 0}},      {"Unicode255", {MMS_STRING, 255}},
+        {"BOOLEAN", {MMS_BOOLEAN, 0}},
+        {"INT8", {MMS_INTEGER, 8}},
+        {"INT16", {MMS_INTEGER, 16}},
+        {"INT24", {MMS_INTEGER, 32}},
+        {"INT32", {MMS_INTEGER, 32}},
+        {"INT64", {MMS_INTEGER, 64}},
+        {"INT128", {MMS_INTEGER, 64}},
+        {"INT8U", {MMS_UNSIGNED, 8}},
+        {"INT16U", {MMS_UNSIGNED, 16}},
+        {"INT24U", {MMS_UNSIGNED, 24}},
+        {"INT32U", {MMS_UNSIGNED, 32}},
+        {"FLOAT32", {MMS_FLOAT, 32}},
+        {"FLOAT64", {MMS_FLOAT, 64}},
+        {"Enum", {MMS_INTEGER, 8}},
+        {"Dbpos", {MMS_BIT_STRING, 2}},
+        {"Tcmd", {MMS_BIT_STRING, 2}},
+        {"Check", {MMS_BIT_STRING, 2}},
+        {"Quality", {MMS_BIT_STRING, 13}},
+        {"Timestamp", {MMS_UTC_TIME, 0}},
+        {"Unicode255", {MMS_STRING, 255}},
         // Some tools (our own CID writer among them) spell the time stamp type this way.
         {"TimeStamp", {MMS_UTC_TIME, 0}},
-        {"Octet64", {MMS_OCTET_STRING, -64}},  {"EntryTime", {MMS_BINARY_TIME, 6}},
-        {"ObjRef", {MMS_VISIBLE_STRING, 129}}, {"Currency", {MMS_VISIBLE_STRING, 3}},
-        {"TrgOps", {MMS_BIT_STRING, 6}},       {"OptFlds", {MMS_BIT_STRING, 10}},
-        {"SvOptFlds", {MMS_BIT_STRING, 5}},    {"EntryID", {MMS_OCTET_STRING, 8}},
+        {"Octet64", {MMS_OCTET_STRING, -64}},
+        {"EntryTime", {MMS_BINARY_TIME, 6}},
+        {"ObjRef", {MMS_VISIBLE_STRING, 129}},
+        {"Currency", {MMS_VISIBLE_STRING, 3}},
+        {"TrgOps", {MMS_BIT_STRING, 6}},
+        {"OptFlds", {MMS_BIT_STRING, 10}},
+        {"SvOptFlds", {MMS_BIT_STRING, 5}},
+        {"EntryID", {MMS_OCTET_STRING, 8}},
     };
     auto it = table.find(bType);
     if (it != table.end()) {
@@ -421,6 +435,7 @@ void Loader::loadDataSets(const Element* lnEl, Domain& domain, const std::string
                 if (c == '.')
                     c = '$';
             m.item = item + "$" + path;
+            m.index = attr(f, "ix");
             ds->members.push_back(std::move(m));
         }
         domain.dataSets.push_back(std::move(ds));
@@ -574,7 +589,8 @@ std::unique_ptr<Model> Model::load(const std::string& file, const std::string& i
     for (auto& d : model->_domains)
         for (auto& ds : d->dataSets)
             for (auto& m : ds->members)
-                m.node = model->find(m.domain, m.item);
+                if ((m.node = model->findMember(m.domain, m.item, m.index, m.steps)) && !m.steps.empty())
+                    m.item = m.node->itemId(); // the array; the steps select the element
     return model;
 }
 

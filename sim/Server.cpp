@@ -125,8 +125,10 @@ bool SimServerHandler::getNamedVariableListAttributes(MmsServerConnection& conne
     DataSet* ds = d ? d->dataSet(listName.item) : nullptr;
     if (!ds)
         return false;
-    for (const auto& m : ds->members)
+    for (const auto& m : ds->members) {
         members.emplace_back(m.domain, m.item);
+        members.back().alternateAccess = m.steps;
+    }
     deletable = false;
     return true;
 }

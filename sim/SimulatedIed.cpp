@@ -101,13 +101,18 @@ uint16_t SimulatedIed::port() const {
 }
 
 bool SimulatedIed::setValue(const std::string& reference, const MmsValue* value) {
-    ModelNode* node = _model ? _model->findReference(reference) : nullptr;
-    return node && _model->setValue(node, value);
+    stack::mms::AccessPath steps;
+    ModelNode* node = _model ? _model->findReference(reference, &steps) : nullptr;
+    return node && _model->setValue(node, steps, value);
 }
 
 MmsValue* SimulatedIed::getValue(const std::string& reference) const {
-    ModelNode* node = _model ? _model->findReference(reference) : nullptr;
-    return node ? _model->read(node) : nullptr;
+    stack::mms::AccessPath steps;
+    ModelNode* node = _model ? _model->findReference(reference, &steps) : nullptr;
+    if (!node)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(_model->mutex());
+    return _model->readLocked(node, steps);
 }
 
 void SimulatedIed::changeValuesEvery(int ms) {

@@ -13,9 +13,14 @@
  * same shape and is replaced (the old one released) when the shape changes. Pointers into it are
  * valid inside the listener; the listener runs on the receiver's thread.
  *
- * Malformed or truncated frames are dropped without reaching any listener. A well-formed message
- * whose data set does not fit values given by the caller sets GOOSE_PARSE_ERROR_TYPE_MISMATCH,
- * makes the subscriber invalid and is not delivered.
+ * Frames that are not well-formed GOOSE (truncated, bad header) are dropped without reaching any
+ * listener. A GOOSE message is checked whole before anything of the subscriber changes; when it
+ * is refused it is delivered as invalid (GooseSubscriber_isValid false, the parse error set) and
+ * the values and fields of the last good message are kept:
+ *   GOOSE_PARSE_ERROR_TAGDECODE        a malformed member of allData;
+ *   GOOSE_PARSE_ERROR_LENGTH_MISMATCH  numDatSetEntries is not the number of members;
+ *   GOOSE_PARSE_ERROR_TYPE_MISMATCH    the data set does not fit the caller's values, or its shape
+ *                                      changed while goCbRef and confRev stayed the same.
  */
 #ifndef GOOSE_SUBSCRIBER_H_
 #define GOOSE_SUBSCRIBER_H_

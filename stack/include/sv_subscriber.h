@@ -103,7 +103,7 @@ LIB61850_API float SVSubscriber_ASDU_getFLOAT32(SVSubscriber_ASDU self, int inde
 LIB61850_API double SVSubscriber_ASDU_getFLOAT64(SVSubscriber_ASDU self, int index);
 /* 8 bytes of an IEC 61850 time stamp. */
 LIB61850_API Timestamp SVSubscriber_ASDU_getTimestamp(SVSubscriber_ASDU self, int index);
-/* A 4-byte quality (its low 14 bits are the Quality flags). */
+/* A 4-byte quality: its low 16 bits, none of them masked. */
 LIB61850_API Quality SVSubscriber_ASDU_getQuality(SVSubscriber_ASDU self, int index);
 /* Length of the data buffer in bytes. */
 LIB61850_API int SVSubscriber_ASDU_getDataSize(SVSubscriber_ASDU self);

@@ -3,6 +3,7 @@
 #include "support/SimIed.h"
 
 #include "iec61850_client.h"
+#include "stack/src/mms/client/MmsClient.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +137,8 @@ TEST_F(SimClient, DataSetDirectory) {
     EXPECT_EQ(err, IED_ERROR_OK);
     EXPECT_FALSE(deletable);
     EXPECT_EQ(members, (std::vector<std::string>{"SIMIEDLD0/GGIO1.AnIn1[MX]", "SIMIEDLD0/GGIO1.Ind2[ST]",
-                                                 "SIMIEDPROT/PTOCPTOC1.Str.general[ST]"}));
+                                                 "SIMIEDPROT/PTOCPTOC1.Str.general[ST]",
+                                                 "SIMIEDLD0/GGIO1.Harm.har(2).mag[MX]"}));
     members = toVector(IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0$Status", nullptr));
     EXPECT_EQ(members.size(), 3u);
     LinkedList none = IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.Nope", nullptr);
@@ -256,6 +258,59 @@ TEST_F(SimClient, ValuesSetInTheSimulatorAreRead) {
     EXPECT_FLOAT_EQ(IedConnection_readFloatValue(con, &err, "SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX),
                     -7.25f);
     EXPECT_FALSE(sim->ied().setValue("LD0/GGIO1.AnIn1.mag.nope", v.get()));
+}
+
+// Array elements and the components below them, read and written with an alternate access: by
+// references with "(n)" as libiec61850 programs write them, and by a component-only selection as
+// other clients send it.
+TEST_F(SimClient, ArrayElementsAndComponentsBothWays) {
+    Value f(MmsValue_newFloat(3.5f));
+    ASSERT_TRUE(sim->ied().setValue("LD0/GGIO1.Harm.har(2).mag.f[MX]", f.get()));
+    EXPECT_FALSE(sim->ied().setValue("LD0/GGIO1.Harm.har(4).mag.f[MX]", f.get())) << "past the end";
+    IedClientError err;
+    EXPECT_FLOAT_EQ(
+        IedConnection_readFloatValue(con, &err, "SIMIEDLD0/GGIO1.Harm.har(2).mag.f", IEC61850_FC_MX), 3.5f);
+    EXPECT_EQ(err, IED_ERROR_OK);
+    Value element = read("SIMIEDLD0/GGIO1.Harm.har(2)", IEC61850_FC_MX);
+    ASSERT_EQ(MmsValue_getType(element.get()), MMS_STRUCTURE);
+    EXPECT_EQ(MmsValue_getArraySize(element.get()), 2u); // mag, ang
+    Value other = read("SIMIEDLD0/GGIO1.Harm.har(1).mag.f", IEC61850_FC_MX);
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(other.get()), 0.0f);
+    for (const char* bad : {"SIMIEDLD0/GGIO1.Harm.har(4).mag.f", "SIMIEDLD0/GGIO1.Harm.har(2).nope",
+                            "SIMIEDLD0/GGIO1.Harm.har(x).mag"}) {
+        // Refused by the server: an access error value; a malformed reference: an error.
+        Value none = read(bad, IEC61850_FC_MX, &err);
+        EXPECT_TRUE(none ? MmsValue_getType(none.get()) == MMS_DATA_ACCESS_ERROR : err != IED_ERROR_OK)
+            << bad;
+    }
+
+    // Written element by element: the others keep their values.
+    Value hz(MmsValue_newFloat(150.0f));
+    IedConnection_writeObject(con, &err, "SIMIEDLD0/GGIO1.Harm.frequency(1)", IEC61850_FC_CF, hz.get());
+    EXPECT_EQ(err, IED_ERROR_OK);
+    Value all = read("SIMIEDLD0/GGIO1.Harm.frequency", IEC61850_FC_CF);
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(MmsValue_getElement(all.get(), 1)), 150.0f);
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(MmsValue_getElement(all.get(), 0)), 0.0f);
+    Value inSim(sim->ied().getValue("LD0/GGIO1.Harm.frequency(1)[CF]"));
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(inSim.get()), 150.0f);
+    IedConnection_writeObject(con, &err, "SIMIEDLD0/GGIO1.Harm.frequency(1)", IEC61850_FC_CF, element.get());
+    EXPECT_EQ(err, IED_ERROR_TYPE_INCONSISTENT);
+
+    // A component selection without an index, as a third-party client reads "MMXU1$MX$A$phsA"
+    // with component "cVal$mag$f": the float alone comes back.
+    stack::mms::VariableAccess access;
+    access.variables.emplace_back("SIMIEDLD0", "GGIO1$MX$AnIn1");
+    access.variables.back().alternateAccess = {stack::mms::AccessStep::named("mag"),
+                                               stack::mms::AccessStep::named("f")};
+    stack::mms::Response r;
+    sMmsConnection* mms = IedConnection_getMmsConnection(con);
+    ASSERT_EQ(mms->request([&](stack::ber::Writer& w, uint32_t id) { encodeReadRequest(w, id, access); }, r),
+              MMS_ERROR_NONE);
+    std::vector<MmsValue*> results;
+    ASSERT_TRUE(stack::mms::decodeReadResponse(r.pdu.service, results));
+    ASSERT_EQ(results.size(), 1u);
+    Value component(results[0]);
+    EXPECT_EQ(MmsValue_getType(component.get()), MMS_FLOAT);
 }
 
 TEST_F(SimClient, GooseControlBlockValues) {

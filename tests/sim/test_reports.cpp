@@ -255,7 +255,7 @@ TEST_F(SimReports, ConfigurationIsLockedWhileEnabled) {
     EXPECT_EQ(err, IED_ERROR_OK);
     ClientReportControlBlock_destroy(rcb);
 
-    Sink sink(3);
+    Sink sink(4);
     ASSERT_EQ(enable(con, kUrcb, sink, TRG_OPT_DATA_CHANGED), IED_ERROR_OK);
     rcb = ClientReportControlBlock_create(kUrcb);
     ClientReportControlBlock_setIntgPd(rcb, 5);
@@ -266,7 +266,14 @@ TEST_F(SimReports, ConfigurationIsLockedWhileEnabled) {
     set("LD0/GGIO1.Ind2.stVal", MmsValue_newBoolean(true));
     ASSERT_TRUE(sink.waitCount(1));
     EXPECT_EQ(sink.at(0).dataSet, "SIMIEDLD0/LLN0$Measurements");
-    EXPECT_EQ(sink.at(0).reasons, (std::vector<int>{0, IEC61850_REASON_DATA_CHANGE, 0}));
+    EXPECT_EQ(sink.at(0).reasons, (std::vector<int>{0, IEC61850_REASON_DATA_CHANGE, 0, 0}));
+    // The fourth member is one element of an array: only that part travels.
+    set("LD0/GGIO1.Harm.har(2).mag.f[MX]", MmsValue_newFloat(2.5f));
+    ASSERT_TRUE(sink.waitCount(2));
+    EXPECT_EQ(sink.at(1).reasons, (std::vector<int>{0, 0, 0, IEC61850_REASON_DATA_CHANGE}));
+    const MmsValue* mag = sink.at(1).values[3];
+    ASSERT_EQ(MmsValue_getType(mag), MMS_STRUCTURE);
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(MmsValue_getElement(const_cast<MmsValue*>(mag), 0)), 2.5f);
 }
 
 TEST_F(SimReports, EnabledBlockBelongsToItsClient) {

@@ -124,6 +124,8 @@ TEST(SimWire, SessionDecodesCleanlyInTshark) {
     MmsVariableSpecification_destroy(spec);
     MmsValue_delete(IedConnection_readObject(con, &err, "SIMIEDLD0/LLN0", IEC61850_FC_ST));
     MmsValue_delete(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Harm", IEC61850_FC_MX));
+    // An array element with a component: a read with an alternate access.
+    MmsValue_delete(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Harm.har(2).mag.f", IEC61850_FC_MX));
     ClientReportControlBlock rcb =
         IedConnection_getRCBValues(con, &err, "SIMIEDLD0/LLN0.RP.urcbStatus01", nullptr);
     ASSERT_NE(rcb, nullptr);

@@ -28,15 +28,37 @@ TEST(Ber, IntegersUseMinimalTwosComplement) {
     }
 }
 
-TEST(Ber, UnsignedGetsLeadingZeroWhenTopBitSet) {
-    Writer w;
-    w.unsignedInteger(0x86, 0xFFFFFFFFu);
-    EXPECT_EQ(w.bytes(), (std::vector<uint8_t>{0x86, 5, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}));
-    Tlv t;
-    ASSERT_TRUE(decodeSingle(w.bytes().data(), w.size(), t));
-    uint32_t v = 0;
-    ASSERT_TRUE(decodeUint32(t, v));
-    EXPECT_EQ(v, 0xFFFFFFFFu);
+TEST(Ber, UnsignedLengthsAreMinimalAtEveryBoundary) {
+    // n octets carry values below 2^(8n-1); a set top bit needs a leading zero octet.
+    const struct {
+        uint64_t value;
+        size_t octets;
+    } cases[] = {
+        {0, 1},
+        {0x7F, 1},
+        {0x80, 2},
+        {0x7FFF, 2},
+        {0x8000, 3},
+        {0xFFFFFFFFu, 5},
+        {(uint64_t(1) << 55) - 1, 7},
+        {uint64_t(1) << 55, 8},
+        {(uint64_t(1) << 63) - 1, 8},
+        {uint64_t(1) << 63, 9},
+        {UINT64_MAX, 9},
+    };
+    for (const auto& c : cases) {
+        Writer w;
+        w.unsignedInteger(0x86, c.value);
+        EXPECT_EQ(unsignedLength(c.value), c.octets) << c.value;
+        ASSERT_EQ(w.size(), 2 + c.octets) << c.value;
+        EXPECT_EQ(w.bytes()[1], c.octets);
+        EXPECT_EQ(w.bytes()[2] & 0x80, 0) << c.value;
+        Tlv t;
+        ASSERT_TRUE(decodeSingle(w.bytes().data(), w.size(), t));
+        uint64_t back = 0;
+        ASSERT_TRUE(decodeUint64(t, back));
+        EXPECT_EQ(back, c.value);
+    }
 }
 
 TEST(Ber, NestedLengthsArePatchedAcrossTheLongForm) {

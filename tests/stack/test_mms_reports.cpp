@@ -1,4 +1,5 @@
 // Report reception and the raw message handler of the client against the server engine.
+#include "stack/src/mms/client/IedConnectionInternal.h"
 #include "test_mms_helpers.h"
 
 #include <gtest/gtest.h>
@@ -154,5 +155,48 @@ TEST(MmsClient, RawMessageHandlerSeesEveryPduOnTheReceiveThread) {
     ASSERT_NE(id, nullptr);
     EXPECT_STREQ(id->vendorName, "iecx");
     MmsServerIdentity_destroy(id);
+    IedConnection_destroy(con);
+}
+
+// A report whose inclusion bit string changes size (the server's data set was redefined) keeps
+// every value a handler may still point at alive: the members that remain are updated in place,
+// the others outlive the change (ASan checks the reads below).
+TEST(ClientReports, InclusionOfAnotherSizeFreesNothingInUse) {
+    IedConnection con = IedConnection_create();
+    std::vector<MmsValue*> seen;
+    IedConnection_installReportHandler(
+        con, "LD0/LLN0.RP.urcb01", "R",
+        [](void* p, ClientReport r) {
+            auto* out = static_cast<std::vector<MmsValue*>*>(p);
+            MmsValue* values = ClientReport_getDataSetValues(r);
+            for (uint32_t i = 0; i < MmsValue_getArraySize(values); ++i)
+                if (MmsValue* v = MmsValue_getElement(values, static_cast<int>(i)))
+                    out->push_back(v);
+        },
+        &seen);
+    auto deliver = [&](int size, std::vector<MmsValue*> members) {
+        stack::mms::VariableAccess access;
+        access.isListName = true;
+        access.listName.scope = stack::mms::ObjectName::Scope::Vmd;
+        access.listName.item = "RPT";
+        std::vector<MmsValue*> values{MmsValue_newVisibleString("R"), MmsValue_newBitString(10)};
+        MmsValue* inclusion = MmsValue_newBitString(size);
+        for (size_t i = 0; i < members.size(); ++i)
+            MmsValue_setBitStringBit(inclusion, static_cast<int>(i), true);
+        values.push_back(inclusion);
+        values.insert(values.end(), members.begin(), members.end());
+        con->onReport(access, values);
+        for (MmsValue* v : values)
+            MmsValue_deleteIfNotNull(v);
+    };
+    deliver(3, {MmsValue_newBoolean(true), MmsValue_newIntegerFromInt32(7), MmsValue_newFloat(1.5f)});
+    ASSERT_EQ(seen.size(), 3u);
+    const std::vector<MmsValue*> first = seen;
+    deliver(1, {MmsValue_newBoolean(false)});                         // smaller
+    deliver(4, {MmsValue_newBoolean(true), MmsValue_newFloat(2.5f)}); // larger, member 1 of another type
+    EXPECT_EQ(seen[3], first[0]) << "updated in place";
+    EXPECT_TRUE(MmsValue_getBoolean(first[0]));
+    EXPECT_EQ(MmsValue_toInt32(first[1]), 7) << "retired, still readable";
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(first[2]), 1.5f);
     IedConnection_destroy(con);
 }

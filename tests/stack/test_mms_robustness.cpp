@@ -1,6 +1,11 @@
 // Hostile peers on both sides: garbage, oversized and endless input, silence. Connections are
 // closed with an error; nothing crashes, hangs or grows without bound.
+#include "goose_receiver.h"
+#include "goose_subscriber.h"
 #include "iec61850_client.h"
+#include "mms_client_connection.h"
+#include "mms_type_spec.h"
+#include "sv_subscriber.h"
 #include "stack/src/iso/Cotp.h"
 #include "stack/src/iso/IsoConnection.h"
 #include "stack/src/mms/MmsPdu.h"
@@ -10,6 +15,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <functional>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -245,4 +251,107 @@ TEST(MmsRobustness, ClientRequestTimeoutWhenServerStopsAnswering) {
     IedConnection_destroy(con);
     peer.join();
     ::close(lfd);
+}
+
+// Every function that takes a handle accepts NULL for it: no crash, the failure value, and the
+// error out-parameter set.
+TEST(CApi, NullHandlesGiveTheFailureValue) {
+    IedClientError err = IED_ERROR_OK;
+    MmsError mmsErr = MMS_ERROR_NONE;
+    auto failed = [&err] {
+        bool set = err != IED_ERROR_OK;
+        err = IED_ERROR_OK;
+        return set;
+    };
+    const IedConnection con = nullptr;
+    const ClientReport report = nullptr;
+    const ClientReportControlBlock rcb = nullptr;
+    const ClientGooseControlBlock gcb = nullptr;
+    const GooseSubscriber sub = nullptr;
+    const SVSubscriber_ASDU asdu = nullptr;
+    const struct {
+        const char* name;
+        std::function<bool()> call;
+    } cases[] = {
+        {"IedConnection_setConnectTimeout", [&] { return IedConnection_setConnectTimeout(con, 1), true; }},
+        {"IedConnection_setRequestTimeout", [&] { return IedConnection_setRequestTimeout(con, 1), true; }},
+        {"IedConnection_getRequestTimeout", [&] { return IedConnection_getRequestTimeout(con) == 0; }},
+        {"IedConnection_connect", [&] { return IedConnection_connect(con, &err, "127.0.0.1", 1), failed(); }},
+        {"IedConnection_release", [&] { return IedConnection_release(con, &err), failed(); }},
+        {"IedConnection_abort", [&] { return IedConnection_abort(con, &err), failed(); }},
+        {"IedConnection_close", [&] { return IedConnection_close(con), true; }},
+        {"IedConnection_getMmsConnection", [&] { return IedConnection_getMmsConnection(con) == nullptr; }},
+        {"IedConnection_installConnectionClosedHandler",
+         [&] { return IedConnection_installConnectionClosedHandler(con, nullptr, nullptr), true; }},
+        {"IedConnection_getServerDirectory",
+         [&] { return IedConnection_getServerDirectory(con, &err, false) == nullptr && failed(); }},
+        {"IedConnection_getDataDirectory",
+         [&] { return IedConnection_getDataDirectory(con, &err, "LD/LN.DO") == nullptr && failed(); }},
+        {"IedConnection_readObject",
+         [&] {
+             return IedConnection_readObject(con, &err, "LD/LN.DO", IEC61850_FC_ST) == nullptr && failed();
+         }},
+        {"IedConnection_getRCBValues",
+         [&] {
+             return IedConnection_getRCBValues(con, &err, "LD/LLN0.RP.r", nullptr) == nullptr && failed();
+         }},
+        {"IedConnection_installReportHandler",
+         [&] {
+             return IedConnection_installReportHandler(con, "LD/LLN0.RP.r", nullptr, nullptr, nullptr), true;
+         }},
+        {"IedConnection_destroy", [&] { return IedConnection_destroy(con), true; }},
+        {"MmsConnection_setRequestTimeout",
+         [&] { return MmsConnection_setRequestTimeout(nullptr, 1), true; }},
+        {"MmsConnection_getLocalDetail", [&] { return MmsConnection_getLocalDetail(nullptr) == 0; }},
+        {"MmsConnection_identify",
+         [&] { return MmsConnection_identify(nullptr, &mmsErr) == nullptr && mmsErr != MMS_ERROR_NONE; }},
+        {"ClientReport_getRptId", [&] { return ClientReport_getRptId(report) == nullptr; }},
+        {"ClientReport_getDataSetValues", [&] { return ClientReport_getDataSetValues(report) == nullptr; }},
+        {"ClientReport_getDataSetName", [&] { return ClientReport_getDataSetName(report) == nullptr; }},
+        {"ClientReport_getReasonForInclusion",
+         [&] { return ClientReport_getReasonForInclusion(report, 0) == IEC61850_REASON_NOT_INCLUDED; }},
+        {"ClientReport_getEntryId", [&] { return ClientReport_getEntryId(report) == nullptr; }},
+        {"ClientReport_hasTimestamp", [&] { return !ClientReport_hasTimestamp(report); }},
+        {"ClientReport_getTimestamp", [&] { return ClientReport_getTimestamp(report) == 0; }},
+        {"ClientReport_getSeqNum", [&] { return ClientReport_getSeqNum(report) == 0; }},
+        {"ClientReport_getConfRev", [&] { return ClientReport_getConfRev(report) == 0; }},
+        {"ClientReport_getDataReference",
+         [&] { return ClientReport_getDataReference(report, 0) == nullptr; }},
+        {"ClientReport_getMoreSeqmentsFollow", [&] { return !ClientReport_getMoreSeqmentsFollow(report); }},
+        {"ClientReportControlBlock_getRptId",
+         [&] { return ClientReportControlBlock_getRptId(rcb) == nullptr; }},
+        {"ClientReportControlBlock_setRptEna",
+         [&] { return ClientReportControlBlock_setRptEna(rcb, true), true; }},
+        {"ClientReportControlBlock_getEntryId",
+         [&] { return ClientReportControlBlock_getEntryId(rcb) == nullptr; }},
+        {"ClientReportControlBlock_getIntgPd", [&] { return ClientReportControlBlock_getIntgPd(rcb) == 0; }},
+        {"ClientReportControlBlock_destroy", [&] { return ClientReportControlBlock_destroy(rcb), true; }},
+        {"ClientGooseControlBlock_getGoID", [&] { return ClientGooseControlBlock_getGoID(gcb) == nullptr; }},
+        {"ClientGooseControlBlock_getDstAddress_vid",
+         [&] { return ClientGooseControlBlock_getDstAddress_vid(gcb) == 0; }},
+        {"ClientGooseControlBlock_getDstAddress",
+         [&] { return ClientGooseControlBlock_getDstAddress(gcb).appId == 0; }},
+        {"GooseSubscriber_isValid", [&] { return !GooseSubscriber_isValid(sub); }},
+        {"GooseSubscriber_getDataSetValues",
+         [&] { return GooseSubscriber_getDataSetValues(sub) == nullptr; }},
+        {"GooseSubscriber_getAppId", [&] { return GooseSubscriber_getAppId(sub) == -1; }},
+        {"GooseReceiver_start", [&] { return GooseReceiver_start(nullptr), true; }},
+        {"GooseReceiver_isRunning", [&] { return !GooseReceiver_isRunning(nullptr); }},
+        {"SVReceiver_start", [&] { return SVReceiver_start(nullptr), true; }},
+        {"SVSubscriber_ASDU_getSvId", [&] { return SVSubscriber_ASDU_getSvId(asdu) == nullptr; }},
+        {"SVSubscriber_ASDU_getFLOAT32", [&] { return SVSubscriber_ASDU_getFLOAT32(asdu, 0) == 0.0f; }},
+        {"SVSubscriber_ASDU_getQuality", [&] { return SVSubscriber_ASDU_getQuality(asdu, 0) == 0; }},
+        {"MmsVariableSpecification_getType",
+         [&] { return MmsVariableSpecification_getType(nullptr) == MMS_DATA_ACCESS_ERROR; }},
+        {"MmsVariableSpecification_getName",
+         [&] { return MmsVariableSpecification_getName(nullptr) == nullptr; }},
+        {"MmsVariableSpecification_getSize", [&] { return MmsVariableSpecification_getSize(nullptr) == -1; }},
+        {"MmsValue_getOctetStringBuffer", [&] { return MmsValue_getOctetStringBuffer(nullptr) == nullptr; }},
+        {"MmsValue_toFloat", [&] { return MmsValue_toFloat(nullptr) == 0.0f; }},
+        {"MmsValue_getArraySize", [&] { return MmsValue_getArraySize(nullptr) == 0; }},
+        {"LinkedList_getNext", [&] { return LinkedList_getNext(nullptr) == nullptr; }},
+        {"LinkedList_destroy", [&] { return LinkedList_destroy(nullptr), true; }},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(c.call()) << c.name;
 }

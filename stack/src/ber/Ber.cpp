@@ -101,10 +101,11 @@ size_t integerLength(int64_t value) {
 
 size_t unsignedLength(uint64_t value) {
     // Unsigned values are encoded as non-negative INTEGERs: a set top bit needs a leading zero.
+    // n octets hold values below 2^(8n-1); from 2^63 on a ninth octet is needed.
     size_t n = 1;
-    while (n < 9 && (n == 8 ? true : (value >> (8 * n - 1)) != 0))
+    while (n < 8 && (value >> (8 * n - 1)) != 0)
         ++n;
-    return n;
+    return (value >> 63) != 0 ? 9 : n;
 }
 
 size_t lengthFieldSize(size_t length) {

@@ -21,25 +21,31 @@ struct sEthernetHandleSet {
 
 extern "C" {
 
-EthernetHandleSet EthernetHandleSet_new(void) {
+EthernetHandleSet EthernetHandleSet_new(void) try {
     return new (std::nothrow) sEthernetHandleSet();
+} catch (...) {
+    return nullptr;
 }
 
-void EthernetHandleSet_addSocket(EthernetHandleSet self, const EthernetSocket sock) {
+void EthernetHandleSet_addSocket(EthernetHandleSet self, const EthernetSocket sock) try {
     if (self && sock && sock->socket)
         self->fds.push_back(pollfd{sock->socket->fd(), POLLIN, 0});
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void EthernetHandleSet_removeSocket(EthernetHandleSet self, const EthernetSocket sock) {
+void EthernetHandleSet_removeSocket(EthernetHandleSet self, const EthernetSocket sock) try {
     if (!self || !sock || !sock->socket)
         return;
     int fd = sock->socket->fd();
     self->fds.erase(
         std::remove_if(self->fds.begin(), self->fds.end(), [fd](const pollfd& p) { return p.fd == fd; }),
         self->fds.end());
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-int EthernetHandleSet_waitReady(EthernetHandleSet self, unsigned int timeoutMs) {
+int EthernetHandleSet_waitReady(EthernetHandleSet self, unsigned int timeoutMs) try {
     if (!self)
         return -1;
     if (self->fds.empty()) {
@@ -50,13 +56,15 @@ int EthernetHandleSet_waitReady(EthernetHandleSet self, unsigned int timeoutMs) 
     if (r < 0 && errno == EINTR)
         return 0;
     return r;
+} catch (...) {
+    return -1;
 }
 
-void EthernetHandleSet_destroy(EthernetHandleSet self) {
-    delete self;
+void EthernetHandleSet_destroy(EthernetHandleSet self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) {
+void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) try {
     if (!addr)
         return;
     std::memset(addr, 0, 6);
@@ -70,9 +78,11 @@ void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) {
     if (ioctl(fd, SIOCGIFHWADDR, &req) == 0)
         std::memcpy(addr, req.ifr_hwaddr.sa_data, 6);
     close(fd);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddress) {
+EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddress) try {
     auto socket = stack::eth::PacketSocket::open(interfaceId);
     if (!socket)
         return nullptr;
@@ -83,33 +93,43 @@ EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddre
     if (destAddress)
         std::memcpy(self->destAddress, destAddress, 6);
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void Ethernet_destroySocket(EthernetSocket ethSocket) {
-    delete ethSocket;
+void Ethernet_destroySocket(EthernetSocket ethSocket) try { delete ethSocket; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_sendPacket(EthernetSocket ethSocket, uint8_t* buffer, int packetSize) {
+void Ethernet_sendPacket(EthernetSocket ethSocket, uint8_t* buffer, int packetSize) try {
     if (ethSocket && buffer && packetSize > 0)
         ethSocket->socket->send(buffer, static_cast<size_t>(packetSize));
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_setMode(EthernetSocket ethSocket, EthernetSocketMode mode) {
+void Ethernet_setMode(EthernetSocket ethSocket, EthernetSocketMode mode) try {
     if (ethSocket)
         ethSocket->socket->setMode(mode);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_addMulticastAddress(EthernetSocket ethSocket, uint8_t* multicastAddress) {
+void Ethernet_addMulticastAddress(EthernetSocket ethSocket, uint8_t* multicastAddress) try {
     if (ethSocket && multicastAddress)
         ethSocket->socket->addMulticast(multicastAddress);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Ethernet_setProtocolFilter(EthernetSocket ethSocket, uint16_t etherType) {
+void Ethernet_setProtocolFilter(EthernetSocket ethSocket, uint16_t etherType) try {
     if (ethSocket)
         ethSocket->socket->setProtocolFilter(etherType);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int bufferSize) {
+int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int bufferSize) try {
     if (!ethSocket) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ETHERNET_RECEIVE_WAIT_MS));
         return 0;
@@ -117,10 +137,12 @@ int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int buffer
     if (!buffer || bufferSize <= 0)
         return -1;
     return ethSocket->socket->receiveOne(buffer, static_cast<size_t>(bufferSize), ETHERNET_RECEIVE_WAIT_MS);
+} catch (...) {
+    return -1;
 }
 
 EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCapacity, char* errorText,
-                                            int errorSize) {
+                                            int errorSize) try {
     size_t capacity = frameCapacity > 0 ? static_cast<size_t>(frameCapacity) : 0;
     if (capacity == 0 && interfaceId != nullptr) {
         // The interface's MTU plus Ethernet header and one VLAN tag: every frame whole.
@@ -157,6 +179,8 @@ EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCa
     int rcvbuf = 64 * 1024 * 1024;
     setsockopt(self->socket->fd(), SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
     return self;
+} catch (...) {
+    return nullptr;
 }
 
 int Ethernet_getFrameCapacity(EthernetSocket ethSocket) {
@@ -167,11 +191,13 @@ int Ethernet_getFrameCapacity(EthernetSocket ethSocket) {
     return static_cast<int>(capacity);
 }
 
-bool Ethernet_setProtocolFilter2(EthernetSocket ethSocket, uint16_t etherType, uint16_t otherEtherType) {
+bool Ethernet_setProtocolFilter2(EthernetSocket ethSocket, uint16_t etherType, uint16_t otherEtherType) try {
     return ethSocket && ethSocket->socket->setProtocolFilter(etherType, otherEtherType);
+} catch (...) {
+    return false;
 }
 
-int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler, void* parameter) {
+int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler, void* parameter) try {
     if (!ethSocket || !handler)
         return -1;
     const size_t capacity = static_cast<size_t>(Ethernet_getFrameCapacity(ethSocket));
@@ -189,9 +215,11 @@ int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler
         frame.outgoing = f.outgoing;
         handler(parameter, &frame);
     });
+} catch (...) {
+    return -1;
 }
 
-void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dropped) {
+void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dropped) try {
     stack::eth::SocketCounters counters;
     if (ethSocket)
         counters = ethSocket->socket->counters();
@@ -199,10 +227,12 @@ void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dr
         *seen = counters.seen;
     if (dropped)
         *dropped = counters.dropped;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool Ethernet_isSupported(void) {
-    return true;
+bool Ethernet_isSupported(void) try { return true; } catch (...) {
+    return false;
 }
 
 } // extern "C"

@@ -1,7 +1,8 @@
 #include "stack/src/goose/GooseFrame.h"
 
 #include "stack/src/ber/Ber.h"
-#include "stack/src/goose/DataCodec.h"
+#include "stack/src/mms/MmsData.h"
+#include "stack/src/value/mms_value_internal.h"
 
 #include <cstring>
 
@@ -88,7 +89,7 @@ bool parseGooseFrame(const uint8_t* frame, size_t size, const eth::VlanTag* remo
             ok = ber::decodeBoolean(t, out.ndsCom);
             break;
         case 10:
-            ok = readUint32(t, out.numDatSetEntries);
+            ok = out.hasNumDatSetEntries = readUint32(t, out.numDatSetEntries);
             break;
         case 11:
             ok = t.constructed;
@@ -133,7 +134,7 @@ bool encodeGooseFrame(const GooseFrameParams& p, const MmsValue* const* values, 
     size_t all = w.open(0xAB);
     bool ok = true;
     for (size_t i = 0; i < count && ok; ++i)
-        ok = encodeData(w, values[i]);
+        ok = mms::encodeData(w, values[i]);
     w.close(all);
     w.close(pdu);
     b.swap(out);
@@ -149,7 +150,7 @@ bool encodeGooseFrame(const GooseFrameParams& params, LinkedList dataSet, std::v
 
 void utcTimeFromMs(uint64_t ms, uint8_t out[8]) {
     uint32_t seconds = static_cast<uint32_t>(ms / 1000);
-    // Rounded up so that reading it back (whole milliseconds, rounded down) gives `ms` again.
+    // Rounded up to the next 1/2^24 s: reading it back (rounded to the millisecond) gives `ms`.
     uint32_t fraction = static_cast<uint32_t>((((ms % 1000) << 24) + 999) / 1000);
     out[0] = static_cast<uint8_t>(seconds >> 24);
     out[1] = static_cast<uint8_t>(seconds >> 16);
@@ -165,7 +166,7 @@ uint64_t utcTimeToMs(const uint8_t t[8]) {
     uint64_t seconds = static_cast<uint64_t>(t[0]) << 24 | static_cast<uint64_t>(t[1]) << 16 |
                        static_cast<uint64_t>(t[2]) << 8 | t[3];
     uint64_t fraction = static_cast<uint64_t>(t[4]) << 16 | static_cast<uint64_t>(t[5]) << 8 | t[6];
-    return seconds * 1000 + (fraction * 1000) / (1u << 24);
+    return seconds * 1000 + iecx::value::fractionIn(fraction, 1000);
 }
 
 } // namespace goose

@@ -41,6 +41,7 @@ struct GooseMessage {
     uint32_t confRev = 0;
     bool ndsCom = false;
     uint32_t numDatSetEntries = 0;
+    bool hasNumDatSetEntries = false;
     Span allData; // contents of allData: the Data elements one after the other
 };
 

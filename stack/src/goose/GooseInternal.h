@@ -47,9 +47,12 @@ struct sGooseSubscriber {
     bool ndsCom = false;
 
     bool matches(const stack::goose::GooseMessage& m) const;
-    // Takes over the fields and values of a matched message; false when its data set cannot be
-    // stored (the message is then not delivered).
+    // Takes over the fields and values of a matched message. false when the message is refused
+    // (malformed data, numDatSetEntries not the number of members, another shape under the
+    // same confRev, or a shape that does not fit the caller's values): the subscriber is then
+    // invalid with the parse error set and keeps everything of the last good message.
     bool take(const stack::goose::GooseMessage& m);
+    bool invalidate(GooseParseError error);
 };
 
 struct sGooseReceiver {

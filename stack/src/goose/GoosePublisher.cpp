@@ -14,7 +14,8 @@ struct sGoosePublisher {
 
 extern "C" {
 
-GoosePublisher GoosePublisher_createEx(CommParameters* parameters, const char* interfaceID, bool useVlanTag) {
+GoosePublisher GoosePublisher_createEx(CommParameters* parameters, const char* interfaceID,
+                                       bool useVlanTag) try {
     auto socket = stack::eth::PacketSocket::open(interfaceID);
     if (!socket)
         return nullptr;
@@ -32,19 +33,23 @@ GoosePublisher GoosePublisher_createEx(CommParameters* parameters, const char* i
     link.vlanPriority = parameters ? static_cast<uint8_t>(parameters->vlanPriority & 7) : 0;
     GoosePublisher_reset(self);
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-GoosePublisher GoosePublisher_create(CommParameters* parameters, const char* interfaceID) {
+GoosePublisher GoosePublisher_create(CommParameters* parameters, const char* interfaceID) try {
     bool tag = parameters && (parameters->vlanId != 0 || parameters->vlanPriority != 0);
     return GoosePublisher_createEx(parameters, interfaceID, tag);
+} catch (...) {
+    return nullptr;
 }
 
-void GoosePublisher_destroy(GoosePublisher self) {
-    delete self;
+void GoosePublisher_destroy(GoosePublisher self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 int GoosePublisher_publishAndDump(GoosePublisher self, LinkedList dataSet, char* msgBuf, int32_t* msgLen,
-                                  int32_t bufSize) {
+                                  int32_t bufSize) try {
     if (!self || !stack::goose::encodeGooseFrame(self->params, dataSet, self->frame))
         return -1;
     if (!self->socket->send(self->frame.data(), self->frame.size()))
@@ -56,64 +61,90 @@ int GoosePublisher_publishAndDump(GoosePublisher self, LinkedList dataSet, char*
     if (++self->params.sqNum == 0)
         self->params.sqNum = 1;
     return 0;
+} catch (...) {
+    return -1;
 }
 
-int GoosePublisher_publish(GoosePublisher self, LinkedList dataSet) {
+int GoosePublisher_publish(GoosePublisher self, LinkedList dataSet) try {
     return GoosePublisher_publishAndDump(self, dataSet, nullptr, nullptr, 0);
+} catch (...) {
+    return -1;
 }
 
-void GoosePublisher_setGoID(GoosePublisher self, char* goID) {
+void GoosePublisher_setGoID(GoosePublisher self, char* goID) try {
     if (self)
         self->params.goId = goID ? goID : "";
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setGoCbRef(GoosePublisher self, char* goCbRef) {
+void GoosePublisher_setGoCbRef(GoosePublisher self, char* goCbRef) try {
     if (self)
         self->params.gocbRef = goCbRef ? goCbRef : "";
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setTimeAllowedToLive(GoosePublisher self, uint32_t timeAllowedToLive) {
+void GoosePublisher_setTimeAllowedToLive(GoosePublisher self, uint32_t timeAllowedToLive) try {
     if (self)
         self->params.timeAllowedToLive = timeAllowedToLive;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setDataSetRef(GoosePublisher self, char* dataSetRef) {
+void GoosePublisher_setDataSetRef(GoosePublisher self, char* dataSetRef) try {
     if (self)
         self->params.datSet = dataSetRef ? dataSetRef : "";
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setConfRev(GoosePublisher self, uint32_t confRev) {
+void GoosePublisher_setConfRev(GoosePublisher self, uint32_t confRev) try {
     if (self)
         self->params.confRev = confRev;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setSimulation(GoosePublisher self, bool simulation) {
+void GoosePublisher_setSimulation(GoosePublisher self, bool simulation) try {
     if (self)
         self->params.simulation = simulation;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setTest(GoosePublisher self, bool test) {
+void GoosePublisher_setTest(GoosePublisher self, bool test) try {
     GoosePublisher_setSimulation(self, test);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setNeedsCommission(GoosePublisher self, bool ndsCom) {
+void GoosePublisher_setNeedsCommission(GoosePublisher self, bool ndsCom) try {
     if (self)
         self->params.ndsCom = ndsCom;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setStNum(GoosePublisher self, uint32_t stNum) {
+void GoosePublisher_setStNum(GoosePublisher self, uint32_t stNum) try {
     if (self)
         self->params.stNum = stNum;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setSqNum(GoosePublisher self, uint32_t sqNum) {
+void GoosePublisher_setSqNum(GoosePublisher self, uint32_t sqNum) try {
     if (self)
         self->params.sqNum = sqNum;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GoosePublisher_setTimestamp(GoosePublisher self, uint64_t timestampMs) {
+void GoosePublisher_setTimestamp(GoosePublisher self, uint64_t timestampMs) try {
     if (self)
         stack::goose::utcTimeFromMs(timestampMs, self->params.t);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint64_t GoosePublisher_increaseStNum(GoosePublisher self) {
@@ -126,12 +157,14 @@ uint64_t GoosePublisher_increaseStNum(GoosePublisher self) {
     return now;
 }
 
-void GoosePublisher_reset(GoosePublisher self) {
+void GoosePublisher_reset(GoosePublisher self) try {
     if (!self)
         return;
     stack::goose::utcTimeFromMs(stack::goose::nowMs(), self->params.t);
     self->params.stNum = 1;
     self->params.sqNum = 0;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 } // extern "C"

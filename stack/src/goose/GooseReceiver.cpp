@@ -14,8 +14,10 @@ void sGooseReceiver::handleFrame(const uint8_t* data, size_t size, const stack::
     // Index loop: a listener may add or remove subscribers.
     for (size_t i = 0; i < subscribers.size(); ++i) {
         GooseSubscriber s = subscribers[i];
-        if (!s->matches(message) || !s->take(message))
+        if (!s->matches(message))
             continue;
+        s->take(message); // a refused message is delivered as invalid
+
         if (s->listener)
             s->listener(s, s->listenerParameter);
     }
@@ -39,24 +41,28 @@ std::vector<FrameReceiver::Mac> sGooseReceiver::groups(EthernetSocketMode& mode)
 
 extern "C" {
 
-GooseReceiver GooseReceiver_create(void) {
-    return new (std::nothrow) sGooseReceiver();
+GooseReceiver GooseReceiver_create(void) try { return new (std::nothrow) sGooseReceiver(); } catch (...) {
+    return nullptr;
 }
 
-GooseReceiver GooseReceiver_createEx(uint8_t* /*buffer*/) {
-    return GooseReceiver_create();
+GooseReceiver GooseReceiver_createEx(uint8_t* /*buffer*/) try { return GooseReceiver_create(); } catch (...) {
+    return nullptr;
 }
 
-void GooseReceiver_setInterfaceId(GooseReceiver self, const char* interfaceId) {
+void GooseReceiver_setInterfaceId(GooseReceiver self, const char* interfaceId) try {
     if (self && interfaceId)
         self->interfaceId = interfaceId;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-const char* GooseReceiver_getInterfaceId(GooseReceiver self) {
+const char* GooseReceiver_getInterfaceId(GooseReceiver self) try {
     return self ? self->interfaceId.c_str() : nullptr;
+} catch (...) {
+    return nullptr;
 }
 
-void GooseReceiver_addSubscriber(GooseReceiver self, GooseSubscriber subscriber) {
+void GooseReceiver_addSubscriber(GooseReceiver self, GooseSubscriber subscriber) try {
     if (!self || !subscriber)
         return;
     {
@@ -73,17 +79,21 @@ void GooseReceiver_addSubscriber(GooseReceiver self, GooseSubscriber subscriber)
         std::memcpy(mac.data(), subscriber->dstMacFilter, 6);
         self->frames.addMulticast(mac);
     }
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GooseReceiver_removeSubscriber(GooseReceiver self, GooseSubscriber subscriber) {
+void GooseReceiver_removeSubscriber(GooseReceiver self, GooseSubscriber subscriber) try {
     if (!self)
         return;
     std::lock_guard<std::recursive_mutex> lock(self->mutex);
     auto& v = self->subscribers;
     v.erase(std::remove(v.begin(), v.end(), subscriber), v.end());
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GooseReceiver_start(GooseReceiver self) {
+void GooseReceiver_start(GooseReceiver self) try {
     if (!self)
         return;
     EthernetSocketMode mode;
@@ -93,27 +103,35 @@ void GooseReceiver_start(GooseReceiver self) {
                            if (f.length == f.wireLength) // cut frames are incomplete: dropped
                                self->handleFrame(f.data, f.length, &f.vlan);
                        });
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GooseReceiver_stop(GooseReceiver self) {
+void GooseReceiver_stop(GooseReceiver self) try {
     if (self)
         self->frames.stop();
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool GooseReceiver_isRunning(GooseReceiver self) {
+bool GooseReceiver_isRunning(GooseReceiver self) try {
     return self && self->frames.isRunning();
+} catch (...) {
+    return false;
 }
 
-void GooseReceiver_destroy(GooseReceiver self) {
+void GooseReceiver_destroy(GooseReceiver self) try {
     if (!self)
         return;
     self->frames.stop();
     for (GooseSubscriber s : self->subscribers)
         GooseSubscriber_destroy(s);
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-EthernetSocket GooseReceiver_startThreadless(GooseReceiver self) {
+EthernetSocket GooseReceiver_startThreadless(GooseReceiver self) try {
     if (!self)
         return nullptr;
     EthernetSocketMode mode;
@@ -122,25 +140,33 @@ EthernetSocket GooseReceiver_startThreadless(GooseReceiver self) {
         return nullptr;
     // The handle belongs to the receiver; it stays valid until stopThreadless.
     return self->frames.handle();
+} catch (...) {
+    return nullptr;
 }
 
-void GooseReceiver_stopThreadless(GooseReceiver self) {
+void GooseReceiver_stopThreadless(GooseReceiver self) try {
     if (self)
         self->frames.close();
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool GooseReceiver_tick(GooseReceiver self) {
+bool GooseReceiver_tick(GooseReceiver self) try {
     if (!self)
         return false;
     return self->frames.poll([self](const stack::eth::RxFrame& f) {
         if (f.length == f.wireLength)
             self->handleFrame(f.data, f.length, &f.vlan);
     });
+} catch (...) {
+    return false;
 }
 
-void GooseReceiver_handleMessage(GooseReceiver self, uint8_t* buffer, int size) {
+void GooseReceiver_handleMessage(GooseReceiver self, uint8_t* buffer, int size) try {
     if (self && buffer && size > 0)
         self->handleFrame(buffer, static_cast<size_t>(size), nullptr);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 } // extern "C"

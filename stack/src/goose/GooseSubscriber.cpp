@@ -1,6 +1,6 @@
 #include "stack/src/goose/GooseInternal.h"
 
-#include "stack/src/goose/DataCodec.h"
+#include "stack/src/mms/MmsData.h"
 
 #include <chrono>
 #include <cstring>
@@ -28,19 +28,31 @@ bool sGooseSubscriber::matches(const GooseMessage& m) const {
     return !dstMacSet || std::memcmp(dstMacFilter, m.link.dst, 6) == 0;
 }
 
+bool sGooseSubscriber::invalidate(GooseParseError error) {
+    parseError = error;
+    stateValid = false;
+    return false;
+}
+
 bool sGooseSubscriber::take(const GooseMessage& m) {
-    // Values first: a message whose data set cannot be stored changes nothing else.
-    if (!dataSetValues || !stack::goose::updateDataList(dataSetValues, m.allData.data, m.allData.size)) {
-        if (!ownsValues) {
-            parseError = GOOSE_PARSE_ERROR_TYPE_MISMATCH;
-            stateValid = false;
-            return false;
-        }
-        MmsValue* fresh = stack::goose::decodeDataList(m.allData.data, m.allData.size);
-        if (!fresh) {
-            parseError = GOOSE_PARSE_ERROR_TAGDECODE;
-            stateValid = false;
-            return false;
+    // The whole data set is checked before anything changes: a refused message leaves the values
+    // and fields of the last good one.
+    const int count = stack::mms::countDataList(m.allData.data, m.allData.size);
+    if (count < 0)
+        return invalidate(GOOSE_PARSE_ERROR_TAGDECODE);
+    if (m.hasNumDatSetEntries && m.numDatSetEntries != static_cast<uint32_t>(count))
+        return invalidate(GOOSE_PARSE_ERROR_LENGTH_MISMATCH);
+    if (!dataSetValues || !stack::mms::updateDataList(dataSetValues, m.allData.data, m.allData.size)) {
+        // A publisher changes the shape of its data set only with a new confRev; the same stream
+        // under the same confRev with another shape is a broken message.
+        const bool sameStream =
+            dataSetValues && m.confRev == confRev && m.gocbRef.equals(lastGoCbRef.data(), lastGoCbRef.size());
+        MmsValue* fresh = stack::mms::decodeDataList(m.allData.data, m.allData.size);
+        if (!fresh)
+            return invalidate(GOOSE_PARSE_ERROR_TAGDECODE);
+        if (!ownsValues || sameStream) {
+            MmsValue_delete(fresh);
+            return invalidate(GOOSE_PARSE_ERROR_TYPE_MISMATCH);
         }
         MmsValue_delete(dataSetValues);
         dataSetValues = fresh;
@@ -72,7 +84,7 @@ bool sGooseSubscriber::take(const GooseMessage& m) {
 
 extern "C" {
 
-GooseSubscriber GooseSubscriber_create(char* goCbRef, MmsValue* dataSetValues) {
+GooseSubscriber GooseSubscriber_create(char* goCbRef, MmsValue* dataSetValues) try {
     auto* self = new (std::nothrow) sGooseSubscriber();
     if (!self)
         return nullptr;
@@ -83,62 +95,80 @@ GooseSubscriber GooseSubscriber_create(char* goCbRef, MmsValue* dataSetValues) {
         self->ownsValues = false;
     }
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void GooseSubscriber_setObserver(GooseSubscriber self) {
+void GooseSubscriber_setObserver(GooseSubscriber self) try {
     if (self)
         self->observer = true;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GooseSubscriber_setDstMac(GooseSubscriber self, uint8_t dstMac[6]) {
+void GooseSubscriber_setDstMac(GooseSubscriber self, uint8_t dstMac[6]) try {
     if (!self || !dstMac)
         return;
     std::memcpy(self->dstMacFilter, dstMac, 6);
     self->dstMacSet = true;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GooseSubscriber_setAppId(GooseSubscriber self, uint16_t appId) {
+void GooseSubscriber_setAppId(GooseSubscriber self, uint16_t appId) try {
     if (self)
         self->appIdFilter = appId;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool GooseSubscriber_isValid(GooseSubscriber self) {
+bool GooseSubscriber_isValid(GooseSubscriber self) try {
     if (!self || !self->stateValid)
         return false;
     return stack::goose::nowMs() <= self->invalidityTimeMs.load();
+} catch (...) {
+    return false;
 }
 
 GooseParseError GooseSubscriber_getParseError(GooseSubscriber self) {
     return self ? static_cast<GooseParseError>(self->parseError.load()) : GOOSE_PARSE_ERROR_NO_ERROR;
 }
 
-void GooseSubscriber_destroy(GooseSubscriber self) {
+void GooseSubscriber_destroy(GooseSubscriber self) try {
     if (!self)
         return;
     if (self->ownsValues)
         MmsValue_delete(self->dataSetValues);
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GooseSubscriber_setListener(GooseSubscriber self, GooseListener listener, void* parameter) {
+void GooseSubscriber_setListener(GooseSubscriber self, GooseListener listener, void* parameter) try {
     if (!self)
         return;
     self->listener = listener;
     self->listenerParameter = parameter;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 int32_t GooseSubscriber_getAppId(GooseSubscriber self) {
     return self ? self->appId : -1;
 }
 
-void GooseSubscriber_getSrcMac(GooseSubscriber self, uint8_t* buffer) {
+void GooseSubscriber_getSrcMac(GooseSubscriber self, uint8_t* buffer) try {
     if (self && buffer)
         std::memcpy(buffer, self->srcMac, 6);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void GooseSubscriber_getDstMac(GooseSubscriber self, uint8_t* buffer) {
+void GooseSubscriber_getDstMac(GooseSubscriber self, uint8_t* buffer) try {
     if (self && buffer)
         std::memcpy(buffer, self->dstMac, 6);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint32_t GooseSubscriber_getStNum(GooseSubscriber self) {
@@ -147,14 +177,14 @@ uint32_t GooseSubscriber_getStNum(GooseSubscriber self) {
 uint32_t GooseSubscriber_getSqNum(GooseSubscriber self) {
     return self ? self->sqNum : 0;
 }
-bool GooseSubscriber_isTest(GooseSubscriber self) {
-    return self && self->simulation;
+bool GooseSubscriber_isTest(GooseSubscriber self) try { return self && self->simulation; } catch (...) {
+    return false;
 }
 uint32_t GooseSubscriber_getConfRev(GooseSubscriber self) {
     return self ? self->confRev : 0;
 }
-bool GooseSubscriber_needsCommission(GooseSubscriber self) {
-    return self && self->ndsCom;
+bool GooseSubscriber_needsCommission(GooseSubscriber self) try { return self && self->ndsCom; } catch (...) {
+    return false;
 }
 uint32_t GooseSubscriber_getTimeAllowedToLive(GooseSubscriber self) {
     return self ? self->timeAllowedToLive : 0;
@@ -162,20 +192,28 @@ uint32_t GooseSubscriber_getTimeAllowedToLive(GooseSubscriber self) {
 uint64_t GooseSubscriber_getTimestamp(GooseSubscriber self) {
     return self ? stack::goose::utcTimeToMs(self->t) : 0;
 }
-char* GooseSubscriber_getGoId(GooseSubscriber self) {
+char* GooseSubscriber_getGoId(GooseSubscriber self) try {
     return self ? &self->goId[0] : nullptr;
+} catch (...) {
+    return nullptr;
 }
-char* GooseSubscriber_getGoCbRef(GooseSubscriber self) {
+char* GooseSubscriber_getGoCbRef(GooseSubscriber self) try {
     return self ? &self->lastGoCbRef[0] : nullptr;
+} catch (...) {
+    return nullptr;
 }
-char* GooseSubscriber_getDataSet(GooseSubscriber self) {
+char* GooseSubscriber_getDataSet(GooseSubscriber self) try {
     return self ? &self->dataSet[0] : nullptr;
+} catch (...) {
+    return nullptr;
 }
-MmsValue* GooseSubscriber_getDataSetValues(GooseSubscriber self) {
+MmsValue* GooseSubscriber_getDataSetValues(GooseSubscriber self) try {
     return self ? self->dataSetValues : nullptr;
+} catch (...) {
+    return nullptr;
 }
-bool GooseSubscriber_isVlanSet(GooseSubscriber self) {
-    return self && self->vlanSet;
+bool GooseSubscriber_isVlanSet(GooseSubscriber self) try { return self && self->vlanSet; } catch (...) {
+    return false;
 }
 uint16_t GooseSubscriber_getVlanId(GooseSubscriber self) {
     return self ? self->vlanId : 0;

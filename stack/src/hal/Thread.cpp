@@ -49,7 +49,7 @@ Thread Thread_create(ThreadExecutionFunction function, void* parameter, bool aut
     return self;
 }
 
-void Thread_start(Thread thread) {
+void Thread_start(Thread thread) try {
     if (thread == nullptr || thread->thread.joinable())
         return;
     try {
@@ -64,9 +64,11 @@ void Thread_start(Thread thread) {
         if (thread->autodestroy)
             delete thread;
     }
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Thread_destroy(Thread thread) {
+void Thread_destroy(Thread thread) try {
     if (thread == nullptr)
         return;
     if (thread->thread.joinable()) {
@@ -76,11 +78,15 @@ void Thread_destroy(Thread thread) {
             thread->thread.join();
     }
     delete thread;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Thread_sleep(int millies) {
+void Thread_sleep(int millies) try {
     if (millies > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(millies));
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 Semaphore Semaphore_create(int initialValue) {
@@ -90,16 +96,18 @@ Semaphore Semaphore_create(int initialValue) {
     return self;
 }
 
-void Semaphore_wait(Semaphore self) {
+void Semaphore_wait(Semaphore self) try {
     if (self == nullptr)
         return;
     auto* s = static_cast<CountingSemaphore*>(self);
     std::unique_lock<std::mutex> lock(s->mutex);
     s->cv.wait(lock, [s]() { return s->count > 0; });
     --s->count;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Semaphore_post(Semaphore self) {
+void Semaphore_post(Semaphore self) try {
     if (self == nullptr)
         return;
     auto* s = static_cast<CountingSemaphore*>(self);
@@ -108,10 +116,12 @@ void Semaphore_post(Semaphore self) {
         ++s->count;
     }
     s->cv.notify_one();
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Semaphore_destroy(Semaphore self) {
-    delete static_cast<CountingSemaphore*>(self);
+void Semaphore_destroy(Semaphore self) try { delete static_cast<CountingSemaphore*>(self); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 msSinceEpoch Hal_getTimeInMs(void) {

@@ -1,10 +1,9 @@
 #include "stack/src/mms/MmsData.h"
 
-#include "mms_type_spec.h"
-#include "stack/src/mms/VariableTypes.h"
 #include "stack/src/value/mms_value_internal.h"
 
 #include <cstring>
+#include <string>
 
 namespace stack {
 namespace mms {
@@ -41,6 +40,192 @@ uint8_t cons(uint8_t tag) {
     return static_cast<uint8_t>(0xA0 | tag);
 }
 
+// The MMS type a Data TLV carries, with the right form (constructed for structures and arrays
+// only); false for anything else.
+bool typeOf(const Tlv& t, MmsType& type) {
+    if (t.tagClass != ber::Context)
+        return false;
+    switch (t.tagNumber) {
+    case TagArray:
+        type = MMS_ARRAY;
+        break;
+    case TagStructure:
+        type = MMS_STRUCTURE;
+        break;
+    case TagBoolean:
+        type = MMS_BOOLEAN;
+        break;
+    case TagBitString:
+        type = MMS_BIT_STRING;
+        break;
+    case TagInteger:
+        type = MMS_INTEGER;
+        break;
+    case TagUnsigned:
+        type = MMS_UNSIGNED;
+        break;
+    case TagFloat:
+        type = MMS_FLOAT;
+        break;
+    case TagOctetString:
+        type = MMS_OCTET_STRING;
+        break;
+    case TagVisibleString:
+        type = MMS_VISIBLE_STRING;
+        break;
+    case TagGeneralizedTime:
+        type = MMS_GENERALIZED_TIME;
+        break;
+    case TagBinaryTime:
+        type = MMS_BINARY_TIME;
+        break;
+    case TagBcd:
+        type = MMS_BCD;
+        break;
+    case TagObjId:
+        type = MMS_OBJ_ID;
+        break;
+    case TagMmsString:
+        type = MMS_STRING;
+        break;
+    case TagUtcTime:
+        type = MMS_UTC_TIME;
+        break;
+    default:
+        return false;
+    }
+    return t.constructed == (type == MMS_ARRAY || type == MMS_STRUCTURE);
+}
+
+// Checks the contents of a simple (non-complex) TLV of `type`; stores them into `into` when it
+// is given. Every check comes before the first write, so a refused TLV changes nothing.
+bool readSimple(MmsType type, const Tlv& t, MmsValue* into) {
+    const uint8_t* p = t.value;
+    const size_t n = t.length;
+    switch (type) {
+    case MMS_BOOLEAN:
+        if (n != 1)
+            return false;
+        if (into)
+            into->boolean = p[0] != 0;
+        return true;
+    case MMS_BIT_STRING:
+        if (n < 1 || p[0] > 7 || (n == 1 && p[0] != 0))
+            return false;
+        if (into) {
+            into->bytes.assign(p + 1, p + n);
+            into->bitSize = static_cast<int>((n - 1) * 8 - p[0]);
+            if (n > 1)
+                into->bytes.back() &= static_cast<uint8_t>(0xFF << p[0]);
+        }
+        return true;
+    case MMS_INTEGER:
+    case MMS_BCD: {
+        int64_t x = 0;
+        if (!ber::decodeInt64(p, n, x))
+            return false;
+        if (into) {
+            into->integer = x;
+            into->integerSize = static_cast<uint8_t>(n);
+        }
+        return true;
+    }
+    case MMS_UNSIGNED: {
+        uint64_t x = 0;
+        if (!ber::decodeUint64(p, n, x))
+            return false;
+        if (into) {
+            into->integer = static_cast<int64_t>(x);
+            into->integerSize = static_cast<uint8_t>(n > 8 ? 8 : n);
+        }
+        return true;
+    }
+    case MMS_FLOAT:
+        if (n == 5 && p[0] == 8) {
+            if (into) {
+                uint32_t bits = uint32_t(p[1]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 8 | p[4];
+                float f;
+                std::memcpy(&f, &bits, 4);
+                into->floatValue = f;
+                into->floatWidth = 32;
+            }
+            return true;
+        }
+        if (n == 9 && p[0] == 11) {
+            if (into) {
+                uint64_t bits = 0;
+                for (int i = 1; i < 9; ++i)
+                    bits = bits << 8 | p[i];
+                double d;
+                std::memcpy(&d, &bits, 8);
+                into->floatValue = d;
+                into->floatWidth = 64;
+            }
+            return true;
+        }
+        return false;
+    case MMS_OCTET_STRING:
+    case MMS_OBJ_ID:
+        if (into) {
+            into->bytes.assign(p, p + n);
+            if (static_cast<int>(n) > into->maxSize)
+                into->maxSize = static_cast<int>(n);
+        }
+        return true;
+    case MMS_VISIBLE_STRING:
+    case MMS_STRING:
+    case MMS_GENERALIZED_TIME:
+        if (into)
+            into->text.assign(reinterpret_cast<const char*>(p), n);
+        return true;
+    case MMS_UTC_TIME:
+        if (n != 8)
+            return false;
+        if (into)
+            std::memcpy(into->time, p, 8);
+        return true;
+    case MMS_BINARY_TIME:
+        if (n != 4 && n != 6)
+            return false;
+        if (into) {
+            std::memset(into->time, 0, sizeof into->time);
+            std::memcpy(into->time, p, n);
+            into->binaryTimeSize = static_cast<uint8_t>(n);
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Walks `t` against the shape of `v`; writes only when `apply` is set.
+bool update(MmsValue* v, const Tlv& t, int depth, bool apply) {
+    MmsType type;
+    if (!v || depth > kMaxNesting || !typeOf(t, type) || type != v->type)
+        return false;
+    if (type != MMS_ARRAY && type != MMS_STRUCTURE)
+        return readSimple(type, t, apply ? v : nullptr);
+    Reader r(t);
+    Tlv child;
+    size_t i = 0;
+    for (; !r.atEnd(); ++i) {
+        if (i >= v->components.size() || !r.next(child) || !update(v->components[i], child, depth + 1, apply))
+            return false;
+    }
+    return i == v->components.size();
+}
+
+bool updateList(MmsValue* list, const uint8_t* data, size_t size, bool apply) {
+    Reader r(data, size);
+    Tlv t;
+    size_t i = 0;
+    for (; !r.atEnd(); ++i) {
+        if (i >= list->components.size() || !r.next(t) || !update(list->components[i], t, 1, apply))
+            return false;
+    }
+    return i == list->components.size();
+}
+
 void encodeFloat(Writer& w, const MmsValue* v) {
     uint8_t buf[9];
     size_t n;
@@ -64,90 +249,108 @@ void encodeFloat(Writer& w, const MmsValue* v) {
     w.primitive(prim(TagFloat), buf, n);
 }
 
-} // namespace
-
-void encodeData(Writer& w, const MmsValue* v) {
+// Appends `v`; false at the first part that cannot be encoded (the caller rolls back).
+bool append(Writer& w, const MmsValue* v) {
+    if (!v)
+        return false;
     switch (v->type) {
     case MMS_ARRAY:
     case MMS_STRUCTURE: {
         size_t m = w.open(cons(v->type == MMS_ARRAY ? TagArray : TagStructure));
-        for (const MmsValue* c : v->components) {
-            if (c == nullptr || c->type == MMS_DATA_ACCESS_ERROR)
-                w.primitive(prim(TagBoolean), std::string(1, '\0')); // placeholder keeps positions
-            else
-                encodeData(w, c);
-        }
+        for (const MmsValue* c : v->components)
+            if (!append(w, c))
+                return false;
         w.close(m);
-        break;
+        return true;
     }
     case MMS_BOOLEAN:
         w.boolean(prim(TagBoolean), v->boolean);
-        break;
+        return true;
     case MMS_BIT_STRING:
+        if (v->bitSize < 0 || v->bytes.size() < static_cast<size_t>(v->bitSize + 7) / 8)
+            return false;
         w.bitString(prim(TagBitString), v->bytes.data(), static_cast<size_t>(v->bitSize));
-        break;
+        return true;
     case MMS_INTEGER:
         w.integer(prim(TagInteger), v->integer);
-        break;
+        return true;
     case MMS_UNSIGNED:
         w.unsignedInteger(prim(TagUnsigned), static_cast<uint64_t>(v->integer));
-        break;
+        return true;
     case MMS_BCD:
         w.integer(prim(TagBcd), v->integer);
-        break;
+        return true;
     case MMS_FLOAT:
         encodeFloat(w, v);
-        break;
+        return true;
     case MMS_OCTET_STRING:
         w.primitive(prim(TagOctetString), v->bytes.data(), v->bytes.size());
-        break;
+        return true;
     case MMS_OBJ_ID:
         w.primitive(prim(TagObjId), v->bytes.data(), v->bytes.size());
-        break;
+        return true;
     case MMS_VISIBLE_STRING:
         w.primitive(prim(TagVisibleString), v->text);
-        break;
+        return true;
     case MMS_GENERALIZED_TIME:
         w.primitive(prim(TagGeneralizedTime), v->text);
-        break;
+        return true;
     case MMS_STRING:
         w.primitive(prim(TagMmsString), v->text);
-        break;
+        return true;
     case MMS_BINARY_TIME:
         w.primitive(prim(TagBinaryTime), v->time, v->binaryTimeSize == 4 ? 4 : 6);
-        break;
+        return true;
     case MMS_UTC_TIME:
         w.primitive(prim(TagUtcTime), v->time, 8);
-        break;
+        return true;
     case MMS_DATA_ACCESS_ERROR:
-        break;
+        return false;
     }
+    return false;
+}
+
+} // namespace
+
+bool encodable(const MmsValue* v) {
+    if (!v || v->type == MMS_DATA_ACCESS_ERROR)
+        return false;
+    for (const MmsValue* c : v->components)
+        if (!encodable(c))
+            return false;
+    return true;
+}
+
+bool encodeData(Writer& w, const MmsValue* v) {
+    const size_t before = w.size();
+    if (append(w, v))
+        return true;
+    w.bytes().resize(before);
+    return false;
 }
 
 void encodeAccessResult(Writer& w, const MmsValue* v) {
-    if (v->type == MMS_DATA_ACCESS_ERROR) {
-        int code = v->accessError >= 0 ? v->accessError : DATA_ACCESS_ERROR_UNKNOWN;
-        w.integer(0x80, code);
+    if (v && v->type == MMS_DATA_ACCESS_ERROR) {
+        w.integer(0x80, v->accessError >= 0 ? v->accessError : DATA_ACCESS_ERROR_UNKNOWN);
         return;
     }
-    encodeData(w, v);
+    if (!encodeData(w, v))
+        w.integer(0x80, DATA_ACCESS_ERROR_OBJECT_VALUE_INVALID);
 }
 
 MmsValue* decodeData(const Tlv& t, int depth) {
-    if (t.tagClass != ber::Context || depth > kMaxNesting)
+    MmsType type;
+    if (depth > kMaxNesting || !typeOf(t, type))
         return nullptr;
-    MmsValue* v = nullptr;
-    switch (t.tagNumber) {
-    case TagArray:
-    case TagStructure: {
-        if (!t.constructed)
-            return nullptr;
-        v = iecx::value::make(t.tagNumber == TagArray ? MMS_ARRAY : MMS_STRUCTURE);
+    MmsValue* v = iecx::value::make(type);
+    if (!v)
+        return nullptr;
+    if (type == MMS_ARRAY || type == MMS_STRUCTURE) {
         Reader r(t);
         Tlv c;
         while (!r.atEnd()) {
             MmsValue* child = r.next(c) ? decodeData(c, depth + 1) : nullptr;
-            if (child == nullptr) {
+            if (!child) {
                 MmsValue_delete(v);
                 return nullptr;
             }
@@ -155,102 +358,11 @@ MmsValue* decodeData(const Tlv& t, int depth) {
         }
         return v;
     }
-    default:
-        break;
-    }
-    if (t.constructed)
-        return nullptr;
-    switch (t.tagNumber) {
-    case TagBoolean:
-        if (t.length != 1)
-            return nullptr;
-        v = iecx::value::make(MMS_BOOLEAN);
-        v->boolean = t.value[0] != 0;
-        return v;
-    case TagBitString: {
-        if (t.length < 1 || t.value[0] > 7 || (t.length == 1 && t.value[0] != 0))
-            return nullptr;
-        v = iecx::value::make(MMS_BIT_STRING);
-        v->bytes.assign(t.value + 1, t.value + t.length);
-        v->bitSize = static_cast<int>((t.length - 1) * 8 - t.value[0]);
-        if (!v->bytes.empty())
-            v->bytes.back() &= static_cast<uint8_t>(0xFF << t.value[0]);
-        return v;
-    }
-    case TagInteger:
-    case TagBcd: {
-        int64_t i = 0;
-        if (!ber::decodeInt64(t, i))
-            return nullptr;
-        v = iecx::value::make(t.tagNumber == TagInteger ? MMS_INTEGER : MMS_BCD);
-        v->integer = i;
-        v->integerSize = static_cast<uint8_t>(t.length);
-        return v;
-    }
-    case TagUnsigned: {
-        uint64_t u = 0;
-        if (!ber::decodeUint64(t, u))
-            return nullptr;
-        v = iecx::value::make(MMS_UNSIGNED);
-        v->integer = static_cast<int64_t>(u);
-        v->integerSize = static_cast<uint8_t>(t.length > 8 ? 8 : t.length);
-        return v;
-    }
-    case TagFloat: {
-        if (t.length == 5) {
-            uint32_t bits = 0;
-            for (int i = 0; i < 4; ++i)
-                bits = (bits << 8) | t.value[1 + i];
-            float f;
-            std::memcpy(&f, &bits, 4);
-            v = iecx::value::make(MMS_FLOAT);
-            v->floatValue = f;
-            v->floatWidth = 32;
-            return v;
-        }
-        if (t.length == 9) {
-            uint64_t bits = 0;
-            for (int i = 0; i < 8; ++i)
-                bits = (bits << 8) | t.value[1 + i];
-            double d;
-            std::memcpy(&d, &bits, 8);
-            v = iecx::value::make(MMS_FLOAT);
-            v->floatValue = d;
-            v->floatWidth = 64;
-            return v;
-        }
+    if (!readSimple(type, t, v)) {
+        MmsValue_delete(v);
         return nullptr;
     }
-    case TagOctetString:
-    case TagObjId:
-        v = iecx::value::make(t.tagNumber == TagOctetString ? MMS_OCTET_STRING : MMS_OBJ_ID);
-        v->bytes.assign(t.value, t.value + t.length);
-        v->maxSize = static_cast<int>(t.length);
-        return v;
-    case TagVisibleString:
-    case TagMmsString:
-    case TagGeneralizedTime:
-        v = iecx::value::make(t.tagNumber == TagVisibleString ? MMS_VISIBLE_STRING
-                              : t.tagNumber == TagMmsString   ? MMS_STRING
-                                                              : MMS_GENERALIZED_TIME);
-        v->text = ber::decodeString(t);
-        return v;
-    case TagBinaryTime:
-        if (t.length != 4 && t.length != 6)
-            return nullptr;
-        v = iecx::value::make(MMS_BINARY_TIME);
-        std::memcpy(v->time, t.value, t.length);
-        v->binaryTimeSize = static_cast<uint8_t>(t.length);
-        return v;
-    case TagUtcTime:
-        if (t.length != 8)
-            return nullptr;
-        v = iecx::value::make(MMS_UTC_TIME);
-        std::memcpy(v->time, t.value, 8);
-        return v;
-    default:
-        return nullptr;
-    }
+    return v;
 }
 
 MmsValue* decodeAccessResult(const Tlv& t) {
@@ -265,204 +377,43 @@ MmsValue* decodeAccessResult(const Tlv& t) {
     return decodeData(t);
 }
 
-// ---- type specifications ----
-
-void encodeTypeSpec(Writer& w, const MmsVariableSpecification* s) {
-    switch (s->type) {
-    case MMS_ARRAY: {
-        size_t m = w.open(0xA1);
-        w.unsignedInteger(0x81, static_cast<uint64_t>(
-                                    s->typeSpec.array.elementCount < 0 ? 0 : s->typeSpec.array.elementCount));
-        size_t e = w.open(0xA2);
-        encodeTypeSpec(w, s->typeSpec.array.elementTypeSpec);
-        w.close(e);
-        w.close(m);
-        break;
-    }
-    case MMS_STRUCTURE: {
-        size_t m = w.open(0xA2);
-        size_t comps = w.open(0xA1);
-        for (int i = 0; i < s->typeSpec.structure.elementCount; ++i) {
-            const MmsVariableSpecification* c = s->typeSpec.structure.elements[i];
-            size_t item = w.open(0x30);
-            if (c->name != nullptr)
-                w.primitive(0x80, std::string(c->name));
-            size_t ct = w.open(0xA1);
-            encodeTypeSpec(w, c);
-            w.close(ct);
-            w.close(item);
-        }
-        w.close(comps);
-        w.close(m);
-        break;
-    }
-    case MMS_BOOLEAN:
-        w.primitive(0x83, nullptr, 0);
-        break;
-    case MMS_BIT_STRING:
-        w.integer(0x84, s->typeSpec.bitString);
-        break;
-    case MMS_INTEGER:
-        w.unsignedInteger(0x85, static_cast<uint64_t>(s->typeSpec.integer & 0xFF));
-        break;
-    case MMS_UNSIGNED:
-        w.unsignedInteger(0x86, static_cast<uint64_t>(s->typeSpec.unsignedInteger & 0xFF));
-        break;
-    case MMS_FLOAT: {
-        size_t m = w.open(0xA7);
-        w.unsignedInteger(0x02, s->typeSpec.floatingpoint.formatWidth);
-        w.unsignedInteger(0x02, s->typeSpec.floatingpoint.exponentWidth);
-        w.close(m);
-        break;
-    }
-    case MMS_OCTET_STRING:
-        w.integer(0x89, s->typeSpec.octetString);
-        break;
-    case MMS_VISIBLE_STRING:
-        w.integer(0x8A, s->typeSpec.visibleString);
-        break;
-    case MMS_GENERALIZED_TIME:
-        w.primitive(0x8B, nullptr, 0);
-        break;
-    case MMS_BINARY_TIME:
-        w.boolean(0x8C, s->typeSpec.binaryTime == 6);
-        break;
-    case MMS_BCD:
-        w.unsignedInteger(0x8D, 8);
-        break;
-    case MMS_OBJ_ID:
-        w.primitive(0x8F, nullptr, 0);
-        break;
-    case MMS_STRING:
-        w.integer(0x90, s->typeSpec.mmsString);
-        break;
-    case MMS_UTC_TIME:
-        w.primitive(0x91, nullptr, 0);
-        break;
-    case MMS_DATA_ACCESS_ERROR:
-        w.primitive(0x83, nullptr, 0);
-        break;
-    }
+bool updateData(MmsValue* v, const Tlv& t) {
+    return update(v, t, 0, false) && update(v, t, 0, true);
 }
 
-MmsVariableSpecification* decodeTypeSpec(const Tlv& t, int depth) {
-    if (t.tagClass != ber::Context || depth > kMaxNesting)
+MmsValue* decodeDataList(const uint8_t* data, size_t size) {
+    MmsValue* list = iecx::value::make(MMS_ARRAY);
+    if (!list)
         return nullptr;
-    int32_t n = 0;
-    switch (t.tagNumber) {
-    case 1: { // array
-        if (!t.constructed)
-            return nullptr;
-        Reader r(t);
-        Tlv e;
-        uint32_t count = 0;
-        MmsVariableSpecification* element = nullptr;
-        while (r.next(e)) {
-            if (e.is(ber::Context, false, 1)) {
-                if (!ber::decodeUint32(e, count) || count > 0x7FFFFFFF)
-                    break;
-            } else if (e.is(ber::Context, true, 2)) {
-                Reader er(e);
-                Tlv inner;
-                if (element == nullptr && er.next(inner))
-                    element = decodeTypeSpec(inner, depth + 1);
-            }
-        }
-        if (element == nullptr || !r.atEnd()) {
-            MmsVariableSpecification_destroy(element);
+    Reader r(data, size);
+    Tlv t;
+    while (!r.atEnd()) {
+        MmsValue* c = r.next(t) ? decodeData(t, 1) : nullptr;
+        if (!c) {
+            MmsValue_delete(list);
             return nullptr;
         }
-        return makeArraySpec(nullptr, static_cast<int>(count), element);
+        list->components.push_back(c);
     }
-    case 2: { // structure
-        if (!t.constructed)
-            return nullptr;
-        Reader r(t);
-        Tlv e;
-        std::vector<MmsVariableSpecification*> comps;
-        bool ok = true;
-        while (ok && r.next(e)) {
-            if (!e.is(ber::Context, true, 1))
-                continue; // packed
-            Reader cr(e);
-            Tlv item;
-            while (ok && cr.next(item)) {
-                Reader ir(item);
-                Tlv f;
-                std::string name;
-                MmsVariableSpecification* type = nullptr;
-                while (ir.next(f)) {
-                    if (f.is(ber::Context, false, 0)) {
-                        name = ber::decodeString(f);
-                    } else if (f.is(ber::Context, true, 1) && type == nullptr) {
-                        Reader tr(f);
-                        Tlv inner;
-                        if (tr.next(inner))
-                            type = decodeTypeSpec(inner, depth + 1);
-                    }
-                }
-                if (type == nullptr || !ir.atEnd()) {
-                    MmsVariableSpecification_destroy(type);
-                    ok = false;
-                    break;
-                }
-                setTypeSpecName(type, name.empty() ? nullptr : name.c_str());
-                comps.push_back(type);
-            }
-            if (!cr.atEnd())
-                ok = false;
-        }
-        if (!ok || !r.atEnd()) {
-            for (auto* c : comps)
-                MmsVariableSpecification_destroy(c);
-            return nullptr;
-        }
-        return makeStructureSpec(nullptr, comps);
+    return list;
+}
+
+bool updateDataList(MmsValue* list, const uint8_t* data, size_t size) {
+    if (!list || (list->type != MMS_ARRAY && list->type != MMS_STRUCTURE))
+        return false;
+    return updateList(list, data, size, false) && updateList(list, data, size, true);
+}
+
+int countDataList(const uint8_t* data, size_t size) {
+    Reader r(data, size);
+    Tlv t;
+    int n = 0;
+    while (!r.atEnd()) {
+        if (!r.next(t))
+            return -1;
+        ++n;
     }
-    case 3:
-        return makeTypeSpec(MMS_BOOLEAN, nullptr);
-    case 4:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_BIT_STRING, nullptr, n) : nullptr;
-    case 5:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_INTEGER, nullptr, n) : nullptr;
-    case 6:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_UNSIGNED, nullptr, n) : nullptr;
-    case 7: {
-        if (!t.constructed)
-            return nullptr;
-        Reader r(t);
-        Tlv a, b;
-        int32_t format = 0, exponent = 0;
-        if (!r.next(a) || !r.next(b) || !ber::decodeInt32(a, format) || !ber::decodeInt32(b, exponent))
-            return nullptr;
-        MmsVariableSpecification* s = makeTypeSpec(MMS_FLOAT, nullptr, format == 64 ? 64 : 32);
-        s->typeSpec.floatingpoint.formatWidth = static_cast<uint8_t>(format);
-        s->typeSpec.floatingpoint.exponentWidth = static_cast<uint8_t>(exponent);
-        return s;
-    }
-    case 9:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_OCTET_STRING, nullptr, n) : nullptr;
-    case 10:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_VISIBLE_STRING, nullptr, n) : nullptr;
-    case 11:
-        return makeTypeSpec(MMS_GENERALIZED_TIME, nullptr);
-    case 12: {
-        bool withDate = false;
-        if (t.length > 0 && !ber::decodeBoolean(t, withDate))
-            return nullptr;
-        return makeTypeSpec(MMS_BINARY_TIME, nullptr, withDate ? 6 : 4);
-    }
-    case 13:
-        return makeTypeSpec(MMS_BCD, nullptr);
-    case 15:
-        return makeTypeSpec(MMS_OBJ_ID, nullptr);
-    case 16:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_STRING, nullptr, n) : nullptr;
-    case 17:
-        return makeTypeSpec(MMS_UTC_TIME, nullptr);
-    default:
-        return nullptr;
-    }
+    return n;
 }
 
 } // namespace mms

@@ -2,6 +2,7 @@
 
 #include "mms_type_spec.h"
 #include "mms_value.h"
+#include "stack/src/mms/AlternateAccess.h"
 #include "stack/src/mms/MmsData.h"
 
 namespace stack {
@@ -344,12 +345,17 @@ void encodeVariableAccess(Writer& w, const VariableAccess& a) {
         w.close(m);
         return;
     }
-    size_t m = w.open(0xA0);
-    for (const ObjectName& n : a.variables) {
+    encodeVariableList(w, 0xA0, a.variables);
+}
+
+void encodeVariableList(Writer& w, uint8_t identifier, const std::vector<ObjectName>& variables) {
+    size_t m = w.open(identifier);
+    for (const ObjectName& n : variables) {
         size_t s = w.open(0x30);
         size_t v = w.open(0xA0);
         encodeObjectName(w, n);
         w.close(v);
+        encodeAlternateAccess(w, n.alternateAccess);
         w.close(s);
     }
     w.close(m);
@@ -378,7 +384,10 @@ bool decodeVariableAccess(const Tlv& t, VariableAccess& a) {
         ObjectName on;
         if (!nr.next(name) || !decodeObjectName(name, on))
             return false;
-        // An alternate access [5] may follow; it is not supported and ignored here.
+        Tlv alternate;
+        if (sr.next(alternate) && (!alternate.is(ber::Context, true, 5) ||
+                                   !decodeAlternateAccess(alternate, on.alternateAccess) || !sr.atEnd()))
+            return false;
         a.variables.push_back(std::move(on));
     }
     return r.atEnd();

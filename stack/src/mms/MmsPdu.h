@@ -92,6 +92,8 @@ struct VariableAccess {
     std::vector<ObjectName> variables;
 };
 void encodeVariableAccess(ber::Writer& w, const VariableAccess& access);
+// The variables with their alternate access as listOfVariable, under `identifier`.
+void encodeVariableList(ber::Writer& w, uint8_t identifier, const std::vector<ObjectName>& variables);
 bool decodeVariableAccess(const ber::Tlv& tlv, VariableAccess& access);
 
 // ---- client requests / server responses ----

@@ -3,6 +3,7 @@
 #include "mms_type_spec.h"
 #include "mms_value.h"
 #include "stack/src/mms/MmsData.h"
+#include "stack/src/mms/MmsTypeSpec.h"
 #include "stack/src/mms/MmsPdu.h"
 
 namespace stack {
@@ -326,17 +327,7 @@ void encodeGetNamedVariableListAttributesResponse(Writer& w, uint32_t invokeId,
     size_t m = openConfirmed(w, 0xA1, invokeId);
     size_t s = w.open(0xAC);
     w.boolean(0x80, deletable);
-    VariableAccess a;
-    a.variables = members;
-    size_t l = w.open(0xA1);
-    for (const ObjectName& n : members) {
-        size_t e = w.open(0x30);
-        size_t v = w.open(0xA0);
-        encodeObjectName(w, n);
-        w.close(v);
-        w.close(e);
-    }
-    w.close(l);
+    encodeVariableList(w, 0xA1, members);
     w.close(s);
     w.close(m);
 }

@@ -115,7 +115,7 @@ using stack::mms::makeTypeSpec;
 
 extern "C" {
 
-void MmsVariableSpecification_destroy(MmsVariableSpecification* self) {
+void MmsVariableSpecification_destroy(MmsVariableSpecification* self) try {
     if (self == nullptr)
         return;
     if (self->type == MMS_STRUCTURE) {
@@ -127,6 +127,8 @@ void MmsVariableSpecification_destroy(MmsVariableSpecification* self) {
     }
     std::free(self->name);
     std::free(self);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 static size_t firstComponentLength(const char* id) {
@@ -137,7 +139,7 @@ static size_t firstComponentLength(const char* id) {
 }
 
 MmsValue* MmsVariableSpecification_getChildValue(MmsVariableSpecification* self, MmsValue* value,
-                                                 const char* childId) {
+                                                 const char* childId) try {
     if (self == nullptr || value == nullptr || childId == nullptr)
         return nullptr;
     if (self->type != MMS_STRUCTURE || value->type != MMS_STRUCTURE)
@@ -157,10 +159,12 @@ MmsValue* MmsVariableSpecification_getChildValue(MmsVariableSpecification* self,
         return MmsVariableSpecification_getChildValue(child, childValue, childId + len + 1);
     }
     return nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 MmsVariableSpecification* MmsVariableSpecification_getNamedVariableRecursive(MmsVariableSpecification* self,
-                                                                             const char* nameId) {
+                                                                             const char* nameId) try {
     if (self == nullptr || nameId == nullptr || self->type != MMS_STRUCTURE)
         return nullptr;
     size_t len = firstComponentLength(nameId);
@@ -174,13 +178,17 @@ MmsVariableSpecification* MmsVariableSpecification_getNamedVariableRecursive(Mms
         return MmsVariableSpecification_getNamedVariableRecursive(child, nameId + len + 1);
     }
     return nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 MmsType MmsVariableSpecification_getType(MmsVariableSpecification* self) {
+    if (self == nullptr)
+        return MMS_DATA_ACCESS_ERROR;
     return self->type;
 }
 
-bool MmsVariableSpecification_isValueOfType(MmsVariableSpecification* self, const MmsValue* value) {
+bool MmsVariableSpecification_isValueOfType(MmsVariableSpecification* self, const MmsValue* value) try {
     if (self == nullptr || value == nullptr || self->type != value->type)
         return false;
     if (self->type == MMS_STRUCTURE) {
@@ -196,13 +204,19 @@ bool MmsVariableSpecification_isValueOfType(MmsVariableSpecification* self, cons
                 return false;
     }
     return true;
+} catch (...) {
+    return false;
 }
 
-const char* MmsVariableSpecification_getName(MmsVariableSpecification* self) {
+const char* MmsVariableSpecification_getName(MmsVariableSpecification* self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->name;
+} catch (...) {
+    return nullptr;
 }
 
-LinkedList MmsVariableSpecification_getStructureElements(MmsVariableSpecification* self) {
+LinkedList MmsVariableSpecification_getStructureElements(MmsVariableSpecification* self) try {
     if (self == nullptr || self->type != MMS_STRUCTURE)
         return nullptr;
     LinkedList list = LinkedList_create();
@@ -216,9 +230,13 @@ LinkedList MmsVariableSpecification_getStructureElements(MmsVariableSpecificatio
         LinkedList_add(list, copy);
     }
     return list;
+} catch (...) {
+    return nullptr;
 }
 
 int MmsVariableSpecification_getSize(MmsVariableSpecification* self) {
+    if (self == nullptr)
+        return -1;
     switch (self->type) {
     case MMS_STRUCTURE:
         return self->typeSpec.structure.elementCount;
@@ -246,15 +264,18 @@ int MmsVariableSpecification_getSize(MmsVariableSpecification* self) {
 }
 
 MmsVariableSpecification*
-MmsVariableSpecification_getChildSpecificationByIndex(MmsVariableSpecification* self, int index) {
+MmsVariableSpecification_getChildSpecificationByIndex(MmsVariableSpecification* self, int index) try {
     if (self == nullptr || self->type != MMS_STRUCTURE || index < 0 ||
         index >= self->typeSpec.structure.elementCount)
         return nullptr;
     return self->typeSpec.structure.elements[index];
+} catch (...) {
+    return nullptr;
 }
 
 MmsVariableSpecification* MmsVariableSpecification_getChildSpecificationByName(MmsVariableSpecification* self,
-                                                                               const char* name, int* index) {
+                                                                               const char* name,
+                                                                               int* index) try {
     if (self == nullptr || name == nullptr || self->type != MMS_STRUCTURE)
         return nullptr;
     for (int i = 0; i < self->typeSpec.structure.elementCount; ++i) {
@@ -266,13 +287,17 @@ MmsVariableSpecification* MmsVariableSpecification_getChildSpecificationByName(M
         }
     }
     return nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 MmsVariableSpecification*
-MmsVariableSpecification_getArrayElementSpecification(MmsVariableSpecification* self) {
+MmsVariableSpecification_getArrayElementSpecification(MmsVariableSpecification* self) try {
     if (self == nullptr || self->type != MMS_ARRAY)
         return nullptr;
     return self->typeSpec.array.elementTypeSpec;
+} catch (...) {
+    return nullptr;
 }
 
 int MmsVariableSpecification_getExponentWidth(MmsVariableSpecification* self) {

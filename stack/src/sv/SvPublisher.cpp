@@ -46,7 +46,7 @@ void put(SVPublisher_ASDU self, int index, uint64_t value, int size) {
 
 extern "C" {
 
-SVPublisher SVPublisher_createEx(CommParameters* parameters, const char* interfaceId, bool useVlanTag) {
+SVPublisher SVPublisher_createEx(CommParameters* parameters, const char* interfaceId, bool useVlanTag) try {
     auto socket = stack::eth::PacketSocket::open(interfaceId);
     if (!socket)
         return nullptr;
@@ -68,15 +68,19 @@ SVPublisher SVPublisher_createEx(CommParameters* parameters, const char* interfa
     link.vlanId = parameters ? static_cast<uint16_t>(parameters->vlanId & 0x0FFF) : 0;
     link.vlanPriority = parameters ? static_cast<uint8_t>(parameters->vlanPriority & 7) : 0;
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-SVPublisher SVPublisher_create(CommParameters* parameters, const char* interfaceId) {
+SVPublisher SVPublisher_create(CommParameters* parameters, const char* interfaceId) try {
     bool tag = parameters && (parameters->vlanId != 0 || parameters->vlanPriority != 0);
     return SVPublisher_createEx(parameters, interfaceId, tag);
+} catch (...) {
+    return nullptr;
 }
 
 SVPublisher_ASDU SVPublisher_addASDU(SVPublisher self, const char* svID, const char* datset,
-                                     uint32_t confRev) {
+                                     uint32_t confRev) try {
     if (!self)
         return nullptr;
     std::unique_ptr<sSVPublisher_ASDU> asdu(new (std::nothrow) sSVPublisher_ASDU());
@@ -88,17 +92,21 @@ SVPublisher_ASDU SVPublisher_addASDU(SVPublisher self, const char* svID, const c
     asdu->params.confRev = confRev;
     self->asdus.push_back(std::move(asdu));
     return self->asdus.back().get();
+} catch (...) {
+    return nullptr;
 }
 
-void SVPublisher_setupComplete(SVPublisher self) {
+void SVPublisher_setupComplete(SVPublisher self) try {
     if (!self)
         return;
     self->params.asdus.clear();
     for (const auto& a : self->asdus)
         self->params.asdus.push_back(a->params);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_publish(SVPublisher self) {
+void SVPublisher_publish(SVPublisher self) try {
     if (!self || self->asdus.empty())
         return;
     // Values may change between publishes: take the current ASDUs (copies reuse their buffers).
@@ -107,101 +115,129 @@ void SVPublisher_publish(SVPublisher self) {
         self->params.asdus[i] = self->asdus[i]->params;
     if (stack::sv::encodeSvFrame(self->params, self->frame))
         self->socket->send(self->frame.data(), self->frame.size());
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_destroy(SVPublisher self) {
-    delete self;
+void SVPublisher_destroy(SVPublisher self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_resetBuffer(SVPublisher_ASDU self) {
+void SVPublisher_ASDU_resetBuffer(SVPublisher_ASDU self) try {
     if (self)
         self->params.data.clear();
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-int SVPublisher_ASDU_addINT8(SVPublisher_ASDU self) {
-    return grow(self, 1);
+int SVPublisher_ASDU_addINT8(SVPublisher_ASDU self) try { return grow(self, 1); } catch (...) {
+    return -1;
 }
-void SVPublisher_ASDU_setINT8(SVPublisher_ASDU self, int index, int8_t value) {
+void SVPublisher_ASDU_setINT8(SVPublisher_ASDU self, int index, int8_t value) try {
     put(self, index, static_cast<uint8_t>(value), 1);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-int SVPublisher_ASDU_addINT32(SVPublisher_ASDU self) {
-    return grow(self, 4);
+int SVPublisher_ASDU_addINT32(SVPublisher_ASDU self) try { return grow(self, 4); } catch (...) {
+    return -1;
 }
-void SVPublisher_ASDU_setINT32(SVPublisher_ASDU self, int index, int32_t value) {
+void SVPublisher_ASDU_setINT32(SVPublisher_ASDU self, int index, int32_t value) try {
     put(self, index, static_cast<uint32_t>(value), 4);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-int SVPublisher_ASDU_addINT64(SVPublisher_ASDU self) {
-    return grow(self, 8);
+int SVPublisher_ASDU_addINT64(SVPublisher_ASDU self) try { return grow(self, 8); } catch (...) {
+    return -1;
 }
-void SVPublisher_ASDU_setINT64(SVPublisher_ASDU self, int index, int64_t value) {
+void SVPublisher_ASDU_setINT64(SVPublisher_ASDU self, int index, int64_t value) try {
     put(self, index, static_cast<uint64_t>(value), 8);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-int SVPublisher_ASDU_addFLOAT(SVPublisher_ASDU self) {
-    return grow(self, 4);
+int SVPublisher_ASDU_addFLOAT(SVPublisher_ASDU self) try { return grow(self, 4); } catch (...) {
+    return -1;
 }
-void SVPublisher_ASDU_setFLOAT(SVPublisher_ASDU self, int index, float value) {
+void SVPublisher_ASDU_setFLOAT(SVPublisher_ASDU self, int index, float value) try {
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
     put(self, index, bits, 4);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-int SVPublisher_ASDU_addFLOAT64(SVPublisher_ASDU self) {
-    return grow(self, 8);
+int SVPublisher_ASDU_addFLOAT64(SVPublisher_ASDU self) try { return grow(self, 8); } catch (...) {
+    return -1;
 }
-void SVPublisher_ASDU_setFLOAT64(SVPublisher_ASDU self, int index, double value) {
+void SVPublisher_ASDU_setFLOAT64(SVPublisher_ASDU self, int index, double value) try {
     uint64_t bits;
     std::memcpy(&bits, &value, 8);
     put(self, index, bits, 8);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-int SVPublisher_ASDU_addTimestamp(SVPublisher_ASDU self) {
-    return grow(self, 8);
+int SVPublisher_ASDU_addTimestamp(SVPublisher_ASDU self) try { return grow(self, 8); } catch (...) {
+    return -1;
 }
-void SVPublisher_ASDU_setTimestamp(SVPublisher_ASDU self, int index, Timestamp value) {
+void SVPublisher_ASDU_setTimestamp(SVPublisher_ASDU self, int index, Timestamp value) try {
     uint64_t v = 0;
     for (int i = 0; i < 8; ++i)
         v = v << 8 | value.val[i];
     put(self, index, v, 8);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-int SVPublisher_ASDU_addQuality(SVPublisher_ASDU self) {
-    return grow(self, 4);
+int SVPublisher_ASDU_addQuality(SVPublisher_ASDU self) try { return grow(self, 4); } catch (...) {
+    return -1;
 }
-void SVPublisher_ASDU_setQuality(SVPublisher_ASDU self, int index, Quality value) {
+void SVPublisher_ASDU_setQuality(SVPublisher_ASDU self, int index, Quality value) try {
     put(self, index, value, 4);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_setSmpCnt(SVPublisher_ASDU self, uint16_t value) {
+void SVPublisher_ASDU_setSmpCnt(SVPublisher_ASDU self, uint16_t value) try {
     if (self)
         self->params.smpCnt = value;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint16_t SVPublisher_ASDU_getSmpCnt(SVPublisher_ASDU self) {
     return self ? self->params.smpCnt : 0;
 }
 
-void SVPublisher_ASDU_increaseSmpCnt(SVPublisher_ASDU self) {
+void SVPublisher_ASDU_increaseSmpCnt(SVPublisher_ASDU self) try {
     if (!self)
         return;
     uint32_t next = static_cast<uint32_t>(self->params.smpCnt) + 1;
     self->params.smpCnt = static_cast<uint16_t>(next >= self->smpCntWrap ? 0 : next);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_setSmpCntWrap(SVPublisher_ASDU self, uint16_t value) {
+void SVPublisher_ASDU_setSmpCntWrap(SVPublisher_ASDU self, uint16_t value) try {
     if (self)
         self->smpCntWrap = value == 0 ? 65536 : value;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_enableRefrTm(SVPublisher_ASDU self) {
+void SVPublisher_ASDU_enableRefrTm(SVPublisher_ASDU self) try {
     if (self)
         self->params.hasRefrTm = true;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_setRefrTm(SVPublisher_ASDU self, uint64_t refrTm) {
+void SVPublisher_ASDU_setRefrTm(SVPublisher_ASDU self, uint64_t refrTm) try {
     if (!self)
         return;
     self->params.hasRefrTm = true;
     stack::goose::utcTimeFromMs(refrTm, self->params.refrTm);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_setRefrTmNs(SVPublisher_ASDU self, uint64_t refrTmNs) {
+void SVPublisher_ASDU_setRefrTmNs(SVPublisher_ASDU self, uint64_t refrTmNs) try {
     if (!self)
         return;
     self->params.hasRefrTm = true;
@@ -217,25 +253,33 @@ void SVPublisher_ASDU_setRefrTmNs(SVPublisher_ASDU self, uint64_t refrTmNs) {
     t[5] = static_cast<uint8_t>(fraction >> 8);
     t[6] = static_cast<uint8_t>(fraction);
     t[7] = 0x18; // time quality: 24 bits of fraction accuracy
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_setSmpMod(SVPublisher_ASDU self, uint8_t smpMod) {
+void SVPublisher_ASDU_setSmpMod(SVPublisher_ASDU self, uint8_t smpMod) try {
     if (!self)
         return;
     self->params.hasSmpMod = true;
     self->params.smpMod = smpMod;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_setSmpRate(SVPublisher_ASDU self, uint16_t smpRate) {
+void SVPublisher_ASDU_setSmpRate(SVPublisher_ASDU self, uint16_t smpRate) try {
     if (!self)
         return;
     self->params.hasSmpRate = true;
     self->params.smpRate = smpRate;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVPublisher_ASDU_setSmpSynch(SVPublisher_ASDU self, uint16_t smpSynch) {
+void SVPublisher_ASDU_setSmpSynch(SVPublisher_ASDU self, uint16_t smpSynch) try {
     if (self)
         self->params.smpSynch = static_cast<uint8_t>(smpSynch);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 } // extern "C"

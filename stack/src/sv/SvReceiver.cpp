@@ -3,6 +3,7 @@
 #include "stack/src/ethernet/FrameReceiver.h"
 #include "stack/src/goose/GooseFrame.h"
 #include "stack/src/sv/SvFrame.h"
+#include "stack/src/value/mms_value_internal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -68,88 +69,110 @@ uint64_t field(SVSubscriber_ASDU a, int index, int size) {
 
 extern "C" {
 
-SVReceiver SVReceiver_create(void) {
-    return new (std::nothrow) sSVReceiver();
+SVReceiver SVReceiver_create(void) try { return new (std::nothrow) sSVReceiver(); } catch (...) {
+    return nullptr;
 }
 
-void SVReceiver_disableDestAddrCheck(SVReceiver self) {
+void SVReceiver_disableDestAddrCheck(SVReceiver self) try {
     if (self)
         self->checkDestAddr = false;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVReceiver_enableDestAddrCheck(SVReceiver self) {
+void SVReceiver_enableDestAddrCheck(SVReceiver self) try {
     if (self)
         self->checkDestAddr = true;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVReceiver_setInterfaceId(SVReceiver self, const char* interfaceId) {
+void SVReceiver_setInterfaceId(SVReceiver self, const char* interfaceId) try {
     if (self && interfaceId)
         self->interfaceId = interfaceId;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVReceiver_addSubscriber(SVReceiver self, SVSubscriber subscriber) {
+void SVReceiver_addSubscriber(SVReceiver self, SVSubscriber subscriber) try {
     if (!self || !subscriber)
         return;
     std::lock_guard<std::recursive_mutex> lock(self->mutex);
     if (std::find(self->subscribers.begin(), self->subscribers.end(), subscriber) == self->subscribers.end())
         self->subscribers.push_back(subscriber);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVReceiver_removeSubscriber(SVReceiver self, SVSubscriber subscriber) {
+void SVReceiver_removeSubscriber(SVReceiver self, SVSubscriber subscriber) try {
     if (!self)
         return;
     std::lock_guard<std::recursive_mutex> lock(self->mutex);
     auto& v = self->subscribers;
     v.erase(std::remove(v.begin(), v.end(), subscriber), v.end());
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 // Streams go to group addresses the interface may not listen to: take every multicast frame.
-void SVReceiver_start(SVReceiver self) {
+void SVReceiver_start(SVReceiver self) try {
     if (self)
         self->frames.start(self->interfaceId, stack::eth::kEtherTypeSv, ETHERNET_SOCKET_MODE_ALL_MULTICAST,
                            {}, "SvRx " + self->interfaceId, self->handler());
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVReceiver_stop(SVReceiver self) {
+void SVReceiver_stop(SVReceiver self) try {
     if (self)
         self->frames.stop();
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool SVReceiver_isRunning(SVReceiver self) {
-    return self && self->frames.isRunning();
+bool SVReceiver_isRunning(SVReceiver self) try { return self && self->frames.isRunning(); } catch (...) {
+    return false;
 }
 
-void SVReceiver_destroy(SVReceiver self) {
+void SVReceiver_destroy(SVReceiver self) try {
     if (!self)
         return;
     self->frames.stop();
     for (SVSubscriber s : self->subscribers)
         SVSubscriber_destroy(s);
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-EthernetSocket SVReceiver_startThreadless(SVReceiver self) {
+EthernetSocket SVReceiver_startThreadless(SVReceiver self) try {
     if (!self || !self->frames.open(self->interfaceId, stack::eth::kEtherTypeSv,
                                     ETHERNET_SOCKET_MODE_ALL_MULTICAST, {}))
         return nullptr;
     return self->frames.handle();
+} catch (...) {
+    return nullptr;
 }
 
-void SVReceiver_stopThreadless(SVReceiver self) {
+void SVReceiver_stopThreadless(SVReceiver self) try {
     if (self)
         self->frames.close();
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool SVReceiver_tick(SVReceiver self) {
-    return self && self->frames.poll(self->handler());
+bool SVReceiver_tick(SVReceiver self) try { return self && self->frames.poll(self->handler()); } catch (...) {
+    return false;
 }
 
-void SVReceiver_handleMessage(SVReceiver self, uint8_t* buffer, int size) {
+void SVReceiver_handleMessage(SVReceiver self, uint8_t* buffer, int size) try {
     if (self && buffer && size > 0)
         self->handleFrame(buffer, static_cast<size_t>(size), nullptr);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-SVSubscriber SVSubscriber_create(const uint8_t* ethAddr, uint16_t appID) {
+SVSubscriber SVSubscriber_create(const uint8_t* ethAddr, uint16_t appID) try {
     auto* self = new (std::nothrow) sSVSubscriber();
     if (!self)
         return nullptr;
@@ -157,27 +180,35 @@ SVSubscriber SVSubscriber_create(const uint8_t* ethAddr, uint16_t appID) {
         std::memcpy(self->ethAddr, ethAddr, 6);
     self->appId = appID;
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void SVSubscriber_setListener(SVSubscriber self, SVUpdateListener listener, void* parameter) {
+void SVSubscriber_setListener(SVSubscriber self, SVUpdateListener listener, void* parameter) try {
     if (!self)
         return;
     self->listener = listener;
     self->listenerParameter = parameter;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void SVSubscriber_destroy(SVSubscriber self) {
-    delete self;
+void SVSubscriber_destroy(SVSubscriber self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint16_t SVSubscriber_ASDU_getSmpCnt(SVSubscriber_ASDU self) {
     return self && self->smpCnt ? static_cast<uint16_t>(readBe(self->smpCnt, 2)) : 0;
 }
-const char* SVSubscriber_ASDU_getSvId(SVSubscriber_ASDU self) {
+const char* SVSubscriber_ASDU_getSvId(SVSubscriber_ASDU self) try {
     return self ? self->svId : nullptr;
+} catch (...) {
+    return nullptr;
 }
-const char* SVSubscriber_ASDU_getDatSet(SVSubscriber_ASDU self) {
+const char* SVSubscriber_ASDU_getDatSet(SVSubscriber_ASDU self) try {
     return self ? self->datSet : nullptr;
+} catch (...) {
+    return nullptr;
 }
 uint32_t SVSubscriber_ASDU_getConfRev(SVSubscriber_ASDU self) {
     return self && self->confRev ? static_cast<uint32_t>(readBe(self->confRev, 4)) : 0;
@@ -188,17 +219,17 @@ uint8_t SVSubscriber_ASDU_getSmpMod(SVSubscriber_ASDU self) {
 uint16_t SVSubscriber_ASDU_getSmpRate(SVSubscriber_ASDU self) {
     return self && self->smpRate ? static_cast<uint16_t>(readBe(self->smpRate, 2)) : 0;
 }
-bool SVSubscriber_ASDU_hasDatSet(SVSubscriber_ASDU self) {
-    return self && self->datSet;
+bool SVSubscriber_ASDU_hasDatSet(SVSubscriber_ASDU self) try { return self && self->datSet; } catch (...) {
+    return false;
 }
-bool SVSubscriber_ASDU_hasRefrTm(SVSubscriber_ASDU self) {
-    return self && self->refrTm;
+bool SVSubscriber_ASDU_hasRefrTm(SVSubscriber_ASDU self) try { return self && self->refrTm; } catch (...) {
+    return false;
 }
-bool SVSubscriber_ASDU_hasSmpMod(SVSubscriber_ASDU self) {
-    return self && self->smpMod;
+bool SVSubscriber_ASDU_hasSmpMod(SVSubscriber_ASDU self) try { return self && self->smpMod; } catch (...) {
+    return false;
 }
-bool SVSubscriber_ASDU_hasSmpRate(SVSubscriber_ASDU self) {
-    return self && self->smpRate;
+bool SVSubscriber_ASDU_hasSmpRate(SVSubscriber_ASDU self) try { return self && self->smpRate; } catch (...) {
+    return false;
 }
 
 uint64_t SVSubscriber_ASDU_getRefrTmAsMs(SVSubscriber_ASDU self) {
@@ -210,7 +241,7 @@ uint64_t SVSubscriber_ASDU_getRefrTmAsNs(SVSubscriber_ASDU self) {
         return 0;
     uint64_t seconds = readBe(self->refrTm, 4);
     uint64_t fraction = readBe(self->refrTm + 4, 3);
-    return seconds * 1000000000ull + (fraction * 1000000000ull) / (1u << 24);
+    return seconds * 1000000000ull + iecx::value::fractionIn(fraction, 1000000000ull);
 }
 
 uint8_t SVSubscriber_ASDU_getSmpSynch(SVSubscriber_ASDU self) {
@@ -265,7 +296,9 @@ Timestamp SVSubscriber_ASDU_getTimestamp(SVSubscriber_ASDU self, int index) {
 }
 
 Quality SVSubscriber_ASDU_getQuality(SVSubscriber_ASDU self, int index) {
-    return static_cast<Quality>(field(self, index, 4) & 0x3FFF);
+    // The low 16 bits: the 13 quality flags and the bits above them that some publishers set
+    // (derived, and vendor bits), none dropped.
+    return static_cast<Quality>(field(self, index, 4));
 }
 
 int SVSubscriber_ASDU_getDataSize(SVSubscriber_ASDU self) {

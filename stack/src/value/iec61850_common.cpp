@@ -1,6 +1,8 @@
 // Functional constraints, quality flags and time stamps.
 #include "iec61850_common.h"
 
+#include "stack/src/value/mms_value_internal.h"
+
 #include <cstring>
 #include <new>
 
@@ -25,10 +27,12 @@ constexpr int kQualityBits = 13;
 
 extern "C" {
 
-char* FunctionalConstraint_toString(FunctionalConstraint fc) {
+char* FunctionalConstraint_toString(FunctionalConstraint fc) try {
     for (const auto& entry : kFcTexts)
         if (entry.fc == fc)
             return const_cast<char*>(entry.text);
+    return nullptr;
+} catch (...) {
     return nullptr;
 }
 
@@ -48,23 +52,29 @@ Validity Quality_getValidity(Quality* self) {
     return self ? static_cast<Validity>(*self & 0x3u) : 0;
 }
 
-void Quality_setValidity(Quality* self, Validity validity) {
+void Quality_setValidity(Quality* self, Validity validity) try {
     if (self)
         *self = static_cast<Quality>((*self & ~0x3u) | (validity & 0x3u));
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Quality_setFlag(Quality* self, int flag) {
+void Quality_setFlag(Quality* self, int flag) try {
     if (self)
         *self = static_cast<Quality>(*self | flag);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Quality_unsetFlag(Quality* self, int flag) {
+void Quality_unsetFlag(Quality* self, int flag) try {
     if (self)
         *self = static_cast<Quality>(*self & ~flag);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool Quality_isFlagSet(Quality* self, int flag) {
-    return self && (*self & flag) != 0;
+bool Quality_isFlagSet(Quality* self, int flag) try { return self && (*self & flag) != 0; } catch (...) {
+    return false;
 }
 
 Quality Quality_fromMmsValue(const MmsValue* mmsValue) {
@@ -76,7 +86,7 @@ Quality Quality_fromMmsValue(const MmsValue* mmsValue) {
     return quality;
 }
 
-MmsValue* Quality_toMmsValue(Quality* self, MmsValue* mmsValue) {
+MmsValue* Quality_toMmsValue(Quality* self, MmsValue* mmsValue) try {
     if (!mmsValue)
         mmsValue = MmsValue_newBitString(kQualityBits);
     if (!mmsValue || MmsValue_getType(mmsValue) != MMS_BIT_STRING)
@@ -85,28 +95,34 @@ MmsValue* Quality_toMmsValue(Quality* self, MmsValue* mmsValue) {
     for (int i = 0; i < kQualityBits; ++i)
         MmsValue_setBitStringBit(mmsValue, i, (quality >> i) & 1u);
     return mmsValue;
+} catch (...) {
+    return nullptr;
 }
 
 // ---- time stamps ----
 
-Timestamp* Timestamp_create(void) {
-    return new (std::nothrow) Timestamp{};
+Timestamp* Timestamp_create(void) try { return new (std::nothrow) Timestamp{}; } catch (...) {
+    return nullptr;
 }
 
-Timestamp* Timestamp_createFromByteArray(const uint8_t* byteArray) {
+Timestamp* Timestamp_createFromByteArray(const uint8_t* byteArray) try {
     Timestamp* self = Timestamp_create();
     if (self && byteArray)
         std::memcpy(self->val, byteArray, 8);
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void Timestamp_destroy(Timestamp* self) {
-    delete self;
+void Timestamp_destroy(Timestamp* self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Timestamp_clearFlags(Timestamp* self) {
+void Timestamp_clearFlags(Timestamp* self) try {
     if (self)
         self->val[7] = 0;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint32_t Timestamp_getTimeInSeconds(Timestamp* self) {
@@ -120,7 +136,7 @@ uint64_t Timestamp_getTimeInMs(Timestamp* self) {
     if (!self)
         return 0;
     const uint64_t fraction = (uint64_t(self->val[4]) << 16) | (uint64_t(self->val[5]) << 8) | self->val[6];
-    return uint64_t(Timestamp_getTimeInSeconds(self)) * 1000 + ((fraction * 1000) >> 24);
+    return uint64_t(Timestamp_getTimeInSeconds(self)) * 1000 + iecx::value::fractionIn(fraction, 1000);
 }
 
 static bool qualityBit(const Timestamp* self, uint8_t mask) {
@@ -132,35 +148,43 @@ static void setQualityBit(Timestamp* self, uint8_t mask, bool value) {
         self->val[7] = value ? uint8_t(self->val[7] | mask) : uint8_t(self->val[7] & ~mask);
 }
 
-bool Timestamp_isLeapSecondKnown(Timestamp* self) {
-    return qualityBit(self, 0x80);
+bool Timestamp_isLeapSecondKnown(Timestamp* self) try { return qualityBit(self, 0x80); } catch (...) {
+    return false;
 }
-void Timestamp_setLeapSecondKnown(Timestamp* self, bool value) {
+void Timestamp_setLeapSecondKnown(Timestamp* self, bool value) try {
     setQualityBit(self, 0x80, value);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-bool Timestamp_hasClockFailure(Timestamp* self) {
-    return qualityBit(self, 0x40);
+bool Timestamp_hasClockFailure(Timestamp* self) try { return qualityBit(self, 0x40); } catch (...) {
+    return false;
 }
-void Timestamp_setClockFailure(Timestamp* self, bool value) {
+void Timestamp_setClockFailure(Timestamp* self, bool value) try {
     setQualityBit(self, 0x40, value);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-bool Timestamp_isClockNotSynchronized(Timestamp* self) {
-    return qualityBit(self, 0x20);
+bool Timestamp_isClockNotSynchronized(Timestamp* self) try { return qualityBit(self, 0x20); } catch (...) {
+    return false;
 }
-void Timestamp_setClockNotSynchronized(Timestamp* self, bool value) {
+void Timestamp_setClockNotSynchronized(Timestamp* self, bool value) try {
     setQualityBit(self, 0x20, value);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 int Timestamp_getSubsecondPrecision(Timestamp* self) {
     return self ? (self->val[7] & 0x1f) : 0;
 }
 
-void Timestamp_setSubsecondPrecision(Timestamp* self, int subsecondPrecision) {
+void Timestamp_setSubsecondPrecision(Timestamp* self, int subsecondPrecision) try {
     if (self)
         self->val[7] = uint8_t((self->val[7] & 0xe0) | (subsecondPrecision & 0x1f));
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Timestamp_setTimeInSeconds(Timestamp* self, uint32_t secondsSinceEpoch) {
+void Timestamp_setTimeInSeconds(Timestamp* self, uint32_t secondsSinceEpoch) try {
     if (!self)
         return;
     self->val[0] = uint8_t(secondsSinceEpoch >> 24);
@@ -168,10 +192,12 @@ void Timestamp_setTimeInSeconds(Timestamp* self, uint32_t secondsSinceEpoch) {
     self->val[2] = uint8_t(secondsSinceEpoch >> 8);
     self->val[3] = uint8_t(secondsSinceEpoch);
     self->val[4] = self->val[5] = self->val[6] = 0;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 // The fraction is rounded up so that Timestamp_getTimeInMs gives back the same millisecond.
-void Timestamp_setTimeInMilliseconds(Timestamp* self, uint64_t millisSinceEpoch) {
+void Timestamp_setTimeInMilliseconds(Timestamp* self, uint64_t millisSinceEpoch) try {
     if (!self)
         return;
     Timestamp_setTimeInSeconds(self, static_cast<uint32_t>(millisSinceEpoch / 1000));
@@ -179,24 +205,30 @@ void Timestamp_setTimeInMilliseconds(Timestamp* self, uint64_t millisSinceEpoch)
     self->val[4] = uint8_t(fraction >> 16);
     self->val[5] = uint8_t(fraction >> 8);
     self->val[6] = uint8_t(fraction);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void Timestamp_setByMmsUtcTime(Timestamp* self, const MmsValue* mmsValue) {
+void Timestamp_setByMmsUtcTime(Timestamp* self, const MmsValue* mmsValue) try {
     if (!self || MmsValue_getType(mmsValue) != MMS_UTC_TIME)
         return;
     std::memcpy(self->val, MmsValue_getUtcTimeBuffer(const_cast<MmsValue*>(mmsValue)), 8);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-MmsValue* Timestamp_toMmsValue(Timestamp* self, MmsValue* mmsValue) {
+MmsValue* Timestamp_toMmsValue(Timestamp* self, MmsValue* mmsValue) try {
     if (!mmsValue)
         mmsValue = MmsValue_newUtcTime(0);
     if (self && MmsValue_getType(mmsValue) == MMS_UTC_TIME)
         MmsValue_setUtcTimeByBuffer(mmsValue, self->val);
     return mmsValue;
+} catch (...) {
+    return nullptr;
 }
 
-const char* LibIEC61850_getVersionString(void) {
-    return "iecx-stack 0.1";
+const char* LibIEC61850_getVersionString(void) try { return "iecx-stack 0.1"; } catch (...) {
+    return nullptr;
 }
 
 } // extern "C"

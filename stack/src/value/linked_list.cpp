@@ -28,39 +28,49 @@ template <typename F> void destroyWith(LinkedList self, F onData) {
 
 extern "C" {
 
-LinkedList LinkedList_create(void) {
-    return newElement(nullptr);
+LinkedList LinkedList_create(void) try { return newElement(nullptr); } catch (...) {
+    return nullptr;
 }
 
-void LinkedList_destroy(LinkedList self) {
+void LinkedList_destroy(LinkedList self) try {
     destroyWith(self, [](void* data) { std::free(data); });
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void LinkedList_destroyDeep(LinkedList self, LinkedListValueDeleteFunction valueDeleteFunction) {
+void LinkedList_destroyDeep(LinkedList self, LinkedListValueDeleteFunction valueDeleteFunction) try {
     destroyWith(self, [valueDeleteFunction](void* data) {
         if (valueDeleteFunction)
             valueDeleteFunction(data);
     });
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void LinkedList_destroyStatic(LinkedList self) {
+void LinkedList_destroyStatic(LinkedList self) try {
     destroyWith(self, [](void*) {});
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void LinkedList_add(LinkedList self, void* data) {
+void LinkedList_add(LinkedList self, void* data) try {
     if (!self)
         return;
     LinkedList_insertAfter(LinkedList_getLastElement(self), data);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool LinkedList_contains(LinkedList self, void* data) {
+bool LinkedList_contains(LinkedList self, void* data) try {
     for (LinkedList e = LinkedList_getNext(self); e; e = e->next)
         if (e->data == data)
             return true;
     return false;
+} catch (...) {
+    return false;
 }
 
-bool LinkedList_remove(LinkedList self, void* data) {
+bool LinkedList_remove(LinkedList self, void* data) try {
     if (!self)
         return false;
     for (LinkedList previous = self; previous->next; previous = previous->next) {
@@ -72,9 +82,11 @@ bool LinkedList_remove(LinkedList self, void* data) {
         }
     }
     return false;
+} catch (...) {
+    return false;
 }
 
-LinkedList LinkedList_get(LinkedList self, int index) {
+LinkedList LinkedList_get(LinkedList self, int index) try {
     if (index < 0)
         return nullptr;
     LinkedList element = LinkedList_getNext(self);
@@ -83,21 +95,25 @@ LinkedList LinkedList_get(LinkedList self, int index) {
         --index;
     }
     return element;
+} catch (...) {
+    return nullptr;
 }
 
-LinkedList LinkedList_getNext(LinkedList self) {
-    return self ? self->next : nullptr;
+LinkedList LinkedList_getNext(LinkedList self) try { return self ? self->next : nullptr; } catch (...) {
+    return nullptr;
 }
 
-LinkedList LinkedList_getLastElement(LinkedList self) {
+LinkedList LinkedList_getLastElement(LinkedList self) try {
     if (!self)
         return nullptr;
     while (self->next)
         self = self->next;
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-LinkedList LinkedList_insertAfter(LinkedList listElement, void* data) {
+LinkedList LinkedList_insertAfter(LinkedList listElement, void* data) try {
     if (!listElement)
         return nullptr;
     LinkedList element = newElement(data);
@@ -106,6 +122,8 @@ LinkedList LinkedList_insertAfter(LinkedList listElement, void* data) {
     element->next = listElement->next;
     listElement->next = element;
     return element;
+} catch (...) {
+    return nullptr;
 }
 
 int LinkedList_size(LinkedList self) {
@@ -115,13 +133,15 @@ int LinkedList_size(LinkedList self) {
     return size;
 }
 
-void* LinkedList_getData(LinkedList self) {
-    return self ? self->data : nullptr;
+void* LinkedList_getData(LinkedList self) try { return self ? self->data : nullptr; } catch (...) {
+    return nullptr;
 }
 
-void LinkedList_printStringList(LinkedList self) {
+void LinkedList_printStringList(LinkedList self) try {
     for (LinkedList e = LinkedList_getNext(self); e; e = e->next)
         std::printf("%s\n", e->data ? static_cast<const char*>(e->data) : "");
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 } // extern "C"

@@ -68,96 +68,118 @@ float MmsValue_toFloat(const MmsValue* self) {
     return isFloat(self) ? static_cast<float>(self->floatValue) : 0.0f;
 }
 
-void MmsValue_setFloat(MmsValue* self, float newFloatValue) {
+void MmsValue_setFloat(MmsValue* self, float newFloatValue) try {
     if (isFloat(self))
         self->floatValue = newFloatValue;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 // A single precision value keeps its width: the number is rounded to float.
-void MmsValue_setDouble(MmsValue* self, double newFloatValue) {
+void MmsValue_setDouble(MmsValue* self, double newFloatValue) try {
     if (!isFloat(self))
         return;
     self->floatValue =
         self->floatWidth == 32 ? static_cast<double>(static_cast<float>(newFloatValue)) : newFloatValue;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void MmsValue_setInt8(MmsValue* self, int8_t integer) {
-    setSigned(self, integer);
+void MmsValue_setInt8(MmsValue* self, int8_t integer) try { setSigned(self, integer); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void MmsValue_setInt16(MmsValue* self, int16_t integer) {
-    setSigned(self, integer);
+void MmsValue_setInt16(MmsValue* self, int16_t integer) try { setSigned(self, integer); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void MmsValue_setInt32(MmsValue* self, int32_t integer) {
-    setSigned(self, integer);
+void MmsValue_setInt32(MmsValue* self, int32_t integer) try { setSigned(self, integer); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void MmsValue_setInt64(MmsValue* self, int64_t integer) {
-    setSigned(self, integer);
+void MmsValue_setInt64(MmsValue* self, int64_t integer) try { setSigned(self, integer); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void MmsValue_setUint8(MmsValue* self, uint8_t integer) {
-    setUnsigned(self, integer);
+void MmsValue_setUint8(MmsValue* self, uint8_t integer) try { setUnsigned(self, integer); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void MmsValue_setUint16(MmsValue* self, uint16_t integer) {
-    setUnsigned(self, integer);
+void MmsValue_setUint16(MmsValue* self, uint16_t integer) try { setUnsigned(self, integer); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void MmsValue_setUint32(MmsValue* self, uint32_t integer) {
-    setUnsigned(self, integer);
+void MmsValue_setUint32(MmsValue* self, uint32_t integer) try { setUnsigned(self, integer); } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 // ---- booleans ----
 
-void MmsValue_setBoolean(MmsValue* self, bool boolValue) {
+void MmsValue_setBoolean(MmsValue* self, bool boolValue) try {
     if (self && self->type == MMS_BOOLEAN)
         self->boolean = boolValue;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool MmsValue_getBoolean(const MmsValue* self) {
+bool MmsValue_getBoolean(const MmsValue* self) try {
     return self && self->type == MMS_BOOLEAN && self->boolean;
+} catch (...) {
+    return false;
 }
 
 // ---- texts ----
 
-const char* MmsValue_toString(MmsValue* self) {
+const char* MmsValue_toString(MmsValue* self) try {
     return isText(self) ? self->text.c_str() : nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 int MmsValue_getStringSize(const MmsValue* self) {
     return isText(self) ? static_cast<int>(self->text.size()) : 0;
 }
 
-void MmsValue_setVisibleString(MmsValue* self, const char* string) {
+void MmsValue_setVisibleString(MmsValue* self, const char* string) try {
     setText(self, MMS_VISIBLE_STRING, string);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void MmsValue_setMmsString(MmsValue* self, const char* string) {
+void MmsValue_setMmsString(MmsValue* self, const char* string) try {
     setText(self, MMS_STRING, string);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 // ---- bit strings ----
 
-void MmsValue_setBitStringBit(MmsValue* self, int bitPos, bool value) {
+void MmsValue_setBitStringBit(MmsValue* self, int bitPos, bool value) try {
     if (!validBit(self, bitPos))
         return;
     const uint8_t mask = static_cast<uint8_t>(0x80u >> (bitPos % 8));
     uint8_t& byte = self->bytes[static_cast<std::size_t>(bitPos / 8)];
     byte = value ? static_cast<uint8_t>(byte | mask) : static_cast<uint8_t>(byte & ~mask);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool MmsValue_getBitStringBit(const MmsValue* self, int bitPos) {
+bool MmsValue_getBitStringBit(const MmsValue* self, int bitPos) try {
     if (!validBit(self, bitPos))
         return false;
     return (self->bytes[static_cast<std::size_t>(bitPos / 8)] & (0x80u >> (bitPos % 8))) != 0;
+} catch (...) {
+    return false;
 }
 
-void MmsValue_deleteAllBitStringBits(MmsValue* self) {
+void MmsValue_deleteAllBitStringBits(MmsValue* self) try {
     if (isBitString(self))
         std::fill(self->bytes.begin(), self->bytes.end(), 0);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void MmsValue_setAllBitStringBits(MmsValue* self) {
+void MmsValue_setAllBitStringBits(MmsValue* self) try {
     if (!isBitString(self))
         return;
     for (int i = 0; i < self->bitSize; ++i)
         MmsValue_setBitStringBit(self, i, true);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 int MmsValue_getBitStringSize(const MmsValue* self) {
@@ -184,10 +206,12 @@ uint32_t MmsValue_getBitStringAsInteger(const MmsValue* self) {
     return result;
 }
 
-void MmsValue_setBitStringFromInteger(MmsValue* self, uint32_t intValue) {
+void MmsValue_setBitStringFromInteger(MmsValue* self, uint32_t intValue) try {
     const int bits = MmsValue_getBitStringSize(self);
     for (int i = 0; i < bits; ++i)
         MmsValue_setBitStringBit(self, i, i < 32 && ((intValue >> i) & 1u) != 0);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint32_t MmsValue_getBitStringAsIntegerBigEndian(const MmsValue* self) {
@@ -198,21 +222,25 @@ uint32_t MmsValue_getBitStringAsIntegerBigEndian(const MmsValue* self) {
     return result;
 }
 
-void MmsValue_setBitStringFromIntegerBigEndian(MmsValue* self, uint32_t intValue) {
+void MmsValue_setBitStringFromIntegerBigEndian(MmsValue* self, uint32_t intValue) try {
     const int bits = MmsValue_getBitStringSize(self);
     for (int i = 0; i < bits; ++i) {
         const int shift = bits - 1 - i;
         MmsValue_setBitStringBit(self, i, shift < 32 && ((intValue >> shift) & 1u) != 0);
     }
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 // ---- octet strings ----
 
 // Content longer than the value's maximum size is refused and the value stays unchanged.
-void MmsValue_setOctetString(MmsValue* self, const uint8_t* buf, int size) {
+void MmsValue_setOctetString(MmsValue* self, const uint8_t* buf, int size) try {
     if (!isOctetString(self) || size < 0 || size > self->maxSize || (!buf && size > 0))
         return;
     self->bytes.assign(buf, buf + size);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint16_t MmsValue_getOctetStringSize(const MmsValue* self) {
@@ -224,12 +252,14 @@ uint16_t MmsValue_getOctetStringMaxSize(const MmsValue* self) {
 }
 
 // The buffer is never NULL for an octet string, even an empty one.
-uint8_t* MmsValue_getOctetStringBuffer(MmsValue* self) {
+uint8_t* MmsValue_getOctetStringBuffer(MmsValue* self) try {
     if (!isOctetString(self))
         return nullptr;
     if (self->bytes.capacity() == 0)
         self->bytes.reserve(static_cast<std::size_t>(std::max(self->maxSize, 1)));
     return self->bytes.data();
+} catch (...) {
+    return nullptr;
 }
 
 uint8_t MmsValue_getOctetStringOctet(MmsValue* self, int octetPos) {

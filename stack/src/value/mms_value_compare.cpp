@@ -21,7 +21,7 @@ extern "C" {
 
 // Floats compare by their encoding, so a NaN equals the same NaN and 0.0 differs from -0.0,
 // as the encoded values on the wire would. UTC times compare all 8 bytes, quality included.
-bool MmsValue_equals(const MmsValue* self, const MmsValue* otherValue) {
+bool MmsValue_equals(const MmsValue* self, const MmsValue* otherValue) try {
     if (!self || !otherValue || self->type != otherValue->type)
         return false;
     switch (self->type) {
@@ -62,9 +62,11 @@ bool MmsValue_equals(const MmsValue* self, const MmsValue* otherValue) {
         return self->accessError == otherValue->accessError;
     }
     return false;
+} catch (...) {
+    return false;
 }
 
-bool MmsValue_equalTypes(const MmsValue* self, const MmsValue* otherValue) {
+bool MmsValue_equalTypes(const MmsValue* self, const MmsValue* otherValue) try {
     if (!self || !otherValue || self->type != otherValue->type)
         return false;
     if (self->type != MMS_ARRAY && self->type != MMS_STRUCTURE)
@@ -78,12 +80,14 @@ bool MmsValue_equalTypes(const MmsValue* self, const MmsValue* otherValue) {
             return false;
     }
     return true;
+} catch (...) {
+    return false;
 }
 
 // Structures and arrays are updated element by element and must have the same size; an
 // element that cannot be updated stops the update (earlier elements keep their new content).
 // Numbers keep the width of self; octet strings and texts take the source content whole.
-bool MmsValue_update(MmsValue* self, const MmsValue* source) {
+bool MmsValue_update(MmsValue* self, const MmsValue* source) try {
     if (!self || !source || self->type != source->type)
         return false;
     switch (self->type) {
@@ -130,6 +134,8 @@ bool MmsValue_update(MmsValue* self, const MmsValue* source) {
         return true;
     }
     }
+} catch (...) {
+    return false;
 }
 
 } // extern "C"

@@ -55,4 +55,11 @@ namespace iecx::value {
 // A new value of the given type with default content.
 MmsValue* make(MmsType type);
 
+// The 24-bit fraction of a second of a UTC time in units of 1/unitsPerSecond, rounded to the
+// nearest unit. Truncating would read one unit low the times of publishers that write the
+// fraction truncated themselves (1 ms = 16777.216 / 2^24 s).
+inline uint64_t fractionIn(uint64_t fraction24, uint64_t unitsPerSecond) {
+    return (fraction24 * unitsPerSecond + (uint64_t(1) << 23)) >> 24;
+}
+
 } // namespace iecx::value

@@ -105,7 +105,7 @@ void print(std::string& out, const MmsValue* v) {
 
 extern "C" {
 
-const char* MmsValue_getTypeString(MmsValue* self) {
+const char* MmsValue_getTypeString(MmsValue* self) try {
     if (!self)
         return "unknown(error)";
     switch (self->type) {
@@ -143,9 +143,11 @@ const char* MmsValue_getTypeString(MmsValue* self) {
         return "access-error";
     }
     return "unknown(error)";
+} catch (...) {
+    return nullptr;
 }
 
-const char* MmsValue_printToBuffer(const MmsValue* self, char* buffer, int bufferSize) {
+const char* MmsValue_printToBuffer(const MmsValue* self, char* buffer, int bufferSize) try {
     if (!buffer || bufferSize <= 0)
         return buffer;
     std::string text;
@@ -154,6 +156,8 @@ const char* MmsValue_printToBuffer(const MmsValue* self, char* buffer, int buffe
     text.copy(buffer, length);
     buffer[length] = '\0';
     return buffer;
+} catch (...) {
+    return nullptr;
 }
 
 } // extern "C"

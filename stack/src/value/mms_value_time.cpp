@@ -47,38 +47,46 @@ uint32_t MmsValue_toUnixTimestamp(const MmsValue* self) {
 }
 
 // Whole seconds; the fraction is cleared, the quality byte kept.
-MmsValue* MmsValue_setUtcTime(MmsValue* self, uint32_t timeval) {
+MmsValue* MmsValue_setUtcTime(MmsValue* self, uint32_t timeval) try {
     if (isUtc(self)) {
         putSeconds(self, timeval);
         putFraction(self, 0);
     }
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-// The fraction is rounded up to the next 1/2^24 s so that reading back in milliseconds
-// (which truncates) gives exactly the millisecond that was written. The quality byte is kept.
-MmsValue* MmsValue_setUtcTimeMs(MmsValue* self, uint64_t timeval) {
+// The fraction is rounded up to the next 1/2^24 s; reading back in milliseconds (rounded to the
+// nearest) gives exactly the millisecond that was written. The quality byte is kept.
+MmsValue* MmsValue_setUtcTimeMs(MmsValue* self, uint64_t timeval) try {
     if (!isUtc(self))
         return self;
     const uint64_t ms = timeval % 1000;
     putSeconds(self, static_cast<uint32_t>(timeval / 1000));
     putFraction(self, static_cast<uint32_t>((ms * 0x1000000ull + 999) / 1000));
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void MmsValue_setUtcTimeByBuffer(MmsValue* self, const uint8_t* buffer) {
+void MmsValue_setUtcTimeByBuffer(MmsValue* self, const uint8_t* buffer) try {
     if (isUtc(self) && buffer)
         std::memcpy(self->time, buffer, 8);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-uint8_t* MmsValue_getUtcTimeBuffer(MmsValue* self) {
+uint8_t* MmsValue_getUtcTimeBuffer(MmsValue* self) try {
     return isUtc(self) ? self->time : nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 uint64_t MmsValue_getUtcTimeInMs(const MmsValue* self) {
     if (!isUtc(self))
         return 0;
-    return uint64_t(utcSeconds(self)) * 1000 + ((uint64_t(utcFraction(self)) * 1000) >> 24);
+    return uint64_t(utcSeconds(self)) * 1000 + iecx::value::fractionIn(utcFraction(self), 1000);
 }
 
 // usec receives the microseconds beyond the returned millisecond (0..999).
@@ -88,15 +96,17 @@ uint64_t MmsValue_getUtcTimeInMsWithUs(const MmsValue* self, uint32_t* usec) {
             *usec = 0;
         return 0;
     }
-    const uint64_t micros = (uint64_t(utcFraction(self)) * 1000000ull) >> 24;
+    const uint64_t micros = iecx::value::fractionIn(utcFraction(self), 1000000);
     if (usec)
         *usec = static_cast<uint32_t>(micros % 1000);
     return uint64_t(utcSeconds(self)) * 1000 + micros / 1000;
 }
 
-void MmsValue_setUtcTimeQuality(MmsValue* self, uint8_t timeQuality) {
+void MmsValue_setUtcTimeQuality(MmsValue* self, uint8_t timeQuality) try {
     if (isUtc(self))
         self->time[7] = timeQuality;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 uint8_t MmsValue_getUtcTimeQuality(const MmsValue* self) {
@@ -104,7 +114,7 @@ uint8_t MmsValue_getUtcTimeQuality(const MmsValue* self) {
 }
 
 // A 4-byte TimeOfDay keeps only the time of day; dates before 1984 are stored as day 0.
-void MmsValue_setBinaryTime(MmsValue* self, uint64_t timestamp) {
+void MmsValue_setBinaryTime(MmsValue* self, uint64_t timestamp) try {
     if (!isBinaryTime(self))
         return;
     const uint32_t msOfDay = static_cast<uint32_t>(timestamp % kMsPerDay);
@@ -116,6 +126,8 @@ void MmsValue_setBinaryTime(MmsValue* self, uint64_t timestamp) {
     self->time[3] = uint8_t(msOfDay);
     self->time[4] = uint8_t(days1984 >> 8);
     self->time[5] = uint8_t(days1984);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 // A 4-byte TimeOfDay gives the milliseconds of the day alone.

@@ -238,7 +238,7 @@ ControlObjectClient ControlObjectClient_create(const char* objectReference, IedC
     return self;
 }
 
-void ControlObjectClient_destroy(ControlObjectClient self) {
+void ControlObjectClient_destroy(ControlObjectClient self) try {
     if (self == nullptr)
         return;
     {
@@ -251,19 +251,25 @@ void ControlObjectClient_destroy(ControlObjectClient self) {
             }
     }
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-const char* ControlObjectClient_getObjectReference(ControlObjectClient self) {
+const char* ControlObjectClient_getObjectReference(ControlObjectClient self) try {
     return self != nullptr ? self->reference.c_str() : nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 ControlModel ControlObjectClient_getControlModel(ControlObjectClient self) {
     return self != nullptr ? self->model : CONTROL_MODEL_STATUS_ONLY;
 }
 
-void ControlObjectClient_setControlModel(ControlObjectClient self, ControlModel ctlModel) {
+void ControlObjectClient_setControlModel(ControlObjectClient self, ControlModel ctlModel) try {
     if (self != nullptr)
         self->model = ctlModel;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 MmsType ControlObjectClient_getCtlValType(ControlObjectClient self) {
@@ -274,7 +280,7 @@ IedClientError ControlObjectClient_getLastError(ControlObjectClient self) {
     return self != nullptr ? self->lastError : IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT;
 }
 
-bool ControlObjectClient_operate(ControlObjectClient self, MmsValue* ctlVal, uint64_t operTime) {
+bool ControlObjectClient_operate(ControlObjectClient self, MmsValue* ctlVal, uint64_t operTime) try {
     if (self == nullptr || ctlVal == nullptr || self->operSpec == nullptr) {
         if (self != nullptr)
             self->lastError = IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT;
@@ -298,9 +304,11 @@ bool ControlObjectClient_operate(ControlObjectClient self, MmsValue* ctlVal, uin
         return false;
     }
     return self->termination == Termination::Positive;
+} catch (...) {
+    return false;
 }
 
-bool ControlObjectClient_select(ControlObjectClient self) {
+bool ControlObjectClient_select(ControlObjectClient self) try {
     if (self == nullptr)
         return false;
     self->selectTime = nowMs();
@@ -318,9 +326,11 @@ bool ControlObjectClient_select(ControlObjectClient self) {
         MmsValue_delete(v);
     }
     return selected;
+} catch (...) {
+    return false;
 }
 
-bool ControlObjectClient_selectWithValue(ControlObjectClient self, MmsValue* ctlVal) {
+bool ControlObjectClient_selectWithValue(ControlObjectClient self, MmsValue* ctlVal) try {
     if (self == nullptr || ctlVal == nullptr || self->operSpec == nullptr) {
         if (self != nullptr)
             self->lastError = IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT;
@@ -328,9 +338,11 @@ bool ControlObjectClient_selectWithValue(ControlObjectClient self, MmsValue* ctl
     }
     self->selectTime = nowMs();
     return self->write("SBOw", self->buildCommand(ctlVal, 0, true));
+} catch (...) {
+    return false;
 }
 
-bool ControlObjectClient_cancel(ControlObjectClient self) {
+bool ControlObjectClient_cancel(ControlObjectClient self) try {
     if (self == nullptr || self->operSpec == nullptr)
         return false;
     // The ctlVal of a cancel is not looked at; any value of the right type will do.
@@ -346,6 +358,8 @@ bool ControlObjectClient_cancel(ControlObjectClient self) {
     MmsValue_delete(ctlVal);
     self->selectTime = 0;
     return ok;
+} catch (...) {
+    return false;
 }
 
 LastApplError ControlObjectClient_getLastApplError(ControlObjectClient self) {
@@ -355,41 +369,53 @@ LastApplError ControlObjectClient_getLastApplError(ControlObjectClient self) {
     return self->lastApplError;
 }
 
-void ControlObjectClient_setOrigin(ControlObjectClient self, const char* orIdent, int orCat) {
+void ControlObjectClient_setOrigin(ControlObjectClient self, const char* orIdent, int orCat) try {
     if (self == nullptr)
         return;
     self->orIdent = orIdent != nullptr ? std::string(orIdent).substr(0, 64) : std::string();
     self->orCat = orCat;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void ControlObjectClient_setTestMode(ControlObjectClient self, bool value) {
+void ControlObjectClient_setTestMode(ControlObjectClient self, bool value) try {
     if (self != nullptr)
         self->test = value;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void ControlObjectClient_setInterlockCheck(ControlObjectClient self, bool value) {
+void ControlObjectClient_setInterlockCheck(ControlObjectClient self, bool value) try {
     if (self != nullptr)
         self->interlockCheck = value;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void ControlObjectClient_setSynchroCheck(ControlObjectClient self, bool value) {
+void ControlObjectClient_setSynchroCheck(ControlObjectClient self, bool value) try {
     if (self != nullptr)
         self->synchroCheck = value;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void ControlObjectClient_useConstantT(ControlObjectClient self, bool useConstantT) {
+void ControlObjectClient_useConstantT(ControlObjectClient self, bool useConstantT) try {
     if (self != nullptr)
         self->constantT = useConstantT;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void ControlObjectClient_setCommandTerminationHandler(ControlObjectClient self,
                                                       CommandTerminationHandler handler,
-                                                      void* handlerParameter) {
+                                                      void* handlerParameter) try {
     if (self == nullptr)
         return;
     std::lock_guard<std::mutex> lock(self->mutex);
     self->terminationHandler = handler;
     self->terminationParameter = handlerParameter;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 } // extern "C"

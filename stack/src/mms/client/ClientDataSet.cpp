@@ -104,7 +104,7 @@ ClientDataSet IedConnection_readDataSetValues(IedConnection self, IedClientError
 }
 
 void IedConnection_createDataSet(IedConnection self, IedClientError* error, const char* dataSetReference,
-                                 LinkedList dataSetElements) {
+                                 LinkedList dataSetElements) try {
     ObjectName name;
     if (self == nullptr || !toDataSetName(dataSetReference, name)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -128,9 +128,13 @@ void IedConnection_createDataSet(IedConnection self, IedClientError* error, cons
              self->request([&](ber::Writer& w,
                                uint32_t id) { encodeDefineNamedVariableListRequest(w, id, name, members); },
                            r));
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
 }
 
-bool IedConnection_deleteDataSet(IedConnection self, IedClientError* error, const char* dataSetReference) {
+bool IedConnection_deleteDataSet(IedConnection self, IedClientError* error,
+                                 const char* dataSetReference) try {
     ObjectName name;
     if (self == nullptr || !toDataSetName(dataSetReference, name)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -154,18 +158,26 @@ bool IedConnection_deleteDataSet(IedConnection self, IedClientError* error, cons
     }
     setError(error, IED_ERROR_OK);
     return true;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return false;
 }
 
-void ClientDataSet_destroy(ClientDataSet self) {
-    delete self;
+void ClientDataSet_destroy(ClientDataSet self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-MmsValue* ClientDataSet_getValues(ClientDataSet self) {
+MmsValue* ClientDataSet_getValues(ClientDataSet self) try {
     return self != nullptr ? self->values : nullptr;
+} catch (...) {
+    return nullptr;
 }
 
-char* ClientDataSet_getReference(ClientDataSet self) {
+char* ClientDataSet_getReference(ClientDataSet self) try {
     return self != nullptr ? const_cast<char*>(self->reference.c_str()) : nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 int ClientDataSet_getDataSetSize(ClientDataSet self) {

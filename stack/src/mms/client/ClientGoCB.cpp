@@ -75,76 +75,134 @@ bool parseGoCb(sClientGooseControlBlock* g, const MmsValue* value) {
 
 extern "C" {
 
-ClientGooseControlBlock ClientGooseControlBlock_create(const char* dataAttributeReference) {
+ClientGooseControlBlock ClientGooseControlBlock_create(const char* dataAttributeReference) try {
     auto* g = new sClientGooseControlBlock();
     g->objectReference = dataAttributeReference != nullptr ? dataAttributeReference : "";
     return g;
+} catch (...) {
+    return nullptr;
 }
 
-void ClientGooseControlBlock_destroy(ClientGooseControlBlock self) {
+void ClientGooseControlBlock_destroy(ClientGooseControlBlock self) try {
     if (self == nullptr)
         return;
     MmsValue_deleteIfNotNull(self->dstAddr);
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool ClientGooseControlBlock_getGoEna(ClientGooseControlBlock self) {
+bool ClientGooseControlBlock_getGoEna(ClientGooseControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->goEna;
+} catch (...) {
+    return false;
 }
-void ClientGooseControlBlock_setGoEna(ClientGooseControlBlock self, bool goEna) {
+void ClientGooseControlBlock_setGoEna(ClientGooseControlBlock self, bool goEna) try {
+    if (self == nullptr)
+        return;
     self->goEna = goEna;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-const char* ClientGooseControlBlock_getGoID(ClientGooseControlBlock self) {
+const char* ClientGooseControlBlock_getGoID(ClientGooseControlBlock self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->goId.c_str();
+} catch (...) {
+    return nullptr;
 }
-void ClientGooseControlBlock_setGoID(ClientGooseControlBlock self, const char* goID) {
+void ClientGooseControlBlock_setGoID(ClientGooseControlBlock self, const char* goID) try {
+    if (self == nullptr)
+        return;
     self->goId = goID != nullptr ? goID : "";
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-const char* ClientGooseControlBlock_getDatSet(ClientGooseControlBlock self) {
+const char* ClientGooseControlBlock_getDatSet(ClientGooseControlBlock self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->datSet.c_str();
+} catch (...) {
+    return nullptr;
 }
-void ClientGooseControlBlock_setDatSet(ClientGooseControlBlock self, const char* datSet) {
+void ClientGooseControlBlock_setDatSet(ClientGooseControlBlock self, const char* datSet) try {
+    if (self == nullptr)
+        return;
     self->datSet = datSet != nullptr ? datSet : "";
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 uint32_t ClientGooseControlBlock_getConfRev(ClientGooseControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->confRev;
 }
-bool ClientGooseControlBlock_getNdsComm(ClientGooseControlBlock self) {
+bool ClientGooseControlBlock_getNdsComm(ClientGooseControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->ndsCom;
+} catch (...) {
+    return false;
 }
 uint32_t ClientGooseControlBlock_getMinTime(ClientGooseControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->minTime;
 }
 uint32_t ClientGooseControlBlock_getMaxTime(ClientGooseControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->maxTime;
 }
-bool ClientGooseControlBlock_getFixedOffs(ClientGooseControlBlock self) {
+bool ClientGooseControlBlock_getFixedOffs(ClientGooseControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->fixedOffs;
+} catch (...) {
+    return false;
 }
 PhyComAddress ClientGooseControlBlock_getDstAddress(ClientGooseControlBlock self) {
+    if (self == nullptr)
+        return PhyComAddress{};
     return self->dst;
 }
-void ClientGooseControlBlock_setDstAddress(ClientGooseControlBlock self, PhyComAddress value) {
+void ClientGooseControlBlock_setDstAddress(ClientGooseControlBlock self, PhyComAddress value) try {
+    if (self == nullptr)
+        return;
     self->dst = value;
     syncAddr(self);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-MmsValue* ClientGooseControlBlock_getDstAddress_addr(ClientGooseControlBlock self) {
+MmsValue* ClientGooseControlBlock_getDstAddress_addr(ClientGooseControlBlock self) try {
+    if (self == nullptr)
+        return nullptr;
     syncAddr(self);
     return self->dstAddr;
+} catch (...) {
+    return nullptr;
 }
 uint8_t ClientGooseControlBlock_getDstAddress_priority(ClientGooseControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->dst.vlanPriority;
 }
 uint16_t ClientGooseControlBlock_getDstAddress_vid(ClientGooseControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->dst.vlanId;
 }
 uint16_t ClientGooseControlBlock_getDstAddress_appid(ClientGooseControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->dst.appId;
 }
 
 ClientGooseControlBlock IedConnection_getGoCBValues(IedConnection self, IedClientError* error,
                                                     const char* goCBReference,
-                                                    ClientGooseControlBlock updateGoCB) {
+                                                    ClientGooseControlBlock updateGoCB) try {
     std::string domain, rest;
     if (self == nullptr || !splitReference(goCBReference, domain, rest)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -176,6 +234,10 @@ ClientGooseControlBlock IedConnection_getGoCBValues(IedConnection self, IedClien
     }
     setError(error, IED_ERROR_OK);
     return g;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 } // extern "C"

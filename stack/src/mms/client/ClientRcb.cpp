@@ -144,121 +144,229 @@ bool rcbName(const std::string& reference, std::string& domain, std::string& ite
 
 extern "C" {
 
-ClientReportControlBlock ClientReportControlBlock_create(const char* rcbReference) {
+ClientReportControlBlock ClientReportControlBlock_create(const char* rcbReference) try {
     auto* rcb = new sClientReportControlBlock();
     rcb->objectReference = rcbReference != nullptr ? rcbReference : "";
     std::string item = dotsToDollars(rcb->objectReference);
     rcb->isBuffered = item.find("$BR$") != std::string::npos;
     return rcb;
+} catch (...) {
+    return nullptr;
 }
 
-void ClientReportControlBlock_destroy(ClientReportControlBlock self) {
+void ClientReportControlBlock_destroy(ClientReportControlBlock self) try {
     if (self == nullptr)
         return;
     MmsValue_deleteIfNotNull(self->entryId);
     MmsValue_deleteIfNotNull(self->owner);
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-char* ClientReportControlBlock_getObjectReference(ClientReportControlBlock self) {
+char* ClientReportControlBlock_getObjectReference(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return nullptr;
     return const_cast<char*>(self->objectReference.c_str());
+} catch (...) {
+    return nullptr;
 }
-bool ClientReportControlBlock_isBuffered(ClientReportControlBlock self) {
+bool ClientReportControlBlock_isBuffered(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->isBuffered;
+} catch (...) {
+    return false;
 }
-const char* ClientReportControlBlock_getRptId(ClientReportControlBlock self) {
+const char* ClientReportControlBlock_getRptId(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->rptId.c_str();
+} catch (...) {
+    return nullptr;
 }
-void ClientReportControlBlock_setRptId(ClientReportControlBlock self, const char* rptId) {
+void ClientReportControlBlock_setRptId(ClientReportControlBlock self, const char* rptId) try {
+    if (self == nullptr)
+        return;
     self->rptId = rptId != nullptr ? rptId : "";
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-bool ClientReportControlBlock_getRptEna(ClientReportControlBlock self) {
+bool ClientReportControlBlock_getRptEna(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->rptEna;
+} catch (...) {
+    return false;
 }
-void ClientReportControlBlock_setRptEna(ClientReportControlBlock self, bool rptEna) {
+void ClientReportControlBlock_setRptEna(ClientReportControlBlock self, bool rptEna) try {
+    if (self == nullptr)
+        return;
     self->rptEna = rptEna;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-bool ClientReportControlBlock_getResv(ClientReportControlBlock self) {
+bool ClientReportControlBlock_getResv(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->resv;
+} catch (...) {
+    return false;
 }
-void ClientReportControlBlock_setResv(ClientReportControlBlock self, bool resv) {
+void ClientReportControlBlock_setResv(ClientReportControlBlock self, bool resv) try {
+    if (self == nullptr)
+        return;
     self->resv = resv;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-const char* ClientReportControlBlock_getDataSetReference(ClientReportControlBlock self) {
+const char* ClientReportControlBlock_getDataSetReference(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->datSet.c_str();
+} catch (...) {
+    return nullptr;
 }
 void ClientReportControlBlock_setDataSetReference(ClientReportControlBlock self,
-                                                  const char* dataSetReference) {
+                                                  const char* dataSetReference) try {
+    if (self == nullptr)
+        return;
     self->datSet = dataSetReference != nullptr ? dataSetReference : "";
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 uint32_t ClientReportControlBlock_getConfRev(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->confRev;
 }
 int ClientReportControlBlock_getOptFlds(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->optFlds;
 }
-void ClientReportControlBlock_setOptFlds(ClientReportControlBlock self, int optFlds) {
+void ClientReportControlBlock_setOptFlds(ClientReportControlBlock self, int optFlds) try {
+    if (self == nullptr)
+        return;
     self->optFlds = optFlds;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 uint32_t ClientReportControlBlock_getBufTm(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->bufTm;
 }
-void ClientReportControlBlock_setBufTm(ClientReportControlBlock self, uint32_t bufTm) {
+void ClientReportControlBlock_setBufTm(ClientReportControlBlock self, uint32_t bufTm) try {
+    if (self == nullptr)
+        return;
     self->bufTm = bufTm;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 uint16_t ClientReportControlBlock_getSqNum(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->sqNum;
 }
 int ClientReportControlBlock_getTrgOps(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->trgOps;
 }
-void ClientReportControlBlock_setTrgOps(ClientReportControlBlock self, int trgOps) {
+void ClientReportControlBlock_setTrgOps(ClientReportControlBlock self, int trgOps) try {
+    if (self == nullptr)
+        return;
     self->trgOps = trgOps;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 uint32_t ClientReportControlBlock_getIntgPd(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->intgPd;
 }
-void ClientReportControlBlock_setIntgPd(ClientReportControlBlock self, uint32_t intgPd) {
+void ClientReportControlBlock_setIntgPd(ClientReportControlBlock self, uint32_t intgPd) try {
+    if (self == nullptr)
+        return;
     self->intgPd = intgPd;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-bool ClientReportControlBlock_getGI(ClientReportControlBlock self) {
+bool ClientReportControlBlock_getGI(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->gi;
+} catch (...) {
+    return false;
 }
-void ClientReportControlBlock_setGI(ClientReportControlBlock self, bool gi) {
+void ClientReportControlBlock_setGI(ClientReportControlBlock self, bool gi) try {
+    if (self == nullptr)
+        return;
     self->gi = gi;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-bool ClientReportControlBlock_getPurgeBuf(ClientReportControlBlock self) {
+bool ClientReportControlBlock_getPurgeBuf(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->purgeBuf;
+} catch (...) {
+    return false;
 }
-void ClientReportControlBlock_setPurgeBuf(ClientReportControlBlock self, bool purgeBuf) {
+void ClientReportControlBlock_setPurgeBuf(ClientReportControlBlock self, bool purgeBuf) try {
+    if (self == nullptr)
+        return;
     self->purgeBuf = purgeBuf;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-bool ClientReportControlBlock_hasResvTms(ClientReportControlBlock self) {
+bool ClientReportControlBlock_hasResvTms(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return false;
     return self->hasResvTms;
+} catch (...) {
+    return false;
 }
 int16_t ClientReportControlBlock_getResvTms(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->resvTms;
 }
-void ClientReportControlBlock_setResvTms(ClientReportControlBlock self, int16_t resvTms) {
+void ClientReportControlBlock_setResvTms(ClientReportControlBlock self, int16_t resvTms) try {
+    if (self == nullptr)
+        return;
     self->resvTms = resvTms;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 MmsValue* ClientReportControlBlock_getEntryId(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return nullptr;
     return self->entryId;
 }
 void ClientReportControlBlock_setEntryId(ClientReportControlBlock self, MmsValue* entryId) {
+    if (self == nullptr)
+        return;
     MmsValue_deleteIfNotNull(self->entryId);
     self->entryId = entryId != nullptr ? MmsValue_clone(entryId) : nullptr;
 }
 uint64_t ClientReportControlBlock_getEntryTime(ClientReportControlBlock self) {
+    if (self == nullptr)
+        return 0;
     return self->entryTime;
 }
-MmsValue* ClientReportControlBlock_getOwner(ClientReportControlBlock self) {
+MmsValue* ClientReportControlBlock_getOwner(ClientReportControlBlock self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->owner;
+} catch (...) {
+    return nullptr;
 }
 
 ClientReportControlBlock IedConnection_getRCBValues(IedConnection self, IedClientError* error,
                                                     const char* rcbReference,
-                                                    ClientReportControlBlock updateRcb) {
+                                                    ClientReportControlBlock updateRcb) try {
     std::string domain, item;
     if (self == nullptr || rcbReference == nullptr || !rcbName(rcbReference, domain, item)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -284,10 +392,14 @@ ClientReportControlBlock IedConnection_getRCBValues(IedConnection self, IedClien
     }
     setError(error, IED_ERROR_OK);
     return rcb;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 void IedConnection_setRCBValues(IedConnection self, IedClientError* error, ClientReportControlBlock rcb,
-                                uint32_t parametersMask, bool singleRequest) {
+                                uint32_t parametersMask, bool singleRequest) try {
     std::string domain, item;
     if (self == nullptr || rcb == nullptr || !rcbName(rcb->objectReference, domain, item)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -351,6 +463,9 @@ void IedConnection_setRCBValues(IedConnection self, IedClientError* error, Clien
     for (auto& w : writes)
         MmsValue_delete(w.second);
     setError(error, result);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
 }
 
 } // extern "C"

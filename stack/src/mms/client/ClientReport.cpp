@@ -32,10 +32,20 @@ struct sClientReport {
     uint16_t subSeqNum = 0;
     bool moreSegmentsFollow = false;
     MmsValue* entryId = nullptr;
+    // Members replaced by a report of another data set size or member type. A handler may still
+    // hold pointers to them (values handed out are updated in place, never freed under the
+    // receiver), so they live as long as the report.
+    std::vector<MmsValue*> retired;
 
+    void retire(MmsValue* value) {
+        if (value != nullptr)
+            retired.push_back(value);
+    }
     ~sClientReport() {
         MmsValue_deleteIfNotNull(dataSetValues);
         MmsValue_deleteIfNotNull(entryId);
+        for (MmsValue* v : retired)
+            MmsValue_delete(v);
     }
 };
 
@@ -145,11 +155,13 @@ bool decodeReport(sClientReport& report, std::vector<MmsValue*>& values) {
     if (values.size() - i != expected)
         return false;
 
-    if (report.dataSetValues == nullptr ||
-        static_cast<int>(report.dataSetValues->components.size()) != size) {
-        MmsValue_deleteIfNotNull(report.dataSetValues);
+    if (report.dataSetValues == nullptr)
         report.dataSetValues = MmsValue_createEmptyArray(size);
-    }
+    std::vector<MmsValue*>& members = report.dataSetValues->components;
+    // Another size keeps the array and the members that remain; those beyond the new size retire.
+    for (size_t k = static_cast<size_t>(size); k < members.size(); ++k)
+        report.retire(members[k]);
+    members.resize(static_cast<size_t>(size), nullptr);
     report.reasons.assign(static_cast<size_t>(size), IEC61850_REASON_NOT_INCLUDED);
     report.dataReferences.assign(static_cast<size_t>(size), std::string());
     if (report.hasDataReference) {
@@ -176,11 +188,11 @@ bool decodeReport(sClientReport& report, std::vector<MmsValue*>& values) {
             report.reasons[static_cast<size_t>(included[k])] = IEC61850_REASON_UNKNOWN;
     }
     for (size_t k = 0; k < n; ++k) {
-        MmsValue*& slot = report.dataSetValues->components[static_cast<size_t>(included[k])];
+        MmsValue*& slot = members[static_cast<size_t>(included[k])];
         MmsValue* fresh = values[valueStart + k];
         if (slot != nullptr && MmsValue_update(slot, fresh))
             continue; // updated in place; `fresh` is deleted with the rest
-        MmsValue_deleteIfNotNull(slot);
+        report.retire(slot);
         slot = fresh;
         values[valueStart + k] = nullptr;
     }
@@ -224,7 +236,7 @@ void sIedConnection::onReport(VariableAccess& access, std::vector<MmsValue*>& va
 extern "C" {
 
 void IedConnection_installReportHandler(IedConnection self, const char* rcbReference, const char* rptId,
-                                        ReportCallbackFunction handler, void* handlerParameter) {
+                                        ReportCallbackFunction handler, void* handlerParameter) try {
     if (self == nullptr || rcbReference == nullptr)
         return;
     auto sub = std::make_shared<ReportSubscription>();
@@ -243,9 +255,11 @@ void IedConnection_installReportHandler(IedConnection self, const char* rcbRefer
         }
     }
     self->reports.push_back(sub);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void IedConnection_uninstallReportHandler(IedConnection self, const char* rcbReference) {
+void IedConnection_uninstallReportHandler(IedConnection self, const char* rcbReference) try {
     if (self == nullptr || rcbReference == nullptr)
         return;
     std::lock_guard<std::recursive_mutex> lock(self->reportMutex);
@@ -255,83 +269,155 @@ void IedConnection_uninstallReportHandler(IedConnection self, const char* rcbRef
             return;
         }
     }
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-const char* ClientReport_getDataSetName(ClientReport self) {
+const char* ClientReport_getDataSetName(ClientReport self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->dataSetName.c_str();
+} catch (...) {
+    return nullptr;
 }
-MmsValue* ClientReport_getDataSetValues(ClientReport self) {
+MmsValue* ClientReport_getDataSetValues(ClientReport self) try {
+    if (self == nullptr)
+        return nullptr;
     return self->dataSetValues;
+} catch (...) {
+    return nullptr;
 }
-char* ClientReport_getRcbReference(ClientReport self) {
+char* ClientReport_getRcbReference(ClientReport self) try {
+    if (self == nullptr)
+        return nullptr;
     return const_cast<char*>(self->rcbReference.c_str());
+} catch (...) {
+    return nullptr;
 }
-char* ClientReport_getRptId(ClientReport self) {
+char* ClientReport_getRptId(ClientReport self) try {
+    if (self == nullptr)
+        return nullptr;
     return const_cast<char*>(self->rptId.c_str());
+} catch (...) {
+    return nullptr;
 }
 
 ReasonForInclusion ClientReport_getReasonForInclusion(ClientReport self, int elementIndex) {
+    if (self == nullptr)
+        return IEC61850_REASON_NOT_INCLUDED;
     if (elementIndex < 0 || static_cast<size_t>(elementIndex) >= self->reasons.size())
         return IEC61850_REASON_NOT_INCLUDED;
     return self->reasons[static_cast<size_t>(elementIndex)];
 }
 
 MmsValue* ClientReport_getEntryId(ClientReport self) {
+    if (self == nullptr)
+        return nullptr;
     return self->entryId;
 }
-bool ClientReport_hasTimestamp(ClientReport self) {
+bool ClientReport_hasTimestamp(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasTimestamp;
+} catch (...) {
+    return false;
 }
 uint64_t ClientReport_getTimestamp(ClientReport self) {
+    if (self == nullptr)
+        return 0;
     return self->timestamp;
 }
-bool ClientReport_hasSeqNum(ClientReport self) {
+bool ClientReport_hasSeqNum(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasSeqNum;
+} catch (...) {
+    return false;
 }
 uint16_t ClientReport_getSeqNum(ClientReport self) {
+    if (self == nullptr)
+        return 0;
     return self->seqNum;
 }
-bool ClientReport_hasDataSetName(ClientReport self) {
+bool ClientReport_hasDataSetName(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasDataSetName;
+} catch (...) {
+    return false;
 }
-bool ClientReport_hasReasonForInclusion(ClientReport self) {
+bool ClientReport_hasReasonForInclusion(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasReasonForInclusion;
+} catch (...) {
+    return false;
 }
-bool ClientReport_hasConfRev(ClientReport self) {
+bool ClientReport_hasConfRev(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasConfRev;
+} catch (...) {
+    return false;
 }
 uint32_t ClientReport_getConfRev(ClientReport self) {
+    if (self == nullptr)
+        return 0;
     return self->confRev;
 }
-bool ClientReport_hasBufOvfl(ClientReport self) {
+bool ClientReport_hasBufOvfl(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasBufOvfl;
+} catch (...) {
+    return false;
 }
-bool ClientReport_getBufOvfl(ClientReport self) {
+bool ClientReport_getBufOvfl(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->bufOvfl;
+} catch (...) {
+    return false;
 }
-bool ClientReport_hasDataReference(ClientReport self) {
+bool ClientReport_hasDataReference(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasDataReference;
+} catch (...) {
+    return false;
 }
 
-const char* ClientReport_getDataReference(ClientReport self, int elementIndex) {
-    if (!self->hasDataReference || elementIndex < 0 ||
+const char* ClientReport_getDataReference(ClientReport self, int elementIndex) try {
+    if (self == nullptr || !self->hasDataReference || elementIndex < 0 ||
         static_cast<size_t>(elementIndex) >= self->dataReferences.size() ||
         self->dataReferences[static_cast<size_t>(elementIndex)].empty())
         return nullptr;
     return self->dataReferences[static_cast<size_t>(elementIndex)].c_str();
+} catch (...) {
+    return nullptr;
 }
 
-bool ClientReport_hasSubSeqNum(ClientReport self) {
+bool ClientReport_hasSubSeqNum(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->hasSubSeqNum;
+} catch (...) {
+    return false;
 }
 uint16_t ClientReport_getSubSeqNum(ClientReport self) {
+    if (self == nullptr)
+        return 0;
     return self->subSeqNum;
 }
-bool ClientReport_getMoreSeqmentsFollow(ClientReport self) {
+bool ClientReport_getMoreSeqmentsFollow(ClientReport self) try {
+    if (self == nullptr)
+        return false;
     return self->moreSegmentsFollow;
+} catch (...) {
+    return false;
 }
 
-char* ReasonForInclusion_getValueAsString(ReasonForInclusion reasonCode) {
+char* ReasonForInclusion_getValueAsString(ReasonForInclusion reasonCode) try {
     switch (reasonCode) {
     case IEC61850_REASON_NOT_INCLUDED:
         return const_cast<char*>("not-included");
@@ -350,6 +436,8 @@ char* ReasonForInclusion_getValueAsString(ReasonForInclusion reasonCode) {
     default:
         return const_cast<char*>("unknown");
     }
+} catch (...) {
+    return nullptr;
 }
 
 } // extern "C"

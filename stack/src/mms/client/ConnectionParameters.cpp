@@ -44,16 +44,18 @@ AcseAuthenticationParameter AcseAuthenticationParameter_create(void) {
     return self;
 }
 
-void AcseAuthenticationParameter_destroy(AcseAuthenticationParameter self) {
+void AcseAuthenticationParameter_destroy(AcseAuthenticationParameter self) try {
     if (self == nullptr)
         return;
     if (self->mechanism == ACSE_AUTH_PASSWORD)
         std::free(self->value.password.octetString);
     std::free(self);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void AcseAuthenticationParameter_setAuthMechanism(AcseAuthenticationParameter self,
-                                                  AcseAuthenticationMechanism mechanism) {
+                                                  AcseAuthenticationMechanism mechanism) try {
     if (self == nullptr)
         return;
     if (self->mechanism == ACSE_AUTH_PASSWORD && mechanism != ACSE_AUTH_PASSWORD) {
@@ -62,9 +64,11 @@ void AcseAuthenticationParameter_setAuthMechanism(AcseAuthenticationParameter se
         self->value.password.passwordLength = 0;
     }
     self->mechanism = mechanism;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void AcseAuthenticationParameter_setPassword(AcseAuthenticationParameter self, char* password) {
+void AcseAuthenticationParameter_setPassword(AcseAuthenticationParameter self, char* password) try {
     if (self == nullptr)
         return;
     std::free(self->value.password.octetString);
@@ -79,44 +83,56 @@ void AcseAuthenticationParameter_setPassword(AcseAuthenticationParameter self, c
     std::memcpy(copy, password, n + 1);
     self->value.password.octetString = copy;
     self->value.password.passwordLength = static_cast<int>(n);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 IsoConnectionParameters IsoConnectionParameters_create(void) {
     return new (std::nothrow) sIsoConnectionParameters();
 }
 
-void IsoConnectionParameters_destroy(IsoConnectionParameters self) {
-    delete self;
+void IsoConnectionParameters_destroy(IsoConnectionParameters self) try { delete self; } catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void IsoConnectionParameters_setAcseAuthenticationParameter(IsoConnectionParameters self,
-                                                            AcseAuthenticationParameter acseAuthParameter) {
+void IsoConnectionParameters_setAcseAuthenticationParameter(
+    IsoConnectionParameters self, AcseAuthenticationParameter acseAuthParameter) try {
     if (self != nullptr)
         self->authentication = acseAuthParameter;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void IsoConnectionParameters_setRemoteApTitle(IsoConnectionParameters self, const char* apTitle,
-                                              int aeQualifier) {
+                                              int aeQualifier) try {
     if (self != nullptr)
         setApTitle(self->target->remote, apTitle, aeQualifier);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void IsoConnectionParameters_setRemoteAddresses(IsoConnectionParameters self, PSelector pSelector,
-                                                SSelector sSelector, TSelector tSelector) {
+                                                SSelector sSelector, TSelector tSelector) try {
     if (self != nullptr)
         setAddresses(self->target->remote, pSelector, sSelector, tSelector);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void IsoConnectionParameters_setLocalApTitle(IsoConnectionParameters self, const char* apTitle,
-                                             int aeQualifier) {
+                                             int aeQualifier) try {
     if (self != nullptr)
         setApTitle(self->target->local, apTitle, aeQualifier);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void IsoConnectionParameters_setLocalAddresses(IsoConnectionParameters self, PSelector pSelector,
-                                               SSelector sSelector, TSelector tSelector) {
+                                               SSelector sSelector, TSelector tSelector) try {
     if (self != nullptr)
         setAddresses(self->target->local, pSelector, sSelector, tSelector);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 } // extern "C"

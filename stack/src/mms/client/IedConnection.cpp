@@ -1,6 +1,8 @@
 // IedConnection: connection handling, the MMS connection's C functions, error mapping, reads
 // and writes of single objects.
 #include "stack/src/mms/client/IedConnectionInternal.h"
+#include "stack/src/mms/AlternateAccess.h"
+#include "stack/src/mms/MmsData.h"
 
 #include "stack/src/value/mms_value_internal.h"
 
@@ -151,6 +153,19 @@ std::string toObjectReference(const std::string& domain, const std::string& item
     return ref + "[" + fc + "]";
 }
 
+std::string toObjectReference(const ObjectName& name) {
+    std::string ref = toObjectReference(name.domain, name.item);
+    if (!name.alternateAccess.empty())
+        ref.insert(ref.rfind('['), formatAccessPath(name.alternateAccess, '.'));
+    return ref;
+}
+
+bool toVariableName(const std::string& domain, const std::string& item, ObjectName& name) {
+    name = ObjectName();
+    name.domain = domain;
+    return splitArrayPath(item, name.item, name.alternateAccess);
+}
+
 char* copyString(const std::string& text) {
     char* s = static_cast<char*>(std::malloc(text.size() + 1));
     std::memcpy(s, text.c_str(), text.size() + 1);
@@ -229,7 +244,9 @@ IedClientError sIedConnection::readVariable(const std::string& domain, const std
                                             MmsValue*& value, bool accessErrorAsValue) {
     value = nullptr;
     VariableAccess access;
-    access.variables.emplace_back(domain, item);
+    access.variables.emplace_back();
+    if (!toVariableName(domain, item, access.variables.back()))
+        return IED_ERROR_OBJECT_REFERENCE_INVALID;
     Response r;
     IedClientError e = request([&](ber::Writer& w, uint32_t id) { encodeReadRequest(w, id, access); }, r);
     if (e != IED_ERROR_OK)
@@ -251,7 +268,7 @@ IedClientError sIedConnection::readVariable(const std::string& domain, const std
 
 extern "C" {
 
-IedConnection IedConnection_create(void) {
+IedConnection IedConnection_create(void) try {
     IedConnection self = new sIedConnection();
     self->mms.setReportHandler(
         [self](VariableAccess& access, std::vector<MmsValue*>& values) { self->onReport(access, values); });
@@ -269,26 +286,40 @@ IedConnection IedConnection_create(void) {
             handler(parameter, self);
     });
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void IedConnection_destroy(IedConnection self) {
+void IedConnection_destroy(IedConnection self) try {
     if (self == nullptr)
         return;
     IedConnection_close(self);
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void IedConnection_setConnectTimeout(IedConnection self, uint32_t timeoutInMs) {
+void IedConnection_setConnectTimeout(IedConnection self, uint32_t timeoutInMs) try {
+    if (self == nullptr)
+        return;
     self->mms.connectTimeoutMs = timeoutInMs;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void IedConnection_setRequestTimeout(IedConnection self, uint32_t timeoutInMs) {
+void IedConnection_setRequestTimeout(IedConnection self, uint32_t timeoutInMs) try {
+    if (self == nullptr)
+        return;
     self->mms.requestTimeoutMs = timeoutInMs;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 uint32_t IedConnection_getRequestTimeout(IedConnection self) {
+    if (self == nullptr)
+        return 0;
     return self->mms.requestTimeoutMs.load();
 }
 
-void IedConnection_connect(IedConnection self, IedClientError* error, const char* hostname, int tcpPort) {
+void IedConnection_connect(IedConnection self, IedClientError* error, const char* hostname, int tcpPort) try {
     if (self == nullptr || hostname == nullptr || hostname[0] == '\0') {
         setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
         return;
@@ -327,9 +358,16 @@ void IedConnection_connect(IedConnection self, IedClientError* error, const char
     }
     self->setState(IED_STATE_CONNECTED);
     setError(error, IED_ERROR_OK);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
 }
 
-void IedConnection_release(IedConnection self, IedClientError* error) {
+void IedConnection_release(IedConnection self, IedClientError* error) try {
+    if (self == nullptr) {
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return;
+    }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
         setError(error, self->notConnectedError());
         return;
@@ -338,9 +376,16 @@ void IedConnection_release(IedConnection self, IedClientError* error) {
     self->mms.close(true);
     self->setState(IED_STATE_CLOSED);
     setError(error, IED_ERROR_OK);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
 }
 
-void IedConnection_abort(IedConnection self, IedClientError* error) {
+void IedConnection_abort(IedConnection self, IedClientError* error) try {
+    if (self == nullptr) {
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return;
+    }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
         setError(error, self->notConnectedError());
         return;
@@ -349,9 +394,12 @@ void IedConnection_abort(IedConnection self, IedClientError* error) {
     self->mms.close(false);
     self->setState(IED_STATE_CLOSED);
     setError(error, IED_ERROR_OK);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
 }
 
-void IedConnection_close(IedConnection self) {
+void IedConnection_close(IedConnection self) try {
     if (self == nullptr)
         return;
     if (self->mms.isConnected())
@@ -360,6 +408,8 @@ void IedConnection_close(IedConnection self) {
     self->lost.store(false);
     self->setState(IED_STATE_CLOSED);
     self->clearCache();
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 IedConnectionState IedConnection_getState(IedConnection self) {
@@ -368,35 +418,47 @@ IedConnectionState IedConnection_getState(IedConnection self) {
     return static_cast<IedConnectionState>(self->state.load());
 }
 
-MmsConnection IedConnection_getMmsConnection(IedConnection self) {
+MmsConnection IedConnection_getMmsConnection(IedConnection self) try {
+    if (self == nullptr)
+        return nullptr;
     return &self->mms;
+} catch (...) {
+    return nullptr;
 }
 
 void IedConnection_installStateChangedHandler(IedConnection self, IedConnection_StateChangedHandler handler,
-                                              void* parameter) {
+                                              void* parameter) try {
     if (self == nullptr)
         return;
     std::lock_guard<std::mutex> lock(self->stateHandlerMutex);
     self->stateHandler = handler;
     self->stateParameter = parameter;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void IedConnection_setLocalAddress(IedConnection self, const char* localIpAddress, int localPort) {
+void IedConnection_setLocalAddress(IedConnection self, const char* localIpAddress, int localPort) try {
     if (self == nullptr)
         return;
     self->mms.params.localAddress = localIpAddress != nullptr ? localIpAddress : "";
     self->mms.params.localPort = localPort > 0 && localPort <= 65535 ? static_cast<uint16_t>(localPort) : 0;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 void IedConnection_installConnectionClosedHandler(IedConnection self, IedConnectionClosedHandler handler,
-                                                  void* parameter) {
+                                                  void* parameter) try {
+    if (self == nullptr)
+        return;
     std::lock_guard<std::mutex> lock(self->closedMutex);
     self->closedHandler = handler;
     self->closedParameter = parameter;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 MmsValue* IedConnection_readObject(IedConnection self, IedClientError* error,
-                                   const char* dataAttributeReference, FunctionalConstraint fc) {
+                                   const char* dataAttributeReference, FunctionalConstraint fc) try {
     std::string domain, rest;
     if (self == nullptr || !splitReference(dataAttributeReference, domain, rest) ||
         FunctionalConstraint_toString(fc) == nullptr) {
@@ -406,18 +468,30 @@ MmsValue* IedConnection_readObject(IedConnection self, IedClientError* error,
     MmsValue* value = nullptr;
     setError(error, self->readVariable(domain, toMmsItem(rest, fc), value, true));
     return value;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 void IedConnection_writeObject(IedConnection self, IedClientError* error, const char* dataAttributeReference,
-                               FunctionalConstraint fc, MmsValue* value) {
+                               FunctionalConstraint fc, MmsValue* value) try {
     std::string domain, rest;
     if (self == nullptr || value == nullptr || !splitReference(dataAttributeReference, domain, rest) ||
         FunctionalConstraint_toString(fc) == nullptr) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return;
     }
+    if (!stack::mms::encodable(value)) { // a null component or a data access error inside
+        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
+        return;
+    }
     VariableAccess access;
-    access.variables.emplace_back(domain, toMmsItem(rest, fc));
+    access.variables.emplace_back();
+    if (!toVariableName(domain, toMmsItem(rest, fc), access.variables.back())) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+        return;
+    }
     std::vector<const MmsValue*> values{value};
     Response r;
     IedClientError e =
@@ -432,10 +506,13 @@ void IedConnection_writeObject(IedConnection self, IedClientError* error, const 
         return;
     }
     setError(error, toIedError(results[0]));
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
 }
 
 bool IedConnection_readBooleanValue(IedConnection self, IedClientError* error, const char* objectReference,
-                                    FunctionalConstraint fc) {
+                                    FunctionalConstraint fc) try {
     MmsValue* v = IedConnection_readObject(self, error, objectReference, fc);
     bool result = false;
     if (v != nullptr) {
@@ -446,6 +523,10 @@ bool IedConnection_readBooleanValue(IedConnection self, IedClientError* error, c
         MmsValue_delete(v);
     }
     return result;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return false;
 }
 
 float IedConnection_readFloatValue(IedConnection self, IedClientError* error, const char* objectReference,
@@ -491,31 +572,52 @@ uint32_t IedConnection_readUnsigned32Value(IedConnection self, IedClientError* e
 }
 
 void IedConnection_writeBooleanValue(IedConnection self, IedClientError* error, const char* objectReference,
-                                     FunctionalConstraint fc, bool value) {
+                                     FunctionalConstraint fc, bool value) try {
     MmsValue* v = MmsValue_newBoolean(value);
     IedConnection_writeObject(self, error, objectReference, fc, v);
     MmsValue_delete(v);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
 }
 
 // ---- MMS connection ----
 
-void MmsConnection_setRawMessageHandler(MmsConnection self, MmsRawMessageHandler handler, void* parameter) {
+void MmsConnection_setRawMessageHandler(MmsConnection self, MmsRawMessageHandler handler,
+                                        void* parameter) try {
     if (self != nullptr)
         self->setRawMessageHandler(handler, parameter);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void MmsConnection_setRequestTimeout(MmsConnection self, uint32_t timeoutInMs) {
+void MmsConnection_setRequestTimeout(MmsConnection self, uint32_t timeoutInMs) try {
+    if (self == nullptr)
+        return;
     self->requestTimeoutMs = timeoutInMs;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
-void MmsConnection_setConnectTimeout(MmsConnection self, uint32_t timeoutInMs) {
+void MmsConnection_setConnectTimeout(MmsConnection self, uint32_t timeoutInMs) try {
+    if (self == nullptr)
+        return;
     self->connectTimeoutMs = timeoutInMs;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 int MmsConnection_getLocalDetail(MmsConnection self) {
+    if (self == nullptr)
+        return 0;
     return self->isConnected() ? static_cast<int>(self->maxPduSize()) : 0;
 }
 
-MmsServerIdentity* MmsConnection_identify(MmsConnection self, MmsError* mmsError) {
+MmsServerIdentity* MmsConnection_identify(MmsConnection self, MmsError* mmsError) try {
+    if (self == nullptr) {
+        if (mmsError != nullptr)
+            *mmsError = MMS_ERROR_OTHER;
+        return nullptr;
+    }
     Response r;
     MmsError err = self->request([](ber::Writer& w, uint32_t id) { encodeIdentifyRequest(w, id); }, r);
     ServerIdentity id;
@@ -530,15 +632,19 @@ MmsServerIdentity* MmsConnection_identify(MmsConnection self, MmsError* mmsError
     identity->modelName = copyString(id.model);
     identity->revision = copyString(id.revision);
     return identity;
+} catch (...) {
+    return nullptr;
 }
 
-void MmsServerIdentity_destroy(MmsServerIdentity* self) {
+void MmsServerIdentity_destroy(MmsServerIdentity* self) try {
     if (self == nullptr)
         return;
     std::free(self->vendorName);
     std::free(self->modelName);
     std::free(self->revision);
     std::free(self);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 } // extern "C"

@@ -36,6 +36,11 @@ std::string toMmsItem(const std::string& rest, FunctionalConstraint fc);
 std::string dotsToDollars(std::string text);
 // "LN$FC$DO$DA" in domain LD gives "LD/LN.DO.DA[FC]".
 std::string toObjectReference(const std::string& domain, const std::string& item);
+// The same with the name's alternate access: "LD/LN.DO.DA(10).cVal.mag[FC]".
+std::string toObjectReference(const ObjectName& name);
+// The variable an item id names, an array index in it ("LN$FC$DO$DA(10)$cVal") becoming the
+// alternate access. false for a malformed index.
+bool toVariableName(const std::string& domain, const std::string& item, ObjectName& name);
 
 // Data set reference ("LD/LN.name", "LD/LN$name" or "@name") to its list name; false when
 // malformed.
@@ -75,9 +80,14 @@ struct sIedConnection {
     std::mutex cacheMutex;
     // Variable names per domain, shared with the directory calls that read them.
     std::map<std::string, std::shared_ptr<const std::vector<std::string>>> variableCache;
+    // Type description of each logical node ("LD/LN"), one GetVariableAccessAttributes per
+    // logical node and association: the data, data attribute and FC directories and the variable
+    // specifications are answered from it.
+    std::map<std::string, std::shared_ptr<const MmsVariableSpecification>> typeCache;
     void clearCache() {
         std::lock_guard<std::mutex> lock(cacheMutex);
         variableCache.clear();
+        typeCache.clear();
     }
 
     std::mutex closedMutex;

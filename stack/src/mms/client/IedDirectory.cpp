@@ -1,10 +1,13 @@
-// Model discovery. Logical nodes, data objects, attributes and control blocks are derived from
-// the MMS variable names of the logical device ("LN", "LN$FC", "LN$FC$DO", "LN$FC$DO$DA", ...).
-// Server and logical device directories always ask the server; the finer services reuse the
-// names of the logical device fetched in the same association (dropped at every connect and
-// close, so nothing survives a reconnect or a change of server). Data set lists and members,
-// data directories by FC and variable specifications are asked from the server on every call.
+// Model discovery. Server and logical device directories always ask the server. Below a logical
+// node, data objects, attributes, control blocks and variable types come from the logical node's
+// type description, asked once per association with one GetVariableAccessAttributes (a structure
+// of FCs, each a structure of data objects or control blocks, and so on down). A server that
+// cannot describe a whole logical node is browsed by the MMS variable names of the logical
+// device instead ("LN", "LN$FC", "LN$FC$DO", ...), also fetched once per association. Both caches
+// are dropped at every connect and close, so nothing survives a reconnect or a change of
+// server. Data set lists and members are asked from the server on every call.
 #include "stack/src/mms/client/IedConnectionInternal.h"
+#include "stack/src/mms/client/LogicalNodeTypes.h"
 
 #include "stack/src/mms/VariableTypes.h"
 
@@ -140,16 +143,29 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    NameList names;
-    IedClientError e = domainVariables(self, domain, names);
-    if (e != IED_ERROR_OK) {
-        setError(error, e);
-        return nullptr;
-    }
     std::string ln = parts[0];
     std::vector<std::string> path(parts.begin() + 1, parts.end());
     bool exists = false;
-    std::vector<Child> children = childrenOf(*names, ln, path, fc, exists);
+    std::vector<Child> children;
+    TypeRef lnType = logicalNodeType(self, domain, ln);
+    if (lnType) {
+        for (const std::string& group : componentNames(lnType.get())) {
+            if (!fc.empty() && group != fc)
+                continue;
+            const MmsVariableSpecification* t = typeAt(lnType.get(), group, path);
+            exists = exists || t != nullptr;
+            for (const std::string& c : componentNames(t))
+                children.push_back({c, group});
+        }
+    } else {
+        NameList names;
+        IedClientError e = domainVariables(self, domain, names);
+        if (e != IED_ERROR_OK) {
+            setError(error, e);
+            return nullptr;
+        }
+        children = childrenOf(*names, ln, path, fc, exists);
+    }
     if (!exists) {
         setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
         return nullptr;
@@ -170,7 +186,8 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
 
 extern "C" {
 
-LinkedList IedConnection_getServerDirectory(IedConnection self, IedClientError* error, bool getFileNames) {
+LinkedList IedConnection_getServerDirectory(IedConnection self, IedClientError* error,
+                                            bool getFileNames) try {
     if (self == nullptr) {
         setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
         return nullptr;
@@ -183,14 +200,22 @@ LinkedList IedConnection_getServerDirectory(IedConnection self, IedClientError* 
     IedClientError e = self->getNameList(ObjectClass::Domain, std::string(), names);
     setError(error, e);
     return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
-LinkedList IedConnection_getLogicalDeviceList(IedConnection self, IedClientError* error) {
+LinkedList IedConnection_getLogicalDeviceList(IedConnection self, IedClientError* error) try {
     return IedConnection_getServerDirectory(self, error, false);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClientError* error,
-                                                   const char* logicalDeviceName) {
+                                                   const char* logicalDeviceName) try {
     if (self == nullptr || logicalDeviceName == nullptr || logicalDeviceName[0] == '\0' ||
         std::string(logicalDeviceName).find('/') != std::string::npos) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -208,10 +233,14 @@ LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClient
             lns.push_back(n);
     setError(error, IED_ERROR_OK);
     return toLinkedList(lns);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientError* error,
-                                                 const char* logicalNodeReference, ACSIClass acsiClass) {
+                                                 const char* logicalNodeReference, ACSIClass acsiClass) try {
     std::string domain, ln;
     if (self == nullptr || !splitReference(logicalNodeReference, domain, ln) ||
         ln.find('.') != std::string::npos || ln.find('$') != std::string::npos) {
@@ -237,16 +266,6 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     if (acsiClass == ACSI_CLASS_LOG) {
         setError(error, IED_ERROR_OK); // journals are not offered by the servers we talk to
         return toLinkedList(out);
-    }
-    NameList names;
-    IedClientError e = domainVariables(self, domain, names);
-    if (e != IED_ERROR_OK) {
-        setError(error, e);
-        return nullptr;
-    }
-    if (std::find(names->begin(), names->end(), ln) == names->end()) {
-        setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
-        return nullptr;
     }
     const char* cbFc = nullptr;
     switch (acsiClass) {
@@ -277,30 +296,54 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     default:
         break;
     }
-    for (const std::string& n : *names) {
-        // Names of other logical nodes are skipped without splitting: a browse asks this for
-        // every data object, over the whole cached name list of the device.
-        if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
-            continue;
-        std::vector<std::string> parts = splitDollar(n);
-        if (parts.size() != 3 || parts[0] != ln)
-            continue;
+    // The (FC, name) pairs directly below the logical node: from its type, or from the names.
+    std::vector<std::pair<std::string, std::string>> members;
+    TypeRef lnType = logicalNodeType(self, domain, ln);
+    if (lnType) {
+        for (const std::string& group : componentNames(lnType.get()))
+            for (const std::string& name : componentNames(component(lnType.get(), group)))
+                members.emplace_back(group, name);
+    } else {
+        NameList names;
+        IedClientError e = domainVariables(self, domain, names);
+        if (e != IED_ERROR_OK) {
+            setError(error, e);
+            return nullptr;
+        }
+        if (std::find(names->begin(), names->end(), ln) == names->end()) {
+            setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
+            return nullptr;
+        }
+        for (const std::string& n : *names) {
+            // Names of other logical nodes are skipped without splitting.
+            if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
+                continue;
+            std::vector<std::string> parts = splitDollar(n);
+            if (parts.size() == 3 && parts[0] == ln)
+                members.emplace_back(parts[1], parts[2]);
+        }
+    }
+    for (const auto& [group, name] : members) {
         if (acsiClass == ACSI_CLASS_DATA_OBJECT) {
-            if (isDataFc(parts[1]))
-                addUnique(out, seen, parts[2]);
+            if (isDataFc(group))
+                addUnique(out, seen, name);
         } else if (acsiClass == ACSI_CLASS_SGCB) {
-            if (parts[1] == "SP" && parts[2] == "SGCB")
-                addUnique(out, seen, parts[2]);
-        } else if (cbFc != nullptr && parts[1] == cbFc) {
-            addUnique(out, seen, parts[2]);
+            if (group == "SP" && name == "SGCB")
+                addUnique(out, seen, name);
+        } else if (cbFc != nullptr && group == cbFc) {
+            addUnique(out, seen, name);
         }
     }
     setError(error, IED_ERROR_OK);
     return toLinkedList(out);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientError* error,
-                                                 const char* logicalNodeReference) {
+                                                 const char* logicalNodeReference) try {
     std::string domain, ln;
     if (self == nullptr || !splitReference(logicalNodeReference, domain, ln)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -319,10 +362,14 @@ LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientEr
             out.push_back(n.substr(prefix.size()));
     setError(error, IED_ERROR_OK);
     return toLinkedList(out);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClientError* error,
-                                                   const char* ldName) {
+                                                   const char* ldName) try {
     if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
@@ -331,10 +378,14 @@ LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClient
     IedClientError e = domainVariables(self, ldName, names);
     setError(error, e);
     return e == IED_ERROR_OK ? toLinkedList(*names) : nullptr;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientError* error,
-                                                  const char* ldName) {
+                                                  const char* ldName) try {
     if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
@@ -343,20 +394,32 @@ LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientE
     IedClientError e = self->getNameList(ObjectClass::NamedVariableList, ldName, names);
     setError(error, e);
     return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getDataDirectory(IedConnection self, IedClientError* error,
-                                          const char* dataReference) {
+                                          const char* dataReference) try {
     return dataDirectory(self, error, dataReference, std::string(), false);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getDataDirectoryFC(IedConnection self, IedClientError* error,
-                                            const char* dataReference) {
+                                            const char* dataReference) try {
     return dataDirectory(self, error, dataReference, std::string(), true);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError* error,
-                                              const char* dataReference, FunctionalConstraint fc) {
+                                              const char* dataReference, FunctionalConstraint fc) try {
     // The children under one FC are the components of the variable's type: one request.
     MmsVariableSpecification* spec = IedConnection_getVariableSpecification(self, error, dataReference, fc);
     if (spec == nullptr)
@@ -371,10 +434,14 @@ LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError
     MmsVariableSpecification_destroy(spec);
     setError(error, IED_ERROR_OK);
     return toLinkedList(out);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 LinkedList IedConnection_getDataSetDirectory(IedConnection self, IedClientError* error,
-                                             const char* dataSetReference, bool* isDeletable) {
+                                             const char* dataSetReference, bool* isDeletable) try {
     ObjectName name;
     if (self == nullptr || !toDataSetName(dataSetReference, name)) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -398,40 +465,62 @@ LinkedList IedConnection_getDataSetDirectory(IedConnection self, IedClientError*
     std::vector<std::string> out;
     for (const ObjectName& m : members) {
         if (m.scope == ObjectName::Scope::Domain)
-            out.push_back(toObjectReference(m.domain, m.item));
+            out.push_back(toObjectReference(m));
         else
             out.push_back((m.scope == ObjectName::Scope::Association ? "@" : "") + m.item);
     }
     setError(error, IED_ERROR_OK);
     return toLinkedList(out);
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection self, IedClientError* error,
                                                                  const char* dataAttributeReference,
-                                                                 FunctionalConstraint fc) {
+                                                                 FunctionalConstraint fc) try {
     std::string domain, rest;
     if (self == nullptr || !splitReference(dataAttributeReference, domain, rest) ||
         FunctionalConstraint_toString(fc) == nullptr) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    ObjectName name(domain, toMmsItem(rest, fc));
-    Response r;
-    IedClientError e = self->request(
-        [&](ber::Writer& w, uint32_t id) { encodeGetVariableAccessAttributesRequest(w, id, name); }, r);
-    if (e != IED_ERROR_OK) {
-        setError(error, e);
-        return nullptr;
+    std::vector<std::string> parts = splitDots(rest);
+    const std::string fcText = FunctionalConstraint_toString(fc);
+    std::string last = parts.back();
+    MmsVariableSpecification* spec = nullptr;
+    TypeRef lnType = logicalNodeType(self, domain, parts[0]);
+    if (lnType) {
+        const MmsVariableSpecification* t =
+            parts.size() == 1
+                ? component(lnType.get(), fcText)
+                : typeAt(lnType.get(), fcText, std::vector<std::string>(parts.begin() + 1, parts.end()));
+        if (t == nullptr) {
+            setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
+            return nullptr;
+        }
+        spec = cloneTypeSpec(t);
+    } else {
+        IedClientError e = IED_ERROR_OK;
+        ObjectName name;
+        if (!toVariableName(domain, toMmsItem(rest, fc), name) || !name.alternateAccess.empty()) {
+            setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+            return nullptr;
+        }
+        spec = askType(self, name, e);
+        if (spec == nullptr) {
+            setError(error, e);
+            return nullptr;
+        }
     }
-    MmsVariableSpecification* spec = decodeGetVariableAccessAttributesResponse(r.pdu.service);
-    if (spec == nullptr) {
-        setError(error, IED_ERROR_MALFORMED_MESSAGE);
-        return nullptr;
-    }
-    size_t last = rest.find_last_of('.');
-    setTypeSpecName(spec, (last == std::string::npos ? rest : rest.substr(last + 1)).c_str());
+    setTypeSpecName(spec, last.c_str());
     setError(error, IED_ERROR_OK);
     return spec;
+} catch (...) {
+    if (error != nullptr)
+        *error = IED_ERROR_UNKNOWN;
+    return nullptr;
 }
 
 } // extern "C"

@@ -62,18 +62,21 @@ char* copyOrNull(const char* text) {
 
 extern "C" {
 
-MmsConnection MmsConnection_create(void) {
-    return new (std::nothrow) sMmsConnection();
+MmsConnection MmsConnection_create(void) try { return new (std::nothrow) sMmsConnection(); } catch (...) {
+    return nullptr;
 }
 
-void MmsConnection_destroy(MmsConnection self) {
+void MmsConnection_destroy(MmsConnection self) try {
     if (self == nullptr)
         return;
     self->close(true);
     delete self;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-bool MmsConnection_connect(MmsConnection self, MmsError* mmsError, const char* serverName, int serverPort) {
+bool MmsConnection_connect(MmsConnection self, MmsError* mmsError, const char* serverName,
+                           int serverPort) try {
     if (self == nullptr || serverName == nullptr || serverName[0] == '\0' || serverPort > 65535) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return false;
@@ -82,67 +85,83 @@ bool MmsConnection_connect(MmsConnection self, MmsError* mmsError, const char* s
     MmsError e = self->connect(serverName, static_cast<uint16_t>(serverPort > 0 ? serverPort : 102));
     setError(mmsError, e);
     return e == MMS_ERROR_NONE;
+} catch (...) {
+    return false;
 }
 
-void MmsConnection_conclude(MmsConnection self, MmsError* mmsError) {
+void MmsConnection_conclude(MmsConnection self, MmsError* mmsError) try {
     if (self == nullptr || !self->isConnected()) {
         setError(mmsError, MMS_ERROR_CONNECTION_LOST);
         return;
     }
     self->close(true);
     setError(mmsError, MMS_ERROR_NONE);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void MmsConnection_abort(MmsConnection self, MmsError* mmsError) {
+void MmsConnection_abort(MmsConnection self, MmsError* mmsError) try {
     if (self == nullptr || !self->isConnected()) {
         setError(mmsError, MMS_ERROR_CONNECTION_LOST);
         return;
     }
     self->close(false);
     setError(mmsError, MMS_ERROR_NONE);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
-void MmsConnection_close(MmsConnection self) {
+void MmsConnection_close(MmsConnection self) try {
     if (self != nullptr)
         self->close(true);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 IsoConnectionParameters MmsConnection_getIsoConnectionParameters(MmsConnection self) {
     return self != nullptr ? &self->isoParameters : nullptr;
 }
 
-LinkedList MmsConnection_getDomainNames(MmsConnection self, MmsError* mmsError) {
+LinkedList MmsConnection_getDomainNames(MmsConnection self, MmsError* mmsError) try {
     return names(self, mmsError, static_cast<int>(ObjectClass::Domain), nullptr);
+} catch (...) {
+    return nullptr;
 }
 
 LinkedList MmsConnection_getDomainVariableNames(MmsConnection self, MmsError* mmsError,
-                                                const char* domainId) {
+                                                const char* domainId) try {
     if (domainId == nullptr) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
     }
     return names(self, mmsError, static_cast<int>(ObjectClass::NamedVariable), domainId);
+} catch (...) {
+    return nullptr;
 }
 
 LinkedList MmsConnection_getDomainVariableListNames(MmsConnection self, MmsError* mmsError,
-                                                    const char* domainId) {
+                                                    const char* domainId) try {
     if (domainId == nullptr) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
     }
     return names(self, mmsError, static_cast<int>(ObjectClass::NamedVariableList), domainId);
+} catch (...) {
+    return nullptr;
 }
 
-LinkedList MmsConnection_getDomainJournals(MmsConnection self, MmsError* mmsError, const char* domainId) {
+LinkedList MmsConnection_getDomainJournals(MmsConnection self, MmsError* mmsError, const char* domainId) try {
     if (domainId == nullptr) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
     }
     return names(self, mmsError, static_cast<int>(ObjectClass::Journal), domainId);
+} catch (...) {
+    return nullptr;
 }
 
 MmsValue* MmsConnection_readVariable(MmsConnection self, MmsError* mmsError, const char* domainId,
-                                     const char* itemId) {
+                                     const char* itemId) try {
     if (self == nullptr || !validName(domainId) || !validName(itemId)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
@@ -150,10 +169,12 @@ MmsValue* MmsConnection_readVariable(MmsConnection self, MmsError* mmsError, con
     VariableAccess access;
     access.variables.emplace_back(domainId, itemId);
     return readOne(self, mmsError, [&](ber::Writer& w, uint32_t id) { encodeReadRequest(w, id, access); });
+} catch (...) {
+    return nullptr;
 }
 
 MmsValue* MmsConnection_readVariableComponent(MmsConnection self, MmsError* mmsError, const char* domainId,
-                                              const char* itemId, const char* componentId) {
+                                              const char* itemId, const char* componentId) try {
     if (componentId == nullptr || componentId[0] == '\0')
         return MmsConnection_readVariable(self, mmsError, domainId, itemId);
     if (self == nullptr || !validName(domainId) || !validName(itemId)) {
@@ -183,11 +204,13 @@ MmsValue* MmsConnection_readVariableComponent(MmsConnection self, MmsError* mmsE
         w.close(s);
         w.close(m);
     });
+} catch (...) {
+    return nullptr;
 }
 
 MmsValue* MmsConnection_readNamedVariableListValues(MmsConnection self, MmsError* mmsError,
                                                     const char* domainId, const char* listName,
-                                                    bool /*specWithResult*/) {
+                                                    bool /*specWithResult*/) try {
     if (self == nullptr || !validName(domainId) || !validName(listName)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
@@ -207,6 +230,8 @@ MmsValue* MmsConnection_readNamedVariableListValues(MmsConnection self, MmsError
     for (size_t i = 0; i < results.size(); ++i)
         MmsValue_setElement(array, static_cast<int>(i), results[i]);
     return array;
+} catch (...) {
+    return nullptr;
 }
 
 MmsDataAccessError MmsConnection_writeVariable(MmsConnection self, MmsError* mmsError, const char* domainId,
@@ -230,7 +255,7 @@ MmsDataAccessError MmsConnection_writeVariable(MmsConnection self, MmsError* mms
 
 MmsVariableSpecification* MmsConnection_getVariableAccessAttributes(MmsConnection self, MmsError* mmsError,
                                                                     const char* domainId,
-                                                                    const char* itemId) {
+                                                                    const char* itemId) try {
     if (self == nullptr || !validName(domainId) || !validName(itemId)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
@@ -244,16 +269,19 @@ MmsVariableSpecification* MmsConnection_getVariableAccessAttributes(MmsConnectio
         e = MMS_ERROR_PARSING_RESPONSE;
     setError(mmsError, e);
     return spec;
+} catch (...) {
+    return nullptr;
 }
 
-MmsVariableAccessSpecification* MmsVariableAccessSpecification_create(char* domainId, char* itemId) {
+MmsVariableAccessSpecification* MmsVariableAccessSpecification_create(char* domainId, char* itemId) try {
     return MmsVariableAccessSpecification_createAlternateAccess(domainId, itemId, -1, nullptr);
+} catch (...) {
+    return nullptr;
 }
 
-MmsVariableAccessSpecification* MmsVariableAccessSpecification_createAlternateAccess(char* domainId,
-                                                                                     char* itemId,
-                                                                                     int32_t index,
-                                                                                     char* componentName) {
+MmsVariableAccessSpecification*
+MmsVariableAccessSpecification_createAlternateAccess(char* domainId, char* itemId, int32_t index,
+                                                     char* componentName) try {
     auto* self =
         static_cast<MmsVariableAccessSpecification*>(std::calloc(1, sizeof(MmsVariableAccessSpecification)));
     if (self == nullptr)
@@ -263,20 +291,24 @@ MmsVariableAccessSpecification* MmsVariableAccessSpecification_createAlternateAc
     self->arrayIndex = index;
     self->componentName = copyOrNull(componentName);
     return self;
+} catch (...) {
+    return nullptr;
 }
 
-void MmsVariableAccessSpecification_destroy(MmsVariableAccessSpecification* self) {
+void MmsVariableAccessSpecification_destroy(MmsVariableAccessSpecification* self) try {
     if (self == nullptr)
         return;
     std::free(self->domainId);
     std::free(self->itemId);
     std::free(self->componentName);
     std::free(self);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 LinkedList MmsConnection_readNamedVariableListDirectory(MmsConnection self, MmsError* mmsError,
                                                         const char* domainId, const char* listName,
-                                                        bool* deletable) {
+                                                        bool* deletable) try {
     if (self == nullptr || !validName(domainId) || !validName(listName)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
@@ -305,10 +337,12 @@ LinkedList MmsConnection_readNamedVariableListDirectory(MmsConnection self, MmsE
         LinkedList_add(list, spec);
     }
     return list;
+} catch (...) {
+    return nullptr;
 }
 
 void MmsConnection_defineNamedVariableList(MmsConnection self, MmsError* mmsError, const char* domainId,
-                                           const char* listName, LinkedList variableSpecs) {
+                                           const char* listName, LinkedList variableSpecs) try {
     if (self == nullptr || !validName(domainId) || !validName(listName)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return;
@@ -328,10 +362,12 @@ void MmsConnection_defineNamedVariableList(MmsConnection self, MmsError* mmsErro
              self->request([&](ber::Writer& w,
                                uint32_t id) { encodeDefineNamedVariableListRequest(w, id, name, members); },
                            r));
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
 }
 
 bool MmsConnection_deleteNamedVariableList(MmsConnection self, MmsError* mmsError, const char* domainId,
-                                           const char* listName) {
+                                           const char* listName) try {
     if (self == nullptr || !validName(domainId) || !validName(listName)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return false;
@@ -345,6 +381,8 @@ bool MmsConnection_deleteNamedVariableList(MmsConnection self, MmsError* mmsErro
         e = MMS_ERROR_PARSING_RESPONSE;
     setError(mmsError, e);
     return e == MMS_ERROR_NONE && deleted > 0;
+} catch (...) {
+    return false;
 }
 
 } // extern "C"

@@ -2,6 +2,7 @@
 
 #include "mms_value.h"
 #include "stack/src/iso/IsoConnection.h"
+#include "stack/src/mms/AlternateAccess.h"
 #include "stack/src/mms/MmsListServices.h"
 #include "stack/src/mms/MmsPdu.h"
 
@@ -19,6 +20,49 @@ namespace stack {
 namespace mms {
 
 namespace {
+
+// A read for a request: the whole variable, or the part its alternate access selects (taken from
+// the whole value with the variable's type). A new value, an access error value, or nullptr.
+MmsValue* readSelected(MmsServerHandler& handler, MmsServerConnection& conn, const ObjectName& name) {
+    if (name.alternateAccess.empty())
+        return handler.readVariable(conn, name);
+    ObjectName base = name;
+    base.alternateAccess.clear();
+    MmsValue* whole = handler.readVariable(conn, base);
+    if (whole == nullptr || MmsValue_getType(whole) == MMS_DATA_ACCESS_ERROR)
+        return whole;
+    MmsDataAccessError error = DATA_ACCESS_ERROR_SUCCESS;
+    const MmsValue* part =
+        selectPart(whole, handler.getVariableAccessAttributes(conn, base), name.alternateAccess, error);
+    MmsValue* result = part ? MmsValue_clone(part) : MmsValue_newDataAccessError(error);
+    MmsValue_delete(whole);
+    return result;
+}
+
+// A write for a request: a part is written by writing the whole variable with that part replaced.
+MmsDataAccessError writeSelected(MmsServerHandler& handler, MmsServerConnection& conn, const ObjectName& name,
+                                 const MmsValue* value) {
+    if (name.alternateAccess.empty())
+        return handler.writeVariable(conn, name, value);
+    ObjectName base = name;
+    base.alternateAccess.clear();
+    MmsValue* whole = handler.readVariable(conn, base);
+    if (whole == nullptr)
+        return DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT;
+    MmsDataAccessError error = DATA_ACCESS_ERROR_SUCCESS;
+    MmsValue* part =
+        MmsValue_getType(whole) == MMS_DATA_ACCESS_ERROR
+            ? nullptr
+            : selectPart(whole, handler.getVariableAccessAttributes(conn, base), name.alternateAccess, error);
+    if (MmsValue_getType(whole) == MMS_DATA_ACCESS_ERROR)
+        error = MmsValue_getDataAccessError(whole);
+    else if (part && (!MmsValue_equalTypes(part, value) || !MmsValue_update(part, value)))
+        error = DATA_ACCESS_ERROR_TYPE_INCONSISTENT;
+    else if (part)
+        error = handler.writeVariable(conn, base, whole);
+    MmsValue_delete(whole);
+    return error;
+}
 
 // Receive loops wake up this often to notice a stop.
 constexpr int kPollMs = 200;
@@ -328,7 +372,7 @@ void MmsServerImpl::handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber:
         std::vector<const MmsValue*> results;
         owned.reserve(vars.size());
         for (const ObjectName& n : vars) {
-            MmsValue* v = handler.readVariable(conn, n);
+            MmsValue* v = readSelected(handler, conn, n);
             if (v == nullptr)
                 v = MmsValue_newDataAccessError(DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT);
             owned.push_back(v);
@@ -356,7 +400,7 @@ void MmsServerImpl::handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber:
         }
         std::vector<MmsDataAccessError> results;
         for (size_t i = 0; i < values.size(); ++i) {
-            results.push_back(handler.writeVariable(conn, access.variables[i], values[i]));
+            results.push_back(writeSelected(handler, conn, access.variables[i], values[i]));
             MmsValue_delete(values[i]);
         }
         encodeWriteResponse(w, id, results);

@@ -86,6 +86,11 @@ public:
     virtual bool getNameList(MmsServerConnection& connection, ObjectClass objectClass,
                              const std::string& domain, std::vector<std::string>& names) = 0;
 
+    // Read and write name whole variables: the engine serves an alternate access (an array element
+    // or a component) itself, reading the whole value and selecting the part with the variable's
+    // type from getVariableAccessAttributes, and writing a part as the whole value with that part
+    // replaced.
+    //
     // Read of one named variable. Return a new value that the engine deletes after encoding
     // (MmsValue_delete), a new MMS_DATA_ACCESS_ERROR value to answer a failure, or nullptr for
     // an object that does not exist (answered as object-non-existent).
