@@ -8,7 +8,7 @@ include(CMakePackageConfigHelpers)
 install(TARGETS iecx EXPORT iecxTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS iecx_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-foreach(dir host scl mms acquisition capture cid models sim)
+foreach(dir host scl mms acquisition capture cid models sim ui)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/iecx/${dir}
           FILES_MATCHING PATTERN "*.h")
 endforeach()
