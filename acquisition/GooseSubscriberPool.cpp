@@ -94,6 +94,8 @@ void GooseSubscriberPool::_gooseCallback(GooseSubscriber subscriber) {
         // A new element each time: elements the host still holds keep their pair.
         _values[i] = std::make_shared<MmsValueElement>(value, timestamp);
     }
+    _stNum = GooseSubscriber_getStNum(subscriber);
+    _sqNum = GooseSubscriber_getSqNum(subscriber);
     valuesUpdated.emit();
     if (!timestampUpdated.empty())
         timestampUpdated.emit(GooseSubscriber_getTimestamp(subscriber));

@@ -6,6 +6,7 @@
 
 #include <sigc++/sigc++.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -36,6 +37,11 @@ public:
     bool isRunning() const override;
     MmsValueElementList& getValues() override;
 
+    // State and sequence numbers of the message that caused the last refresh (0 before any);
+    // set before valuesUpdated is emitted, so its slots read the numbers of their message.
+    uint32_t getStNum() const { return _stNum.load(); }
+    uint32_t getSqNum() const { return _sqNum.load(); }
+
     // Receivers of the inner subscriber (one per listened interface while running).
     size_t getReceiverCount() const { return _subscriber.getReceiverCount(); }
 
@@ -46,6 +52,8 @@ private:
     InnerGooseSubscriber _subscriber;
     GooseIn _target;
     MmsValueElementList _values;
+    std::atomic<uint32_t> _stNum{0};
+    std::atomic<uint32_t> _sqNum{0};
     // Keeps setTarget, start and stop of callers on different threads apart.
     std::mutex _controlMutex;
 };
