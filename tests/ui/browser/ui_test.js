@@ -126,6 +126,30 @@ async function main() {
     check(mixed, 'the top node is mixed with two of its leaves checked');
     await shot(page, 'source-goose');
 
+    // ---- capture ----
+    await view(page, 'capture');
+    await page.selectOption('#cap-if', 'lo');
+    await page.click('#cap-start');
+    await page.waitForFunction(() => document.querySelector('#cap-state').textContent.includes('lo'));
+    await page.waitForTimeout(1200);
+    await page.click('#cap-stop');
+    await page.waitForSelector('#cap-download');
+    const pcap = await page.evaluate(() => fetch(document.querySelector('#cap-download').href).then((r) => r.arrayBuffer()).then((b) => [...new Uint8Array(b.slice(0, 4))]));
+    check(pcap.join(',') === [0x4d, 0x3c, 0xb2, 0xa1].join(',') || pcap.join(',') === [0xa1, 0xb2, 0x3c, 0x4d].join(','), 'the capture downloads as a nanosecond PCAP file');
+    await shot(page, 'capture');
+
+    // ---- CID ----
+    await view(page, 'cid');
+    await page.click('#cid-goose button[type=submit]');
+    await page.waitForSelector('#cid-goose a.download');
+    const cid = await page.evaluate(() => fetch(document.querySelector('#cid-goose a.download').href).then((r) => r.text()));
+    check(cid.includes('gcbTestSet') && cid.includes('<SCL'), 'the GOOSE form writes a CID file that downloads');
+    await page.click('#cid-sv button[type=submit]');
+    await page.waitForSelector('#cid-sv a.download');
+    await shot(page, 'cid');
+
+    // ---- GOOSE values ----
+    await view(page, 'source');
     await view(page, 'values');
     await page.click('#acq-start');
     await page.waitForFunction(() => document.querySelectorAll('#values tbody tr').length === 2);
@@ -157,28 +181,6 @@ async function main() {
     await shot(page, 'values-goose');
     await page.click('#acq-stop');
     await page.waitForFunction(() => document.querySelector('#acq-state').dataset.running === 'false');
-
-    // ---- capture ----
-    await view(page, 'capture');
-    await page.selectOption('#cap-if', 'lo');
-    await page.click('#cap-start');
-    await page.waitForFunction(() => document.querySelector('#cap-state').textContent.includes('lo'));
-    await page.waitForTimeout(1200);
-    await page.click('#cap-stop');
-    await page.waitForSelector('#cap-download');
-    const pcap = await page.evaluate(() => fetch(document.querySelector('#cap-download').href).then((r) => r.arrayBuffer()).then((b) => [...new Uint8Array(b.slice(0, 4))]));
-    check(pcap.join(',') === [0x4d, 0x3c, 0xb2, 0xa1].join(',') || pcap.join(',') === [0xa1, 0xb2, 0x3c, 0x4d].join(','), 'the capture downloads as a nanosecond PCAP file');
-    await shot(page, 'capture');
-
-    // ---- CID ----
-    await view(page, 'cid');
-    await page.click('#cid-goose button[type=submit]');
-    await page.waitForSelector('#cid-goose a.download');
-    const cid = await page.evaluate(() => fetch(document.querySelector('#cid-goose a.download').href).then((r) => r.text()));
-    check(cid.includes('gcbTestSet') && cid.includes('<SCL'), 'the GOOSE form writes a CID file that downloads');
-    await page.click('#cid-sv button[type=submit]');
-    await page.waitForSelector('#cid-sv a.download');
-    await shot(page, 'cid');
 
     // ---- device source, reports ----
     await view(page, 'source');
