@@ -1,6 +1,7 @@
 #include "acquisition/GooseSubscriberPool.h"
 
 #include "acquisition/Messages.h"
+#include "host/StringHelper.h"
 #include "mms/FCDAElement.h"
 #include "mms/MmsDatasetHelper.h"
 
@@ -8,14 +9,6 @@
 #include <memory>
 
 namespace VorIec61850 {
-
-namespace {
-
-Vor::Result setTargetError() {
-    return Vor::Result(Vor::LogicError::create(lng::Iec61850::get("Goose.setTargetError")));
-}
-
-} // namespace
 
 GooseSubscriberPool::GooseSubscriberPool() {
     _subscriber.gooseReceived.connect(sigc::mem_fun(*this, &GooseSubscriberPool::_gooseCallback));
@@ -28,42 +21,46 @@ GooseSubscriberPool::~GooseSubscriberPool() {
 Vor::Result GooseSubscriberPool::setTarget(const GooseIn& target) {
     std::lock_guard<std::mutex> control(_controlMutex);
     if (_subscriber.isRunning())
-        return setTargetError();
-    GooseIn timePairTarget = _createTimePairTarget(target);
-    if (!_subscriber.setTarget(timePairTarget))
-        return setTargetError();
-    _target = target;
-    _values.resize(_target.paths.size());
-    return Vor::Result(true);
-}
-
-GooseIn GooseSubscriberPool::_createTimePairTarget(const GooseIn& target) const {
+        return _error.fail(lng::Iec61850::get("Goose.setTargetError"));
+    if (target.paths.empty())
+        return _error.fail(lng::Iec61850::get("Pool.noPaths"));
     std::unique_ptr<FCDAElement> dataSet;
     try {
         dataSet = FCDAElement::deserialize(target.dataSetXml);
     } catch (const std::exception&) {
-        // Malformed XML: no member has a known time attribute.
+        dataSet.reset();
     }
-    GooseIn expanded = target;
-    expanded.paths.clear();
-    expanded.paths.reserve(target.paths.size() * 2);
-    for (const MmsPath& path : target.paths) {
-        std::string timePath;
-        if (dataSet) {
-            const FCDAElement* record = MmsDatasetHelper::getPathAssociatedFCDARecord(*dataSet, path.path);
-            const FCDAElement* time = record ? MmsDatasetHelper::getAssociatedTime(*record) : nullptr;
-            if (time)
-                timePath = time->getFullPathWithFC();
-        }
-        expanded.paths.push_back(path);
-        expanded.paths.push_back(MmsPath(timePath, nullptr));
-    }
-    return expanded;
+    if (!dataSet || dataSet->getChildren().empty())
+        return _error.fail(lng::Iec61850::get("Goose.invalidDataSet"));
+    for (const MmsPath& path : target.paths)
+        if (MmsDatasetHelper::getPathIndexPath(*dataSet, path.path).empty())
+            return _error.fail(
+                Vor::StringHelper::formatC(lng::Iec61850::get("Pool.unknownPath"), path.path.c_str()));
+
+    GooseIn timePairTarget = target;
+    timePairTarget.paths = TimePair::expand(target.paths, [&dataSet](const std::string& path) {
+        return MmsDatasetHelper::getAssociatedTimePath(*dataSet, path);
+    });
+    if (!_subscriber.setTarget(timePairTarget))
+        return _error.fail(lng::Iec61850::get("Goose.setTargetError"));
+    _target = target;
+    _values.resize(_target.paths.size());
+    _error.clear();
+    return Vor::Result(true);
 }
 
 bool GooseSubscriberPool::start() {
     std::lock_guard<std::mutex> control(_controlMutex);
-    return _subscriber.start();
+    if (_subscriber.isRunning())
+        return false;
+    if (!_subscriber.start()) {
+        _error.set(
+            Vor::StringHelper::formatC(lng::Iec61850::get("Goose.receiverError"),
+                                       _target.interfaceName.empty() ? "*" : _target.interfaceName.c_str()));
+        return false;
+    }
+    _error.clear();
+    return true;
 }
 
 bool GooseSubscriberPool::stop() {
@@ -75,25 +72,10 @@ bool GooseSubscriberPool::isRunning() const {
     return _subscriber.isRunning();
 }
 
-MmsValueElementList& GooseSubscriberPool::getValues() {
-    return _values;
-}
-
 void GooseSubscriberPool::_gooseCallback(GooseSubscriber subscriber) {
-    // Runs on a receive thread with the inner subscriber's mutex held.
-    // The pointers are read in place: the inner subscriber's lock is held.
-    const std::vector<MmsValue*>& values = _subscriber.getMmsValues();
-    for (size_t i = 0; i < _values.size(); ++i) {
-        MmsValue* value = 2 * i < values.size() ? values[2 * i] : nullptr;
-        if (value == nullptr) {
-            _values[i].reset();
-            continue;
-        }
-        MmsValue* time = 2 * i + 1 < values.size() ? values[2 * i + 1] : nullptr;
-        uint64_t timestamp = time ? MmsValue_getUtcTimeInMs(time) : 0;
-        // A new element each time: elements the host still holds keep their pair.
-        _values[i] = std::make_shared<MmsValueElement>(value, timestamp);
-    }
+    // Runs on a receive thread with the inner subscriber's mutex held: the values are copied out
+    // of the stack's data set before the delivery ends.
+    _values.refresh(_subscriber.getMmsValues());
     _stNum = GooseSubscriber_getStNum(subscriber);
     _sqNum = GooseSubscriber_getSqNum(subscriber);
     valuesUpdated.emit();

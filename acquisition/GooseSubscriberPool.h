@@ -2,6 +2,7 @@
 #include "acquisition/GooseIn.h"
 #include "acquisition/IMmsPool.h"
 #include "acquisition/InnerGooseSubscriber.h"
+#include "acquisition/PoolValues.h"
 #include "host/Result.h"
 
 #include <sigc++/sigc++.h>
@@ -13,9 +14,9 @@
 namespace VorIec61850 {
 
 // The acquisition pool for GOOSE: subscribes to the messages named by a GooseIn target and,
-// for each accepted message, replaces its value list with new elements (value and time stamp of
-// each wanted data-set member) and emits valuesUpdated, then timestampUpdated, on the receive
-// thread.
+// for each accepted message, replaces its value list with new elements (a copy of the value of
+// each wanted path, whole data objects and structures included, with the time stamp of its data
+// object) and emits valuesUpdated, then timestampUpdated, on the receive thread.
 class GooseSubscriberPool : public virtual IMmsPool {
 public:
     GooseSubscriberPool();
@@ -26,16 +27,20 @@ public:
     // Time stamp in milliseconds of the message that caused the refresh.
     sigc::signal<void, uint64_t> timestampUpdated;
 
-    // Refused while running ("Goose.setTargetError"); target and values stay as they were.
+    // Refused while running ("Goose.setTargetError"), without paths ("Pool.noPaths"), with a data
+    // set XML that does not parse or has no members ("Goose.invalidDataSet"), and with a path that
+    // is not in the data set ("Pool.unknownPath"); target and values then stay as they were.
     Vor::Result setTarget(const GooseIn& target);
     const GooseIn& getTarget() const { return _target; }
     // The target with a time path after each value path, as handed to the inner subscriber.
     const GooseIn& getTimePairTarget() const { return _subscriber.getTarget(); }
 
+    // false when running or when a receiver cannot be started (getLastError says which).
     bool start() override;
     bool stop() override;
     bool isRunning() const override;
-    MmsValueElementList& getValues() override;
+    MmsValueElementList getValues() const override { return _values.snapshot(); }
+    std::string getLastError() const override { return _error.get(); }
 
     // State and sequence numbers of the message that caused the last refresh (0 before any);
     // set before valuesUpdated is emitted, so its slots read the numbers of their message.
@@ -47,11 +52,11 @@ public:
 
 private:
     void _gooseCallback(GooseSubscriber subscriber);
-    GooseIn _createTimePairTarget(const GooseIn& target) const;
 
     InnerGooseSubscriber _subscriber;
     GooseIn _target;
-    MmsValueElementList _values;
+    PoolValues _values;
+    PoolError _error;
     std::atomic<uint32_t> _stNum{0};
     std::atomic<uint32_t> _sqNum{0};
     // Keeps setTarget, start and stop of callers on different threads apart.

@@ -5,6 +5,7 @@
 #include "mms/FCDAElement.h"
 #include "mms/MmsDatasetHelper.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -24,7 +25,7 @@ bool InnerGooseSubscriber::setTarget(const GooseIn& target) {
         return false;
     _target = target;
     _values.assign(_target.paths.size(), nullptr);
-    _indexes.assign(_target.paths.size(), -1);
+    _indexes.assign(_target.paths.size(), MmsDatasetHelper::IndexPath());
     return true;
 }
 
@@ -59,13 +60,19 @@ void InnerGooseSubscriber::_createAssociateIndexes() {
     try {
         dataSet = FCDAElement::deserialize(_target.dataSetXml);
     } catch (const std::exception&) {
-        // Malformed XML: no member can be located, every index stays negative.
+        // Malformed XML: no member can be located, every index path stays empty.
     }
     if (!dataSet)
         dataSet = std::make_unique<FCDAElement>();
-    std::vector<int32_t> indexes = MmsDatasetHelper::getDataAssociatedIndexes(*dataSet, _target.paths);
-    _indexes.assign(indexes.begin(), indexes.end());
-    _indexes.resize(_target.paths.size(), -1);
+    _indexes = MmsDatasetHelper::getDataAssociatedIndexPaths(*dataSet, _target.paths);
+}
+
+std::vector<int32_t> InnerGooseSubscriber::getAssociatedIndexes() const {
+    std::vector<int32_t> indexes;
+    indexes.reserve(_indexes.size());
+    for (const MmsDatasetHelper::IndexPath& indexPath : _indexes)
+        indexes.push_back(indexPath.empty() ? -1 : indexPath.front());
+    return indexes;
 }
 
 bool InnerGooseSubscriber::_createReceiver(const std::string& interfaceName) {
@@ -175,11 +182,12 @@ void InnerGooseSubscriber::gooseCallback(GooseSubscriber subscriber) {
     if (!_isPostFilteredGoose(subscriber))
         return;
     MmsValue* dataSet = GooseSubscriber_getDataSetValues(subscriber);
-    for (size_t i = 0; i < _indexes.size() && i < _values.size(); ++i) {
-        if (_indexes[i] >= 0)
-            _values[i] = MmsValue_getElement(dataSet, _indexes[i]);
-    }
+    // A message whose data set lacks a member (the publisher changed its shape) gives null there.
+    for (size_t i = 0; i < _indexes.size() && i < _values.size(); ++i)
+        _values[i] = MmsDatasetHelper::getValueAt(dataSet, _indexes[i]);
     gooseReceived.emit(subscriber);
+    // The message's data set belongs to the stack; no pointer into it outlives the delivery.
+    std::fill(_values.begin(), _values.end(), nullptr);
 }
 
 } // namespace VorIec61850

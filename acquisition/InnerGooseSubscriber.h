@@ -1,5 +1,6 @@
 #pragma once
 #include "acquisition/GooseIn.h"
+#include "mms/MmsDatasetHelper.h"
 
 #include "goose_receiver.h"
 #include "goose_subscriber.h"
@@ -16,9 +17,9 @@
 namespace VorIec61850 {
 
 // Drives the stack's GOOSE receivers and subscribers for one expanded target (value and time
-// paths alternating): filters the messages and keeps, per path, a pointer to its element of the
-// received data set. The pointers refer to the data set the stack keeps for the subscriber and
-// overwrites with each message.
+// paths alternating): filters the messages and points, per path, to its value inside the
+// received data set (member, then components). The pointers refer to the data set the stack
+// keeps for the subscriber and are valid only while gooseReceived is emitted.
 class InnerGooseSubscriber {
 public:
     InnerGooseSubscriber() = default;
@@ -40,11 +41,14 @@ public:
     bool stop();
     bool isRunning() const { return _running; }
 
-    // One pointer per expanded path, null until a message delivered it. Read from a handler of
-    // gooseReceived (which runs with the mutex held).
-    std::vector<MmsValue*>& getMmsValues() { return _values; }
-    // Position of each expanded path in the received data set, negative when not in it.
-    const std::vector<int32_t>& getAssociatedIndexes() const { return _indexes; }
+    // One pointer per expanded path into the message being delivered, null where the message
+    // has no value for the path. Read from a handler of gooseReceived only (which runs with the
+    // mutex held).
+    const std::vector<MmsValue*>& getMmsValues() const { return _values; }
+    // Member index of each expanded path in the data set, negative when not in it (set by start).
+    std::vector<int32_t> getAssociatedIndexes() const;
+    // Where each expanded path lies in the data set: member, then components; empty when not in it.
+    const std::vector<MmsDatasetHelper::IndexPath>& getAssociatedIndexPaths() const { return _indexes; }
 
     // Number of receivers while running (one per listened interface).
     size_t getReceiverCount() const { return _receivers.size(); }
@@ -66,7 +70,7 @@ private:
 
     GooseIn _target;
     std::vector<MmsValue*> _values;
-    std::vector<int32_t> _indexes;
+    std::vector<MmsDatasetHelper::IndexPath> _indexes;
     std::vector<GooseReceiver> _receivers;
     std::atomic<bool> _running{false};
     // Serialises message processing of all receive threads.

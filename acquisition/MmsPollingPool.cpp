@@ -1,6 +1,7 @@
 #include "acquisition/MmsPollingPool.h"
 
 #include "acquisition/Messages.h"
+#include "host/StringHelper.h"
 #include "host/ThreadHelper.h"
 #include "mms/MmsPathHelper.h"
 
@@ -18,19 +19,15 @@ FunctionalConstraint constraintOf(const std::string& path) {
     return FunctionalConstraint_fromString(MmsPathHelper::getPathFCstring(path).c_str());
 }
 
-// An element that owns its value: the value goes with the last reference to the element.
-std::shared_ptr<MmsValueElement> ownedElement(MmsValue* value, uint64_t time) {
-    return std::shared_ptr<MmsValueElement>(new MmsValueElement(value, time), [](MmsValueElement* element) {
-        MmsValue_delete(element->value);
-        delete element;
-    });
-}
-
 // The pause in milliseconds as the event's wait takes it: the period cut to 32 bits, and to the
 // largest wait the event accepts.
 int pauseOf(uint64_t period) {
     const uint32_t pause = static_cast<uint32_t>(period);
     return pause > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(pause);
+}
+
+void connectionClosedFunction(void* parameter, IedConnection) {
+    static_cast<MmsPollingPool*>(parameter)->connectionClosed();
 }
 
 } // namespace
@@ -41,31 +38,51 @@ MmsPollingPool::~MmsPollingPool() {
 
 Vor::Result MmsPollingPool::setTarget(const MmsPollingTarget& target) {
     std::lock_guard<std::mutex> control(_controlMutex);
-    if (_running.load())
+    if (isRunning())
         return Vor::Result(Vor::LogicError::create(lng::Iec61850::get("MmsPolling.running")));
+    _stop(); // after a lost connection: the ended run is cleaned up first
+    if (target.paths.empty())
+        return _error.fail(lng::Iec61850::get("Pool.noPaths"));
+    for (const MmsPath& path : target.paths)
+        if (MmsPathHelper::getPathFC(path.path) == tFCEnum::NONE)
+            return _error.fail(
+                Vor::StringHelper::formatC(lng::Iec61850::get("MmsPolling.noFC"), path.path.c_str()));
     _target = target;
     _values.resize(_target.paths.size());
     _timePaths.resize(_target.paths.size());
+    _error.clear();
     return Vor::Result(true);
 }
 
 bool MmsPollingPool::start() {
     std::lock_guard<std::mutex> control(_controlMutex);
+    if (_running.load() && _connectionLost.load())
+        _stop(); // the lost connection of the last run
     if (_running.load())
         return false;
     _running.store(true);
-    _values.assign(_target.paths.size(), nullptr);
+    _connectionLost.store(false);
+    _paths = _target.paths;
+    _period = _target.period;
+    _host = _target.host;
+    _values.reset(_paths.size());
 
     _connection = IedConnection_create();
+    IedConnection_setConnectTimeout(_connection, _connectTimeout);
     IedClientError error = IED_ERROR_OK;
     IedConnection_connect(_connection, &error, _target.host.c_str(), kMmsPort);
+    _lastClientError.store(error);
     if (error != IED_ERROR_OK) {
         printf("Ied connection service error!\n");
+        _error.set(Vor::StringHelper::formatC(lng::Iec61850::get("Mms.connectionFailed"),
+                                              _target.host.c_str(), static_cast<int>(error)));
         IedConnection_destroy(_connection);
         _connection = nullptr;
         _stop();
         return false;
     }
+    IedConnection_installConnectionClosedHandler(_connection, connectionClosedFunction, this);
+    _error.clear();
     _createAssociatePaths();
     _thread = std::thread(&MmsPollingPool::_readValues, this);
     return true;
@@ -85,40 +102,53 @@ bool MmsPollingPool::_stop() {
     if (_thread.joinable())
         _thread.join();
     if (_connection != nullptr) {
-        IedConnection_close(_connection);
+        _closing.store(true);
         IedConnection_destroy(_connection);
         _connection = nullptr;
+        _closing.store(false);
     }
     _running.store(false);
     _stopRequested.store(false);
     return true;
 }
 
+void MmsPollingPool::connectionClosed() {
+    if (_closing.load())
+        return;
+    _connectionLost.store(true);
+    _wakeEvent.set();
+}
+
 void MmsPollingPool::_createAssociatePaths() {
     _timePaths.clear();
-    _timePaths.reserve(_target.paths.size());
-    for (const MmsPath& path : _target.paths)
+    _timePaths.reserve(_paths.size());
+    for (const MmsPath& path : _paths)
         _timePaths.emplace_back(_getAssociatedTimePath(path.path), nullptr);
 }
 
+// The "t" (or "T") of the path's own data object: tried below the path itself (a data object
+// path), then below each enclosing node up to the data object, nearest first.
 std::string MmsPollingPool::_getAssociatedTimePath(const std::string& path) {
-    const std::string parent = MmsPathHelper::getParentNodePath(path);
-    if (parent.empty())
-        return std::string();
+    const std::string base = MmsPathHelper::getPathWithoutFC(path);
     const FunctionalConstraint fc = constraintOf(path);
     const char* fcText = FunctionalConstraint_toString(fc);
-    if (fcText == nullptr)
+    const std::size_t slash = base.find('/');
+    const std::size_t shortest = base.find('.', slash == std::string::npos ? 0 : slash);
+    if (fcText == nullptr || shortest == std::string::npos)
         return std::string();
-    for (const char* name : {"t", "T"}) {
-        const std::string reference = parent + "." + name;
-        IedClientError error = IED_ERROR_OK;
-        MmsValue* value = IedConnection_readObject(_connection, &error, reference.c_str(), fc);
-        if (value == nullptr)
-            continue;
-        const bool found = MmsValue_getType(value) != MMS_DATA_ACCESS_ERROR;
-        MmsValue_delete(value);
-        if (found)
-            return reference + "[" + fcText + "]";
+    for (std::size_t end = base.size(); end != std::string::npos && end > shortest;
+         end = base.rfind('.', end - 1)) {
+        for (const char* name : {"t", "T"}) {
+            const std::string reference = base.substr(0, end) + "." + name;
+            IedClientError error = IED_ERROR_OK;
+            MmsValue* value = IedConnection_readObject(_connection, &error, reference.c_str(), fc);
+            if (value == nullptr)
+                continue;
+            const bool found = MmsValue_getType(value) == MMS_UTC_TIME;
+            MmsValue_delete(value);
+            if (found)
+                return reference + "[" + fcText + "]";
+        }
     }
     return std::string();
 }
@@ -131,7 +161,15 @@ MmsValue* MmsPollingPool::_read(const std::string& path) {
         MmsValue_delete(value);
         value = nullptr;
     }
+    if (value == nullptr && error != IED_ERROR_OK)
+        _lastClientError.store(error);
     return value;
+}
+
+bool MmsPollingPool::_checkConnectionLost() {
+    if (!_connectionLost.load() && IedConnection_getState(_connection) != IED_STATE_CONNECTED)
+        _connectionLost.store(true);
+    return _connectionLost.load();
 }
 
 void MmsPollingPool::_readValues() {
@@ -139,15 +177,13 @@ void MmsPollingPool::_readValues() {
     while (!_stopping()) {
         _wakeEvent.reset();
         bool changed = false;
-        for (size_t i = 0; i < _target.paths.size(); ++i) {
-            MmsValue* value = _read(_target.paths[i].path);
-            if (_stopping()) {
-                MmsValue_delete(value);
-                return;
-            }
+        for (size_t i = 0; i < _paths.size() && !_stopping(); ++i) {
+            MmsValue* value = _read(_paths[i].path);
             // A failed read keeps the entry as it is.
-            if (value == nullptr)
+            if (value == nullptr) {
+                _checkConnectionLost();
                 continue;
+            }
             uint64_t time = 0;
             const std::string& timePath = _timePaths[i].path;
             if (!timePath.empty()) {
@@ -155,25 +191,27 @@ void MmsPollingPool::_readValues() {
                 if (timeValue != nullptr)
                     time = MmsValue_getUtcTimeInMs(timeValue);
                 MmsValue_delete(timeValue);
-                if (_stopping()) {
-                    MmsValue_delete(value);
-                    return;
-                }
             }
-            std::shared_ptr<MmsValueElement>& entry = _values[i];
+            const std::shared_ptr<MmsValueElement> entry = _values.at(i);
             if (!entry || !MmsValue_equals(entry->getValue(), value) || entry->getUnixTimestamp() != time) {
-                entry = ownedElement(value, time);
+                _values.set(i, MmsValueElement::createOwned(value, time));
                 changed = true;
             } else {
                 MmsValue_delete(value);
             }
         }
-        if (changed)
+        if (changed && !_stopRequested.load())
             valuesUpdated.emit();
-        // Checked after the event was reset: a stop that came later has set the event.
+        // Checked after the event was reset: a stop or a loss that came later has set the event.
         if (_stopping())
-            return;
-        _wakeEvent.waitOne(pauseOf(_target.period));
+            break;
+        _wakeEvent.waitOne(pauseOf(_period));
+    }
+    if (_connectionLost.load() && !_stopRequested.load()) {
+        if (_lastClientError.load() == IED_ERROR_OK)
+            _lastClientError.store(IED_ERROR_CONNECTION_LOST);
+        _error.set(Vor::StringHelper::formatC(lng::Iec61850::get("Mms.connectionLost"), _host.c_str()));
+        connectionLost.emit();
     }
 }
 

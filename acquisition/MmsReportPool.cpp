@@ -1,44 +1,15 @@
 #include "acquisition/MmsReportPool.h"
 
 #include "acquisition/Messages.h"
-#include "acquisition/TargetsTimePair.h"
 #include "host/StringHelper.h"
-#include "mms/MmsPathHelper.h"
 
 #include <string>
 
 namespace VorIec61850 {
 
-namespace {
-
-bool startsWith(const std::string& text, size_t offset, const char* prefix) {
-    return text.compare(offset, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
-// The time path of a wanted path: the first data set member below the same parent node whose
-// remainder after the parent is a "t" (or "T") attribute; empty when there is none.
-std::string findTimeMember(LinkedList directory, const std::string& path) {
-    const std::string parent = MmsPathHelper::getParentNodePath(path);
-    if (parent.empty())
-        return std::string();
-    for (LinkedList element = LinkedList_getNext(directory); element != nullptr;
-         element = LinkedList_getNext(element)) {
-        const char* data = static_cast<const char*>(LinkedList_getData(element));
-        if (data == nullptr)
-            continue;
-        const std::string member = data;
-        if (!Vor::StringHelper::startsWith(member, parent))
-            continue;
-        if (startsWith(member, parent.size(), ".t[") || startsWith(member, parent.size(), ".T["))
-            return member;
-    }
-    return std::string();
-}
-
-} // namespace
-
 MmsReportPool::MmsReportPool(uint64_t number) : _reciver(number) {
     _reciver.reportReceived.connect(sigc::mem_fun(*this, &MmsReportPool::_reportCallback));
+    _reciver.connectionLost.connect(sigc::mem_fun(*this, &MmsReportPool::_connectionLost));
 }
 
 MmsReportPool::~MmsReportPool() {
@@ -49,31 +20,49 @@ Vor::Result MmsReportPool::setTarget(const MmsReportTarget& target) {
     std::lock_guard<std::mutex> control(_controlMutex);
     if (_reciver.isRunning())
         return Vor::Result(false);
+    _reciver.stop(); // after a lost connection: the ended run is cleaned up first
+    if (target.paths.empty())
+        return _error.fail(lng::Iec61850::get("Pool.noPaths"));
+
+    std::unique_ptr<FCDAElement> dataSet = _reciver.getDatasetStructure(target.report);
+    if (!dataSet) {
+        const std::string block = "[" + target.report.host + "] " + target.report.rcbReference;
+        return _error.fail(
+            Vor::StringHelper::formatC(lng::Iec61850::get("MmsReport.missingRCB"), block.c_str()));
+    }
+    for (const MmsPath& path : target.paths)
+        if (MmsDatasetHelper::getPathIndexPath(*dataSet, path.path).empty())
+            return _error.fail(
+                Vor::StringHelper::formatC(lng::Iec61850::get("Pool.unknownPath"), path.path.c_str()));
+
+    MmsReportTarget expanded(target.report.host, target.report.rcbReference);
+    expanded.paths = TimePair::expand(target.paths, [&dataSet](const std::string& path) {
+        return MmsDatasetHelper::getAssociatedTimePath(*dataSet, path);
+    });
+    if (!_reciver.setTarget(expanded))
+        return Vor::Result(false);
     _target = target;
     _values.resize(_target.paths.size());
-
-    LinkedList directory = _reciver.getDatasetDirectory(_target.report);
-    if (directory == nullptr) {
-        const std::string block = "[" + _target.report.host + "] " + _target.report.rcbReference;
-        return Vor::Result(Vor::LogicError::create(
-            Vor::StringHelper::formatC(lng::Iec61850::get("MmsReport.missingRCB"), block.c_str())));
-    }
-    MmsReportTarget expanded(_target.report.host, _target.report.rcbReference);
-    expanded.paths = TimePair::expand(
-        _target.paths, [directory](const std::string& path) { return findTimeMember(directory, path); });
-    LinkedList_destroy(directory);
-    return Vor::Result(_reciver.setTarget(expanded));
+    _error.clear();
+    return Vor::Result(true);
 }
 
 bool MmsReportPool::start() {
     std::lock_guard<std::mutex> control(_controlMutex);
     if (_reciver.isRunning())
         return false;
-    // The old elements point into the report data of the previous connection, which the
-    // receiver releases when it starts again.
-    for (auto& entry : _values)
-        entry.reset();
-    return _reciver.start();
+    _values.reset(_target.paths.size());
+    if (!_reciver.start()) {
+        const int error = static_cast<int>(_reciver.getLastClientError());
+        _error.set(_reciver.didConnectFail()
+                       ? Vor::StringHelper::formatC(lng::Iec61850::get("Mms.connectionFailed"),
+                                                    _target.report.host.c_str(), error)
+                       : Vor::StringHelper::formatC(lng::Iec61850::get("MmsReport.enableFailed"),
+                                                    _target.report.rcbReference.c_str(), error));
+        return false;
+    }
+    _error.clear();
+    return true;
 }
 
 bool MmsReportPool::stop() {
@@ -85,16 +74,18 @@ bool MmsReportPool::isRunning() const {
     return _reciver.isRunning();
 }
 
-MmsValueElementList& MmsReportPool::getValues() {
-    return _values;
-}
-
 void MmsReportPool::_reportCallback(ClientReport report) {
-    // Receive thread of the connection.
-    TimePair::refresh(_values, _reciver.getMmsValues());
+    // Receive thread of the connection: the values are copied out of the report here.
+    _values.refresh(_reciver.getMmsValues());
     valuesUpdated.emit();
     if (!timestampUpdated.empty())
         timestampUpdated.emit(ClientReport_hasTimestamp(report) ? ClientReport_getTimestamp(report) : 0);
+}
+
+void MmsReportPool::_connectionLost() {
+    _error.set(
+        Vor::StringHelper::formatC(lng::Iec61850::get("Mms.connectionLost"), _target.report.host.c_str()));
+    connectionLost.emit();
 }
 
 } // namespace VorIec61850

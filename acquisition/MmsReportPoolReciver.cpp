@@ -1,8 +1,6 @@
 #include "acquisition/MmsReportPoolReciver.h"
 
-#include "host/StringHelper.h"
-#include "mms/MmsPathHelper.h"
-
+#include <algorithm>
 #include <cstdio>
 
 namespace VorIec61850 {
@@ -12,29 +10,12 @@ namespace {
 // IED connections go to TCP port 102 unless the host text carries its own ":port".
 constexpr int kMmsPort = 102;
 
-IedConnection connectTo(const std::string& host) {
-    IedConnection connection = IedConnection_create();
-    IedClientError error = IED_ERROR_OK;
-    IedConnection_connect(connection, &error, host.c_str(), kMmsPort);
-    if (error != IED_ERROR_OK) {
-        printf("Ied connection service error!\n");
-        IedConnection_destroy(connection);
-        return nullptr;
-    }
-    return connection;
-}
-
-FunctionalConstraint constraintOf(const std::string& path) {
-    return FunctionalConstraint_fromString(MmsPathHelper::getPathFCstring(path).c_str());
-}
-
 } // namespace
 
 MmsReportReciver::MmsReportReciver(uint64_t number) : _number(number) {}
 
 MmsReportReciver::~MmsReportReciver() {
     stop();
-    _releaseRetiredConnection();
 }
 
 bool MmsReportReciver::setTarget(const MmsReportTarget& target) {
@@ -46,141 +27,114 @@ bool MmsReportReciver::setTarget(const MmsReportTarget& target) {
     return true;
 }
 
-LinkedList MmsReportReciver::getDatasetDirectory(const MmsReportPath& path) {
-    const std::string& host = path.host.empty() ? _target.report.host : path.host;
-    const std::string& rcbReference =
-        path.rcbReference.empty() ? _target.report.rcbReference : path.rcbReference;
-
-    IedConnection connection = _connection;
-    const bool temporary = connection == nullptr;
-    if (temporary) {
-        connection = connectTo(host);
-        if (connection == nullptr)
-            return nullptr;
+IedConnection MmsReportReciver::_connect(const std::string& host) {
+    IedConnection connection = IedConnection_create();
+    IedConnection_setConnectTimeout(connection, _connectTimeout);
+    IedClientError error = IED_ERROR_OK;
+    IedConnection_connect(connection, &error, host.c_str(), kMmsPort);
+    _lastError.store(error);
+    if (error != IED_ERROR_OK) {
+        printf("Ied connection service error!\n");
+        IedConnection_destroy(connection);
+        return nullptr;
     }
+    return connection;
+}
 
-    LinkedList directory = nullptr;
+std::string MmsReportReciver::_dataSetOf(IedConnection connection, const std::string& rcbReference) {
     IedClientError error = IED_ERROR_OK;
     ClientReportControlBlock rcb =
         IedConnection_getRCBValues(connection, &error, rcbReference.c_str(), nullptr);
     const char* dataSet = rcb ? ClientReportControlBlock_getDataSetReference(rcb) : nullptr;
-    if (error != IED_ERROR_OK || rcb == nullptr || dataSet == nullptr || dataSet[0] == '\0') {
+    std::string result = error == IED_ERROR_OK && dataSet != nullptr ? dataSet : "";
+    if (rcb)
+        ClientReportControlBlock_destroy(rcb);
+    if (result.empty()) {
+        _lastError.store(error != IED_ERROR_OK ? error : IED_ERROR_OBJECT_DOES_NOT_EXIST);
         printf("getRCBValues service error!\n");
-    } else {
-        directory = IedConnection_getDataSetDirectory(connection, &error, dataSet, nullptr);
+    }
+    return result;
+}
+
+LinkedList MmsReportReciver::getDatasetDirectory(const MmsReportPath& path) {
+    const std::string& host = path.host.empty() ? _target.report.host : path.host;
+    const std::string& rcbReference =
+        path.rcbReference.empty() ? _target.report.rcbReference : path.rcbReference;
+    IedConnection connection = _connection != nullptr ? _connection : _connect(host);
+    if (connection == nullptr)
+        return nullptr;
+    LinkedList directory = nullptr;
+    const std::string dataSet = _dataSetOf(connection, rcbReference);
+    if (!dataSet.empty()) {
+        IedClientError error = IED_ERROR_OK;
+        directory = IedConnection_getDataSetDirectory(connection, &error, dataSet.c_str(), nullptr);
         if (error != IED_ERROR_OK) {
+            _lastError.store(error);
             printf("getRCBValues service error!\n");
             if (directory)
                 LinkedList_destroy(directory);
             directory = nullptr;
         }
     }
-    if (rcb)
-        ClientReportControlBlock_destroy(rcb);
-
-    if (temporary) {
-        IedConnection_close(connection);
+    if (connection != _connection)
         IedConnection_destroy(connection);
-    }
     return directory;
 }
 
+std::unique_ptr<FCDAElement> MmsReportReciver::getDatasetStructure(const MmsReportPath& path) {
+    const std::string& host = path.host.empty() ? _target.report.host : path.host;
+    const std::string& rcbReference =
+        path.rcbReference.empty() ? _target.report.rcbReference : path.rcbReference;
+    IedConnection connection = _connection != nullptr ? _connection : _connect(host);
+    if (connection == nullptr)
+        return nullptr;
+    std::unique_ptr<FCDAElement> structure;
+    const std::string dataSet = _dataSetOf(connection, rcbReference);
+    if (!dataSet.empty()) {
+        IedClientError error = IED_ERROR_OK;
+        structure = MmsDatasetHelper::createDatasetStructure(connection, dataSet, &error);
+        if (!structure) {
+            _lastError.store(error);
+            printf("getRCBValues service error!\n");
+        }
+    }
+    if (connection != _connection)
+        IedConnection_destroy(connection);
+    return structure;
+}
+
 bool MmsReportReciver::start() {
+    if (_running.load() && _connectionLost.load())
+        stop(); // the lost connection of the last run
     if (_running.load())
         return false;
     _running.store(true);
-    // The closed connection of the previous run holds the data the old pointers refer to.
+    _connectionLost.store(false);
     _values.assign(_target.paths.size(), nullptr);
-    _releaseRetiredConnection();
 
-    _connection = connectTo(_target.report.host);
+    _connection = _connect(_target.report.host);
+    _connectFailed.store(_connection == nullptr);
     if (_connection == nullptr) {
         stop();
         return false;
     }
+    IedConnection_installConnectionClosedHandler(_connection, _connectionClosedFunction, this);
     if (!_createAssociateIndexes() || !_installReport() || !_enableReport()) {
         stop();
         return false;
     }
+    _lastError.store(IED_ERROR_OK);
     return true;
 }
 
 bool MmsReportReciver::_createAssociateIndexes() {
     _indexes.assign(_target.paths.size(), IndexPath());
-    LinkedList directory = getDatasetDirectory(MmsReportPath());
-    if (directory == nullptr)
+    // Read again at each start: the IED may have changed the data set since setTarget.
+    std::unique_ptr<FCDAElement> dataSet = getDatasetStructure(MmsReportPath());
+    if (!dataSet)
         return false;
-
-    for (size_t i = 0; i < _target.paths.size(); ++i) {
-        const std::string& path = _target.paths[i].path;
-        if (path.empty())
-            continue;
-        const std::string wanted = MmsPathHelper::getPathWithoutFC(path);
-        int32_t j = 0;
-        for (LinkedList element = LinkedList_getNext(directory); element != nullptr;
-             element = LinkedList_getNext(element), ++j) {
-            const char* data = static_cast<const char*>(LinkedList_getData(element));
-            if (data == nullptr)
-                continue;
-            const std::string member = data;
-            if (member == path) {
-                _indexes[i] = IndexPath{j};
-                break;
-            }
-            const std::string memberPath = MmsPathHelper::getPathWithoutFC(member);
-            if (!Vor::StringHelper::startsWith(wanted, memberPath))
-                continue;
-            // The wanted attribute may lie inside this member: follow the member's type down.
-            const FunctionalConstraint fc = constraintOf(member);
-            IedClientError error = IED_ERROR_OK;
-            MmsVariableSpecification* varType =
-                IedConnection_getVariableSpecification(_connection, &error, memberPath.c_str(), fc);
-            if (varType == nullptr)
-                continue;
-            IndexPath components;
-            if (_findComponentIndexes(varType, memberPath, wanted, fc, components)) {
-                components.insert(components.begin(), j);
-                _indexes[i] = components;
-            }
-            MmsVariableSpecification_destroy(varType);
-        }
-    }
-    LinkedList_destroy(directory);
+    _indexes = MmsDatasetHelper::getDataAssociatedIndexPaths(*dataSet, _target.paths);
     return true;
-}
-
-bool MmsReportReciver::_findComponentIndexes(MmsVariableSpecification* varType, const std::string& nodePath,
-                                             const std::string& wanted, FunctionalConstraint fc,
-                                             IndexPath& components) {
-    if (MmsVariableSpecification_getType(varType) != MMS_STRUCTURE)
-        return false;
-    const int size = MmsVariableSpecification_getSize(varType);
-    for (int k = 0; k < size; ++k) {
-        MmsVariableSpecification* child = MmsVariableSpecification_getChildSpecificationByIndex(varType, k);
-        const char* name = child ? MmsVariableSpecification_getName(child) : nullptr;
-        if (name == nullptr)
-            continue;
-        const std::string componentPath = nodePath + "." + name;
-        if (componentPath == wanted) {
-            components.push_back(k);
-            return true;
-        }
-        if (!Vor::StringHelper::startsWith(wanted, componentPath))
-            continue;
-        IedClientError error = IED_ERROR_OK;
-        MmsVariableSpecification* exists =
-            IedConnection_getVariableSpecification(_connection, &error, componentPath.c_str(), fc);
-        if (exists == nullptr)
-            continue;
-        MmsVariableSpecification_destroy(exists);
-        IndexPath inner;
-        if (_findComponentIndexes(child, componentPath, wanted, fc, inner)) {
-            components.push_back(k);
-            components.insert(components.end(), inner.begin(), inner.end());
-            return true;
-        }
-    }
-    return false;
 }
 
 bool MmsReportReciver::_installReport() {
@@ -188,6 +142,7 @@ bool MmsReportReciver::_installReport() {
     ClientReportControlBlock rcb =
         IedConnection_getRCBValues(_connection, &error, _target.report.rcbReference.c_str(), nullptr);
     if (error != IED_ERROR_OK || rcb == nullptr) {
+        _lastError.store(error != IED_ERROR_OK ? error : IED_ERROR_OBJECT_DOES_NOT_EXIST);
         printf("getRCBValues service error!\n");
         if (rcb)
             ClientReportControlBlock_destroy(rcb);
@@ -206,6 +161,7 @@ bool MmsReportReciver::_enableReport() {
     ClientReportControlBlock rcb =
         IedConnection_getRCBValues(_connection, &error, _target.report.rcbReference.c_str(), nullptr);
     if (error != IED_ERROR_OK || rcb == nullptr) {
+        _lastError.store(error != IED_ERROR_OK ? error : IED_ERROR_OBJECT_DOES_NOT_EXIST);
         printf("getRCBValues service error!\n");
         if (rcb)
             ClientReportControlBlock_destroy(rcb);
@@ -215,6 +171,7 @@ bool MmsReportReciver::_enableReport() {
     IedConnection_setRCBValues(_connection, &error, rcb, RCB_ELEMENT_RPT_ENA, true);
     ClientReportControlBlock_destroy(rcb);
     if (error != IED_ERROR_OK) {
+        _lastError.store(error);
         printf("setRCBValues service error!\n");
         return false;
     }
@@ -242,7 +199,9 @@ bool MmsReportReciver::stop() {
     if (!_running.load())
         return false;
     if (_connection != nullptr) {
-        _disableReport();
+        // A lost connection has no control block left to disable.
+        if (!_connectionLost.load() && IedConnection_getState(_connection) == IED_STATE_CONNECTED)
+            _disableReport();
         _closeConnection();
     }
     _running.store(false);
@@ -250,19 +209,12 @@ bool MmsReportReciver::stop() {
 }
 
 void MmsReportReciver::_closeConnection() {
-    // Closing joins the receive thread: no handler runs afterwards. The object itself is kept
-    // (see _retiredConnection) because the value pointers point into its report data.
-    IedConnection_close(_connection);
-    _releaseRetiredConnection();
-    _retiredConnection = _connection;
+    // Closing joins the receive thread: no handler runs afterwards, and the values handed out
+    // are copies, so the connection goes at once.
+    _closing.store(true);
+    IedConnection_destroy(_connection);
     _connection = nullptr;
-}
-
-void MmsReportReciver::_releaseRetiredConnection() {
-    if (_retiredConnection != nullptr) {
-        IedConnection_destroy(_retiredConnection);
-        _retiredConnection = nullptr;
-    }
+    _closing.store(false);
 }
 
 void MmsReportReciver::reportCallback(ClientReport report) {
@@ -272,24 +224,29 @@ void MmsReportReciver::reportCallback(ClientReport report) {
     MmsValue* dataSetValues = ClientReport_getDataSetValues(report);
     for (size_t i = 0; i < _indexes.size() && i < _values.size(); ++i) {
         const IndexPath& index = _indexes[i];
-        if (index.empty())
+        // Members the report does not carry give no value: their entries keep the last one.
+        if (index.empty() ||
+            ClientReport_getReasonForInclusion(report, index.front()) == IEC61850_REASON_NOT_INCLUDED) {
+            _values[i] = nullptr;
             continue;
-        // Members the report does not carry keep their last value.
-        if (ClientReport_getReasonForInclusion(report, index.front()) == IEC61850_REASON_NOT_INCLUDED)
-            continue;
-        MmsValue* value = dataSetValues;
-        for (int32_t position : index) {
-            if (value == nullptr)
-                break;
-            value = MmsValue_getElement(value, position);
         }
-        _values[i] = value;
+        _values[i] = MmsDatasetHelper::getValueAt(dataSetValues, index);
     }
     reportReceived.emit(report);
+    // The report's values belong to the stack; no pointer into them outlives the delivery.
+    std::fill(_values.begin(), _values.end(), nullptr);
 }
 
 void MmsReportReciver::messageCallback(uint8_t* message, int messageLength, bool received) {
     rawMessageReceived.emit(message, static_cast<int32_t>(messageLength), received);
+}
+
+void MmsReportReciver::connectionClosed() {
+    if (_closing.load() || !_running.load())
+        return;
+    _connectionLost.store(true);
+    _lastError.store(IED_ERROR_CONNECTION_LOST);
+    connectionLost.emit();
 }
 
 void _reportCallbackFunction(void* parameter, ClientReport report) {
@@ -298,6 +255,10 @@ void _reportCallbackFunction(void* parameter, ClientReport report) {
 
 void _messageCallbackFunction(void* parameter, uint8_t* message, int messageLength, bool received) {
     static_cast<MmsReportReciver*>(parameter)->messageCallback(message, messageLength, received);
+}
+
+void _connectionClosedFunction(void* parameter, IedConnection) {
+    static_cast<MmsReportReciver*>(parameter)->connectionClosed();
 }
 
 } // namespace VorIec61850

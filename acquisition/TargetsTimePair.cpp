@@ -1,7 +1,5 @@
 #include "acquisition/TargetsTimePair.h"
 
-#include "mms/MmsDatasetHelper.h"
-
 namespace VorIec61850 {
 
 std::vector<MmsPath>
@@ -16,25 +14,21 @@ TimePair::expand(const std::vector<MmsPath>& paths,
     return expanded;
 }
 
-std::string TimePair::findInDataset(const FCDAElement& dataSet, const std::string& path) {
-    const FCDAElement* record = MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, path);
-    const FCDAElement* time = record ? MmsDatasetHelper::getAssociatedTime(*record) : nullptr;
-    return time ? time->getFullPathWithFC() : std::string();
-}
-
-std::shared_ptr<MmsValueElement> TimePair::makeElement(MmsValue* value, const MmsValue* time) {
-    return std::make_shared<MmsValueElement>(value, time ? MmsValue_getUtcTimeInMs(time) : 0);
+std::shared_ptr<MmsValueElement> TimePair::makeElement(const MmsValue* value, const MmsValue* time) {
+    return MmsValueElement::createOwned(value ? MmsValue_clone(value) : nullptr,
+                                        time ? MmsValue_getUtcTimeInMs(time) : 0);
 }
 
 void TimePair::refresh(MmsValueElementList& list, const std::vector<MmsValue*>& values) {
     for (std::size_t i = 0; i < list.size(); ++i) {
-        MmsValue* value = 2 * i < values.size() ? values[2 * i] : nullptr;
-        if (!value) {
-            list[i].reset();
+        const MmsValue* value = 2 * i < values.size() ? values[2 * i] : nullptr;
+        if (!value)
             continue;
-        }
         const MmsValue* time = 2 * i + 1 < values.size() ? values[2 * i + 1] : nullptr;
-        list[i] = makeElement(value, time);
+        std::shared_ptr<MmsValueElement> element = makeElement(value, time);
+        if (!time && list[i])
+            element->unixTimestamp = list[i]->getUnixTimestamp();
+        list[i] = std::move(element);
     }
 }
 

@@ -21,16 +21,14 @@ public:
     expand(const std::vector<MmsPath>& paths,
            const std::function<std::string(const std::string& path)>& findTimePath);
 
-    // Time path of a data set member: the time element associated with the member's record,
-    // with its FC; empty when the record or its time element is missing.
-    static std::string findInDataset(const FCDAElement& dataSet, const std::string& path);
+    // A new element owning a copy of value and, when there is a time value, its UTC time in
+    // milliseconds (0 otherwise).
+    static std::shared_ptr<MmsValueElement> makeElement(const MmsValue* value, const MmsValue* time);
 
-    // A new element of the value and, when there is a time value, its UTC time in milliseconds
-    // (0 otherwise).
-    static std::shared_ptr<MmsValueElement> makeElement(MmsValue* value, const MmsValue* time);
-
-    // Replaces each entry i of list with a new element of values[2i] and values[2i+1], or with
-    // an empty entry when values[2i] is null. Pointers beyond the end of values count as null.
+    // For each entry i of list with a value values[2i]: a new element of copies of values[2i]
+    // and values[2i+1]; where the time is missing from this message the entry's previous time
+    // stays. Entries without a value in values keep their element. Pointers beyond the end of
+    // values count as null.
     static void refresh(MmsValueElementList& list, const std::vector<MmsValue*>& values);
 };
 

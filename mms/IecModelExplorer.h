@@ -106,6 +106,9 @@ public:
     // The collection that receives one FunctionalConDA per setObjectPaths call.
     VorTree::NodeTypedCollection<FunctionalConDA>& getNodes() { return nodes; }
 
+    // The conversion below, for other readers of the client's functional constraints.
+    static tFCEnum functionalConToEnum(FunctionalConstraint fc) { return _functionalConToEnum(fc); }
+
 protected:
     // The client library's functional constraint as this system's tFCEnum. The two enumerations
     // number their constraints differently; MX, SP, SV, CF, DC, SG, SE, SR, OR, BL, EX and CO

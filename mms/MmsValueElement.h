@@ -9,11 +9,15 @@
 
 namespace VorIec61850 {
 
-// A received value with its time stamp (Unix time in milliseconds, 0 when unknown). The value
-// is pointed to, not owned: it belongs to whoever created the element (for GOOSE and reports the
-// protocol stack's data set of the subscription).
+// A received value with its time stamp (Unix time in milliseconds, 0 when unknown). The element
+// itself does not release the value; the pools create their elements with createOwned, whose
+// shared pointer releases the value with the element, so an element stays valid however long
+// the host keeps it.
 class MmsValueElement {
 public:
+    // An element that takes value over: the value is deleted with the last shared pointer.
+    static std::shared_ptr<MmsValueElement> createOwned(MmsValue* value, uint64_t unixTimestamp);
+
     MmsValueElement() = default;
     MmsValueElement(MmsValue* value, uint64_t unixTimestamp) : value(value), unixTimestamp(unixTimestamp) {}
 

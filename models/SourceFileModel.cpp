@@ -50,9 +50,7 @@ void SourceFileModel::onAddFile(const std::string& path) {
         parser = std::move(fresh);
         extractor = std::make_unique<DataExtractor>(parser.get());
         connectedAPs = extractor->getConnectedApCollection();
-        device->setEnumData(static_cast<Device>(0));
-        element->setEnumData(static_cast<Element>(0));
-        _onTransferProtocolChanged();
+        _showDevices();
     } catch (const std::exception& e) {
         std::cerr << "Error parsing SCL file: " << e.what() << std::endl;
     }
@@ -67,17 +65,33 @@ void SourceFileModel::setTransferProtocol(const TransferProtocolEnum& protocol) 
 }
 
 void SourceFileModel::_onTransferProtocolChanged() {
-    if (!_hasDocument()) {
-        _onDeviceChanged();
-        return;
-    }
+    if (!_selecting)
+        _showDevices();
+}
+
+void SourceFileModel::_onDeviceChanged() {
+    if (!_selecting)
+        _showElements();
+}
+
+void SourceFileModel::_onElementChanged() {
+    if (!_selecting)
+        _showElement();
+}
+
+template <typename U> void SourceFileModel::_selectFirst(U* unit) {
+    // Selecting is quiet: the caller shows the result once, whether or not the selected id
+    // changed, so every choice clears and fills the tree exactly once.
+    _selecting = true;
+    const auto& limiter = unit->getLimiter();
+    unit->setData(limiter->empty() ? std::string() : limiter->front()->getId());
+    _selecting = false;
+}
+
+void SourceFileModel::_showDevices() {
     deviceLimiter->clear();
-    if (connectedAPs.empty()) {
-        _onDeviceChanged();
-        return;
-    }
     const int protocol = _protocol();
-    for (std::size_t i = 0; i < connectedAPs.size(); ++i) {
+    for (std::size_t i = 0; _hasDocument() && i < connectedAPs.size(); ++i) {
         const tConnectedAP& ap = connectedAPs[i];
         bool listed = false;
         switch (protocol) {
@@ -97,16 +111,15 @@ void SourceFileModel::_onTransferProtocolChanged() {
             deviceLimiter->addItem(ap.iedName, ap.iedName, static_cast<int>(i));
         }
     }
-    _onDeviceChanged();
+    // The first listed device is the chosen one: its position in the file need not be 0.
+    _selectFirst(device);
+    _showElements();
 }
 
-void SourceFileModel::_onDeviceChanged() {
+void SourceFileModel::_showElements() {
     elementLimiter->clear();
-    if (connectedAPs.empty()) {
-        return;
-    }
     const auto deviceIndex = static_cast<std::size_t>(device->getEnumValue());
-    if (deviceIndex < connectedAPs.size()) {
+    if (device->getSelectedItem() && deviceIndex < connectedAPs.size()) {
         const tConnectedAP& ap = connectedAPs[deviceIndex];
         switch (_protocol()) {
         case 0:
@@ -128,20 +141,18 @@ void SourceFileModel::_onDeviceChanged() {
             break;
         }
     }
-    // When the selection changes, the element unit's own signal already redraws; the explicit
-    // call redraws also when the same item id stays selected over a rebuilt list.
-    element->setEnumData(static_cast<Element>(0));
-    _onElementChanged();
+    _selectFirst(element);
+    _showElement();
 }
 
-void SourceFileModel::_onElementChanged() {
+void SourceFileModel::_showElement() {
     const int protocol = _protocol();
     const auto deviceIndex = static_cast<std::size_t>(device->getEnumValue());
     const auto elementIndex = static_cast<std::size_t>(element->getEnumValue());
 
     tConnectedAP ap;
     std::vector<tFCDA> fcdas;
-    if (deviceIndex < connectedAPs.size()) {
+    if (device->getSelectedItem() && deviceIndex < connectedAPs.size()) {
         ap = connectedAPs[deviceIndex];
         if (protocol == 1 && elementIndex < ap.gse.size()) {
             tGSEControl& control = *ap.gse[elementIndex].gseControl;

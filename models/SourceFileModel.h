@@ -35,6 +35,13 @@ private:
     void _onTransferProtocolChanged();
     void _onDeviceChanged();
     void _onElementChanged();
+    // The chain behind the three choices: list the devices of the protocol, the elements of the
+    // device, and show the element (tree, then parameters). Each step selects the first item of
+    // its list and runs the next step once.
+    void _showDevices();
+    void _showElements();
+    void _showElement();
+    template <typename U> void _selectFirst(U* unit);
     // The protocol of the selected item; 0 when nothing is selected.
     int _protocol() const;
     bool _hasDocument() const;
@@ -44,6 +51,8 @@ private:
     static std::string _toFcWithBrackets(tFCEnum fc);
 
     VorTree::StringUnit* fileName = nullptr;
+    // Set while a step selects an item, so that the choice's own signal does not redraw.
+    bool _selecting = false;
     // The parsed document; held for the extractor, which points into it.
     std::unique_ptr<xmlpp::DomParser> parser;
     std::unique_ptr<DataExtractor> extractor;

@@ -214,6 +214,8 @@ std::vector<tFCDA> DataExtractor::_getFcdaCollection(const std::vector<xmlNode*>
             }
             _resolveUnit(fcda, doType, fcText);
         }
+        if (lnType != nullptr)
+            _resolveComponents(fcda, lnType);
         result.push_back(std::move(fcda));
     }
     return result;

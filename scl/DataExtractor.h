@@ -57,6 +57,9 @@ private:
     void _fillDaNameBType(std::string& name, tBasicTypeEnum& bType, xmlNode* element);
     void _resolveAttributeType(tFCDA& fcda, xmlNode* doType);
     void _resolveUnit(tFCDA& fcda, xmlNode* doType, const std::string& fcText);
+    void _resolveComponents(tFCDA& fcda, xmlNode* lnType);
+    std::vector<tFCDAComponent> _dataObjectComponents(xmlNode* doType, tFCEnum fc, int depth);
+    bool _attributeComponent(xmlNode* attribute, tFCEnum fc, int depth, tFCDAComponent& component);
 
     static std::string _getAttributeValue(const xmlNode* node, const char* name);
     static std::vector<std::string> _getAttributeValues(const xmlNode* node,

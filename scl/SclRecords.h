@@ -107,6 +107,16 @@ struct tDA : tAbstractDataAttribute {
 
 struct tBDA : tAbstractDataAttribute {};
 
+// One component of a structured data set member as the IED lays it out on the wire: an
+// attribute, a sub-data object or a member of a structured attribute type, in type order, with
+// its own components when it is itself a structure.
+struct tFCDAComponent {
+    std::string name;
+    tFCEnum fc = tFCEnum::NONE;
+    tMmsTypeEnum mmsType = tMmsTypeEnum::BOOLEAN;
+    std::vector<tFCDAComponent> components;
+};
+
 // One FCDA of a data set, resolved to its MMS type.
 struct tFCDA {
     std::string prefix;
@@ -123,6 +133,9 @@ struct tFCDA {
     std::vector<tDA> das;
     // SI unit of the data object, empty when none.
     std::string unit;
+    // The components of the member's value when it is a structure (a data object, or a
+    // structured attribute), in wire order; empty for a basic value.
+    std::vector<tFCDAComponent> components;
 };
 
 struct tDataSet {

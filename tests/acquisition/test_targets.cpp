@@ -23,29 +23,6 @@ MmsReportPath read(const std::string& text) {
     return path;
 }
 
-// The smallest pool: a fixed list and a refresh that replaces entries, as the real pools do.
-class ListPool : public virtual IMmsPool {
-public:
-    explicit ListPool(std::size_t size) : _values(size) {}
-    bool start() override { return !_running && (_running = true); }
-    bool stop() override {
-        const bool was = _running;
-        _running = false;
-        return was;
-    }
-    bool isRunning() const override { return _running; }
-    MmsValueElementList& getValues() override { return _values; }
-    void refresh(MmsValue* value, uint64_t time) {
-        for (auto& entry : _values)
-            entry = std::make_shared<MmsValueElement>(value, time);
-        valuesUpdated.emit();
-    }
-
-private:
-    bool _running = false;
-    MmsValueElementList _values;
-};
-
 } // namespace
 
 TEST(MmsReportPath, WritesHostBarReference) {
@@ -140,29 +117,4 @@ TEST(Targets, CopiesCarryPathsChannelsAndCriteria) {
     ASSERT_EQ(svCopy.channels.size(), 1u);
     EXPECT_EQ(svCopy.channels[0].channel, channel);
     EXPECT_EQ(*svCopy.svId, "MU01");
-}
-
-TEST(IMmsPool, RefreshReplacesElementsSoHeldOnesKeepTheirPair) {
-    ListPool pool(2);
-    IMmsPool& asInterface = pool;
-    int updates = 0;
-    asInterface.valuesUpdated.connect([&updates] { ++updates; });
-    EXPECT_TRUE(asInterface.start());
-    EXPECT_FALSE(asInterface.start());
-    for (const auto& entry : asInterface.getValues())
-        EXPECT_EQ(entry, nullptr);
-
-    MmsValue* first = MmsValue_newBoolean(true);
-    MmsValue* second = MmsValue_newBoolean(false);
-    pool.refresh(first, 1);
-    std::shared_ptr<MmsValueElement> held = asInterface.getValues()[0];
-    pool.refresh(second, 2);
-    EXPECT_EQ(updates, 2);
-    EXPECT_EQ(held->getValue(), first);
-    EXPECT_EQ(held->getUnixTimestamp(), 1u);
-    EXPECT_EQ(asInterface.getValues()[0]->getUnixTimestamp(), 2u);
-    EXPECT_TRUE(asInterface.stop());
-    EXPECT_FALSE(asInterface.stop());
-    MmsValue_delete(first);
-    MmsValue_delete(second);
 }

@@ -35,8 +35,9 @@ TEST(TimePair, ExpandAlternatesValueAndTimePaths) {
     std::vector<MmsPath> paths = {MmsPath("LD0/Q0XCBR1.Pos.stVal[ST]", channel),
                                   MmsPath("LD0/MMXU1.TotW.mag.f[MX]", channel),
                                   MmsPath("LD0/X.Y[ST]", channel)};
-    auto expanded = TimePair::expand(
-        paths, [&dataSet](const std::string& path) { return TimePair::findInDataset(*dataSet, path); });
+    auto expanded = TimePair::expand(paths, [&dataSet](const std::string& path) {
+        return MmsDatasetHelper::getAssociatedTimePath(*dataSet, path);
+    });
     ASSERT_EQ(expanded.size(), 6u);
     EXPECT_EQ(expanded[0], paths[0]);
     EXPECT_EQ(expanded[1].path, "LD0/Q0XCBR1.Pos.t[ST]");
@@ -47,29 +48,32 @@ TEST(TimePair, ExpandAlternatesValueAndTimePaths) {
     EXPECT_TRUE(TimePair::expand({}, nullptr).empty());
     EXPECT_EQ(TimePair::expand(paths, nullptr)[1].path, "");
 
-    // The indexes the GOOSE subscription uses for the expanded list.
-    EXPECT_EQ(MmsDatasetHelper::getDataAssociatedIndexes(*dataSet, expanded),
-              (std::vector<int32_t>{-1, -1, 1, -1, -1, -1}))
-        << "only whole members are indexed; attributes inside a member are found by their record";
+    // Where the pools find each expanded path in the data set's values: member, then component.
+    EXPECT_EQ(MmsDatasetHelper::getDataAssociatedIndexPaths(*dataSet, expanded),
+              (std::vector<MmsDatasetHelper::IndexPath>{{0, 0}, {0, 2}, {1}, {}, {}, {}}));
 }
 
-TEST(TimePair, RefreshBuildsNewElementsFromPairs) {
+TEST(TimePair, RefreshBuildsNewElementsOwningCopies) {
     Value on(MmsValue_newBoolean(true));
     Value time(MmsValue_newUtcTimeByMsTime(1700000000500ull));
     Value power(MmsValue_newFloat(3.5f));
     MmsValueElementList list(3);
     TimePair::refresh(list, {on.get(), time.get(), power.get(), nullptr, nullptr, time.get()});
     ASSERT_NE(list[0], nullptr);
-    EXPECT_EQ(list[0]->getValue(), on.get());
+    EXPECT_NE(list[0]->getValue(), on.get()) << "a copy, independent of the stack's buffer";
+    EXPECT_TRUE(MmsValue_getBoolean(list[0]->getValue()));
     EXPECT_EQ(list[0]->getUnixTimestamp(), 1700000000500ull);
     ASSERT_NE(list[1], nullptr);
     EXPECT_EQ(list[1]->getUnixTimestamp(), 0u); // no time attribute: time stamp 0
     EXPECT_EQ(list[2], nullptr);                // no value yet
 
     auto held = list[0];
-    TimePair::refresh(list, {on.get(), nullptr});
-    EXPECT_NE(list[0], held); // a new element, the held one keeps its pair
-    EXPECT_EQ(held->getUnixTimestamp(), 1700000000500ull);
-    EXPECT_EQ(list[0]->getUnixTimestamp(), 0u);
-    EXPECT_EQ(list[1], nullptr); // pointers beyond the list count as null
+    MmsValue_setBoolean(on.get(), false); // the stack overwrites its buffer
+    TimePair::refresh(list, {on.get(), nullptr, nullptr, nullptr});
+    EXPECT_NE(list[0], held); // a new element; the held one keeps its pair
+    EXPECT_TRUE(MmsValue_getBoolean(held->getValue()));
+    EXPECT_FALSE(MmsValue_getBoolean(list[0]->getValue()));
+    EXPECT_EQ(list[0]->getUnixTimestamp(), 1700000000500ull) << "no time in this message: the last one stays";
+    ASSERT_NE(list[1], nullptr) << "no value in this message: the entry keeps its element";
+    EXPECT_FLOAT_EQ(MmsValue_toFloat(list[1]->getValue()), 3.5f);
 }

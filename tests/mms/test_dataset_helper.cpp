@@ -1,4 +1,8 @@
 #include "mms/MmsDatasetHelper.h"
+#include "scl/DataExtractor.h"
+#include "support/SimIed.h"
+
+#include "iec61850_client.h"
 
 #include <gtest/gtest.h>
 
@@ -40,35 +44,147 @@ tDA da(const std::string& name, tFCEnum fc, tMmsTypeEnum type) {
     return d;
 }
 
+tFCDAComponent component(const std::string& name, tFCEnum fc, tMmsTypeEnum type,
+                         std::vector<tFCDAComponent> components = {}) {
+    return tFCDAComponent{name, fc, type, std::move(components)};
+}
+
+// Members as they travel: Ind1's attributes one by one (its t among them), a data object
+// member Pos with its own t, a structured attribute AnIn1.mag next to AnIn1.t, and a data object
+// member without a type description (attribute records only, a dotted one among them).
+tDataSet mixedDataSet() {
+    tDataSet dataSet;
+    dataSet.fcdas.push_back(
+        fcda("LD0", "", "GGIO", "1", "Ind1", "stVal", tFCEnum::ST, tMmsTypeEnum::BOOLEAN));
+    dataSet.fcdas.push_back(fcda("LD0", "", "GGIO", "1", "Ind1", "q", tFCEnum::ST, tMmsTypeEnum::BIT_STRING));
+    dataSet.fcdas.push_back(fcda("LD0", "", "GGIO", "1", "Ind1", "t", tFCEnum::ST, tMmsTypeEnum::UTC_TIME));
+    tFCDA pos = fcda("LD0", "Q0", "XCBR", "1", "Pos", "", tFCEnum::ST, tMmsTypeEnum::STRUCTURE);
+    pos.components = {component("stVal", tFCEnum::ST, tMmsTypeEnum::BIT_STRING),
+                      component("q", tFCEnum::ST, tMmsTypeEnum::BIT_STRING),
+                      component("t", tFCEnum::ST, tMmsTypeEnum::UTC_TIME)};
+    dataSet.fcdas.push_back(pos);
+    tFCDA mag = fcda("LD0", "", "GGIO", "1", "AnIn1", "mag", tFCEnum::MX, tMmsTypeEnum::STRUCTURE);
+    mag.components = {component("f", tFCEnum::MX, tMmsTypeEnum::FLOAT)};
+    dataSet.fcdas.push_back(mag);
+    dataSet.fcdas.push_back(fcda("LD0", "", "GGIO", "1", "AnIn1", "t", tFCEnum::MX, tMmsTypeEnum::UTC_TIME));
+    tFCDA totW = fcda("LD0", "", "MMXU", "1", "TotW", "", tFCEnum::MX, tMmsTypeEnum::BOOLEAN);
+    totW.das = {da("mag.f", tFCEnum::MX, tMmsTypeEnum::FLOAT), da("q", tFCEnum::MX, tMmsTypeEnum::BIT_STRING),
+                da("t", tFCEnum::MX, tMmsTypeEnum::UTC_TIME)};
+    dataSet.fcdas.push_back(totW);
+    dataSet.fcdas.push_back(
+        fcda("LD0", "", "GGIO", "1", "Ind2", "stVal", tFCEnum::ST, tMmsTypeEnum::BOOLEAN));
+    return dataSet;
+}
+
+// "name[FC]" and, for a structure, its components in braces with their types.
+std::string describe(const FCDAElement& element) {
+    std::string text = element.getPath() + "[" + toString(element.getFC()) + "]";
+    if (element.getDataType() != tMmsTypeEnum::STRUCTURE)
+        return text + ":" + toString(element.getDataType());
+    text += "{";
+    for (const auto& child : element.getChildren())
+        text += describe(*child) + ",";
+    return text + "}";
+}
+
 } // namespace
 
-TEST(MmsDatasetHelper, CreateDatasetStructureIsFlatWithWholePaths) {
-    tDataSet dataSet;
-    dataSet.fcdas.push_back(fcda("LD0", "", "LLN0", "", "Mod", "stVal", tFCEnum::ST, tMmsTypeEnum::INTEGER));
-    tFCDA doLevel = fcda("LD0", "Q0", "XCBR", "1", "Pos", "", tFCEnum::ST, tMmsTypeEnum::STRUCTURE);
-    doLevel.das = {
-        da("stVal", tFCEnum::ST, tMmsTypeEnum::BIT_STRING), da("q", tFCEnum::ST, tMmsTypeEnum::BIT_STRING),
-        da("t", tFCEnum::ST, tMmsTypeEnum::UTC_TIME), da("ctlModel", tFCEnum::CF, tMmsTypeEnum::INTEGER)};
-    dataSet.fcdas.push_back(doLevel);
-    dataSet.fcdas.push_back(fcda("LD0", "", "GGIO", "1", "Ind1", "", tFCEnum::ST, tMmsTypeEnum::STRUCTURE));
-
-    auto root = MmsDatasetHelper::createDatasetStructure(&dataSet);
+TEST(MmsDatasetHelper, StructureHasOneChildPerWireMember) {
+    const tDataSet dataSet = mixedDataSet();
+    // Through XML, as the pools receive it.
+    auto root =
+        FCDAElement::deserialize(MmsDatasetHelper::createDatasetStructure(&dataSet)->serializeToString());
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->getPath(), "");
-    EXPECT_EQ(root->getFC(), tFCEnum::NONE);
     const auto& members = root->getChildren();
-    ASSERT_EQ(members.size(), 5u); // the DO without attributes contributes nothing
-    EXPECT_EQ(members[0]->getFullPathWithFC(), "LD0/LLN0.Mod.stVal[ST]");
-    EXPECT_EQ(members[0]->getDataType(), tMmsTypeEnum::INTEGER);
-    EXPECT_EQ(members[1]->getFullPathWithFC(), "LD0/Q0XCBR1.Pos.stVal[ST]");
-    EXPECT_EQ(members[3]->getDataType(), tMmsTypeEnum::UTC_TIME);
-    EXPECT_EQ(members[4]->getFullPathWithFC(), "LD0/Q0XCBR1.Pos.ctlModel[CF]");
-    for (const auto& m : members)
-        EXPECT_TRUE(m->getChildren().empty());
+    ASSERT_EQ(members.size(), 8u);
+    EXPECT_EQ(members[0]->getFullPathWithFC(), "LD0/GGIO1.Ind1.stVal[ST]");
+    EXPECT_EQ(describe(*members[3]),
+              "LD0/Q0XCBR1.Pos[ST]{stVal[ST]:BIT_STRING,q[ST]:BIT_STRING,t[ST]:UTC_TIME,}");
+    EXPECT_EQ(describe(*members[4]), "LD0/GGIO1.AnIn1.mag[MX]{f[MX]:FLOAT,}");
+    EXPECT_EQ(describe(*members[6]),
+              "LD0/MMXU1.TotW[MX]{mag[MX]{f[MX]:FLOAT,},q[MX]:BIT_STRING,t[MX]:UTC_TIME,}");
+    EXPECT_TRUE(MmsDatasetHelper::createDatasetStructure(nullptr)->getChildren().empty());
+}
 
-    auto none = MmsDatasetHelper::createDatasetStructure(nullptr);
-    ASSERT_NE(none, nullptr);
-    EXPECT_TRUE(none->getChildren().empty());
+// Every way a user's path can name a value: the index path into the data set's values and the
+// time path of the same data object.
+TEST(MmsDatasetHelper, PathsMapOntoMembersComponentsAndTimes) {
+    const tDataSet sclDataSet = mixedDataSet();
+    auto dataSet = MmsDatasetHelper::createDatasetStructure(&sclDataSet);
+    using I = MmsDatasetHelper::IndexPath;
+    struct Case {
+        const char* path;
+        I index;
+        const char* time;
+    } cases[] = {
+        {"LD0/GGIO1.Ind1.stVal[ST]", {0}, "LD0/GGIO1.Ind1.t[ST]"},
+        {"IED1LD0/GGIO1.Ind1.q[ST]", {1}, "LD0/GGIO1.Ind1.t[ST]"}, // IED name glued to the LD
+        {"LD0/GGIO1.Ind1.t[ST]", {2}, ""},
+        {"LD0/Q0XCBR1.Pos[ST]", {3}, "LD0/Q0XCBR1.Pos.t[ST]"}, // a whole data object
+        {"LD0/Q0XCBR1.Pos.stVal[ST]", {3, 0}, "LD0/Q0XCBR1.Pos.t[ST]"},
+        {"IED1LD0/Q0XCBR1.Pos.q[ST]", {3, 1}, "LD0/Q0XCBR1.Pos.t[ST]"},
+        {"LD0/GGIO1.AnIn1.mag.f[MX]", {4, 0}, "LD0/GGIO1.AnIn1.t[MX]"},
+        {"LD0/GGIO1.AnIn1.mag[MX]", {4}, "LD0/GGIO1.AnIn1.t[MX]"},
+        {"LD0/MMXU1.TotW.mag.f[MX]", {6, 0, 0}, "LD0/MMXU1.TotW.t[MX]"},
+        {"LD0/GGIO1.Ind2.stVal[ST]", {7}, ""}, // the data set carries no time for it
+        {"LD0/GGIO1.Ind1.stVal[MX]", {}, ""},  // another FC
+        {"LD0/Q0XCBR1.Pos.stVal", {}, ""},     // no FC
+        {"LD0/Q0XCBR1.Pos.ctlVal[ST]", {}, ""},
+        {"LD0/Q0XCBR1.Posx.stVal[ST]", {}, ""},
+        {"LD1/GGIO1.Ind1.stVal[ST]", {}, ""}, // another LD
+        {"", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(MmsDatasetHelper::getPathIndexPath(*dataSet, c.path), c.index);
+        EXPECT_EQ(MmsDatasetHelper::getAssociatedTimePath(*dataSet, c.path), c.time);
+        const FCDAElement* record = MmsDatasetHelper::getPathAssociatedFCDARecord(*dataSet, c.path);
+        EXPECT_EQ(record, MmsDatasetHelper::getElementAt(*dataSet, c.index));
+        EXPECT_EQ(MmsDatasetHelper::getPathIndexInDataset(*dataSet, c.path),
+                  c.index.empty() ? -1 : c.index[0]);
+    }
+}
+
+// The structure of each GOOSE data set of the station file, built from the file, equals the one
+// built from the simulated IED's data set directory and type descriptions.
+TEST(MmsDatasetHelper, SclAndDeviceStructuresAgree) {
+    xmlpp::DomParser parser;
+    parser.parse_file(std::string(IECX_EXAMPLES_DIR) + "/station.scd");
+    DataExtractor extractor(&parser);
+    int compared = 0;
+    for (const tConnectedAP& ap : extractor.getConnectedApCollection()) {
+        if (ap.gse.empty())
+            continue;
+        iecx::test::SimIed sim(std::string(IECX_EXAMPLES_DIR) + "/station.scd", ap.iedName);
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        IedConnection connection = IedConnection_create();
+        IedClientError error = IED_ERROR_OK;
+        IedConnection_connect(connection, &error, sim.host().c_str(), sim.port());
+        ASSERT_EQ(error, IED_ERROR_OK);
+        for (const tGSE& gse : ap.gse) {
+            const tGSEControl& control = *gse.gseControl;
+            SCOPED_TRACE(ap.iedName + " " + control.name);
+            auto fromFile = MmsDatasetHelper::createDatasetStructure(control.dataSet.get());
+            auto fromDevice = MmsDatasetHelper::createDatasetStructure(
+                connection, ap.iedName + gse.ldInst + "/LLN0." + control.datSet, &error);
+            ASSERT_NE(fromDevice, nullptr) << error;
+            ASSERT_EQ(fromFile->getChildren().size(), fromDevice->getChildren().size());
+            for (std::size_t i = 0; i < fromFile->getChildren().size(); ++i) {
+                const FCDAElement& file = *fromFile->getChildren()[i];
+                const FCDAElement& device = *fromDevice->getChildren()[i];
+                // Leaf member types follow the file's own type table; structures must agree fully.
+                if (file.getDataType() == tMmsTypeEnum::STRUCTURE ||
+                    device.getDataType() == tMmsTypeEnum::STRUCTURE)
+                    EXPECT_EQ(ap.iedName + describe(file), describe(device));
+                else
+                    EXPECT_EQ(ap.iedName + file.getFullPathWithFC(), device.getFullPathWithFC());
+                ++compared;
+            }
+        }
+        IedConnection_destroy(connection);
+    }
+    EXPECT_GE(compared, 10);
 }
 
 TEST(MmsDatasetHelper, AssociationAcceptsGluedIedNameAndSegmentBoundaries) {
@@ -102,31 +218,6 @@ TEST(MmsDatasetHelper, IndexesOfPaths) {
     EXPECT_TRUE(MmsDatasetHelper::getDataAssociatedIndexes(dataSet, {}).empty());
 }
 
-TEST(MmsDatasetHelper, AssociatedRecordOfMemberAndOfInnerAttribute) {
-    FCDAElement dataSet;
-    FCDAElement* pos = add(dataSet, "LD0/Q0XCBR1.Pos", tFCEnum::ST, tMmsTypeEnum::STRUCTURE);
-    FCDAElement* stVal = add(*pos, "stVal", tFCEnum::ST, tMmsTypeEnum::BIT_STRING);
-    add(*pos, "q", tFCEnum::ST, tMmsTypeEnum::BIT_STRING);
-    FCDAElement* t = add(*pos, "t", tFCEnum::ST, tMmsTypeEnum::UTC_TIME);
-    FCDAElement* flat = add(dataSet, "LD0/MMXU1.TotW.mag.f", tFCEnum::MX, tMmsTypeEnum::FLOAT);
-
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "LD0/Q0XCBR1.Pos.stVal[ST]"), stVal);
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "IEDLD0/Q0XCBR1.Pos.stVal[ST]"), nullptr)
-        << "the member path must start at a segment boundary";
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "IED.LD0/Q0XCBR1.Pos.stVal[ST]"), stVal);
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "LD0/Q0XCBR1.Pos[ST]"), pos);
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "LD0/Q0XCBR1.Pos"), nullptr)
-        << "a member with an FC is not found without one";
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "LD0/MMXU1.TotW.mag.f[MX]"), flat);
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "LD0/MMXU1.TotW.mag.f[ST]"), nullptr);
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, "LD0/Q0XCBR1.Posx.stVal[ST]"), nullptr);
-    EXPECT_EQ(MmsDatasetHelper::getPathAssociatedFCDARecord(dataSet, ""), nullptr);
-
-    EXPECT_EQ(MmsDatasetHelper::getAssociatedTime(*stVal), t);
-    EXPECT_EQ(MmsDatasetHelper::getAssociatedTime(*flat), nullptr);
-    EXPECT_EQ(MmsDatasetHelper::getAssociatedTime(dataSet), nullptr);
-}
-
 TEST(MmsDatasetHelper, AssociatedTimeSearchesAncestorsNearestFirst) {
     FCDAElement root;
     FCDAElement* outerT = add(root, "T", tFCEnum::ST, tMmsTypeEnum::UTC_TIME);
@@ -156,21 +247,4 @@ TEST(MmsDatasetHelper, SiblingIndexOfSameType) {
     EXPECT_EQ(MmsDatasetHelper::getSiblingIndexOfSameType(parent), -1);
     FCDAElement stray("s", tFCEnum::ST, tMmsTypeEnum::BOOLEAN, &parent); // parent set, not a child
     EXPECT_EQ(MmsDatasetHelper::getSiblingIndexOfSameType(stray), -1);
-}
-
-TEST(MmsDatasetHelper, FlatSclDataSetThroughXmlHasNoTimeSiblings) {
-    // The flat structure of an SCL data set, sent as XML to a pool and searched there.
-    tDataSet dataSet;
-    tFCDA pos = fcda("LD0", "Q0", "XCBR", "1", "Pos", "", tFCEnum::ST, tMmsTypeEnum::STRUCTURE);
-    pos.das = {da("stVal", tFCEnum::ST, tMmsTypeEnum::BIT_STRING),
-               da("t", tFCEnum::ST, tMmsTypeEnum::UTC_TIME)};
-    dataSet.fcdas.push_back(pos);
-    auto xml = MmsDatasetHelper::createDatasetStructure(&dataSet)->serializeToString();
-    auto tree = FCDAElement::deserialize(xml);
-    const FCDAElement* record =
-        MmsDatasetHelper::getPathAssociatedFCDARecord(*tree, "LD0/Q0XCBR1.Pos.stVal[ST]");
-    ASSERT_NE(record, nullptr);
-    // In a flat tree the members are siblings: the time member is found next to the value.
-    const FCDAElement* time = MmsDatasetHelper::getAssociatedTime(*record);
-    EXPECT_EQ(time, nullptr) << "flat members carry whole paths, none of them is exactly \"t\"";
 }

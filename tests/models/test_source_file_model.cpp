@@ -1,5 +1,6 @@
 #include "models/ParamsModel.h"
 #include "models/SourceFileModel.h"
+#include "models/ModelRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,73 +14,7 @@
 #include <unistd.h>
 
 using namespace VorIec61850;
-
-namespace {
-
-const std::string kStation = IECX_EXAMPLES_DIR "/station.scd";
-
-// Records every signal of a source as one text line, in emission order.
-struct Recorder {
-    std::vector<std::string> events;
-    std::vector<tConnectedAP> params;
-    std::vector<tGSE> sentGoose;
-    std::vector<tSMV> sentSv;
-    std::vector<SourceModel::DataList> sentData;
-
-    explicit Recorder(SourceModel& model) {
-        model.signalAddNode.connect([this](std::vector<std::string> path, std::string unit) {
-            std::string text = "add:";
-            for (std::size_t i = 0; i < path.size(); ++i) {
-                text += (i ? "|" : "") + path[i];
-            }
-            events.push_back(text + ";" + unit);
-        });
-        model.signalClearTree.connect([this] { events.push_back("clearTree"); });
-        model.signalClearParams.connect([this] { events.push_back("clearParams"); });
-        model.signalSetParams.connect(
-            [this](tConnectedAP ap, unsigned long long protocol, unsigned long long index) {
-                events.push_back("set:" + ap.iedName + "," + std::to_string(protocol) + "," +
-                                 std::to_string(index));
-                params.push_back(ap);
-            });
-        model.signalSendGoose.connect([this](tGSE gse, SourceModel::DataList data) {
-            sentGoose.push_back(gse);
-            sentData.push_back(data);
-        });
-        model.signalSendSv.connect([this](tSMV smv, SourceModel::DataList data) {
-            sentSv.push_back(smv);
-            sentData.push_back(data);
-        });
-    }
-    void clear() {
-        events.clear();
-        params.clear();
-    }
-    // The emissions from the last clear of the tree on: what the user finally sees.
-    std::vector<std::string> lastRound() const {
-        for (std::size_t i = events.size(); i-- > 0;) {
-            if (events[i] == "clearTree") {
-                return std::vector<std::string>(events.begin() + static_cast<std::ptrdiff_t>(i),
-                                                events.end());
-            }
-        }
-        return {};
-    }
-};
-
-std::vector<std::pair<std::string, int>> items(const VorTree::EnumUnit* unit) {
-    std::vector<std::pair<std::string, int>> out;
-    for (VorTree::Node* node : *unit->getLimiter()) {
-        auto* item = static_cast<VorTree::EnumItem*>(node);
-        EXPECT_EQ(item->getLabel().toString(), item->getKey());
-        out.emplace_back(item->getKey(), item->getIntValue());
-    }
-    return out;
-}
-
-using Items = std::vector<std::pair<std::string, int>>;
-
-} // namespace
+using namespace iecx::test;
 
 TEST(SourceFileModel, ChoicesAfterConstruction) {
     SourceFileModel model;
@@ -113,14 +48,15 @@ TEST(SourceFileModel, GooseDevicesElementsTreeAndParameters) {
     model.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
     Recorder rec(model);
     model.setTransferProtocol(TransferProtocol::Goose);
+    rec.clear();
     model.onAddFile(kStation);
     EXPECT_EQ(model.getFileNameUnit()->getValue(), kStation); // no '\' in the path: taken whole
 
     // Both IEDs publish GOOSE; MU1's second access point (SV only) is not listed.
     EXPECT_EQ(items(model.getDeviceUnit()), (Items{{"PROT1", 0}, {"MU1", 1}}));
-    // The device choice is reset while its list is still empty: nothing is shown as selected,
-    // and the elements are those of the first access point.
-    EXPECT_EQ(model.getDeviceUnit()->getValue(), "");
+    // The first listed device is chosen, and the choice is shown once.
+    EXPECT_EQ(model.getDeviceUnit()->getValue(), "PROT1");
+    EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "clearTree"), 1);
     EXPECT_EQ(items(model.getElementUnit()), (Items{{"gcbTrip", 0}, {"gcbPos", 1}}));
     EXPECT_EQ(model.getElementUnit()->getValue(), "gcbTrip");
     // Leaves of the BOOLEAN and INTEGER members only; the quality and the enumerated
@@ -171,10 +107,19 @@ TEST(SourceFileModel, SampledValuesAndReports) {
     model.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
     Recorder rec(model);
     model.onAddFile(kStation);
+    // Reloading in SV mode shows the stream's tree at once.
+    model.setTransferProtocol(TransferProtocol::SampledValues);
+    rec.clear();
+    model.onAddFile(kStation);
+    EXPECT_GT(rec.lastRound().size(), 2u);
+    model.setTransferProtocol(TransferProtocol::MmsReports);
+    rec.clear();
+    model.onAddFile(kStation);
     // No protocol chosen reads as reports; the file has no report entries.
     EXPECT_TRUE(model.getDeviceUnit()->getLimiter()->empty());
     EXPECT_EQ(rec.events.back(), "clearTree");
 
+    rec.clear();
     model.setTransferProtocol(TransferProtocol::SampledValues);
     const auto& aps = model.getConnectedAps();
     int svIndex = -1;
@@ -184,8 +129,8 @@ TEST(SourceFileModel, SampledValuesAndReports) {
         }
     }
     EXPECT_EQ(items(model.getDeviceUnit()), (Items{{"MU1", svIndex}}));
-    rec.clear();
-    model.getDeviceUnit()->setData("MU1");
+    // The only SV publisher is chosen at once, although it is not the file's first device.
+    EXPECT_EQ(model.getDeviceUnit()->getValue(), "MU1");
     EXPECT_EQ(items(model.getElementUnit()), (Items{{"MSVCB01", 0}}));
     auto round = rec.lastRound();
     ASSERT_GE(round.size(), 2u);
