@@ -2,6 +2,7 @@
 
 #include "mms_value.h"
 
+#include <algorithm>
 #include <map>
 
 namespace iecx::ui {
@@ -94,6 +95,7 @@ void LiveValues::reset(const std::vector<std::string>& paths) {
         _qualityOf.push_back(q == index.end() || q->second == i ? kNone : q->second);
     }
     ++_generation;
+    _numbered = false;
     _messages = 0;
     _errors = 0;
 }
@@ -116,6 +118,13 @@ void LiveValues::store(const VorIec61850::MmsValueElementList& values) {
             _values[i].quality = _values[_qualityOf[i]].quality;
 }
 
+void LiveValues::setMessageNumbers(uint32_t stNum, uint32_t sqNum) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    _numbered = true;
+    _stNum = stNum;
+    _sqNum = sqNum;
+}
+
 void LiveValues::countMessage() {
     std::lock_guard<std::mutex> lock(_mutex);
     ++_messages;
@@ -134,6 +143,9 @@ LiveValues::Changes LiveValues::changedSince(uint64_t generation, uint64_t seque
     changes.messages = _messages;
     changes.errors = _errors;
     changes.all = generation != _generation;
+    changes.numbered = _numbered;
+    changes.stNum = _stNum;
+    changes.sqNum = _sqNum;
     for (const ValueState& state : _values)
         if (changes.all || state.sequence > sequence)
             changes.values.push_back(state);
@@ -143,6 +155,55 @@ LiveValues::Changes LiveValues::changedSince(uint64_t generation, uint64_t seque
 uint64_t LiveValues::sequence() const {
     std::lock_guard<std::mutex> lock(_mutex);
     return _sequence;
+}
+
+SvWaveforms::SvWaveforms(std::size_t samples) : _samples(samples) {}
+
+void SvWaveforms::reset() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    _counters = {};
+    _rings.clear();
+    _next = 0;
+    _filled = 0;
+    ++_version;
+}
+
+void SvWaveforms::store(const VorIec61850::SvStreamMonitor::Snapshot& snapshot) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    if (_rings.size() != snapshot.values.size()) {
+        _rings.assign(snapshot.values.size(), std::vector<int32_t>(_samples, 0));
+        _next = 0;
+        _filled = 0;
+    }
+    for (std::size_t c = 0; c < _rings.size(); ++c)
+        _rings[c][_next] = snapshot.values[c];
+    _next = (_next + 1) % _samples;
+    _filled = std::min(_filled + 1, _samples);
+    _counters = snapshot;
+    _counters.values.clear();
+    _counters.qualities.clear();
+    ++_version;
+}
+
+SvWaveforms::View SvWaveforms::view() const {
+    std::lock_guard<std::mutex> lock(_mutex);
+    View view;
+    view.version = _version;
+    view.counters = _counters;
+    const std::size_t first = (_next + _samples - _filled) % _samples;
+    for (const std::vector<int32_t>& ring : _rings) {
+        std::vector<int32_t> channel;
+        channel.reserve(_filled);
+        for (std::size_t i = 0; i < _filled; ++i)
+            channel.push_back(ring[(first + i) % _samples]);
+        view.channels.push_back(std::move(channel));
+    }
+    return view;
+}
+
+uint64_t SvWaveforms::version() const {
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _version;
 }
 
 } // namespace iecx::ui

@@ -1,4 +1,5 @@
 #pragma once
+#include "acquisition/SvStreamMonitor.h"
 #include "mms/MmsValueElement.h"
 
 #include <cstdint>
@@ -32,6 +33,8 @@ public:
     void reset(const std::vector<std::string>& paths);
     // Copies a pool's value list; entry i belongs to path i. Missing entries keep their state.
     void store(const VorIec61850::MmsValueElementList& values);
+    // The GOOSE state and sequence numbers of the message about to be stored.
+    void setMessageNumbers(uint32_t stNum, uint32_t sqNum);
     void countMessage();
     void countError();
 
@@ -40,7 +43,10 @@ public:
         uint64_t sequence = 0;   // pass back to the next call
         uint64_t messages = 0;
         uint64_t errors = 0;
-        bool all = false; // the list holds every value (a new acquisition)
+        bool all = false;      // the list holds every value (a new acquisition)
+        bool numbered = false; // stNum and sqNum are those of the last GOOSE message
+        uint32_t stNum = 0;
+        uint32_t sqNum = 0;
         std::vector<ValueState> values;
     };
     // The values changed after `sequence` of `generation`; every value after a reset.
@@ -60,6 +66,36 @@ private:
     uint64_t _sequence = 0;
     uint64_t _messages = 0;
     uint64_t _errors = 0;
+    bool _numbered = false;
+    uint32_t _stNum = 0;
+    uint32_t _sqNum = 0;
+};
+
+// The recent samples of each channel of a Sampled Values stream, for drawing the current
+// waveform, with the stream's counters. Stored on the receive thread for every ASDU.
+class SvWaveforms {
+public:
+    explicit SvWaveforms(std::size_t samples = 480);
+
+    void reset();
+    void store(const VorIec61850::SvStreamMonitor::Snapshot& snapshot);
+
+    struct View {
+        uint64_t version = 0;                            // grows with every stored ASDU
+        VorIec61850::SvStreamMonitor::Snapshot counters; // without the channel values
+        std::vector<std::vector<int32_t>> channels;      // oldest sample first
+    };
+    View view() const;
+    uint64_t version() const;
+
+private:
+    const std::size_t _samples;
+    mutable std::mutex _mutex;
+    uint64_t _version = 0;
+    VorIec61850::SvStreamMonitor::Snapshot _counters;
+    std::vector<std::vector<int32_t>> _rings;
+    std::size_t _next = 0; // ring position of the next sample
+    std::size_t _filled = 0;
 };
 
 } // namespace iecx::ui

@@ -54,6 +54,16 @@ VorTree::Node* findByIds(VorTree::Node* top, const std::vector<std::string>& ids
     return node;
 }
 
+VorTree::Node* findByIndexes(VorTree::Node* top, const std::vector<std::size_t>& indexes) {
+    VorTree::Node* node = top;
+    for (std::size_t index : indexes) {
+        if (node == nullptr || index >= node->getChildren().size())
+            return nullptr;
+        node = node->getChildren().at(index);
+    }
+    return node;
+}
+
 bool setUnitValue(VorTree::Node* node, const std::string& value) {
     if (auto* choice = dynamic_cast<VorTree::EnumUnit*>(node)) {
         if (!choice->getLimiter() || choice->getLimiter()->getItem(value) == nullptr)

@@ -5,9 +5,14 @@
 #include "cid/SvToCid.h"
 #include "host/NetworkHelper.h"
 #include "host/tree/Enum.h"
+#include "acquisition/GooseSubscriberPool.h"
+#include "models/AcquisitionWorkflow.h"
+#include "models/GeneralSettingsModel.h"
 #include "models/ParamsModel.h"
+#include "models/SourceDeviceModel.h"
 #include "models/SourceFileModel.h"
 #include "models/TreeModel.h"
+#include "models/VorIec61850Model.h"
 #include "scl/SclEnums.h"
 #include "ui/ModelJson.h"
 
@@ -19,19 +24,35 @@ namespace iecx::ui {
 
 using namespace VorIec61850;
 
-struct Session::Models {
-    SourceFileModel file;
-    ParamsModel params;
-    TreeModel tree;
+namespace {
 
-    Models() {
-        file.signalAddNode.connect(
-            [this](std::vector<std::string> path, std::string unit) { tree.addNode(path, unit); });
-        file.signalClearTree.connect(sigc::mem_fun(tree, &TreeModel::clearNodes));
-        file.signalSetParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalSetParams));
-        file.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
+const char* modeName(AcquisitionWorkflow::Mode mode) {
+    switch (mode) {
+    case AcquisitionWorkflow::Mode::Reports:
+        return "reports";
+    case AcquisitionWorkflow::Mode::Polling:
+        return "polling";
+    case AcquisitionWorkflow::Mode::Goose:
+        return "goose";
+    case AcquisitionWorkflow::Mode::SampledValues:
+        return "sv";
     }
-    VorTree::Node* settings() { return &file; }
+    return "";
+}
+
+} // namespace
+
+// The host's root and the workflow that connects its sources to its tree and parameters and runs
+// the pools.
+struct Session::Models {
+    VorIec61850Model root;
+    AcquisitionWorkflow workflow{root};
+
+    GeneralSettingsModel* settings() { return root.getSettingsModel(); }
+    SourceFileModel* file() { return settings()->getFileModel(); }
+    SourceDeviceModel* device() { return settings()->getDeviceModel(); }
+    ParamsModel& params() { return *root.getParamsModel(); }
+    TreeModel& tree() { return *root.getTreeModel(); }
 };
 
 struct Session::Capture {
@@ -46,8 +67,9 @@ struct Session::Capture {
 Session::Session(const std::string& workDirectory)
     : _workDirectory(workDirectory), _models(std::make_unique<Models>()) {
     _watch(_models->settings());
-    _watch(&_models->params);
-    _watch(_models->tree.getNode());
+    _watch(&_models->params());
+    _watch(_models->tree().getNode());
+    _models->workflow.valuesUpdated.connect(sigc::mem_fun(*this, &Session::_onValuesUpdated));
 }
 
 Session::~Session() {
@@ -78,12 +100,18 @@ void Session::_watch(VorTree::Node* node) {
 
 nlohmann::json Session::modelJson() {
     std::lock_guard<std::mutex> lock(_modelMutex);
-    return {{"settings", nodeToJson(*_models->settings())},
-            {"params", nodeToJson(_models->params)},
-            {"tree", checkTreeToJson(*_models->tree.getNode())},
-            {"checked", _models->tree.getCheckedElements().size()},
-            {"roles", {{"[]", "file"}}},
-            {"source", "file"}};
+    return {
+        {"settings", nodeToJson(*_models->settings())},
+        {"params", nodeToJson(_models->params())},
+        {"tree", checkTreeToJson(*_models->tree().getNode())},
+        {"checked", _models->tree().getCheckedElements().size()},
+        // Which child nodes are the two sources (by their id path), and which one is chosen.
+        {"roles",
+         {{nlohmann::json::array({_models->settings()->getIndexOf(_models->file())}).dump(), "file"},
+          {nlohmann::json::array({_models->settings()->getIndexOf(_models->device())}).dump(), "device"}}},
+        {"source", _models->settings()->getDataSource() == DataSource::SclFile ? "file" : "device"},
+        {"device",
+         {{"address", _models->device()->getIedAddress()}, {"port", _models->device()->getPort()}}}};
 }
 
 nlohmann::json Session::statusJson() {
@@ -101,18 +129,21 @@ nlohmann::json Session::statusJson() {
                        {"download", _capture->download}};
     }
     std::lock_guard<std::mutex> lock(_modelMutex);
-    return {{"acquisition", {{"running", false}, {"error", _acquisitionError}}},
+    return {{"acquisition",
+             {{"running", _models->workflow.isRunning()},
+              {"mode", modeName(_models->workflow.getMode())},
+              {"error", _acquisitionError}}},
             {"capture", capture},
             {"interfaces", interfaces}};
 }
 
-void Session::setUnit(const std::string& section, const std::vector<std::string>& ids,
+void Session::setUnit(const std::string& section, const std::vector<std::size_t>& path,
                       const std::string& value) {
     std::lock_guard<std::mutex> lock(_modelMutex);
     VorTree::Node* top = section == "settings" ? _models->settings()
-                         : section == "params" ? static_cast<VorTree::Node*>(&_models->params)
+                         : section == "params" ? static_cast<VorTree::Node*>(&_models->params())
                                                : nullptr;
-    VorTree::Node* node = top ? findByIds(top, ids) : nullptr;
+    VorTree::Node* node = top ? findByIndexes(top, path) : nullptr;
     if (node == nullptr)
         throw RequestError(404, "no such unit");
     if (!setUnitValue(node, value))
@@ -121,7 +152,7 @@ void Session::setUnit(const std::string& section, const std::vector<std::string>
 
 void Session::check(const std::vector<std::string>& ids, bool checked) {
     std::lock_guard<std::mutex> lock(_modelMutex);
-    auto* node = dynamic_cast<CheckNodeDescriptorModel*>(findByIds(_models->tree.getNode(), ids));
+    auto* node = dynamic_cast<CheckNodeDescriptorModel*>(findByIds(_models->tree().getNode(), ids));
     if (node == nullptr)
         throw RequestError(404, "no such tree node");
     node->setIsEvaluated(checked);
@@ -150,7 +181,7 @@ void Session::loadScl(const std::string& name, const std::string& content) {
     std::ostringstream report;
     std::streambuf* previous = std::cerr.rdbuf(report.rdbuf());
     try {
-        _models->file.onAddFile(path);
+        _models->file()->onAddFile(path);
     } catch (...) {
         std::cerr.rdbuf(previous);
         throw;
@@ -162,7 +193,7 @@ void Session::loadScl(const std::string& name, const std::string& content) {
         message.pop_back();
     if (!message.empty())
         throw RequestError(422, message);
-    if (_models->file.getConnectedAps().empty())
+    if (_models->file()->getConnectedAps().empty())
         throw RequestError(422, "the file holds no connected access point");
 }
 
@@ -172,7 +203,7 @@ nlohmann::json Session::typeFilterJson() {
     for (int t = static_cast<int>(tMmsTypeEnum::ARRAY); t < static_cast<int>(tMmsTypeEnum::DATA_ACCESS_ERROR);
          ++t)
         out["all"].push_back(toString(static_cast<tMmsTypeEnum>(t)));
-    for (tMmsTypeEnum t : _models->file.getFilterTypes())
+    for (tMmsTypeEnum t : _models->file()->getFilterTypes())
         out["selected"].push_back(toString(t));
     return out;
 }
@@ -190,21 +221,60 @@ void Session::setTypeFilter(const std::vector<std::string>& types) {
             throw RequestError(400, "unknown MMS type '" + name + "'");
     }
     std::lock_guard<std::mutex> lock(_modelMutex);
-    _models->file.setFilterTypes(wanted);
+    _models->file()->setFilterTypes(wanted);
     ++_modelVersion;
 }
 
-void Session::connectDevice(const std::string&, int) {
-    throw RequestError(501, "the device source is not available yet");
+void Session::connectDevice(const std::string& address, int port) {
+    if (port <= 0 || port > 65535)
+        throw RequestError(400, "the port is a number from 1 to 65535");
+    std::lock_guard<std::mutex> lock(_modelMutex);
+    const Vor::Result result = _models->workflow.connectDevice(address, port);
+    if (!result)
+        throw RequestError(502, result.getMessage().empty() ? "the IED cannot be read" : result.getMessage());
 }
 
-void Session::startAcquisition() {
-    throw RequestError(501, "acquisition is not available yet");
+void Session::startAcquisition(const std::string& interfaceName) {
+    std::lock_guard<std::mutex> lock(_modelMutex);
+    AcquisitionWorkflow& workflow = _models->workflow;
+    if (workflow.isRunning())
+        throw RequestError(409, "the acquisition is running");
+    workflow.setInterface(interfaceName);
+    AcquisitionWorkflow::Target target;
+    Vor::Result result = workflow.buildTarget(target);
+    if (result) {
+        std::vector<std::string> paths;
+        for (const auto& leaf : target.leaves)
+            paths.push_back(leaf.first);
+        // Ready before the pool's first value.
+        _values.reset(paths);
+        _sv.reset();
+        result = workflow.start();
+    }
+    _acquisitionError = result ? std::string() : result.getMessage();
+    ++_statusVersion;
+    if (!result)
+        throw RequestError(422,
+                           _acquisitionError.empty() ? "the acquisition does not start" : _acquisitionError);
 }
 
-void Session::stopAcquisition() {}
+void Session::stopAcquisition() {
+    std::lock_guard<std::mutex> lock(_modelMutex);
+    _models->workflow.stop();
+    ++_statusVersion;
+}
 
-void Session::_onValuesUpdated() {}
+// On the pool's thread: copy what the page shows and return.
+void Session::_onValuesUpdated() {
+    AcquisitionWorkflow& workflow = _models->workflow;
+    if (workflow.getMode() == AcquisitionWorkflow::Mode::SampledValues) {
+        _sv.store(workflow.getSvSnapshot());
+        return;
+    }
+    if (auto* goose = dynamic_cast<GooseSubscriberPool*>(workflow.getPool()))
+        _values.setMessageNumbers(goose->getStNum(), goose->getSqNum());
+    _values.store(workflow.getValues());
+}
 
 nlohmann::json Session::startCapture(const std::string& interfaceName, const std::string& kind) {
     if (kind != "goose" && kind != "sv" && kind != "all")

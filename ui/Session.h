@@ -47,8 +47,8 @@ public:
     // Acquisition and capture state, the interfaces to capture on.
     nlohmann::json statusJson();
 
-    // section "settings" or "params"; ids lead from that node to the unit.
-    void setUnit(const std::string& section, const std::vector<std::string>& ids, const std::string& value);
+    // section "settings" or "params"; path holds the child positions from that node to the unit.
+    void setUnit(const std::string& section, const std::vector<std::size_t>& path, const std::string& value);
     // ids lead from the tree's root to a check node.
     void check(const std::vector<std::string>& ids, bool checked);
     // An uploaded SCL file, read by the file source.
@@ -59,7 +59,9 @@ public:
     // The device source: stores the address and port, then reads the IED.
     void connectDevice(const std::string& address, int port);
 
-    void startAcquisition();
+    // Starts the pool of the current choice and checked leaves; interfaceName is where GOOSE and
+    // Sampled Values are listened for (empty: every interface).
+    void startAcquisition(const std::string& interfaceName);
     void stopAcquisition();
 
     // kind "goose", "sv" or "all" (every frame); returns the download id of the file.
@@ -71,6 +73,7 @@ public:
     nlohmann::json writeSvCid(const nlohmann::json& form);
 
     LiveValues& liveValues() { return _values; }
+    SvWaveforms& svWaveforms() { return _sv; }
     Downloads& downloads() { return _downloads; }
     const std::string& workDirectory() const { return _workDirectory; }
 
@@ -90,6 +93,7 @@ private:
     std::atomic<uint64_t> _modelVersion{1};
     std::atomic<uint64_t> _statusVersion{1};
     LiveValues _values;
+    SvWaveforms _sv;
     Downloads _downloads;
     std::unique_ptr<Models> _models;
     std::mutex _captureMutex;

@@ -202,7 +202,8 @@ void UiServer::Impl::routes() {
         sendJson(res, {{"ok", true}});
     });
     post("/api/unit", [this](const nlohmann::json& b) {
-        session->setUnit(b.at("section").get<std::string>(), ids(b), b.at("value").get<std::string>());
+        session->setUnit(b.at("section").get<std::string>(), b.at("path").get<std::vector<std::size_t>>(),
+                         b.at("value").get<std::string>());
         return nlohmann::json();
     });
     post("/api/check", [this](const nlohmann::json& b) {
@@ -217,8 +218,8 @@ void UiServer::Impl::routes() {
         session->connectDevice(b.at("address").get<std::string>(), b.value("port", 102));
         return nlohmann::json();
     });
-    post("/api/acquisition/start", [this](const nlohmann::json&) {
-        session->startAcquisition();
+    post("/api/acquisition/start", [this](const nlohmann::json& b) {
+        session->startAcquisition(b.value("interface", std::string()));
         return nlohmann::json();
     });
     post("/api/acquisition/stop", [this](const nlohmann::json&) {
@@ -242,7 +243,8 @@ void UiServer::Impl::stream(const httplib::Request&, httplib::Response& res) {
         throw RequestError(503, "too many open pages");
     ++streams;
     struct Cursor {
-        uint64_t model = 0, status = 0, generation = 0, sequence = 0, messages = 0, errors = 0, tick = 0;
+        uint64_t model = 0, status = 0, generation = 0, sequence = 0, messages = 0, errors = 0, tick = 0,
+                 sv = 0;
         int idle = 0;
     };
     auto cursor = std::make_shared<Cursor>();
@@ -278,14 +280,31 @@ void UiServer::Impl::stream(const httplib::Request&, httplib::Response& res) {
                                       {"t", v.timestamp},
                                       {"q", v.quality},
                                       {"n", v.updates}});
-                event("values", {{"all", changes.all},
-                                 {"messages", changes.messages},
-                                 {"errors", changes.errors},
-                                 {"values", values}});
+                nlohmann::json message{{"all", changes.all},
+                                       {"messages", changes.messages},
+                                       {"errors", changes.errors},
+                                       {"values", values}};
+                if (changes.numbered) {
+                    message["stNum"] = changes.stNum;
+                    message["sqNum"] = changes.sqNum;
+                }
+                event("values", message);
                 cursor->generation = changes.generation;
                 cursor->sequence = changes.sequence;
                 cursor->messages = changes.messages;
                 cursor->errors = changes.errors;
+            }
+            // Waveforms are larger: every other tick is enough for the eye.
+            if (cursor->tick % 2 == 0 && session->svWaveforms().version() != cursor->sv) {
+                const SvWaveforms::View sv = session->svWaveforms().view();
+                cursor->sv = sv.version;
+                event("sv", {{"svId", sv.counters.svId},
+                             {"asdus", sv.counters.asdus},
+                             {"gaps", sv.counters.gaps},
+                             {"smpCnt", sv.counters.lastSmpCnt},
+                             {"smpRate", sv.counters.smpRate},
+                             {"rate", sv.counters.rate},
+                             {"channels", sv.channels}});
             }
             // A comment now and then shows a closed page even when nothing changes.
             if (out.empty() && ++cursor->idle >= 2 * std::max(1, options.updatesPerSecond)) {

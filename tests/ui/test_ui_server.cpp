@@ -116,7 +116,7 @@ TEST_F(UiServerTest, RequestsWithoutTheTokenAreRefused) {
 TEST_F(UiServerTest, UploadsAreBoundedAndBadFilesLeaveTheModel) {
     const std::string station = readFile(kStation);
     ASSERT_FALSE(station.empty());
-    auto devices = [&] { return model()["settings"]["children"][1]["items"].dump(); };
+    auto devices = [&] { return model()["settings"]["children"][1]["children"][1]["items"].dump(); };
     const std::string before = devices();
 
     EXPECT_EQ(413, upload(std::string(300 * 1024, ' ') + station));
@@ -136,10 +136,9 @@ TEST_F(UiServerTest, UploadsAreBoundedAndBadFilesLeaveTheModel) {
     EXPECT_EQ(before, devices());
 
     EXPECT_EQ(200, upload(station));
-    auto res =
-        client->Post("/api/unit", auth(),
-                     R"j({"section":"settings","ids":["TransferProtocol"],"value":"События (GOOSE)"})j",
-                     "application/json");
+    auto res = client->Post("/api/unit", auth(),
+                            R"j({"section":"settings","path":[1,0],"value":"События (GOOSE)"})j",
+                            "application/json");
     ASSERT_EQ(200, res->status);
     const std::string loaded = devices();
     EXPECT_NE(before, loaded);
@@ -194,11 +193,12 @@ TEST_F(UiServerTest, UnitsTakeOnlyTheirOwnChoices) {
         auto res = client->Post("/api/unit", auth(), body.dump(), "application/json");
         return res ? res->status : -1;
     };
-    EXPECT_EQ(400, set({{"section", "settings"}, {"ids", {"TransferProtocol"}}, {"value", "no such item"}}));
-    EXPECT_EQ(404, set({{"section", "settings"}, {"ids", {"NoSuchUnit"}}, {"value", "x"}}));
+    // The file source is the settings' second child; its protocol choice is its first unit.
+    EXPECT_EQ(400, set({{"section", "settings"}, {"path", {1, 0}}, {"value", "no such item"}}));
+    EXPECT_EQ(404, set({{"section", "settings"}, {"path", {1, 99}}, {"value", "x"}}));
+    EXPECT_EQ(400, set({{"section", "settings"}, {"path", {1}}, {"value", "x"}}));
     EXPECT_EQ(400, set({{"section", "settings"}, {"value", "x"}}));
-    EXPECT_EQ(200,
-              set({{"section", "settings"}, {"ids", {"TransferProtocol"}}, {"value", "События (GOOSE)"}}));
+    EXPECT_EQ(200, set({{"section", "settings"}, {"path", {1, 0}}, {"value", "События (GOOSE)"}}));
     const nlohmann::json m = model();
     EXPECT_FALSE(m["tree"]["children"].empty());
     EXPECT_FALSE(m["params"]["children"][0]["value"].get<std::string>().empty());

@@ -28,6 +28,9 @@ async function api(method, path, body, raw) {
   return data;
 }
 
+// For user actions: the error is shown on the page, nothing more to do.
+const act = (...args) => api(...args).catch(() => {});
+
 function showError(text) {
   const box = $('#error');
   box.textContent = text;
@@ -45,11 +48,11 @@ document.querySelectorAll('nav button').forEach((b) => b.addEventListener('click
 let model = null;
 let filter = null;
 
-function unitRow(unit, section, ids) {
+function unitRow(unit, section, path) {
   let control;
   if (unit.kind === 'enum') {
     control = el('select', { id: 'unit-' + unit.id, 'data-unit': unit.id,
-      onchange: (e) => api('POST', '/api/unit', { section, ids, value: e.target.value }) });
+      onchange: (e) => act('POST', '/api/unit', { section, path, value: e.target.value }) });
     if (!unit.items.some((i) => i.key === unit.value)) control.append(el('option', { value: '' }, '—'));
     for (const item of unit.items) {
       const o = el('option', { value: item.key }, item.label || item.key);
@@ -67,7 +70,7 @@ function renderFileSource(box) {
   input.addEventListener('change', async () => {
     const f = input.files[0];
     if (!f) return;
-    await api('POST', '/api/upload?name=' + encodeURIComponent(f.name), await f.arrayBuffer(), true);
+    await act('POST', '/api/upload?name=' + encodeURIComponent(f.name), await f.arrayBuffer(), true);
   });
   box.append(el('div', { class: 'row' }, el('label', {}, 'Файл SCL'), input));
   if (filter) {
@@ -77,7 +80,7 @@ function renderFileSource(box) {
       cb.checked = filter.selected.includes(t);
       cb.addEventListener('change', async () => {
         const selected = [...types.querySelectorAll('input:checked')].map((x) => x.value);
-        await api('POST', '/api/filter', { types: selected });
+        await act('POST', '/api/filter', { types: selected });
         filter.selected = selected;
       });
       types.append(el('label', {}, cb, t, ' '));
@@ -89,23 +92,23 @@ function renderFileSource(box) {
 function renderDeviceSource(box, device) {
   const address = el('input', { id: 'ied-address', value: device.address || '127.0.0.1' });
   const port = el('input', { id: 'ied-port', value: device.port || 102, size: 6 });
-  const button = el('button', { id: 'ied-connect', onclick: () => api('POST', '/api/device/connect',
+  const button = el('button', { id: 'ied-connect', onclick: () => act('POST', '/api/device/connect',
     { address: address.value, port: parseInt(port.value, 10) }) }, 'Подключиться');
   box.append(el('div', { class: 'row' }, el('label', {}, 'Адрес IED'), el('span', {}, address, ' : ', port, ' ', button)));
 }
 
-function renderNode(node, section, ids, box) {
-  for (const child of node.children) {
-    const childIds = ids.concat([child.id]);
-    if (child.kind !== 'node') { box.append(unitRow(child, section, childIds)); continue; }
-    const role = model.roles && model.roles[JSON.stringify(childIds)];
-    if (role && role !== model.source) continue;
+function renderNode(node, section, path, box) {
+  node.children.forEach((child, index) => {
+    const childPath = path.concat([index]);
+    if (child.kind !== 'node') { box.append(unitRow(child, section, childPath)); return; }
+    const role = model.roles && model.roles[JSON.stringify(childPath)];
+    if (role && role !== model.source) return;
     const sub = el('div', { class: 'source', 'data-role': role || '' });
     if (role === 'file') renderFileSource(sub);
     if (role === 'device') renderDeviceSource(sub, model.device || {});
-    renderNode(child, section, childIds, sub);
+    renderNode(child, section, childPath, sub);
     box.append(sub);
-  }
+  });
 }
 
 function renderSettings() {
@@ -113,15 +116,12 @@ function renderSettings() {
   const scroll = box.scrollTop;
   box.replaceChildren();
   const top = el('div', { class: 'source' });
-  const role = model.roles && model.roles['[]'];
-  if (role === 'file') renderFileSource(top);
-  if (role === 'device') renderDeviceSource(top, model.device || {});
   renderNode(model.settings, 'settings', [], top);
   box.append(top);
   box.scrollTop = scroll;
   const params = $('#params');
   params.replaceChildren();
-  for (const unit of model.params.children) params.append(unitRow(unit, 'params', [unit.id]));
+  model.params.children.forEach((unit, index) => params.append(unitRow(unit, 'params', [index])));
 }
 
 const expanded = new Set();
@@ -142,7 +142,7 @@ function treeList(nodes, ids, depth) {
     cb.indeterminate = n.state === null;
     cb.addEventListener('change', (e) => {
       e.preventDefault();
-      api('POST', '/api/check', { ids: nodeIds, checked: n.state !== true });
+      act('POST', '/api/check', { ids: nodeIds, checked: n.state !== true });
     });
     const toggle = el('span', { class: 'toggle' }, n.children.length ? (open ? '▾' : '▸') : '');
     toggle.addEventListener('click', () => {
@@ -170,6 +170,10 @@ function renderStatus(s) {
   const current = sel.value;
   sel.replaceChildren(...s.interfaces.map((i) => el('option', { value: i }, i)));
   sel.value = current || (s.interfaces.includes('lo') ? 'lo' : s.interfaces[0]);
+  const acqIf = $('#acq-if');
+  const acqCurrent = acqIf.value;
+  acqIf.replaceChildren(el('option', { value: '' }, 'все'), ...s.interfaces.map((i) => el('option', { value: i }, i)));
+  acqIf.value = acqCurrent;
   const c = s.capture;
   const state = $('#cap-state');
   state.replaceChildren(c.running ? 'идёт захват на ' + c.interface : 'остановлен');
@@ -203,6 +207,14 @@ function rowFor(path) {
 function onValues(msg) {
   if (msg.all) resetValues();
   $('#messages').textContent = msg.messages;
+  $('#goose-numbers').hidden = msg.stNum === undefined;
+  if (msg.stNum !== undefined) {
+    if ($('#stnum').textContent !== '' && $('#stnum').textContent !== String(msg.stNum)) {
+      addTimeline(formatTime(Date.now()) + '  stNum ' + $('#stnum').textContent + ' → ' + msg.stNum);
+    }
+    $('#stnum').textContent = msg.stNum;
+    $('#sqnum').textContent = msg.sqNum;
+  }
   $('#errors').textContent = msg.errors;
   const now = Date.now();
   for (const v of msg.values) {
@@ -214,10 +226,7 @@ function onValues(msg) {
     cells[3].className = 'q ' + (v.q ? (v.q.startsWith('good') ? 'q-good' : 'q-bad') : '');
     cells[4].textContent = v.n;
     if (v.n > 0 && r.last !== undefined && r.last !== v.text) {
-      const li = el('li', {}, formatTime(v.t) + '  ' + v.path + ': ' + r.last + ' → ' + v.text);
-      const tl = $('#timeline');
-      tl.prepend(li);
-      while (tl.children.length > 200) tl.lastChild.remove();
+      addTimeline(formatTime(v.t) + '  ' + v.path + ': ' + r.last + ' → ' + v.text);
     }
     if (v.n > 0) r.last = v.text;
     if (v.number !== null && v.number !== undefined) {
@@ -226,6 +235,27 @@ function onValues(msg) {
       plot(cells[5].firstChild, r.points);
     }
   }
+}
+
+function addTimeline(text) {
+  const tl = $('#timeline');
+  tl.prepend(el('li', {}, text));
+  while (tl.children.length > 200) tl.lastChild.remove();
+}
+
+function onSv(msg) {
+  $('#sv-card').hidden = msg.asdus === 0;
+  $('#sv-id').textContent = msg.svId;
+  $('#sv-rate').textContent = Math.round(msg.rate);
+  $('#sv-smprate').textContent = msg.smpRate;
+  $('#sv-smpcnt').textContent = msg.smpCnt;
+  $('#sv-gaps').textContent = msg.gaps;
+  $('#sv-asdus').textContent = msg.asdus;
+  const box = $('#sv-waves');
+  while (box.children.length < msg.channels.length) {
+    box.append(el('div', {}, el('small', {}, 'канал ' + (box.children.length + 1)), el('canvas', { class: 'wave', width: 480, height: 120 })));
+  }
+  msg.channels.forEach((samples, i) => plot(box.children[i].querySelector('canvas'), samples.map((y, x) => [x, y])));
 }
 
 function plot(canvas, points) {
@@ -248,17 +278,18 @@ function plot(canvas, points) {
 }
 
 // ---- actions ----
-$('#acq-start').addEventListener('click', () => api('POST', '/api/acquisition/start', {}));
-$('#acq-stop').addEventListener('click', () => api('POST', '/api/acquisition/stop', {}));
-$('#cap-start').addEventListener('click', () => api('POST', '/api/capture/start', { interface: $('#cap-if').value, kind: $('#cap-kind').value }));
-$('#cap-stop').addEventListener('click', () => api('POST', '/api/capture/stop', {}));
+$('#acq-start').addEventListener('click', () => act('POST', '/api/acquisition/start', { interface: $('#acq-if').value }));
+$('#acq-stop').addEventListener('click', () => act('POST', '/api/acquisition/stop', {}));
+$('#cap-start').addEventListener('click', () => act('POST', '/api/capture/start', { interface: $('#cap-if').value, kind: $('#cap-kind').value }));
+$('#cap-stop').addEventListener('click', () => act('POST', '/api/capture/stop', {}));
 
 function cidForm(id, path, convert) {
   const form = $(id);
   form.addEventListener('submit', async (e) => {
     e.preventDefault();
     const data = Object.fromEntries(new FormData(form).entries());
-    const out = await api('POST', path, convert(data));
+    const out = await api('POST', path, convert(data)).catch(() => null);
+    if (!out) return;
     form.querySelector('.result').replaceChildren(el('a', { class: 'download', href: '/api/download/' + out.download + '?token=' + token }, 'скачать ' + out.name));
   });
 }
@@ -278,6 +309,7 @@ function connect() {
   });
   source.addEventListener('status', (e) => renderStatus(JSON.parse(e.data)));
   source.addEventListener('values', (e) => onValues(JSON.parse(e.data)));
+  source.addEventListener('sv', (e) => onSv(JSON.parse(e.data)));
 }
 
 api('GET', '/api/filter').then((f) => { filter = f; if (model) renderSettings(); }).catch(() => {});

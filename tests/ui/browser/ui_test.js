@@ -53,6 +53,7 @@ async function choose(page, unitId, text) {
     return e && [...e.options].some((o) => o.textContent.includes(t));
   }, [sel, text], { timeout: 20000 });
   const value = await page.$eval(sel, (e, t) => [...e.options].find((o) => o.textContent.includes(t)).value, text);
+  if (await page.$eval(sel, (e) => e.value) === value) return; // the model chose it already
   const version = await page.evaluate(() => document.body.dataset.modelVersion);
   await page.selectOption(sel, value);
   await page.waitForFunction((v) => document.body.dataset.modelVersion !== v, version);
@@ -100,7 +101,9 @@ async function main() {
     await page.setInputFiles('#scl-file', station);
     // Quality and time attributes join the tree too.
     for (const type of ['BIT_STRING', 'UTC_TIME']) {
+      const stored = page.waitForResponse((r) => r.url().endsWith('/api/filter') && r.request().method() === 'POST');
       await page.check('#type-filter input[value="' + type + '"]');
+      await stored;
     }
     await page.waitForFunction(() => document.querySelector('#type-filter input[value="UTC_TIME"]').checked);
     await choose(page, 'TransferProtocol', 'GOOSE');
@@ -120,8 +123,10 @@ async function main() {
     const leaves = await page.$$eval('#tree li', (lis) => lis.filter((li) => !li.querySelector('ul') && li.querySelector('.toggle').textContent === '')
       .map((li) => li.querySelector('input').dataset.path));
     check(leaves.length >= 2, 'the tree shows the data set leaves (' + leaves.length + ')');
-    const wanted = leaves.filter((l) => l.endsWith('stVal[ST]')).slice(0, 2);
-    check(wanted.length === 2, 'two stVal leaves to check');
+    // The switch's position is one whole data object in the data set, time stamp included.
+    const wanted = leaves.filter((l) => l.includes('Q0CSWI1')).slice(0, 2);
+    if (wanted.length !== 2) await shot(page, 'debug');
+    check(wanted.length === 2, 'two leaves of Q0CSWI1.Pos to check: ' + wanted.join(', '));
     for (const leaf of wanted) {
       const v = await page.evaluate(() => document.body.dataset.modelVersion);
       await page.click('#tree input[data-path="' + leaf + '"]');
@@ -158,7 +163,7 @@ async function main() {
     await view(page, 'values');
     await page.click('#acq-start');
     await page.waitForFunction(() => document.querySelectorAll('#values tbody tr').length === 2);
-    await page.waitForFunction(() => [...document.querySelectorAll('#values tbody tr')].every((tr) => tr.children[2].textContent !== ''), null, { timeout: 20000 });
+    await page.waitForFunction(() => [...document.querySelectorAll('#values tbody tr')].every((tr) => tr.children[2].textContent !== ''), null, { timeout: 20000 }).catch(async (e) => { await shot(page, 'debug'); throw e; });
     const first = await rowsSnapshot(page);
     check(first.every((r) => /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}$/.test(r.time)), 'both values carry a time stamp');
     await page.waitForFunction((before) => {
@@ -200,13 +205,16 @@ async function main() {
       const e = document.querySelector('#settings select[data-unit="Element"]');
       return e && [...e.options].some((o) => o.value !== '');
     }, null, { timeout: 20000 });
-    const rcb = await page.$eval('#settings select[data-unit="Element"]', (e) => [...e.options].find((o) => o.value !== '').textContent);
+    const rcb = 'urcbPos01';
     await choose(page, 'Element', rcb);
     await page.waitForFunction(() => document.querySelectorAll('#tree input[type=checkbox]').length > 1, null, { timeout: 20000 });
     await shot(page, 'source-device');
     await view(page, 'values');
     await page.click('#acq-start');
-    await page.waitForFunction(() => [...document.querySelectorAll('#values tbody tr')].some((tr) => parseInt(tr.children[4].textContent || '0', 10) >= 2), null, { timeout: 30000 });
+    await page.waitForFunction(() => !document.querySelector('#error').hidden ||
+      [...document.querySelectorAll('#values tbody tr')].some((tr) => parseInt(tr.children[4].textContent || '0', 10) >= 2), null, { timeout: 30000 });
+    const refusal = await page.$eval('#error', (e) => e.hidden ? '' : e.textContent);
+    check(refusal === '', 'the report acquisition starts' + (refusal ? ': ' + refusal : ''));
     check(true, 'reports of ' + rcb + ' arrive');
     await shot(page, 'values-reports');
     await page.click('#acq-stop');
