@@ -260,8 +260,8 @@ const FCDAElement* MmsDatasetHelper::getAssociatedTime(const FCDAElement& record
             return child.get();
     for (const FCDAElement* level = record.getParent(); level; level = level->getParent())
         for (const auto& child : level->getChildren())
-            if (child.get() != &record && isTimeName(child->getPath()))
-                return child.get();
+            if (isTimeName(child->getPath()))
+                return child.get(); // a time stamp's own time is itself
     // Members with whole paths: the "t" of the record's data object is a member of its own.
     const FCDAElement* root = rootOf(record);
     const tFCEnum fc = effectiveFc(record);
@@ -276,7 +276,7 @@ const FCDAElement* MmsDatasetHelper::getAssociatedTime(const FCDAElement& record
         for (const char* name : {".t", ".T"}) {
             const FCDAElement* time =
                 getElementAt(*root, getPathIndexPath(*root, withFc(full.substr(0, end) + name, fc)));
-            if (time && time != &record)
+            if (time)
                 return time;
         }
     }

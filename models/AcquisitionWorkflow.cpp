@@ -221,6 +221,22 @@ Vor::Result AcquisitionWorkflow::_buildDeviceTarget(Target& target) const {
         target.goose = gooseTarget(ap, element);
         target.goose.paths = toPaths(target.leaves);
         target.goose.interfaceName = _interface;
+        // The members' structure comes from the IED's own type descriptions.
+        std::string dataSet = device.getElementDataSet();
+        std::replace(dataSet.begin(), dataSet.end(), '$', '.');
+        IedClientError error = IED_ERROR_OK;
+        IedConnection connection = IedConnection_create();
+        IedConnection_setConnectTimeout(connection, _connectTimeout);
+        IedConnection_connect(connection, &error, device.getIedAddress().c_str(), device.getPort());
+        std::unique_ptr<FCDAElement> structure;
+        if (error == IED_ERROR_OK)
+            structure = MmsDatasetHelper::createDatasetStructure(connection, dataSet, &error);
+        IedConnection_close(connection);
+        IedConnection_destroy(connection);
+        if (!structure)
+            return failure("Cannot read the data set " + dataSet + " of the IED (client error " +
+                           std::to_string(static_cast<int>(error)) + ")");
+        target.goose.dataSetXml = structure->serializeToString();
         return true;
     }
     case Mode::SampledValues:
@@ -265,12 +281,14 @@ Vor::Result AcquisitionWorkflow::start() {
     }
     case Mode::Reports: {
         auto report = std::make_unique<MmsReportPool>();
+        report->setConnectTimeout(_connectTimeout);
         set = report->setTarget(target.report);
         pool = std::move(report);
         break;
     }
     default: {
         auto polling = std::make_unique<MmsPollingPool>();
+        polling->setConnectTimeout(_connectTimeout);
         set = polling->setTarget(target.polling);
         pool = std::move(polling);
         break;
@@ -281,8 +299,10 @@ Vor::Result AcquisitionWorkflow::start() {
     // Slots are connected before start: the first delivery may come at once.
     IMmsPool* raw = pool.get();
     pool->valuesUpdated.connect([this, raw] { _onPoolValues(*raw); });
-    if (!pool->start())
-        return failure("The acquisition could not start");
+    if (!pool->start()) {
+        const std::string reason = pool->getLastError();
+        return failure(reason.empty() ? "The acquisition could not start" : reason);
+    }
     _pool = std::move(pool);
     return true;
 }

@@ -72,6 +72,8 @@ public:
 
     // Interface for GOOSE and Sampled Values; empty listens on all interfaces.
     void setInterface(const std::string& name) { _interface = name; }
+    // How long a connection attempt to an IED may take.
+    void setConnectTimeout(uint32_t milliseconds) { _connectTimeout = milliseconds; }
     // With MMS reports chosen, read the values by polling every periodMs instead.
     void setPolling(bool on, uint64_t periodMs = 1000);
 
@@ -103,6 +105,7 @@ private:
     VorIec61850Model& _root;
     std::string _interface;
     bool _polling = false;
+    uint32_t _connectTimeout = 3000;
     uint64_t _pollingPeriod = 1000;
     Target _target;
     std::unique_ptr<IMmsPool> _pool;

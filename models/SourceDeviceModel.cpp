@@ -211,17 +211,24 @@ void SourceDeviceModel::_onElementChanged() {
 
 void SourceDeviceModel::_addMemberLeaves(const std::vector<std::string>& members,
                                          const std::vector<std::string>& prefix) {
-    explorer.clearObjectPaths();
-    for (const std::string& member : members)
+    for (const std::string& member : members) {
+        explorer.clearObjectPaths();
         explorer.setObjectPaths(member);
-    for (const IecModelExplorer::TokenList& path : explorer.getObjectPaths()) {
-        if (prefix.empty()) {
-            signalAddNode.emit(path, "none");
-            continue;
+        // Each leaf carries its member's functional constraint, so that the object path the
+        // host collects names one value (the same attribute exists under several FCs).
+        const std::size_t open = member.find('[');
+        const std::string fc = open == std::string::npos ? std::string() : member.substr(open);
+        for (IecModelExplorer::TokenList path : explorer.getObjectPaths()) {
+            if (!path.empty() && !fc.empty() && path.back().find('[') == std::string::npos)
+                path.back() += fc;
+            if (prefix.empty()) {
+                signalAddNode.emit(path, "none");
+                continue;
+            }
+            std::vector<std::string> names = prefix;
+            names.insert(names.end(), path.begin() + (path.empty() ? 0 : 1), path.end());
+            signalAddNode.emit(names, "none");
         }
-        std::vector<std::string> names = prefix;
-        names.insert(names.end(), path.begin() + (path.empty() ? 0 : 1), path.end());
-        signalAddNode.emit(names, "none");
     }
     // The expanded trees served only to list the leaves; keeping them would grow the node
     // list on every choice.

@@ -107,7 +107,7 @@ TEST_F(ExplorerBrowse, DataAttributesCarryTheirFunctionalConstraints) {
 }
 
 TEST_F(ExplorerBrowse, DataSetsOfAllNodesAndTheirMembers) {
-    EXPECT_EQ(explorer.getDataSets("PROT1PROT"), (Names{"dsTrip", "dsMeas", "dsEvents"}));
+    EXPECT_EQ(explorer.getDataSets("PROT1PROT"), (Names{"dsTrip", "dsMeas", "dsEvents", "dsPower"}));
     EXPECT_EQ(explorer.getDataSets("PROT1CTRL"), (Names{"dsPos", "dsStatus"}));
     EXPECT_EQ(explorer.getError(), IED_ERROR_OK);
 

@@ -68,7 +68,7 @@ TEST_F(DeviceSourceTest, ReadsDevicesAndControlBlocksAndShowsTheChosenElement) {
     EXPECT_EQ(device.getElementRcbReference(), "PROT1PROT/LLN0.RP.urcbMeas01");
     EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "clearTree"), 1);
     EXPECT_EQ(rec.events.back(), "set:,0,0");
-    EXPECT_NE(std::find(rec.events.begin(), rec.events.end(), "add:PROT1PROT|MMXU1|Hz|mag|f;none"),
+    EXPECT_NE(std::find(rec.events.begin(), rec.events.end(), "add:PROT1PROT|MMXU1|Hz|mag|f[MX];none"),
               rec.events.end());
     ASSERT_EQ(device.getConnectedAp().gse.size(), 2u);
 
@@ -118,14 +118,14 @@ TEST_F(DeviceSourceTest, WholeIedTreesAndADeviceThatGoesAway) {
     device.getGooseAddress();
     EXPECT_EQ(device.getGooses().size(), 2u);
     EXPECT_EQ(device.getGooses()[1]->getGooseControl()->getConfRev(), 2u);
-    EXPECT_NE(std::find(rec.events.begin(), rec.events.end(), "add:PROT1CTRL|GGIO1|Ind1|stVal;none"),
+    EXPECT_NE(std::find(rec.events.begin(), rec.events.end(), "add:PROT1CTRL|GGIO1|Ind1|stVal[ST];none"),
               rec.events.end());
 
     rec.clear();
     device.getReportTree();
     // Report leaves hang below the report's reference instead of the logical device.
     EXPECT_NE(std::find(rec.events.begin(), rec.events.end(),
-                        "add:PROT1CTRL|LLN0|RP|urcbPos01|Q0XCBR1|OpCnt|stVal;none"),
+                        "add:PROT1CTRL|LLN0|RP|urcbPos01|Q0XCBR1|OpCnt|stVal[ST];none"),
               rec.events.end());
 
     rec.clear();

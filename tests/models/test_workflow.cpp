@@ -141,6 +141,18 @@ TEST_F(WorkflowTest, GooseFromTheFileSourceGivesEveryCheckedLeafItsValueAndTime)
     // Values stay readable after the pool has stopped.
     for (const auto& element : workflow.getValues())
         ASSERT_TRUE(element && element->getValue());
+
+    // The same control block chosen on the IED itself: the data set's shape comes from the
+    // device's type descriptions.
+    ASSERT_TRUE(workflow.connectDevice(sim.host(), sim.port()));
+    workflow.chooseProtocol(TransferProtocol::Goose);
+    ASSERT_TRUE(workflow.chooseElement("gcbPos"));
+    workflow.checkAll(true);
+    const Vor::Result again = workflow.start();
+    ASSERT_TRUE(again) << again.getMessage();
+    Owned off(MmsValue_newBoolean(false));
+    ASSERT_TRUE(sim.ied().setValue("CTRL/GGIO1.Ind1.stVal", off.get()));
+    expectValuesOfTheIed(sim);
 }
 
 TEST_F(WorkflowTest, ReportsAndPollingFromTheDeviceSource) {
