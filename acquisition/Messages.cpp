@@ -1,7 +1,8 @@
 #include "acquisition/Messages.h"
 #include "host/Language.h"
 
-#include <cstring>
+#include <mutex>
+#include <set>
 
 namespace lng {
 namespace Iec61850 {
@@ -41,7 +42,13 @@ const char* get(const std::string& key) {
         if (key == m.key)
             return language() == 0 ? m.english : m.russian;
     }
-    return key.c_str();
+    // An unknown key is shown as the message. The caller's string may be a temporary, so the
+    // text comes from a process-wide copy of the key that is never freed; keys are program
+    // constants, so the set stays small.
+    static std::mutex mutex;
+    static std::set<std::string> unknownKeys;
+    std::lock_guard<std::mutex> lock(mutex);
+    return unknownKeys.insert(key).first->c_str();
 }
 
 } // namespace Iec61850

@@ -1,12 +1,13 @@
-// Sampled Values reception load: 16 streams of 4 800 frames/s each (IEC 61850-9-2 style, one
+// Sampled Values reception load: 64 streams (--streams N) of 4 800 frames/s each (IEC 61850-9-2 style, one
 // ASDU of 8 INT32 channels with quality per frame) published over a veth pair that this program
 // creates and removes, received (a) by one plain packet socket, the baseline, (b) by the stack
-// directly (one SVReceiver with 16 subscribers) and (c) by 16 InnerSvSubscriber, one per stream. Reports per
-// stream the ASDUs delivered, the loss and smpCnt gaps, and the CPU time per frame of the receive threads, as
-// ratios to the baseline.
+// directly (one SVReceiver with a subscriber per stream) and (c) by one InnerSvSubscriber, one per stream.
+// Reports per stream the ASDUs delivered, the loss and smpCnt gaps, and the CPU time per frame of the receive
+// threads, as ratios to the baseline.
 //
 // Needs root (veth pair, raw sockets). The sender is bounded in frames and time.
 #include "acquisition/InnerSvSubscriber.h"
+#include "bench/support/BenchNet.h"
 
 #include "sv_publisher.h"
 #include "sv_subscriber.h"
@@ -35,70 +36,16 @@
 #include <vector>
 
 using namespace VorIec61850;
-using Clock = std::chrono::steady_clock;
+using namespace benchnet;
 
 namespace {
 
-constexpr int kStreams = 16;
+// 64 streams unless --streams N says otherwise (at most 256: the stream is the MAC's last byte).
+int kStreams = 64;
 constexpr int kFramesPerSecond = 4800;
 constexpr int kChannels = 8;
 
-int run(const std::vector<std::string>& args) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string g_vethA;
-void removeVeth() {
-    if (!g_vethA.empty())
-        run({"ip", "link", "del", g_vethA});
-    g_vethA.clear();
-}
-void onSignal(int) {
-    removeVeth();
-    _exit(130);
-}
-
-bool createVeth(std::string& a, std::string& b) {
-    std::string base = "ixbs" + std::to_string(getpid() % 1000000);
-    a = base + "a";
-    b = base + "b";
-    if (run({"ip", "link", "add", a, "type", "veth", "peer", "name", b}) != 0)
-        return false;
-    g_vethA = a;
-    std::atexit(removeVeth);
-    signal(SIGINT, onSignal);
-    signal(SIGTERM, onSignal);
-    for (const auto& n : {a, b}) {
-        FILE* f = std::fopen(("/proc/sys/net/ipv6/conf/" + n + "/disable_ipv6").c_str(), "w");
-        if (f) {
-            std::fputs("1", f);
-            std::fclose(f);
-        }
-    }
-    return run({"ip", "link", "set", a, "up"}) == 0 && run({"ip", "link", "set", b, "up"}) == 0;
-}
-
-double threadCpuSeconds(clockid_t clock) {
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-// The 16 publishers; publish() sends one frame of every stream, smpCnt counting 0..4799.
+// The publishers, one per stream; publish() sends one frame of every stream, smpCnt counting 0..4799.
 class Streams {
 public:
     explicit Streams(const std::string& iface) {
@@ -129,7 +76,7 @@ public:
         for (SVPublisher p : _publishers)
             SVPublisher_destroy(p);
     }
-    bool ok() const { return _publishers.size() == kStreams; }
+    bool ok() const { return _publishers.size() == static_cast<size_t>(kStreams); }
     void publish(uint64_t sample) {
         uint16_t smpCnt = static_cast<uint16_t>(sample % kFramesPerSecond);
         for (size_t s = 0; s < _publishers.size(); ++s) {
@@ -146,7 +93,7 @@ private:
     std::vector<std::vector<int>> _offsets;
 };
 
-// One second of the 16 streams (smpCnt 0..4799 each) as encoded frames, recorded once from the
+// One second of the streams (smpCnt 0..4799 each) as encoded frames, recorded once from the
 // publishers on the receiving end, so that the timed runs replay them with little sender cost.
 struct Recording {
     std::vector<std::vector<uint8_t>> frames; // round r, stream s at r * kStreams + s
@@ -207,15 +154,15 @@ bool record(Streams& streams, const std::string& b, Recording& rec) {
     return missing == 0;
 }
 
-// Replays `samples` rounds at 4 800 rounds per second (16 frames each, one sendmmsg per round).
-struct SendResult {
+// Replays `samples` rounds at 4 800 rounds per second (a frame per stream, one sendmmsg per round).
+struct ReplayResult {
     uint64_t frames = 0;
     double seconds = 0;
     double maxLagMs = 0;
 };
 
-SendResult sendAll(const Recording& rec, const std::string& a, uint64_t samples) {
-    SendResult r;
+ReplayResult sendAll(const Recording& rec, const std::string& a, uint64_t samples) {
+    ReplayResult r;
     int fd = socket(AF_PACKET, SOCK_RAW, 0);
     int sndbuf = 8 << 20;
     setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &sndbuf, sizeof sndbuf);
@@ -223,8 +170,10 @@ SendResult sendAll(const Recording& rec, const std::string& a, uint64_t samples)
     addr.sll_family = AF_PACKET;
     addr.sll_ifindex = static_cast<int>(if_nametoindex(a.c_str()));
     addr.sll_halen = 6;
-    mmsghdr msgs[kStreams];
-    iovec iov[kStreams];
+    std::vector<mmsghdr> msgStorage(static_cast<size_t>(kStreams));
+    std::vector<iovec> iovStorage(static_cast<size_t>(kStreams));
+    mmsghdr* msgs = msgStorage.data();
+    iovec* iov = iovStorage.data();
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::duration<double>(double(samples) / kFramesPerSecond + 5.0);
     for (uint64_t sample = 0; sample < samples && Clock::now() < deadline; ++sample) {
@@ -263,17 +212,6 @@ SendResult sendAll(const Recording& rec, const std::string& a, uint64_t samples)
     return r;
 }
 
-template <typename Count> void waitForDrain(Count count) {
-    uint64_t last = count();
-    for (int i = 0; i < 100; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        uint64_t now = count();
-        if (now == last)
-            return;
-        last = now;
-    }
-}
-
 struct Measurement {
     uint64_t sent = 0;
     uint64_t received = 0;
@@ -304,7 +242,7 @@ Measurement measureRawSocket(const Recording& rec, const std::string& a, const s
     std::thread reader([&] {
         clockid_t clock;
         pthread_getcpuclockid(pthread_self(), &clock);
-        double cpuStart = threadCpuSeconds(clock);
+        double cpuStart = cpuSeconds(clock);
         constexpr int kBatch = 32;
         static uint8_t storage[kBatch][2048];
         mmsghdr msgs[kBatch];
@@ -320,10 +258,10 @@ Measurement measureRawSocket(const Recording& rec, const std::string& a, const s
             if (n > 0)
                 received += static_cast<uint64_t>(n);
         }
-        cpu = threadCpuSeconds(clock) - cpuStart;
+        cpu = cpuSeconds(clock) - cpuStart;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    SendResult s = sendAll(rec, a, samples);
+    ReplayResult s = sendAll(rec, a, samples);
     waitForDrain([&] { return received.load(); });
     stop = true;
     reader.join();
@@ -363,7 +301,7 @@ Measurement measureSubscribers(const Recording& rec, const std::string& a, const
         subscriber->asduReceived.connect([c, sub](SVSubscriber, SVSubscriber_ASDU asdu) {
             if (!c->haveClock) {
                 pthread_getcpuclockid(pthread_self(), &c->clock);
-                c->cpuStart = threadCpuSeconds(c->clock);
+                c->cpuStart = cpuSeconds(c->clock);
                 c->haveClock = true;
             }
             int32_t cnt = SVSubscriber_ASDU_getSmpCnt(asdu);
@@ -386,7 +324,7 @@ Measurement measureSubscribers(const Recording& rec, const std::string& a, const
         }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    SendResult r = sendAll(rec, a, samples);
+    ReplayResult r = sendAll(rec, a, samples);
     auto total = [&] {
         uint64_t sum = 0;
         for (auto& c : checks)
@@ -400,7 +338,7 @@ Measurement measureSubscribers(const Recording& rec, const std::string& a, const
         if (!c->haveClock || std::find(seenClocks.begin(), seenClocks.end(), c->clock) != seenClocks.end())
             continue;
         seenClocks.push_back(c->clock);
-        m.cpuSeconds += threadCpuSeconds(c->clock) - c->cpuStart;
+        m.cpuSeconds += cpuSeconds(c->clock) - c->cpuStart;
     }
     for (auto& s : subscribers)
         s->stop();
@@ -418,7 +356,7 @@ Measurement measureSubscribers(const Recording& rec, const std::string& a, const
     return m;
 }
 
-// For comparison: the stack used directly, one SVReceiver on the interface carrying all 16
+// For comparison: the stack used directly, one SVReceiver on the interface carrying all
 // subscribers, so that each frame is read from the kernel once.
 Measurement measureSharedReceiver(const Recording& rec, const std::string& a, const std::string& b,
                                   uint64_t samples) {
@@ -435,7 +373,7 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
                 auto* c = static_cast<StreamCheck*>(p);
                 if (!c->haveClock) {
                     pthread_getcpuclockid(pthread_self(), &c->clock);
-                    c->cpuStart = threadCpuSeconds(c->clock);
+                    c->cpuStart = cpuSeconds(c->clock);
                     c->haveClock = true;
                 }
                 int32_t cnt = SVSubscriber_ASDU_getSmpCnt(asdu);
@@ -459,7 +397,7 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
         return m;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    SendResult r = sendAll(rec, a, samples);
+    ReplayResult r = sendAll(rec, a, samples);
     auto total = [&] {
         uint64_t sum = 0;
         for (auto& c : checks)
@@ -470,7 +408,7 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
     // One thread serves all subscribers: its CPU time once.
     for (auto& c : checks)
         if (c->haveClock) {
-            m.cpuSeconds = threadCpuSeconds(c->clock) - c->cpuStart;
+            m.cpuSeconds = cpuSeconds(c->clock) - c->cpuStart;
             break;
         }
     SVReceiver_stop(receiver);
@@ -487,15 +425,18 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
 
 int main(int argc, char** argv) {
     double seconds = 3.0;
-    for (int i = 1; i + 1 < argc; ++i)
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--seconds")
             seconds = std::atof(argv[i + 1]);
+        if (std::string(argv[i]) == "--streams")
+            kStreams = std::max(1, std::min(256, std::atoi(argv[i + 1])));
+    }
     if (geteuid() != 0) {
         std::fprintf(stderr, "bench_sv_pool: needs root for the veth pair and raw sockets\n");
         return 1;
     }
     std::string a, b;
-    if (!createVeth(a, b)) {
+    if (!createVeth("ixbs", a, b)) {
         std::fprintf(stderr, "bench_sv_pool: cannot create a veth pair\n");
         return 1;
     }
@@ -527,8 +468,9 @@ int main(int argc, char** argv) {
             base.cpuPerFrameUs() > 0 ? m.cpuPerFrameUs() / base.cpuPerFrameUs() : 0, m.maxLagMs);
     };
     row("packet socket (base)", base);
-    row("1 SVReceiver, 16 subscr.", shared);
-    row("16 x InnerSvSubscriber", subs);
+    const std::string n = std::to_string(kStreams);
+    row(("1 SVReceiver, " + n + " subscr.").c_str(), shared);
+    row((n + " x InnerSvSubscriber").c_str(), subs);
     std::printf("  per stream ASDUs:");
     for (uint64_t n : perStream)
         std::printf(" %llu", static_cast<unsigned long long>(n));

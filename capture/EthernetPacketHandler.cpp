@@ -3,9 +3,15 @@
 #include "host/NetworkHelper.h"
 #include "host/ThreadHelper.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace VorIec61850 {
 
@@ -33,73 +39,156 @@ void readInterfaceAddresses(const char* interfaceId, uint8_t mac[6], uint8_t ip[
             ip[i] = static_cast<uint8_t>(a[i]);
 }
 
+bool isLoopback(const char* interfaceId) {
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    ifreq req{};
+    std::strncpy(req.ifr_name, interfaceId, IFNAMSIZ - 1);
+    bool loopback = ioctl(fd, SIOCGIFFLAGS, &req) == 0 && (req.ifr_flags & IFF_LOOPBACK) != 0;
+    close(fd);
+    return loopback;
+}
+
+int64_t realtimeNs() {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// A socket's receive queue is emptied in at most this many batches per pass, so that one busy
+// socket cannot keep frames of another from being handed over.
+constexpr int kBatchesPerPass = 64;
+constexpr int kIdleWaitMs = 10;
+
 } // namespace
 
-EthernetPacketHandler::EthernetPacketHandler()
-    : gooseBuffer(kGooseBufferSize), svBuffer(kSvBufferSize), mmsBuffer(kMmsBufferSize),
-      promiscuousBuffer(kPromiscuousBufferSize) {}
+EthernetPacketHandler::EthernetPacketHandler() {
+    captureSource.owner = this;
+    mmsSource.owner = this;
+    mmsSource.mms = true;
+}
 
 EthernetPacketHandler::~EthernetPacketHandler() {
-    stopMmsCapture();
-    stopEthernetCapture(this);
-    // Sockets opened but never started are closed here as well.
-    _closeSocket(gooseSocket);
-    _closeSocket(svSocket);
-    _closeSocket(promiscuousSocket);
+    _stopThread();
+    _closeSource(mmsSource);
+    _closeSource(captureSource);
 }
 
-void EthernetPacketHandler::_closeSocket(EthernetSocket& socket) {
-    if (socket != nullptr) {
-        Ethernet_destroySocket(socket);
-        socket = nullptr;
-    }
+void EthernetPacketHandler::_setError(const std::string& message) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    lastError = message;
 }
 
-void EthernetPacketHandler::createSockets(const char* interfaceId, std::string /*unused*/) {
-    if (promiscuous) {
-        promiscuousSocket = Ethernet_createSocket(interfaceId, nullptr);
-        if (promiscuousSocket != nullptr)
-            Ethernet_setMode(promiscuousSocket, ETHERNET_SOCKET_MODE_PROMISC);
+std::string EthernetPacketHandler::getLastError() const {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return lastError;
+}
+
+void EthernetPacketHandler::failCapture(const std::string& message) {
+    _setError(message);
+    failed = true;
+}
+
+void EthernetPacketHandler::_addCounters(Source& source, CaptureCounters& total) {
+    if (source.socket == nullptr)
         return;
+    uint64_t seen = 0, dropped = 0;
+    Ethernet_getCounters(source.socket, &seen, &dropped);
+    uint64_t received = source.received, accepted = source.accepted;
+    if (source.mms) {
+        // The MMS socket sees every frame of the interface; only the peer's count.
+        total.seen += accepted + dropped;
+    } else {
+        // Frames queued before the protocol filter was in place are counted by the kernel but
+        // are not the capture's.
+        uint64_t rejected = received - accepted;
+        total.seen += seen > rejected ? seen - rejected : 0;
     }
-    gooseSocket = Ethernet_createSocket(interfaceId, nullptr);
-    if (gooseSocket != nullptr) {
-        Ethernet_setProtocolFilter(gooseSocket, kGooseEtherType);
-        Ethernet_setMode(gooseSocket, ETHERNET_SOCKET_MODE_MULTICAST);
+    total.dropped += dropped;
+}
+
+CaptureCounters EthernetPacketHandler::getCounters() {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    CaptureCounters total = finalCounters;
+    _addCounters(captureSource, total);
+    _addCounters(mmsSource, total);
+    total.captured = capturedFrames;
+    return total;
+}
+
+void EthernetPacketHandler::_closeSource(Source& source) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    if (source.socket != nullptr) {
+        _addCounters(source, finalCounters);
+        Ethernet_destroySocket(source.socket);
+        source.socket = nullptr;
     }
-    uint8_t broadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    svSocket = Ethernet_createSocket(interfaceId, broadcast);
-    if (svSocket != nullptr) {
-        Ethernet_setProtocolFilter(svSocket, kSvEtherType);
-        Ethernet_setMode(svSocket, ETHERNET_SOCKET_MODE_ALL_MULTICAST);
+    source.active = false;
+    source.received = 0;
+    source.accepted = 0;
+}
+
+bool EthernetPacketHandler::createSockets(const char* interfaceId, std::string /*unused*/) {
+    if (captureSource.active) {
+        _setError("a capture is already running");
+        return false;
+    }
+    _closeSource(captureSource);
+    if (interfaceId == nullptr || *interfaceId == '\0') {
+        _setError("no interface given");
+        return false;
+    }
+    char error[160] = "";
+    EthernetSocket socket =
+        Ethernet_createCaptureSocket(interfaceId, static_cast<int>(snapLength), error, sizeof error);
+    if (socket == nullptr) {
+        _setError(std::string("cannot capture on '") + interfaceId + "': " + error);
+        return false;
+    }
+    if (promiscuous) {
+        Ethernet_setMode(socket, ETHERNET_SOCKET_MODE_PROMISC);
+    } else {
+        // GOOSE and SV through one filter into one queue: the kernel's arrival order is kept.
+        Ethernet_setProtocolFilter2(socket, kGooseEtherType, kSvEtherType);
+        Ethernet_setMode(socket, ETHERNET_SOCKET_MODE_ALL_MULTICAST);
     }
     readInterfaceAddresses(interfaceId, localMac, localIp);
+    std::lock_guard<std::mutex> lock(stateMutex);
+    captureSource.socket = socket;
+    captureSource.loopback = isLoopback(interfaceId);
+    openSnapLength = static_cast<uint32_t>(Ethernet_getFrameCapacity(socket));
+    return true;
 }
 
-void EthernetPacketHandler::startEthernetCapture(EthernetPacketHandler* handler) {
-    handler->capturing = true;
-    if (promiscuous) {
-        promiscuousThread = std::thread([handler] { _promiscuousCaptureLoop(handler); });
-    } else {
-        gooseThread = std::thread([handler] { _gooseCaptureLoop(handler); });
-        svThread = std::thread([handler] { _svCaptureLoop(handler); });
+bool EthernetPacketHandler::startEthernetCapture(EthernetPacketHandler* handler) {
+    if (handler != this) {
+        _setError("a capture runs on the object that opened its sockets");
+        return false;
     }
+    if (captureSource.active) {
+        _setError("a capture is already running");
+        return false;
+    }
+    if (captureSource.socket == nullptr) {
+        _setError("no capture socket is open");
+        return false;
+    }
+    _stopThread();
+    if (!mmsSource.active) {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        finalCounters = CaptureCounters();
+        capturedFrames = 0;
+    }
+    captureSource.active = true;
+    _startThread();
+    return true;
 }
 
-void EthernetPacketHandler::stopEthernetCapture(EthernetPacketHandler* handler) {
-    handler->capturing = false;
-    if (promiscuous) {
-        if (promiscuousThread.joinable())
-            promiscuousThread.join();
-        _closeSocket(promiscuousSocket);
-    } else {
-        if (gooseThread.joinable())
-            gooseThread.join();
-        if (svThread.joinable())
-            svThread.join();
-        _closeSocket(gooseSocket);
-        _closeSocket(svSocket);
-    }
+void EthernetPacketHandler::stopEthernetCapture(EthernetPacketHandler* /*handler*/) {
+    _stopThread();
+    _closeSource(captureSource);
+    _startThread(); // the MMS capture goes on when it runs
 }
 
 void EthernetPacketHandler::setPeerIp(const uint8_t ip[4]) {
@@ -107,100 +196,156 @@ void EthernetPacketHandler::setPeerIp(const uint8_t ip[4]) {
 }
 
 bool EthernetPacketHandler::startMmsCapture(const char* interfaceId) {
-    stopMmsCapture();
-    mmsSocket = Ethernet_createSocket(interfaceId, nullptr);
-    if (mmsSocket == nullptr)
+    if (mmsSource.active) {
+        _setError("an MMS capture is already running");
         return false;
-    Ethernet_setProtocolFilter(mmsSocket, 0x0800);
+    }
+    char error[160] = "";
+    EthernetSocket socket =
+        interfaceId ? Ethernet_createCaptureSocket(interfaceId, 0, error, sizeof error) : nullptr;
+    if (socket == nullptr) {
+        _setError(std::string("cannot capture on '") + (interfaceId ? interfaceId : "") + "': " + error);
+        return false;
+    }
     readInterfaceAddresses(interfaceId, localMac, localIp);
-    mmsCapturing = true;
-    mmsThread = std::thread([this] { _mmsCaptureLoop(this); });
+    _stopThread();
+    _closeSource(mmsSource);
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        mmsSource.socket = socket;
+        mmsSource.loopback = isLoopback(interfaceId);
+        mmsSource.active = true;
+    }
+    _startThread();
     return true;
 }
 
 void EthernetPacketHandler::stopMmsCapture() {
-    mmsCapturing = false;
-    if (mmsThread.joinable())
-        mmsThread.join();
-    _closeSocket(mmsSocket);
+    if (!mmsSource.active)
+        return;
+    _stopThread();
+    _closeSource(mmsSource);
+    _startThread();
 }
 
-void EthernetPacketHandler::_receiveAndEmit(EthernetSocket socket, uint8_t* buffer, int bufferSize,
-                                            bool mmsFilter) {
-    if (socket == nullptr) {
-        // No socket: nothing can arrive; wait a little so the loop does not spin.
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+void EthernetPacketHandler::_startThread() {
+    if (captureThread.joinable() || (!captureSource.active && !mmsSource.active))
         return;
-    }
-    int length = Ethernet_receivePacket(socket, buffer, bufferSize);
-    if (length <= 0)
-        return;
-    if (mmsFilter && !_isMmsPeerFrame(buffer, length))
-        return;
-    auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                   std::chrono::system_clock::now().time_since_epoch())
-                   .count();
-    uint32_t seconds = static_cast<uint32_t>(now / 1000000000);
-    uint32_t nanoseconds = static_cast<uint32_t>(now % 1000000000);
-    // The GOOSE and SV loops emit from two threads; sigc++ signals are not safe for concurrent
-    // emission, so emissions are serialised here.
-    std::lock_guard<std::mutex> lock(_emitMutex);
-    if (!packetReceived.empty())
-        packetReceived.emit(buffer, length, seconds, nanoseconds);
+    failed = false;
+    capturing = true;
+    threadRunning = true;
+    captureThread = std::thread([this] { _captureLoop(); });
 }
 
-bool EthernetPacketHandler::_isMmsPeerFrame(const uint8_t* frame, int length) const {
-    if (length < 34)
+void EthernetPacketHandler::_stopThread() {
+    capturing = false;
+    if (captureThread.joinable())
+        captureThread.join();
+}
+
+bool EthernetPacketHandler::_isMmsPeerFrame(const EthernetFrame& frame) const {
+    size_t ip = 14;
+    if (frame.length < 14)
         return false;
-    const uint8_t* src = frame + 26;
-    const uint8_t* dst = frame + 30;
+    uint16_t type = static_cast<uint16_t>(frame.data[12] << 8 | frame.data[13]);
+    if (type == 0x8100 && frame.length >= 18) {
+        type = static_cast<uint16_t>(frame.data[16] << 8 | frame.data[17]);
+        ip = 18;
+    }
+    if (type != kIpv4EtherType || frame.length < ip + 20)
+        return false;
+    const uint8_t* src = frame.data + ip + 12;
+    const uint8_t* dst = frame.data + ip + 16;
     return (std::memcmp(src, localIp, 4) == 0 && std::memcmp(dst, peerIp, 4) == 0) ||
            (std::memcmp(src, peerIp, 4) == 0 && std::memcmp(dst, localIp, 4) == 0);
 }
 
-void EthernetPacketHandler::_gooseCaptureTick(uint8_t* buffer) {
-    _receiveAndEmit(gooseSocket, buffer, kGooseBufferSize, false);
-}
-void EthernetPacketHandler::_svCaptureTick(uint8_t* buffer) {
-    _receiveAndEmit(svSocket, buffer, kSvBufferSize, false);
-}
-void EthernetPacketHandler::_promiscuousCaptureTick(uint8_t* buffer) {
-    _receiveAndEmit(promiscuousSocket, buffer, kPromiscuousBufferSize, false);
-}
-void EthernetPacketHandler::_mmsCaptureTick(uint8_t* buffer) {
-    _receiveAndEmit(mmsSocket, buffer, kMmsBufferSize, true);
+void EthernetPacketHandler::_onFrame(void* parameter, const EthernetFrame* frame) {
+    auto* source = static_cast<Source*>(parameter);
+    EthernetPacketHandler* self = source->owner;
+    if (source->loopback && frame->outgoing)
+        return; // on lo the received copy of the same frame follows
+    if (source->mms && !self->_isMmsPeerFrame(*frame))
+        return;
+    source->accepted.fetch_add(1, std::memory_order_relaxed);
+    self->order.add(frame->data, frame->length, frame->originalLength, frame->timeNs);
 }
 
-int EthernetPacketHandler::_gooseCaptureLoop(void* handler) {
-    auto* self = static_cast<EthernetPacketHandler*>(handler);
-    Vor::ThreadHelper::setCurrentThreadName("capture_goose");
-    while (self->capturing)
-        self->_gooseCaptureTick(self->gooseBuffer.data());
-    return 0;
+int EthernetPacketHandler::_drain(Source& source) {
+    int total = 0;
+    for (int i = 0; i < kBatchesPerPass; ++i) {
+        int n = Ethernet_receiveBatch(source.socket, &EthernetPacketHandler::_onFrame, &source);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        source.received.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
+        total += n;
+    }
+    return total;
 }
 
-int EthernetPacketHandler::_svCaptureLoop(void* handler) {
-    auto* self = static_cast<EthernetPacketHandler*>(handler);
-    Vor::ThreadHelper::setCurrentThreadName("capture_sv");
-    while (self->capturing)
-        self->_svCaptureTick(self->svBuffer.data());
-    return 0;
+void EthernetPacketHandler::_emit(const CapturedFrame* frames, size_t count) {
+    if (failed)
+        return;
+    framesCaptured.emit(frames, count);
+    for (size_t i = 0; i < count && !failed; ++i) {
+        const CapturedFrame& frame = frames[i];
+        if (!frameCaptured.empty())
+            frameCaptured.emit(frame);
+        if (!packetReceived.empty())
+            packetReceived.emit(frame.data, static_cast<int32_t>(frame.length), frame.seconds,
+                                frame.nanoseconds);
+    }
+    if (!failed)
+        capturedFrames.fetch_add(count, std::memory_order_relaxed);
 }
 
-int EthernetPacketHandler::_promiscuousCaptureLoop(void* handler) {
-    auto* self = static_cast<EthernetPacketHandler*>(handler);
-    Vor::ThreadHelper::setCurrentThreadName("capture_all");
-    while (self->capturing)
-        self->_promiscuousCaptureTick(self->promiscuousBuffer.data());
-    return 0;
-}
-
-int EthernetPacketHandler::_mmsCaptureLoop(void* handler) {
-    auto* self = static_cast<EthernetPacketHandler*>(handler);
-    Vor::ThreadHelper::setCurrentThreadName("capture_mms");
-    while (self->mmsCapturing)
-        self->_mmsCaptureTick(self->mmsBuffer.data());
-    return 0;
+void EthernetPacketHandler::_captureLoop() {
+    Vor::ThreadHelper::setCurrentThreadName("capture");
+    Source* sources[2];
+    int count = 0;
+    EthernetHandleSet set = EthernetHandleSet_new();
+    for (Source* s : {&captureSource, &mmsSource}) {
+        if (s->active && s->socket != nullptr) {
+            sources[count++] = s;
+            EthernetHandleSet_addSocket(set, s->socket);
+        }
+    }
+    auto emit = [this](const CapturedFrame* frames, size_t n) { _emit(frames, n); };
+    while (capturing && !failed) {
+        int64_t due = order.nextDueNs(realtimeNs());
+        int waitMs = due < 0 ? kIdleWaitMs : static_cast<int>((due + 999999) / 1000000);
+        if (waitMs > kIdleWaitMs)
+            waitMs = kIdleWaitMs;
+        if (EthernetHandleSet_waitReady(set, static_cast<unsigned>(waitMs)) < 0) {
+            failCapture("waiting for frames failed");
+            break;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (_drain(*sources[i]) < 0) {
+                failCapture("the capture socket failed (interface removed?)");
+                break;
+            }
+        }
+        order.release(realtimeNs(), false, emit);
+    }
+    if (!failed) {
+        // The frames queued before the stop belong to the capture, also when the thread lags
+        // behind (for at most a few seconds, should the traffic not end).
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        int more;
+        do {
+            more = 0;
+            for (int i = 0; i < count; ++i)
+                more += std::max(_drain(*sources[i]), 0);
+            order.release(0, true, emit);
+        } while (more > 0 && !failed && std::chrono::steady_clock::now() < end);
+    } else {
+        order.release(0, true, [](const CapturedFrame*, size_t) {});
+    }
+    EthernetHandleSet_destroy(set);
+    threadRunning = false;
 }
 
 } // namespace VorIec61850

@@ -1,19 +1,22 @@
-// iecx capture: GOOSE and SV frames (or every frame) of an interface into a PCAP file.
+// iecx capture: GOOSE and SV frames (or every frame, or an MMS session too) of an interface into
+// a PCAP file, with the kernel's counters at the end.
 #include "capture/PacketCapturer.h"
 #include "cli/CliSupport.h"
 #include "cli/Command.h"
-#include "host/Files.h"
-#include "host/NetworkHelper.h"
 
+#include <arpa/inet.h>
+#include <nlohmann/json.hpp>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <linux/if_ether.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -23,109 +26,215 @@ void onSignal(int) {
     g_stop = true;
 }
 
-const char* kHelp = "usage: iecx capture IFACE [--dir DIR] [--all] [--seconds N] [--count N]\n"
-                    "\n"
-                    "Captures the GOOSE and Sampled Values frames of interface IFACE (every frame with\n"
-                    "--all) into DIR/IFACE_dump_<dd.mm.yyyy HH_MM_SS>.pcap until Ctrl-C, N seconds or\n"
-                    "N frames. DIR defaults to the current directory. Prints the file name, and the\n"
-                    "running frame count on stderr when it is a terminal. Needs root or CAP_NET_RAW.\n";
+const char* kHelp =
+    "usage: iecx capture IFACE [-o FILE | --dir DIR] [--all] [--mms HOST] [--snaplen N]\n"
+    "                    [--seconds S] [--count N] [--json]\n"
+    "\n"
+    "Captures the GOOSE and Sampled Values frames of interface IFACE (every frame with --all)\n"
+    "into a PCAP file with the kernel's arrival time stamps (nanoseconds), until Ctrl-C, S\n"
+    "seconds or N frames.\n"
+    "  -o, --output FILE  the capture file (default DIR/IFACE_dump_<dd.mm.yyyy_HH_MM_SS>.pcap)\n"
+    "  --dir DIR          directory of the default file name (default: the current directory)\n"
+    "  --all              every frame of the interface (promiscuous mode)\n"
+    "  --mms HOST         also the IPv4 traffic between this interface's address and HOST\n"
+    "  --snaplen N        keep the first N bytes of each frame (default: whole frames)\n"
+    "  --json             the summary as JSON\n"
+    "Prints the file name first and, at the end, the frames seen by the kernel, captured and\n"
+    "dropped; a running count goes to stderr when it is a terminal. Exit status 1 when the\n"
+    "capture cannot start or the file cannot be written. Needs root or CAP_NET_RAW.\n";
 
-int runCapture(const std::vector<std::string>& args) {
-    using namespace iecx::cli;
-    std::string iface, dir = ".";
+// An IPv4 address text or a host name resolved to its first IPv4 address.
+bool resolveIpv4(const std::string& host, uint8_t ip[4]) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
+        return false;
+    const auto* address = reinterpret_cast<const sockaddr_in*>(result->ai_addr);
+    std::memcpy(ip, &address->sin_addr, 4);
+    freeaddrinfo(result);
+    return true;
+}
+
+struct Options {
+    std::string iface;
+    std::string output;
+    std::string dir = ".";
+    std::string mmsHost;
     bool all = false;
+    bool json = false;
     double seconds = 0;
-    long count = 0;
+    uint64_t count = 0;
+    uint64_t snapLength = 0;
+};
+
+// -1 when the command goes on, otherwise its exit status.
+int parseOptions(const std::vector<std::string>& args, Options& o) {
+    using namespace iecx::cli;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](const char* name) -> const std::string* {
+        auto value = [&](std::string& out) {
             if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "iecx capture: %s needs a value\n", name);
-                return nullptr;
+                std::fprintf(stderr, "iecx capture: %s needs a value\n", a.c_str());
+                return false;
             }
-            return &args[++i];
+            out = args[++i];
+            return true;
         };
+        std::string v;
         if (a == "--help" || a == "-h") {
             std::fputs(kHelp, stdout);
             return kExitOk;
         } else if (a == "--all") {
-            all = true;
-        } else if (a == "--dir") {
-            auto v = value("--dir");
-            if (!v)
+            o.all = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "-o" || a == "--output" || a == "--dir" || a == "--mms") {
+            if (!value(v))
                 return kExitUsage;
-            dir = *v;
-        } else if (a == "--seconds" || a == "--count") {
-            auto v = value(a.c_str());
-            if (!v)
+            (a == "--dir" ? o.dir : a == "--mms" ? o.mmsHost : o.output) = v;
+        } else if (a == "--seconds") {
+            if (!value(v))
                 return kExitUsage;
             char* end = nullptr;
-            double n = std::strtod(v->c_str(), &end);
-            if (end == v->c_str() || *end != '\0' || n <= 0) {
-                std::fprintf(stderr, "iecx capture: %s wants a positive number, not '%s'\n", a.c_str(),
-                             v->c_str());
+            o.seconds = std::strtod(v.c_str(), &end);
+            if (end == v.c_str() || *end != '\0' || !(o.seconds > 0)) {
+                std::fprintf(stderr, "iecx capture: --seconds wants a positive number, not '%s'\n",
+                             v.c_str());
                 return kExitUsage;
             }
-            if (a == "--seconds")
-                seconds = n;
-            else
-                count = static_cast<long>(n);
+        } else if (a == "--count" || a == "--snaplen") {
+            if (!value(v))
+                return kExitUsage;
+            uint64_t n = 0;
+            if (!parseUnsigned(v, n) || n == 0 || (a == "--snaplen" && (n < 14 || n > 262144))) {
+                std::fprintf(stderr, "iecx capture: %s wants a whole number%s, not '%s'\n", a.c_str(),
+                             a == "--snaplen" ? " from 14 to 262144" : " above 0", v.c_str());
+                return kExitUsage;
+            }
+            (a == "--count" ? o.count : o.snapLength) = n;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "iecx capture: unknown option '%s'\n%s", a.c_str(), kHelp);
             return kExitUsage;
-        } else if (iface.empty()) {
-            iface = a;
+        } else if (o.iface.empty()) {
+            o.iface = a;
         } else {
             std::fprintf(stderr, "iecx capture: one interface only\n%s", kHelp);
             return kExitUsage;
         }
     }
-    if (iface.empty()) {
+    if (o.iface.empty()) {
         std::fputs(kHelp, stderr);
         return kExitUsage;
     }
-    if (!interfaceExists(iface)) {
-        std::fprintf(stderr, "iecx capture: no interface '%s'\n", iface.c_str());
+    if (!o.output.empty() && o.dir != ".") {
+        std::fprintf(stderr, "iecx capture: -o and --dir exclude each other\n");
+        return kExitUsage;
+    }
+    return -1;
+}
+
+// The default file: the library's naming rule without the blank, which every shell trips on.
+std::string defaultFileName(const Options& o) {
+    std::string path = VorIec61850::PacketCapturer::captureFileName(o.dir, o.iface, std::time(nullptr));
+    size_t name = path.rfind('/');
+    size_t blank = path.rfind(' ');
+    if (blank != std::string::npos && blank > name)
+        path[blank] = '_';
+    return path;
+}
+
+int runCapture(const std::vector<std::string>& args) {
+    using namespace iecx::cli;
+    Options o;
+    int status = parseOptions(args, o);
+    if (status >= 0)
+        return status;
+    if (!interfaceExists(o.iface)) {
+        std::fprintf(stderr, "iecx capture: no interface '%s'\n", o.iface.c_str());
         return kExitFailure;
     }
     if (!canOpenRawSocket()) {
         std::fprintf(stderr, "iecx capture: raw Ethernet access needs root or CAP_NET_RAW\n");
         return kExitFailure;
     }
-    if (access(dir.c_str(), W_OK) != 0) {
-        std::fprintf(stderr, "iecx capture: cannot write into directory '%s'\n", dir.c_str());
+    uint8_t peer[4];
+    if (!o.mmsHost.empty() && !resolveIpv4(o.mmsHost, peer)) {
+        std::fprintf(stderr, "iecx capture: no IPv4 address for '%s'\n", o.mmsHost.c_str());
         return kExitFailure;
     }
 
     VorIec61850::PacketCapturer capturer;
-    capturer.initPacketCapture(dir);
-    capturer.setPcapPromiscuousMode(all);
-    std::atomic<long> frames{0};
-    capturer.packetReceived.connect([&frames](const uint8_t*, int32_t, uint32_t, uint32_t) { ++frames; });
+    capturer.initPacketCapture(o.dir);
+    capturer.setOutputPath(o.output.empty() ? defaultFileName(o) : o.output);
+    capturer.setPcapPromiscuousMode(o.all);
+    capturer.setSnapLength(static_cast<uint32_t>(o.snapLength));
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    capturer.startPacketCapturer(iface.c_str(), "");
-    std::printf("%s\n", capturer.getFilePath().c_str());
-    std::fflush(stdout);
+    if (!capturer.startPacketCapturer(o.iface.c_str(), "")) {
+        std::fprintf(stderr, "iecx capture: %s\n", capturer.getLastError().c_str());
+        return kExitFailure;
+    }
+    if (!o.mmsHost.empty()) {
+        capturer.setPeerIp(peer);
+        if (!capturer.startMmsCapture(o.iface.c_str())) {
+            std::fprintf(stderr, "iecx capture: %s\n", capturer.getLastError().c_str());
+            capturer.stopPacketCapturer();
+            return kExitFailure;
+        }
+    }
+    if (!o.json) {
+        std::printf("%s\n", capturer.getFilePath().c_str());
+        std::fflush(stdout);
+    }
 
     const bool tty = isatty(STDERR_FILENO) != 0;
     auto start = std::chrono::steady_clock::now();
+    bool failed = false;
     while (!g_stop) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (tty)
-            std::fprintf(stderr, "\r%ld frames", frames.load());
-        if (count > 0 && frames >= count)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!capturer.isCapturing()) {
+            failed = true;
             break;
-        if (seconds > 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(seconds))
+        }
+        uint64_t captured = capturer.getCounters().captured;
+        if (tty)
+            std::fprintf(stderr, "\r%llu frames", static_cast<unsigned long long>(captured));
+        if (o.count > 0 && captured >= o.count)
+            break;
+        if (o.seconds > 0 &&
+            std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(o.seconds))
             break;
     }
+    capturer.stopMmsCapture();
     capturer.stopPacketCapturer();
-    std::fprintf(stderr, "%s%ld frames captured\n", tty ? "\r" : "", frames.load());
-    return kExitOk;
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    VorIec61850::CaptureCounters c = capturer.getCounters();
+    if (tty)
+        std::fputs("\r", stderr);
+    if (failed)
+        std::fprintf(stderr, "iecx capture: %s\n", capturer.getLastError().c_str());
+    if (o.json) {
+        nlohmann::json summary = {{"file", capturer.getFilePath()},
+                                  {"interface", o.iface},
+                                  {"seconds", elapsed},
+                                  {"seen", c.seen},
+                                  {"captured", c.captured},
+                                  {"dropped", c.dropped},
+                                  {"snaplen", capturer.getSnapLength()}};
+        if (failed)
+            summary["error"] = capturer.getLastError();
+        std::printf("%s\n", summary.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    } else {
+        std::printf("%llu frames captured, %llu seen by the kernel, %llu dropped\n",
+                    static_cast<unsigned long long>(c.captured), static_cast<unsigned long long>(c.seen),
+                    static_cast<unsigned long long>(c.dropped));
+    }
+    return failed ? kExitFailure : kExitOk;
 }
 
-iecx::cli::CommandRegistration registration("capture", "capture GOOSE/SV or all frames into a PCAP file",
+iecx::cli::CommandRegistration registration("capture", "capture GOOSE/SV, MMS or all frames into a PCAP file",
                                             runCapture);
 
 } // namespace

@@ -26,6 +26,20 @@ std::string ReportControlBlock::getRcbReference() const {
     return lnReference + (buffered ? ".BR." : ".RP.") + name;
 }
 
+IecModelExplorer::IecModelExplorer() : nodes("Node", VorTree::LocalString(), VorTree::LocalString()) {}
+
+IecModelExplorer::~IecModelExplorer() {
+    _releaseConnection();
+}
+
+void IecModelExplorer::startGoose(const std::string& interfaceId) {
+    gooseObserver.startObserver(interfaceId);
+}
+
+void IecModelExplorer::stopGoose() {
+    gooseObserver.stopObserver();
+}
+
 void IecModelExplorer::_releaseConnection() {
     if (connection == nullptr)
         return;

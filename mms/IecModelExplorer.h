@@ -1,7 +1,7 @@
 #pragma once
-#include "acquisition/GooseObserver.h"
 #include "host/tree/NodeTypedCollection.h"
 #include "mms/FunctionalConDA.h"
+#include "mms/GooseObserver.h"
 #include "scl/SclEnums.h"
 
 #include "iec61850_client.h"
@@ -35,20 +35,15 @@ struct GooseControlBlock {
 //
 // Library errors are never raised: every client call leaves its code in getError() and the
 // listing it served stays empty. Used from one thread; no locks.
-//
-// The constructor, destructor and the GOOSE observer operations are defined here in the header
-// on purpose: they are the only parts that reach into the acquisition library, so the MMS
-// library itself stays free of that dependency and programs that create an explorer (the
-// device source model, tests) resolve the observer from the acquisition library they link.
 class IecModelExplorer {
 public:
     using TokenList = std::vector<std::string>;
 
-    IecModelExplorer() : nodes("Node", VorTree::LocalString(), VorTree::LocalString()) {}
+    IecModelExplorer();
     // The owner disconnects first; a handle still held here (a failed or never-closed connect)
     // is released, closing it when it is still open, so that no socket or receive thread is
     // left behind.
-    ~IecModelExplorer() { _releaseConnection(); }
+    ~IecModelExplorer();
     IecModelExplorer(const IecModelExplorer&) = delete;
     IecModelExplorer& operator=(const IecModelExplorer&) = delete;
 
@@ -88,8 +83,8 @@ public:
     std::string getGooseDataSet(const std::string& gocbReference);
 
     // Diagnostic GOOSE listener on one interface (prints every message to standard output).
-    void startGoose(const std::string& interfaceId) { gooseObserver.startObserver(interfaceId); }
-    void stopGoose() { gooseObserver.stopObserver(); }
+    void startGoose(const std::string& interfaceId);
+    void stopGoose();
 
     // Splits an object path into tokens: the first ends at '.' or '/', every later one at '.'
     // or '['; delimiters are dropped. "LD0/LLN0.Mod.stVal[ST]" gives LD0, LLN0, Mod, stVal, ST].

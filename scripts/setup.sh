@@ -7,8 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang
   libxml++2.6-dev libglibmm-2.4-dev libsigc++-2.0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  iproute2 tshark libclang-rt-14-dev
-  ccache libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
+  iproute2 tshark libclang-rt-14-dev nlohmann-json3-dev
+  ccache libcli11-dev libcpp-httplib-dev
   chromium nodejs
 )
 

@@ -69,6 +69,42 @@ LIB61850_API void Ethernet_setProtocolFilter(EthernetSocket ethSocket, uint16_t 
  * waits ETHERNET_RECEIVE_WAIT_MS and returns 0, so that a loop on it neither spins nor fails. */
 LIB61850_API int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int bufferSize);
 
+/* Capture extension: frames as the kernel recorded them, in batches, with their arrival time.
+ * A capture socket receives every frame of its interface (also the ones this host sends) until
+ * a protocol filter is set; Ethernet_setProtocolFilter2 admits two EtherTypes through one socket
+ * so that both arrive in one queue, in the order the kernel received them. */
+typedef struct {
+    const uint8_t* data;     /* the frame with its VLAN tag put back; valid during the handler */
+    uint32_t length;         /* bytes in data (at most the socket's frame capacity) */
+    uint32_t originalLength; /* the frame's length on the wire, tag included */
+    int64_t timeNs;          /* kernel arrival time stamp, nanoseconds since the Unix epoch */
+    bool outgoing;           /* sent by this host */
+} EthernetFrame;
+
+typedef void (*EthernetFrameHandler)(void* parameter, const EthernetFrame* frame);
+
+/* Opens a capture socket keeping frames whole up to frameCapacity bytes (0: the interface's MTU
+ * with Ethernet header and VLAN tag). NULL on failure; errorText (when not NULL, size
+ * errorSize) then says why. */
+LIB61850_API EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCapacity,
+                                                         char* errorText, int errorSize);
+
+/* The frame capacity of a capture socket (bytes kept of each frame). */
+LIB61850_API int Ethernet_getFrameCapacity(EthernetSocket ethSocket);
+
+/* Delivers only frames of either EtherType (also when VLAN tagged), none sent by this host. */
+LIB61850_API bool Ethernet_setProtocolFilter2(EthernetSocket ethSocket, uint16_t etherType,
+                                              uint16_t otherEtherType);
+
+/* Calls handler for every frame that is ready now, in arrival order, without waiting; returns
+ * the number of frames, 0 when none was ready, -1 on a socket error. */
+LIB61850_API int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler,
+                                       void* parameter);
+
+/* The kernel's counters since the socket was opened: frames that passed its filter (seen) and
+ * frames dropped because the receive queue was full. */
+LIB61850_API void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dropped);
+
 /* true: raw Ethernet is available on this platform. */
 LIB61850_API bool Ethernet_isSupported(void);
 

@@ -1,6 +1,6 @@
 // GooseObserver: prints every GOOSE message of an interface and finishes its stop on the main
 // loop.
-#include "acquisition/GooseObserver.h"
+#include "mms/GooseObserver.h"
 #include "test_goose_support.h"
 
 #include <glibmm/main.h>

@@ -224,6 +224,9 @@ TEST_F(MmsPollingPoolTest, TargetIsRefusedWhileRunningInBothLanguages) {
     EXPECT_EQ(refused.getMessage(), "The MMS polling module is already running");
     lng::setLanguage(1);
     EXPECT_EQ(pool.setTarget(targetOf(1000, {kVendor})).getMessage(), "Модуль опроса MMS уже запущен");
+    // Unknown keys come back as they stand, case counts, and the text outlives a temporary key.
+    const char* unknown = lng::Iec61850::get(std::string("mmspolling.running, a key too long for SSO"));
+    EXPECT_STREQ(unknown, "mmspolling.running, a key too long for SSO");
 
     // The old target stays in force.
     EXPECT_EQ(pool.getTarget().period, 20u);

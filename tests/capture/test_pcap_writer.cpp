@@ -1,15 +1,18 @@
+// The PCAP file writer and the arrival-order stage, without a network.
+#include "capture/ArrivalOrder.h"
 #include "capture/PacketCapturer.h"
+#include "capture/PcapFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <unistd.h>
 
-using VorIec61850::PacketCapturer;
+using namespace VorIec61850;
 
 namespace {
 
@@ -32,7 +35,7 @@ public:
     std::string path;
 };
 
-// A 60-byte GOOSE-typed frame whose payload bytes count up from `seed`.
+// A GOOSE-typed frame whose payload bytes count up from `seed`.
 std::vector<uint8_t> frame(uint8_t seed, size_t size = 60) {
     std::vector<uint8_t> f(size);
     const uint8_t header[14] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02, 0, 0, 0, 0, 1, 0x88, 0xB8};
@@ -42,25 +45,38 @@ std::vector<uint8_t> frame(uint8_t seed, size_t size = 60) {
     return f;
 }
 
+CapturedFrame record(const std::vector<uint8_t>& bytes, uint32_t originalLength, uint32_t s, uint32_t ns) {
+    CapturedFrame f;
+    f.data = bytes.data();
+    f.length = static_cast<uint32_t>(bytes.size());
+    f.originalLength = originalLength;
+    f.seconds = s;
+    f.nanoseconds = ns;
+    return f;
+}
+
 } // namespace
 
-TEST(PcapWriter, FirstFrameCreatesHeaderLaterFramesAppendRecords) {
+TEST(PcapWriter, HeaderThenOneRecordPerFrameAppendedToAnExistingFile) {
     TempDir dir;
-    PacketCapturer capturer;
-    capturer.initPacketCapture(dir.path);
-    // A run on a missing interface opens no sockets but names the file.
-    capturer.startPacketCapturer("iecx-no-such-if", "");
-    capturer.stopPacketCapturer();
-    const std::string path = capturer.getFilePath();
-    ASSERT_EQ(path.rfind(dir.path + "/iecx-no-such-if_dump_", 0), 0u) << path;
-    ASSERT_EQ(path.substr(path.size() - 5), ".pcap");
-
-    auto a = frame(1), b = frame(7, 1518);
-    capturer.packetReceived.emit(a.data(), 60, 1, 500000000);
-    capturer.packetReceived.emit(b.data(), 1518, 2, 7);
-
+    const std::string path = dir.path + "/a.pcap";
+    auto a = frame(1), b = frame(7, 100);
+    {
+        PcapFile file;
+        ASSERT_TRUE(file.open(path, 0)) << file.error();
+        ASSERT_TRUE(file.append(record(a, 60, 1, 500000000)));
+        // A frame cut to its first 100 bytes keeps its length on the wire.
+        ASSERT_TRUE(file.append(record(b, 9000, 2, 7)));
+        EXPECT_EQ(readFile(path).size(), 24u + 16 + 60 + 16 + 100) << "on disk after every record";
+    }
+    {
+        // A second run into the same file (same second, same interface) appends records only.
+        PcapFile file;
+        ASSERT_TRUE(file.open(path, 0));
+        ASSERT_TRUE(file.append(record(a, 60, 3, 0)));
+    }
     auto bytes = readFile(path);
-    ASSERT_EQ(bytes.size(), 24u + 16 + 60 + 16 + 1518);
+    ASSERT_EQ(bytes.size(), 24u + 3 * 16 + 60 + 100 + 60);
     const std::vector<uint8_t> globalHeader = {0x4D, 0x3C, 0xB2, 0xA1, 2,    0,    4, 0, 0, 0, 0, 0,
                                                0,    0,    0,    0,    0xFF, 0xFF, 0, 0, 1, 0, 0, 0};
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 24), globalHeader);
@@ -69,46 +85,89 @@ TEST(PcapWriter, FirstFrameCreatesHeaderLaterFramesAppendRecords) {
     EXPECT_EQ(le32(bytes, 32), 60u);
     EXPECT_EQ(le32(bytes, 36), 60u);
     EXPECT_TRUE(std::equal(a.begin(), a.end(), bytes.begin() + 40));
-    EXPECT_EQ(le32(bytes, 100 + 8), 1518u);
+    EXPECT_EQ(le32(bytes, 100 + 8), 100u);
+    EXPECT_EQ(le32(bytes, 100 + 12), 9000u);
     EXPECT_TRUE(std::equal(b.begin(), b.end(), bytes.begin() + 100 + 16));
+    EXPECT_EQ(le32(bytes, 216), 3u);
+
+    // A snapshot length above 65535 (jumbo frames on lo) goes into the header.
+    PcapFile big;
+    ASSERT_TRUE(big.open(dir.path + "/b.pcap", 65554));
+    EXPECT_EQ(le32(readFile(dir.path + "/b.pcap"), 16), 65554u);
 }
 
-TEST(PcapWriter, ConcurrentWritersKeepRecordsWhole) {
+TEST(PcapWriter, FilesThatCannotBeWrittenReportWhy) {
+    PcapFile file;
+    EXPECT_FALSE(file.open("/nonexistent-iecx-dir/x.pcap", 0));
+    EXPECT_NE(file.error().find("cannot open '/nonexistent-iecx-dir/x.pcap'"), std::string::npos)
+        << file.error();
+    EXPECT_FALSE(file.open("/dev/full", 0)) << "the header cannot be written";
+    EXPECT_NE(file.error().find("cannot write"), std::string::npos) << file.error();
+    auto f = frame(1);
+    EXPECT_FALSE(file.append(record(f, 60, 0, 0)));
+}
+
+TEST(PcapWriter, CapturerNamesItsFilesAndReportsAFrameWithoutAFile) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    // The library's rule: the interface unchanged, day.month.year, a blank, hours_minutes_seconds.
+    EXPECT_EQ(PacketCapturer::captureFileName("/d", "eth 1", 1764960591),
+              "/d/eth 1_dump_05.12.2025 18_49_51.pcap");
+
     TempDir dir;
     PacketCapturer capturer;
     capturer.initPacketCapture(dir.path);
-    capturer.startPacketCapturer("iecx-no-such-if", "");
-    capturer.stopPacketCapturer();
-    constexpr int kPerThread = 200;
-    auto writer = [&](uint8_t seed, size_t size) {
-        auto f = frame(seed, size);
-        for (int i = 0; i < kPerThread; ++i)
-            capturer._writePacketToPcap(f.data(), static_cast<int32_t>(f.size()), i, 0);
-    };
-    std::thread t1(writer, 1, 60), t2(writer, 2, 300);
-    t1.join();
-    t2.join();
-    auto bytes = readFile(capturer.getFilePath());
-    size_t at = 24, records = 0;
-    while (at + 16 <= bytes.size()) {
-        uint32_t len = le32(bytes, at + 8);
-        ASSERT_TRUE(len == 60 || len == 300) << "record " << records << " torn";
-        ASSERT_EQ(le32(bytes, at + 12), len);
-        uint8_t seed = len == 60 ? 1 : 2;
-        ASSERT_EQ(bytes[at + 16 + 20], static_cast<uint8_t>(seed + 20));
-        at += 16 + len;
-        ++records;
-    }
-    EXPECT_EQ(at, bytes.size());
-    EXPECT_EQ(records, 2u * kPerThread);
+    capturer.setOutputPath(dir.path + "/c.pcap");
+    EXPECT_FALSE(capturer.startPacketCapturer("iecx-no-such-if", ""));
+    EXPECT_EQ(capturer.getFilePath(), "") << "a run that did not start names no file";
+    auto f = frame(0);
+    capturer._writePacketToPcap(f.data(), 60, 0, 0); // no file: a failure the caller sees, no crash
+    EXPECT_NE(capturer.getLastError().find("cannot open"), std::string::npos) << capturer.getLastError();
 }
 
-TEST(PcapWriter, UnwritableDirectoryDropsFramesQuietly) {
-    PacketCapturer capturer;
-    capturer.initPacketCapture("/nonexistent-iecx-dir");
-    capturer.startPacketCapturer("lo", "");
-    capturer.stopPacketCapturer();
-    auto f = frame(3);
-    capturer.packetReceived.emit(f.data(), 60, 1, 0);
-    EXPECT_FALSE(std::ifstream(capturer.getFilePath()).good());
+TEST(ArrivalOrder, FramesLeaveOldestFirstAfterTheWindowAndTimeNeverGoesBack) {
+    struct Step {
+        int64_t addNs; // a frame stamped at this time (-1: none)
+        int64_t nowNs; // then a release at this time
+        bool all;      // release everything
+        std::vector<int64_t> released;
+    };
+    const int64_t w = 1000; // the window
+    const std::vector<Step> steps = {
+        {5000, 5500, false, {}},          // inside the window: held
+        {4000, 5999, false, {4000}},      // an earlier frame read later goes first
+        {-1, 6000, false, {5000}},        // the window has passed for the other
+        {6000, 8000, false, {6000}},      //
+        {5900, 9000, false, {6000}},      // later than one already out: takes its time
+        {9500, 9600, false, {}},          //
+        {9500, 9600, true, {9500, 9500}}, // equal stamps keep their order; all on stop
+    };
+    ArrivalOrder order(w);
+    int index = 0;
+    for (const auto& step : steps) {
+        if (step.addNs >= 0) {
+            std::vector<uint8_t> bytes(20, static_cast<uint8_t>(index));
+            order.add(bytes.data(), 20, 64, step.addNs);
+        }
+        std::vector<int64_t> released;
+        order.release(step.nowNs, step.all, [&](const CapturedFrame* frames, size_t count) {
+            for (size_t i = 0; i < count; ++i) {
+                EXPECT_EQ(frames[i].length, 20u);
+                EXPECT_EQ(frames[i].originalLength, 64u);
+                released.push_back(int64_t(frames[i].seconds) * 1000000000 + frames[i].nanoseconds);
+            }
+        });
+        EXPECT_EQ(released, step.released) << "step " << index;
+        ++index;
+    }
+    EXPECT_EQ(order.held(), 0u);
+    EXPECT_EQ(order.nextDueNs(0), -1);
+    std::vector<uint8_t> bytes(10);
+    order.add(bytes.data(), 10, 10, 3500000000LL); // 3.5 s: seconds and nanoseconds split
+    EXPECT_EQ(order.nextDueNs(3500000000LL), w);
+    order.release(0, true, [](const CapturedFrame* f, size_t count) {
+        ASSERT_EQ(count, 1u);
+        EXPECT_EQ(f->seconds, 3u);
+        EXPECT_EQ(f->nanoseconds, 500000000u);
+    });
 }

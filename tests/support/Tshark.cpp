@@ -124,8 +124,11 @@ TsharkResult Tshark::decode(const std::string& pcapPath, const std::vector<std::
 }
 
 TsharkResult Tshark::fields(const std::string& pcapPath, const std::vector<std::string>& fieldNames,
-                            const std::string& displayFilter) {
-    std::vector<std::string> args{"-n", "-r", pcapPath, "-T", "fields", "-E", "separator=|"};
+                            const std::string& displayFilter, const std::vector<std::string>& extra) {
+    std::vector<std::string> args{"-n", "-r", pcapPath};
+    args.insert(args.end(), extra.begin(), extra.end());
+    for (const char* a : {"-T", "fields", "-E", "separator=|"})
+        args.push_back(a);
     for (const auto& f : fieldNames) {
         args.push_back("-e");
         args.push_back(f);

@@ -36,8 +36,10 @@ public:
     // tshark -r <pcap> -T fields -E separator=| -e f1 -e f2 ... [-Y filter]: one line per frame.
     // Adding the fields "_ws.malformed" and "_ws.expert.severity" checks for malformed frames
     // and expert errors in the same run (they stay empty for clean frames).
+    // `extra` arguments go before the fields (for example {"-d", "tcp.port==10102,tpkt"}).
     static TsharkResult fields(const std::string& pcapPath, const std::vector<std::string>& fieldNames,
-                               const std::string& displayFilter = "");
+                               const std::string& displayFilter = "",
+                               const std::vector<std::string>& extra = {});
     // true when a dissector reported a malformed or erroneous packet.
     static bool hasMalformed(const std::string& text);
     // The output lines (without the trailing empty line).

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <net/if.h>
 #include <poll.h>
@@ -116,6 +117,88 @@ int Ethernet_receivePacket(EthernetSocket ethSocket, uint8_t* buffer, int buffer
     if (!buffer || bufferSize <= 0)
         return -1;
     return ethSocket->socket->receiveOne(buffer, static_cast<size_t>(bufferSize), ETHERNET_RECEIVE_WAIT_MS);
+}
+
+EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCapacity, char* errorText,
+                                            int errorSize) {
+    size_t capacity = frameCapacity > 0 ? static_cast<size_t>(frameCapacity) : 0;
+    if (capacity == 0 && interfaceId != nullptr) {
+        // The interface's MTU plus Ethernet header and one VLAN tag: every frame whole.
+        int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ifreq req{};
+        std::strncpy(req.ifr_name, interfaceId, IFNAMSIZ - 1);
+        if (fd >= 0 && ioctl(fd, SIOCGIFMTU, &req) == 0)
+            capacity = static_cast<size_t>(req.ifr_mtu) + 18;
+        if (fd >= 0)
+            close(fd);
+        if (capacity < 1518)
+            capacity = 1518;
+    }
+    std::string error;
+    // Four bytes more than kept, so that a removed tag can be put back in place.
+    auto socket = stack::eth::PacketSocket::open(interfaceId, &error, capacity + 4);
+    if (socket && !socket->enableTimestamps()) {
+        error = std::string("SO_TIMESTAMPNS: ") + std::strerror(errno);
+        socket.reset();
+    }
+    if (!socket) {
+        if (errorText && errorSize > 0)
+            std::snprintf(errorText, static_cast<size_t>(errorSize), "%s", error.c_str());
+        return nullptr;
+    }
+    auto* self = new (std::nothrow) sEthernetSocket();
+    if (!self)
+        return nullptr;
+    self->socket = std::move(socket);
+    self->captureCapacity = capacity;
+    // A capture must ride out the moments its thread is not scheduled on a busy machine: a
+    // queue of 64 MiB holds about a second of a loaded station bus. Memory is used only as
+    // frames wait in it.
+    int rcvbuf = 64 * 1024 * 1024;
+    setsockopt(self->socket->fd(), SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
+    return self;
+}
+
+int Ethernet_getFrameCapacity(EthernetSocket ethSocket) {
+    if (!ethSocket)
+        return 0;
+    size_t capacity =
+        ethSocket->captureCapacity ? ethSocket->captureCapacity : ethSocket->socket->frameCapacity();
+    return static_cast<int>(capacity);
+}
+
+bool Ethernet_setProtocolFilter2(EthernetSocket ethSocket, uint16_t etherType, uint16_t otherEtherType) {
+    return ethSocket && ethSocket->socket->setProtocolFilter(etherType, otherEtherType);
+}
+
+int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler, void* parameter) {
+    if (!ethSocket || !handler)
+        return -1;
+    const size_t capacity = static_cast<size_t>(Ethernet_getFrameCapacity(ethSocket));
+    const size_t slotSize = ethSocket->socket->frameCapacity();
+    return ethSocket->socket->receiveBatch([&](const stack::eth::RxFrame& f) {
+        // The batch slots are the socket's own storage, with room for the tag: put it back in
+        // place, then keep at most `capacity` bytes.
+        auto* slot = const_cast<uint8_t*>(f.data);
+        size_t stored = stack::eth::copyWithTag(f, slot, std::min(f.length + 4, slotSize));
+        EthernetFrame frame;
+        frame.data = slot;
+        frame.length = static_cast<uint32_t>(stored < capacity ? stored : capacity);
+        frame.originalLength = static_cast<uint32_t>(f.wireLength + (f.vlan.present ? 4 : 0));
+        frame.timeNs = f.timeNs;
+        frame.outgoing = f.outgoing;
+        handler(parameter, &frame);
+    });
+}
+
+void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dropped) {
+    stack::eth::SocketCounters counters;
+    if (ethSocket)
+        counters = ethSocket->socket->counters();
+    if (seen)
+        *seen = counters.seen;
+    if (dropped)
+        *dropped = counters.dropped;
 }
 
 bool Ethernet_isSupported(void) {

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace stack {
@@ -58,7 +59,7 @@ struct PacketSocket::Batch {
     sockaddr_ll addr[kBatch];
     union Control {
         cmsghdr align;
-        uint8_t bytes[CMSG_SPACE(sizeof(tpacket_auxdata))];
+        uint8_t bytes[CMSG_SPACE(sizeof(tpacket_auxdata)) + CMSG_SPACE(sizeof(timespec))];
     } control[kBatch];
 
     void prepare() {
@@ -76,9 +77,19 @@ struct PacketSocket::Batch {
     }
 };
 
-static VlanTag vlanFrom(msghdr& hdr) {
-    VlanTag tag;
+// The tag and the arrival time stamp of a received frame from its auxiliary data.
+static void readControl(msghdr& hdr, RxFrame& frame, bool wantTime) {
+    VlanTag& tag = frame.vlan;
+    tag = VlanTag();
+    frame.timeNs = 0;
     for (cmsghdr* c = CMSG_FIRSTHDR(&hdr); c; c = CMSG_NXTHDR(&hdr, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS &&
+            c->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+            timespec ts;
+            std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
+            frame.timeNs = static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+            continue;
+        }
         if (c->cmsg_level != SOL_PACKET || c->cmsg_type != PACKET_AUXDATA ||
             c->cmsg_len < CMSG_LEN(sizeof(tpacket_auxdata)))
             continue;
@@ -94,10 +105,16 @@ static VlanTag vlanFrom(msghdr& hdr) {
             tag.tci = aux.tp_vlan_tci;
         }
     }
-    return tag;
+    if (wantTime && frame.timeNs == 0) {
+        // No stamp (the option could not be set): the time of reading is the best left.
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        frame.timeNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
 }
 
-std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string* error) {
+std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string* error,
+                                                 size_t frameCapacity) {
     auto fail = [&](const char* what) -> std::unique_ptr<PacketSocket> {
         if (error)
             *error = std::string(what) + ": " + std::strerror(errno);
@@ -135,9 +152,12 @@ std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string
         std::memcpy(self->_mac, req.ifr_hwaddr.sa_data, 6);
 
     self->_batch.reset(new Batch());
-    int mtu = interfaceMtu(self->_fd, ifname);
-    size_t slot = static_cast<size_t>(mtu) + 32;
-    self->_batch->slotSize = slot < 2048 ? 2048 : (slot > 16384 ? 16384 : slot);
+    if (frameCapacity == 0) {
+        size_t slot = static_cast<size_t>(interfaceMtu(self->_fd, ifname)) + 32;
+        self->_batch->slotSize = slot < 2048 ? 2048 : (slot > 16384 ? 16384 : slot);
+    } else {
+        self->_batch->slotSize = frameCapacity;
+    }
     self->_batch->storage.resize(self->_batch->slotSize * kBatch);
     self->_frames.resize(kBatch);
     self->_pktTypes.resize(kBatch);
@@ -149,18 +169,21 @@ PacketSocket::~PacketSocket() {
         close(_fd);
 }
 
-bool PacketSocket::setProtocolFilter(uint16_t etherType) {
-    // Accept frames of etherType with no tag left in the data or with one inner tag (Q-in-Q),
-    // never the frames this host sends.
+bool PacketSocket::setProtocolFilter(uint16_t etherType, uint16_t otherEtherType) {
+    // Accept frames of either type with no tag left in the data or with one inner tag (Q-in-Q),
+    // never the frames this host sends. With one type, both comparisons test it.
+    const uint16_t other = otherEtherType != 0 ? otherEtherType : etherType;
     sock_filter code[] = {
         {BPF_LD | BPF_W | BPF_ABS, 0, 0, static_cast<uint32_t>(SKF_AD_OFF + SKF_AD_PKTTYPE)},
-        {BPF_JMP | BPF_JEQ | BPF_K, 8, 0, PACKET_OUTGOING}, // -> drop
+        {BPF_JMP | BPF_JEQ | BPF_K, 10, 0, PACKET_OUTGOING}, // -> drop
         {BPF_LD | BPF_H | BPF_ABS, 0, 0, 12},
-        {BPF_JMP | BPF_JEQ | BPF_K, 5, 0, etherType},      // -> accept
+        {BPF_JMP | BPF_JEQ | BPF_K, 7, 0, etherType},      // -> accept
+        {BPF_JMP | BPF_JEQ | BPF_K, 6, 0, other},          // -> accept
         {BPF_JMP | BPF_JEQ | BPF_K, 1, 0, kEtherTypeVlan}, // -> inner
-        {BPF_JMP | BPF_JEQ | BPF_K, 0, 4, kEtherTypeQinQ}, // -> inner / drop
+        {BPF_JMP | BPF_JEQ | BPF_K, 0, 5, kEtherTypeQinQ}, // -> inner / drop
         {BPF_LD | BPF_H | BPF_ABS, 0, 0, 16},              // inner
-        {BPF_JMP | BPF_JEQ | BPF_K, 1, 0, etherType},      // -> accept
+        {BPF_JMP | BPF_JEQ | BPF_K, 2, 0, etherType},      // -> accept
+        {BPF_JMP | BPF_JEQ | BPF_K, 1, 0, other},          // -> accept
         {BPF_RET | BPF_K, 0, 0, 0},                        // drop
         {BPF_RET | BPF_K, 0, 0, 0x40000},                  // accept
         {BPF_RET | BPF_K, 0, 0, 0},                        // drop
@@ -169,7 +192,29 @@ bool PacketSocket::setProtocolFilter(uint16_t etherType) {
     if (setsockopt(_fd, SOL_SOCKET, SO_ATTACH_FILTER, &prog, sizeof prog) < 0)
         return false;
     _etherType = etherType;
+    _otherEtherType = other;
     return true;
+}
+
+bool PacketSocket::enableTimestamps() {
+    int one = 1;
+    _timestamps = setsockopt(_fd, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one) == 0;
+    return _timestamps;
+}
+
+SocketCounters PacketSocket::counters() {
+    tpacket_stats stats{};
+    socklen_t length = sizeof stats;
+    if (getsockopt(_fd, SOL_PACKET, PACKET_STATISTICS, &stats, &length) == 0) {
+        // tp_packets already includes the dropped frames.
+        _counters.seen += stats.tp_packets;
+        _counters.dropped += stats.tp_drops;
+    }
+    return _counters;
+}
+
+size_t PacketSocket::frameCapacity() const {
+    return _batch->slotSize;
 }
 
 bool PacketSocket::setMode(EthernetSocketMode mode) {
@@ -286,8 +331,9 @@ int PacketSocket::_receiveBatch() {
         f.data = static_cast<const uint8_t*>(b.iov[i].iov_base);
         f.wireLength = b.msgs[i].msg_len;
         f.length = f.wireLength < b.slotSize ? f.wireLength : b.slotSize;
-        f.vlan = vlanFrom(b.msgs[i].msg_hdr);
+        readControl(b.msgs[i].msg_hdr, f, _timestamps);
         _pktTypes[i] = b.addr[i].sll_pkttype;
+        f.outgoing = _pktTypes[i] == PACKET_OUTGOING;
     }
     return n;
 }
@@ -304,7 +350,7 @@ bool PacketSocket::_accept(int i) const {
         uint16_t t = static_cast<uint16_t>(f.data[12] << 8 | f.data[13]);
         if ((t == kEtherTypeVlan || t == kEtherTypeQinQ) && f.length >= 18)
             t = static_cast<uint16_t>(f.data[16] << 8 | f.data[17]);
-        if (t != _etherType)
+        if (t != _etherType && t != _otherEtherType)
             return false;
     }
     return true;
@@ -317,7 +363,7 @@ int PacketSocket::receiveOne(uint8_t* buffer, size_t size, int timeoutMs) {
     for (;;) {
         iovec iov{buffer, size};
         sockaddr_ll from{};
-        alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata))];
+        alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata)) + CMSG_SPACE(sizeof(timespec))];
         msghdr hdr{};
         hdr.msg_name = &from;
         hdr.msg_namelen = sizeof from;
@@ -343,7 +389,7 @@ int PacketSocket::receiveOne(uint8_t* buffer, size_t size, int timeoutMs) {
         f.data = buffer;
         f.wireLength = static_cast<size_t>(n);
         f.length = f.wireLength < size ? f.wireLength : size;
-        f.vlan = vlanFrom(hdr);
+        readControl(hdr, f, _timestamps);
         // Reuse the batch's per-frame check on a single frame.
         _frames[0] = f;
         _pktTypes[0] = from.sll_pkttype;

@@ -5,7 +5,11 @@
 // with ETH_P_ALL, so no frame from another interface is ever queued. It stays an ETH_P_ALL tap
 // because only taps see the VLAN tag of received frames (the kernel clears it before handing
 // frames to protocol-specific sockets); an EtherType filter is a classic BPF program instead.
-// The tag comes with each frame as auxiliary data (PACKET_AUXDATA).
+// The tag comes with each frame as auxiliary data (PACKET_AUXDATA), and so does, on capture
+// sockets, the kernel's arrival time stamp (SO_TIMESTAMPNS): the time the frame entered the
+// network stack, the clock every capture tool on Linux records, not the later moment user space
+// reads it. Subscriptions do without: asking for stamps makes the kernel stamp every frame of
+// the host.
 #include "hal_ethernet.h"
 
 #include <cstddef>
@@ -35,6 +39,15 @@ struct RxFrame {
     size_t length = 0;     // bytes in data
     size_t wireLength = 0; // length before any cut (greater than length when truncated)
     VlanTag vlan;
+    int64_t timeNs = 0;    // kernel arrival time, nanoseconds since the epoch (enableTimestamps)
+    bool outgoing = false; // sent by this host (seen only on sockets without a protocol filter)
+};
+
+// Frames the kernel passed through a socket's filter and those it dropped because the receive
+// queue was full, since the socket was opened.
+struct SocketCounters {
+    uint64_t seen = 0;
+    uint64_t dropped = 0;
 };
 
 // Writes `frame` into `out` (capacity `outSize`) with `tag` inserted after the source address
@@ -43,8 +56,10 @@ size_t copyWithTag(const RxFrame& frame, uint8_t* out, size_t outSize);
 
 class PacketSocket {
 public:
-    // Opens a socket on interface `ifname`; null (with `error` set) when that fails.
-    static std::unique_ptr<PacketSocket> open(const char* ifname, std::string* error = nullptr);
+    // Opens a socket on interface `ifname`; null (with `error` set) when that fails. Frames are
+    // received whole up to `frameCapacity` bytes (0: the interface's MTU, within 2 to 16 KiB).
+    static std::unique_ptr<PacketSocket> open(const char* ifname, std::string* error = nullptr,
+                                              size_t frameCapacity = 0);
     ~PacketSocket();
     PacketSocket(const PacketSocket&) = delete;
     PacketSocket& operator=(const PacketSocket&) = delete;
@@ -53,8 +68,16 @@ public:
     int ifindex() const { return _ifindex; }
     const uint8_t* mac() const { return _mac; }
 
-    // Delivers only frames of this EtherType, tagged or not, and none the host sends itself.
-    bool setProtocolFilter(uint16_t etherType);
+    // Delivers only frames of this EtherType (or of either of two), tagged or not, and none the
+    // host sends itself.
+    bool setProtocolFilter(uint16_t etherType, uint16_t otherEtherType = 0);
+    // Each received frame gets the kernel's arrival time stamp (the time of reading when the
+    // kernel gives none). false when the kernel refuses.
+    bool enableTimestamps();
+    // The kernel's counters (seen, dropped); they keep growing while the socket is open.
+    SocketCounters counters();
+    // The largest frame a receive delivers whole.
+    size_t frameCapacity() const;
     bool setMode(EthernetSocketMode mode);
     bool addMulticast(const uint8_t mac[6]);
     bool send(const uint8_t* frame, size_t length);
@@ -90,6 +113,9 @@ private:
     int _ifindex = 0;
     uint8_t _mac[6] = {0, 0, 0, 0, 0, 0};
     uint16_t _etherType = 0; // 0: no filter
+    uint16_t _otherEtherType = 0;
+    bool _timestamps = false;
+    SocketCounters _counters; // the kernel resets its own on every read; summed here
     EthernetSocketMode _mode = ETHERNET_SOCKET_MODE_PROMISC;
 
     struct Batch;
@@ -105,4 +131,5 @@ private:
 struct sEthernetSocket {
     std::unique_ptr<stack::eth::PacketSocket> socket;
     uint8_t destAddress[6] = {0, 0, 0, 0, 0, 0};
+    size_t captureCapacity = 0; // capture sockets: bytes kept of each frame
 };

@@ -1,4 +1,4 @@
-#include "acquisition/GooseObserver.h"
+#include "mms/GooseObserver.h"
 
 #include "host/ThreadHelper.h"
 #include "mms_value.h"

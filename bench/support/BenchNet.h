@@ -1,0 +1,189 @@
+#pragma once
+// Shared pieces of the network benchmarks: a veth pair that the program creates and always
+// removes (also on Ctrl-C), thread pinning and CPU clocks, and a raw sender that floods or paces
+// frames with sendmmsg. Header-only: every bench/*.cpp is a program of its own.
+#include <fcntl.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace benchnet {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs a program with its output discarded; its exit status, -1 when it did not exit.
+inline int run(const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline std::string& vethToRemove() {
+    static std::string name;
+    return name;
+}
+inline void removeVeth() {
+    if (!vethToRemove().empty())
+        run({"ip", "link", "del", vethToRemove()});
+    vethToRemove().clear();
+}
+inline void removeVethOnSignal(int) {
+    removeVeth();
+    _exit(130);
+}
+
+// Creates "<prefix><pid>a" / "...b", both up, IPv6 off (no traffic of the kernel's own); it is
+// removed at exit and on SIGINT/SIGTERM.
+inline bool createVeth(const std::string& prefix, std::string& a, std::string& b, int mtu = 0) {
+    std::string base = prefix + std::to_string(getpid() % 1000000);
+    a = base + "a";
+    b = base + "b";
+    if (run({"ip", "link", "add", a, "type", "veth", "peer", "name", b}) != 0)
+        return false;
+    vethToRemove() = a;
+    std::atexit(removeVeth);
+    signal(SIGINT, removeVethOnSignal);
+    signal(SIGTERM, removeVethOnSignal);
+    for (const auto& n : {a, b}) {
+        FILE* f = std::fopen(("/proc/sys/net/ipv6/conf/" + n + "/disable_ipv6").c_str(), "w");
+        if (f) {
+            std::fputs("1", f);
+            std::fclose(f);
+        }
+        if (mtu > 0)
+            run({"ip", "link", "set", "dev", n, "mtu", std::to_string(mtu)});
+    }
+    return run({"ip", "link", "set", a, "up"}) == 0 && run({"ip", "link", "set", b, "up"}) == 0;
+}
+
+inline void pinToCpu(int cpu) {
+    if (cpu < 0 || cpu >= static_cast<int>(std::thread::hardware_concurrency()))
+        return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
+
+inline double cpuSeconds(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+struct SendResult {
+    uint64_t sent = 0;
+    double seconds = 0;
+};
+
+// Sends up to maxFrames frames on iface in batches, frame i being frames[i % size] after
+// prepare(frame bytes, i) when given: as fast as possible when rate is 0, else paced to `rate`
+// frames per second. Ends after maxSeconds in any case.
+inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<uint8_t>> frames,
+                             uint64_t maxFrames, double rate, double maxSeconds,
+                             const std::function<void(std::vector<uint8_t>&, uint64_t)>& prepare = nullptr) {
+    SendResult result;
+    int fd = socket(AF_PACKET, SOCK_RAW, 0);
+    if (fd < 0 || frames.empty())
+        return result;
+    int sndbuf = 8 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &sndbuf, sizeof sndbuf);
+    sockaddr_ll addr{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
+    addr.sll_halen = 6;
+    constexpr int kBatch = 32;
+    // Each frame of a batch needs its own bytes when prepare() changes them.
+    std::vector<std::vector<uint8_t>> slots(kBatch);
+    mmsghdr msgs[kBatch];
+    iovec iov[kBatch];
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::duration<double>(maxSeconds);
+    while (result.sent < maxFrames) {
+        auto now = Clock::now();
+        if (now >= deadline)
+            break;
+        if (rate > 0) {
+            auto due = start + std::chrono::duration<double>(result.sent / rate);
+            if (due > now) {
+                if (due - now > std::chrono::microseconds(100))
+                    std::this_thread::sleep_for(due - now - std::chrono::microseconds(50));
+                continue;
+            }
+        }
+        int n = static_cast<int>(std::min<uint64_t>(kBatch, maxFrames - result.sent));
+        if (rate > 0)
+            n = std::min(n, 8); // small bursts keep the pace even
+        for (int i = 0; i < n; ++i) {
+            uint64_t index = result.sent + static_cast<uint64_t>(i);
+            const auto& f = frames[index % frames.size()];
+            uint8_t* bytes = const_cast<uint8_t*>(f.data());
+            if (prepare) {
+                slots[i] = f;
+                prepare(slots[i], index);
+                bytes = slots[i].data();
+            }
+            iov[i].iov_base = bytes;
+            iov[i].iov_len = f.size();
+            std::memset(&msgs[i], 0, sizeof msgs[i]);
+            msgs[i].msg_hdr.msg_name = &addr;
+            msgs[i].msg_hdr.msg_namelen = sizeof addr;
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+        }
+        int done = sendmmsg(fd, msgs, static_cast<unsigned>(n), 0);
+        if (done > 0)
+            result.sent += static_cast<uint64_t>(done);
+        else if (errno == ENOBUFS || errno == EAGAIN)
+            std::this_thread::yield();
+        else
+            break;
+    }
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    close(fd);
+    return result;
+}
+
+// Waits until count() stops growing (a receiver has drained its queue), at most 2 s.
+template <typename Count> void waitForDrain(Count count) {
+    uint64_t last = count();
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        uint64_t now = count();
+        if (now == last)
+            return;
+        last = now;
+    }
+}
+
+} // namespace benchnet

@@ -1,0 +1,61 @@
+#pragma once
+// A reference capture next to ours: dumpcap on the same interface writing a PCAP file, and a
+// reader for PCAP files (microsecond or nanosecond) so that tests can compare both records.
+//
+//     iecx::test::Dumpcap reference(veth.b(), path);   // capturing once ok() is true
+//     ... traffic ...
+//     reference.stop();
+//     auto records = iecx::test::readPcap(path);
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace iecx {
+namespace test {
+
+struct PcapRecord {
+    int64_t timeNs = 0;
+    uint32_t originalLength = 0;
+    std::vector<uint8_t> bytes;
+};
+
+struct PcapContents {
+    bool ok = false; // the file is a PCAP file and ends with a whole record
+    bool nanosecond = false;
+    uint32_t snapLength = 0;
+    std::vector<PcapRecord> records;
+};
+
+PcapContents readPcap(const std::string& path);
+
+class Dumpcap {
+public:
+    // Starts dumpcap on `iface` writing PCAP into `path`; waits (up to 10 s) until it captures.
+    Dumpcap(const std::string& iface, const std::string& path);
+    ~Dumpcap() { stop(); }
+    Dumpcap(const Dumpcap&) = delete;
+    Dumpcap& operator=(const Dumpcap&) = delete;
+
+    static bool available();
+    bool ok() const { return _ok; }
+    const std::string& error() const { return _error; }
+    // Ends the capture (SIGINT) and waits for dumpcap to write its last records.
+    void stop();
+    pid_t pid() const { return _pid; }
+
+private:
+    pid_t _pid = -1;
+    int _errFd = -1;
+    bool _ok = false;
+    std::string _error;
+};
+
+} // namespace test
+} // namespace iecx
+
+#define IECX_REQUIRE_DUMPCAP()                                                                               \
+    do {                                                                                                     \
+        if (!::iecx::test::Dumpcap::available())                                                             \
+            GTEST_SKIP() << "dumpcap is not installed";                                                      \
+    } while (0)
