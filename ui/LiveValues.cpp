@@ -90,8 +90,14 @@ void LiveValues::reset(const std::vector<std::string>& paths) {
     }
     // A separate quality attribute of the same data object (".q" next to ".stVal") qualifies it.
     for (std::size_t i = 0; i < _values.size(); ++i) {
-        const std::size_t dot = _values[i].path.rfind('.');
-        auto q = dot == std::string::npos ? index.end() : index.find(_values[i].path.substr(0, dot) + ".q");
+        // "LD/LN.DO.stVal[ST]": the functional constraint stays on the sibling's path.
+        const std::string& path = _values[i].path;
+        const std::size_t bracket =
+            path.size() > 0 && path.back() == ']' ? path.rfind('[') : std::string::npos;
+        const std::string bare = bracket == std::string::npos ? path : path.substr(0, bracket);
+        const std::string fc = bracket == std::string::npos ? std::string() : path.substr(bracket);
+        const std::size_t dot = bare.rfind('.');
+        auto q = dot == std::string::npos ? index.end() : index.find(bare.substr(0, dot) + ".q" + fc);
         _qualityOf.push_back(q == index.end() || q->second == i ? kNone : q->second);
     }
     ++_generation;
