@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace VorIec61850 {
 
@@ -56,51 +57,52 @@ std::string MmsReportReciver::_dataSetOf(IedConnection connection, const std::st
     return result;
 }
 
-LinkedList MmsReportReciver::getDatasetDirectory(const MmsReportPath& path) {
+template <class Result>
+Result MmsReportReciver::_readDataSet(const MmsReportPath& path,
+                                      const std::function<Result(IedConnection, const std::string&)>& read) {
     const std::string& host = path.host.empty() ? _target.report.host : path.host;
     const std::string& rcbReference =
         path.rcbReference.empty() ? _target.report.rcbReference : path.rcbReference;
     IedConnection connection = _connection != nullptr ? _connection : _connect(host);
     if (connection == nullptr)
-        return nullptr;
-    LinkedList directory = nullptr;
+        return Result();
+    Result result = Result();
     const std::string dataSet = _dataSetOf(connection, rcbReference);
     if (!dataSet.empty()) {
+        result = read(connection, dataSet);
+        if (!result)
+            printf("getRCBValues service error!\n");
+    }
+    if (connection != _connection)
+        IedConnection_destroy(connection);
+    return result;
+}
+
+LinkedList MmsReportReciver::getDatasetDirectory(const MmsReportPath& path) {
+    return _readDataSet<LinkedList>(path, [this](IedConnection connection, const std::string& dataSet) {
         IedClientError error = IED_ERROR_OK;
-        directory = IedConnection_getDataSetDirectory(connection, &error, dataSet.c_str(), nullptr);
+        LinkedList directory =
+            IedConnection_getDataSetDirectory(connection, &error, dataSet.c_str(), nullptr);
         if (error != IED_ERROR_OK) {
             _lastError.store(error);
-            printf("getRCBValues service error!\n");
             if (directory)
                 LinkedList_destroy(directory);
             directory = nullptr;
         }
-    }
-    if (connection != _connection)
-        IedConnection_destroy(connection);
-    return directory;
+        return directory;
+    });
 }
 
 std::unique_ptr<FCDAElement> MmsReportReciver::getDatasetStructure(const MmsReportPath& path) {
-    const std::string& host = path.host.empty() ? _target.report.host : path.host;
-    const std::string& rcbReference =
-        path.rcbReference.empty() ? _target.report.rcbReference : path.rcbReference;
-    IedConnection connection = _connection != nullptr ? _connection : _connect(host);
-    if (connection == nullptr)
-        return nullptr;
-    std::unique_ptr<FCDAElement> structure;
-    const std::string dataSet = _dataSetOf(connection, rcbReference);
-    if (!dataSet.empty()) {
-        IedClientError error = IED_ERROR_OK;
-        structure = MmsDatasetHelper::createDatasetStructure(connection, dataSet, &error);
-        if (!structure) {
-            _lastError.store(error);
-            printf("getRCBValues service error!\n");
-        }
-    }
-    if (connection != _connection)
-        IedConnection_destroy(connection);
-    return structure;
+    return _readDataSet<std::unique_ptr<FCDAElement>>(
+        path, [this](IedConnection connection, const std::string& dataSet) {
+            IedClientError error = IED_ERROR_OK;
+            std::unique_ptr<FCDAElement> structure =
+                MmsDatasetHelper::createDatasetStructure(connection, dataSet, &error);
+            if (!structure)
+                _lastError.store(error);
+            return structure;
+        });
 }
 
 bool MmsReportReciver::start() {

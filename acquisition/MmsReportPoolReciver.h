@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,12 @@ private:
     IedConnection _connect(const std::string& host);
     // The data set reference of the control block, empty when it cannot be read.
     std::string _dataSetOf(IedConnection connection, const std::string& rcbReference);
+    // Reads the data set of the control block named by path with `read` (given the connection
+    // and the data set reference), on the open connection or a temporary one; an empty result
+    // when the block, its data set or the read fails.
+    template <class Result>
+    Result _readDataSet(const MmsReportPath& path,
+                        const std::function<Result(IedConnection, const std::string&)>& read);
     bool _createAssociateIndexes();
     bool _installReport();
     bool _enableReport();

@@ -48,8 +48,13 @@ size_t ArrivalOrder::release(int64_t nowNs, bool all,
         while (_batch.size() < kMaxBatch && !_heap.empty() &&
                (all || _heap.front()->timeNs <= nowNs - _holdNs)) {
             Held* held = _popOldest();
-            if (held->timeNs < _lastNs)
+            if (held->timeNs < _lastNs) {
+                // Late beyond the window (the kernel held it back, on a loaded machine): it
+                // takes the time of the frame before it, and the window grows to twice that
+                // lateness so that the next such frame is put in its place instead.
+                _holdNs = std::min(std::max(_holdNs, 2 * (_lastNs - held->timeNs)), kMaxHoldNs);
                 held->timeNs = _lastNs;
+            }
             _lastNs = held->timeNs;
             CapturedFrame frame;
             frame.data = held->bytes.data();

@@ -7,7 +7,7 @@
 // held for a short window after its stamp and handed over oldest first once the window has
 // passed: a frame stamped earlier than that has had the window to reach its queue. Should one
 // come later still, it gets the time of the frame before it, so that time in the stream never
-// goes backwards.
+// goes backwards, and the window grows to twice its lateness (up to half a second).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,12 +36,14 @@ public:
     // frame when `all`), in batches of at most kMaxBatch: fn(frames, count). The frame data is
     // valid during the call only. Returns how many frames were handed over.
     static constexpr size_t kMaxBatch = 256;
+    static constexpr int64_t kMaxHoldNs = 500000000;
     size_t release(int64_t nowNs, bool all, const std::function<void(const CapturedFrame*, size_t)>& fn);
 
     // Nanoseconds from nowNs until the oldest held frame is due (0 when it is); -1 when none is
     // held.
     int64_t nextDueNs(int64_t nowNs) const;
     size_t held() const { return _heap.size(); }
+    int64_t holdNs() const { return _holdNs; }
 
 private:
     struct Held {

@@ -39,15 +39,19 @@ bool PacketCapturer::startPacketCapturer(const char* interfaceId, std::string un
     }
     if (!createSockets(interfaceId, unused))
         return false;
+    bool opened;
     {
         std::lock_guard<std::mutex> lock(_fileMutex);
         std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
         filePath = outputPath.empty() ? captureFileName(captureDirectory, interfaceId, now) : outputPath;
-        if (!file.open(filePath, getSnapLength())) {
+        opened = file.open(filePath, getSnapLength());
+        if (!opened)
             _setError(file.error());
-            stopEthernetCapture(this); // closes the sockets just opened
-            return false;
-        }
+    }
+    if (!opened) {
+        // Outside the file lock: a running MMS capture's thread may be waiting for it.
+        stopEthernetCapture(this); // closes the sockets just opened
+        return false;
     }
     if (!startEthernetCapture(this)) {
         std::lock_guard<std::mutex> lock(_fileMutex);

@@ -120,25 +120,38 @@ std::size_t watchAndCheck(AcquisitionWorkflow& workflow, iecx::sim::SimulatedIed
     // Let the last change reach the pool before comparing.
     ied.changeValuesEvery(0);
     std::size_t equal = 0;
+    std::size_t arrived = 0;
+    std::string differences;
     const auto settle = Clock::now() + std::chrono::seconds(3);
     do {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const MmsValueElementList values = workflow.getValues();
         equal = 0;
+        arrived = 0;
+        differences.clear();
         for (std::size_t i = 0; i < values.size() && i < leaves.size(); ++i) {
-            std::unique_ptr<MmsValue, void (*)(MmsValue*)> expected(ied.getValue(leaves[i].first),
-                                                                    MmsValue_delete);
-            if (expected && values[i] && values[i]->getValue() &&
-                MmsValue_equals(values[i]->getValue(), expected.get()))
+            std::unique_ptr<MmsValue, void (*)(MmsValue*)> expected(ied.getValue(leaves[i].first), MmsValue_delete);
+            const MmsValue* got = values[i] ? values[i]->getValue() : nullptr;
+            // Reports carry changes: a member that has not changed since the start has no
+            // value yet, which is not a wrong one.
+            if (got == nullptr)
+                continue;
+            ++arrived;
+            if (expected && MmsValue_equals(got, expected.get()))
                 ++equal;
+            else
+                differences += "\n   " + shortPath(leaves[i].first) + ": " + valueText(got) + ", the IED has " +
+                               valueText(expected.get());
         }
-    } while (equal < leaves.size() && Clock::now() < settle);
+    } while ((arrived == 0 || equal < arrived) && Clock::now() < settle);
     workflow.stop();
     counting.disconnect();
-    std::printf("   %llu updates; %zu of %zu values equal to the IED's\n",
-                static_cast<unsigned long long>(updates.load()), equal, leaves.size());
-    if (equal < leaves.size())
-        throw StepFailed("values differ from the IED's");
+    std::printf("   %llu updates; %zu of %zu values arrived, %zu equal to the IED's\n",
+                static_cast<unsigned long long>(updates.load()), arrived, leaves.size(), equal);
+    if (arrived == 0)
+        throw StepFailed("no value arrived");
+    if (equal < arrived)
+        throw StepFailed("values differ from the IED's:" + differences);
     return equal;
 }
 

@@ -261,7 +261,7 @@ const FCDAElement* MmsDatasetHelper::getAssociatedTime(const FCDAElement& record
     for (const FCDAElement* level = record.getParent(); level; level = level->getParent())
         for (const auto& child : level->getChildren())
             if (isTimeName(child->getPath()))
-                return child.get(); // a time stamp's own time is itself
+                return child.get();
     // Members with whole paths: the "t" of the record's data object is a member of its own.
     const FCDAElement* root = rootOf(record);
     const tFCEnum fc = effectiveFc(record);

@@ -86,7 +86,7 @@ public:
     // "t" (or "T") component of the record itself (a data object member), else the nearest "t"
     // among the siblings of the record or of its ancestors, else a member of the data set that
     // names the "t" of the record's data object (or of an enclosing data object) by its whole
-    // path.
+    // path. A time stamp record is its own time.
     static const FCDAElement* getAssociatedTime(const FCDAElement& record);
 
     // The time path (full path with FC) of the value named by path; empty when the value or its

@@ -95,7 +95,10 @@ MmsVariableSpecification* phyComAddrSpec() {
     return spec;
 }
 
-void applyAddressParameter(GooseControlDef& def, const std::string& type, const std::string& text) {
+namespace {
+
+// GSE and SMV addresses have the same parameters.
+template <class Def> void applyAddress(Def& def, const std::string& type, const std::string& text) {
     try {
         if (type == "MAC-Address") {
             unsigned b[6];
@@ -113,6 +116,16 @@ void applyAddressParameter(GooseControlDef& def, const std::string& type, const 
     } catch (const std::exception&) {
         // A malformed parameter keeps the default.
     }
+}
+
+} // namespace
+
+void applyAddressParameter(GooseControlDef& def, const std::string& type, const std::string& text) {
+    applyAddress(def, type, text);
+}
+
+void applyAddressParameter(SvControlDef& def, const std::string& type, const std::string& text) {
+    applyAddress(def, type, text);
 }
 
 } // namespace iecx::sim

@@ -21,7 +21,8 @@ std::unique_ptr<ModelNode> buildGooseControlNode(const GooseControlDef& def, con
 // Structure type of a PhyComAddr: Addr (6 octets), PRIORITY, VID, APPID.
 MmsVariableSpecification* phyComAddrSpec();
 
-// One P element of a GSE address ("MAC-Address", "APPID", "VLAN-ID", "VLAN-PRIORITY").
+// One P element of a GSE or SMV address ("MAC-Address", "APPID", "VLAN-ID", "VLAN-PRIORITY").
 void applyAddressParameter(GooseControlDef& def, const std::string& type, const std::string& text);
+void applyAddressParameter(SvControlDef& def, const std::string& type, const std::string& text);
 
 } // namespace iecx::sim

@@ -2,7 +2,8 @@
 // The data model of a simulated IED in its MMS form: domains (IED name + LD inst), logical
 // nodes as named variables whose components are grouped by functional constraint
 // ("LLN0$ST$Mod$stVal"), data sets as named variable lists ("LLN0$Events") and the control
-// block structures (RP, BR, GO) that the report and GOOSE engines serve.
+// block structures (RP, BR, GO) that the report and GOOSE engines serve, and the Sampled Values
+// control blocks that the SV publisher streams.
 //
 // Every value lives in exactly one node of the tree. The model's mutex guards all values; the
 // tree shape never changes after loading.
@@ -109,6 +110,28 @@ struct GooseControlDef {
     std::string reference() const;
 };
 
+// A Sampled Values control block with the SMV address of the file's communication section.
+struct SvControlDef {
+    std::string name;      // "MSVCB01"
+    std::string reference; // "IEDMU/LLN0$MS$MSVCB01" (US for a unicast block)
+    std::string smvId;     // svID on the wire; the reference when the file gives none
+    DataSet* dataSet = nullptr;
+    uint32_t confRev = 0;
+    uint16_t smpRate = 80;
+    uint8_t smpMod = 0; // 0 samples per nominal period, 1 samples per second, 2 seconds per sample
+    uint16_t nofAsdu = 1;
+    bool multicast = true;
+    // SmvOpts: which optional ASDU fields go on the wire.
+    bool refreshTime = false;
+    bool sampleSynchronized = true;
+    bool sampleRate = false;
+    bool dataSetOpt = false;
+    uint8_t dstAddress[6] = {0x01, 0x0c, 0xcd, 0x04, 0x00, 0x00};
+    uint16_t appId = 0x4000;
+    uint16_t vlanId = 0;
+    uint8_t vlanPriority = 4;
+};
+
 class Domain {
 public:
     std::string name; // IED name + LD inst (or the LD's ldName)
@@ -117,6 +140,7 @@ public:
     std::vector<std::unique_ptr<DataSet>> dataSets;
     std::vector<ReportControlDef> reports;
     std::vector<GooseControlDef> gooses;
+    std::vector<SvControlDef> svs;
 
     ModelNode* logicalNode(const std::string& name) const;
     DataSet* dataSet(const std::string& itemId) const; // "LLN0$Events"

@@ -140,6 +140,10 @@ private:
     void applyText(ModelNode& leaf, const std::string& type, const std::string& text);
     void loadDataSets(const Element* lnEl, Domain& domain, const std::string& lnName);
     void loadControls(const Element* lnEl, Domain& domain, ModelNode& ln);
+    void loadSampledValueControls(const Element* lnEl, Domain& domain, const std::string& lnName);
+    // The GSE or SMV elements (kind) of this IED's connected access points for one control block.
+    std::vector<const Element*> addressElements(const char* kind, const std::string& ldInst,
+                                                const std::string& cbName) const;
 };
 
 void Loader::indexTemplates() {
@@ -482,7 +486,6 @@ void Loader::loadControls(const Element* lnEl, Domain& domain, ModelNode& ln) {
             domain.reports.push_back(inst);
         }
     }
-    const Element* comm = kid(_root, "Communication");
     for (const Element* gc : kids(lnEl, "GSEControl")) {
         GooseControlDef def;
         def.name = attr(gc, "name");
@@ -491,22 +494,14 @@ void Loader::loadControls(const Element* lnEl, Domain& domain, ModelNode& ln) {
         def.fixedOffs = boolAttr(gc, "fixedOffs", false);
         std::string dsName = attr(gc, "datSet");
         def.dataSet = dsName.empty() ? nullptr : domain.dataSet(ln.name + "$" + dsName);
-        // Address from the GSE element of this IED's connected access point.
-        for (const Element* sn : kids(comm, "SubNetwork"))
-            for (const Element* cap : kids(sn, "ConnectedAP")) {
-                if (attr(cap, "iedName") != _model._iedName)
-                    continue;
-                for (const Element* gse : kids(cap, "GSE")) {
-                    if (attr(gse, "ldInst") != domain.inst || attr(gse, "cbName") != def.name)
-                        continue;
-                    for (const Element* p : kids(kid(gse, "Address"), "P"))
-                        applyAddressParameter(def, attr(p, "type"), textOf(p));
-                    if (const Element* t = kid(gse, "MinTime"))
-                        def.minTime = static_cast<uint32_t>(std::atol(textOf(t).c_str()));
-                    if (const Element* t = kid(gse, "MaxTime"))
-                        def.maxTime = static_cast<uint32_t>(std::atol(textOf(t).c_str()));
-                }
-            }
+        for (const Element* gse : addressElements("GSE", domain.inst, def.name)) {
+            for (const Element* p : kids(kid(gse, "Address"), "P"))
+                applyAddressParameter(def, attr(p, "type"), textOf(p));
+            if (const Element* t = kid(gse, "MinTime"))
+                def.minTime = static_cast<uint32_t>(std::atol(textOf(t).c_str()));
+            if (const Element* t = kid(gse, "MaxTime"))
+                def.maxTime = static_cast<uint32_t>(std::atol(textOf(t).c_str()));
+        }
         if (def.minTime == 0)
             def.minTime = 10;
         if (def.maxTime < def.minTime)
@@ -514,6 +509,50 @@ void Loader::loadControls(const Element* lnEl, Domain& domain, ModelNode& ln) {
         def.node = group("GO")->addChild(buildGooseControlNode(def, domain));
         domain.gooses.push_back(def);
     }
+    loadSampledValueControls(lnEl, domain, ln.name);
+}
+
+void Loader::loadSampledValueControls(const Element* lnEl, Domain& domain, const std::string& lnName) {
+    for (const Element* sc : kids(lnEl, "SampledValueControl")) {
+        SvControlDef def;
+        def.name = attr(sc, "name");
+        def.multicast = boolAttr(sc, "multicast", true);
+        def.reference = domain.name + "/" + lnName + (def.multicast ? "$MS$" : "$US$") + def.name;
+        def.smvId = attr(sc, "smvID");
+        if (def.smvId.empty())
+            def.smvId = def.reference;
+        def.confRev = uintAttr(sc, "confRev", 0);
+        def.smpRate = static_cast<uint16_t>(std::min<uint32_t>(uintAttr(sc, "smpRate", 80), 65535));
+        def.nofAsdu = static_cast<uint16_t>(std::min<uint32_t>(uintAttr(sc, "nofASDU", 1), 64));
+        std::string mod = attr(sc, "smpMod");
+        def.smpMod = mod == "SmpPerSec" ? 1 : mod == "SecPerSmp" ? 2 : 0;
+        std::string dsName = attr(sc, "datSet");
+        def.dataSet = dsName.empty() ? nullptr : domain.dataSet(lnName + "$" + dsName);
+        if (const Element* o = kid(sc, "SmvOpts")) {
+            def.refreshTime = boolAttr(o, "refreshTime", false);
+            def.sampleSynchronized = boolAttr(o, "sampleSynchronized", true);
+            def.sampleRate = boolAttr(o, "sampleRate", false);
+            def.dataSetOpt = boolAttr(o, "dataSet", false);
+        }
+        for (const Element* smv : addressElements("SMV", domain.inst, def.name))
+            for (const Element* p : kids(kid(smv, "Address"), "P"))
+                applyAddressParameter(def, attr(p, "type"), textOf(p));
+        domain.svs.push_back(def);
+    }
+}
+
+std::vector<const Element*> Loader::addressElements(const char* kind, const std::string& ldInst,
+                                                    const std::string& cbName) const {
+    std::vector<const Element*> out;
+    for (const Element* sn : kids(kid(_root, "Communication"), "SubNetwork"))
+        for (const Element* cap : kids(sn, "ConnectedAP")) {
+            if (attr(cap, "iedName") != _model._iedName)
+                continue;
+            for (const Element* e : kids(cap, kind))
+                if (attr(e, "ldInst") == ldInst && attr(e, "cbName") == cbName)
+                    out.push_back(e);
+        }
+    return out;
 }
 
 } // namespace

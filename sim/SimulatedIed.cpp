@@ -3,6 +3,7 @@
 #include "sim/GoosePublishing.h"
 #include "sim/Reports.h"
 #include "sim/Server.h"
+#include "sim/SvPublishing.h"
 #include "sim/ValueChanger.h"
 #include "stack/src/mms/server/MmsServer.h"
 
@@ -17,6 +18,7 @@ SimulatedIed::~SimulatedIed() {
     // Members that point into the model go first.
     _changer.reset();
     _handler.reset();
+    _sv.reset();
     _goose.reset();
     _reports.reset();
 }
@@ -27,11 +29,13 @@ void SimulatedIed::load(const std::string& file, const std::string& iedName) {
     auto model = Model::load(file, iedName);
     _changer.reset();
     _handler.reset();
+    _sv.reset();
     _goose.reset();
     _reports.reset();
     _model = std::move(model);
     _reports = std::make_unique<ReportEngine>(*_model);
     _goose = std::make_unique<GoosePublishing>(*_model);
+    _sv = std::make_unique<SvPublishing>(*_model);
     _handler = std::make_unique<SimServerHandler>(*_model, *_reports, *_goose);
     _changer = std::make_unique<ValueChanger>(*_model);
     ReportEngine* reports = _reports.get();
@@ -40,7 +44,7 @@ void SimulatedIed::load(const std::string& file, const std::string& iedName) {
     _model->addChangeListener([goose](const std::vector<ValueChange>& c) { goose->onChanges(c); });
 }
 
-bool SimulatedIed::start(const std::string& bindAddress, uint16_t port, const std::string& gooseInterface) {
+bool SimulatedIed::start(const std::string& bindAddress, uint16_t port, const std::string& publishInterface) {
     if (!_model) {
         _error = "no model loaded";
         return false;
@@ -48,8 +52,14 @@ bool SimulatedIed::start(const std::string& bindAddress, uint16_t port, const st
     if (isRunning())
         return true;
     _reports->start();
-    if (!gooseInterface.empty() && !_goose->start(gooseInterface)) {
+    if (!publishInterface.empty() && !_goose->start(publishInterface)) {
         _error = _goose->lastError();
+        _reports->stop();
+        return false;
+    }
+    if (!publishInterface.empty() && !_sv->start(publishInterface)) {
+        _error = _sv->lastError();
+        _goose->stop();
         _reports->stop();
         return false;
     }
@@ -57,6 +67,7 @@ bool SimulatedIed::start(const std::string& bindAddress, uint16_t port, const st
     if (!_server->start(bindAddress, port)) {
         _error = _server->lastError();
         _server.reset();
+        _sv->stop();
         _goose->stop();
         _reports->stop();
         return false;
@@ -71,6 +82,8 @@ void SimulatedIed::stop() {
         _server->stop();
         _server.reset();
     }
+    if (_sv)
+        _sv->stop();
     if (_goose)
         _goose->stop();
     if (_reports)
@@ -105,6 +118,12 @@ uint64_t SimulatedIed::reportsSent() const {
 }
 uint64_t SimulatedIed::gooseFramesSent() const {
     return _goose ? _goose->framesSent() : 0;
+}
+uint64_t SimulatedIed::svFramesSent() const {
+    return _sv ? _sv->framesSent() : 0;
+}
+const SvPublishing* SimulatedIed::svPublishing() const {
+    return _sv.get();
 }
 uint64_t SimulatedIed::requestCount() const {
     return _handler ? _handler->requestCount() : 0;

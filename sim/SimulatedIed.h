@@ -1,6 +1,6 @@
 #pragma once
 // A simulated IED: serves the data model of one IED of an SCL file over MMS (ISO-on-TCP), sends
-// reports of its report control blocks and publishes its GOOSE control blocks.
+// reports of its report control blocks and publishes its GOOSE and Sampled Values control blocks.
 //
 //     iecx::sim::SimulatedIed ied;
 //     ied.load("station.scd", "IED1");             // throws std::runtime_error on bad input
@@ -22,6 +22,7 @@ namespace iecx::sim {
 
 class ReportEngine;
 class GoosePublishing;
+class SvPublishing;
 class SimServerHandler;
 class ValueChanger;
 
@@ -37,11 +38,11 @@ public:
     void load(const std::string& file, const std::string& iedName = "");
 
     // Serves MMS on bindAddress:port (port 0 picks a free port, see port()) and, when
-    // gooseInterface is not empty, publishes the GOOSE control blocks on that interface.
-    // false with lastError() when nothing is loaded, the address cannot be bound or the
-    // interface cannot be opened.
+    // publishInterface is not empty, publishes the GOOSE and Sampled Values control blocks on
+    // that interface. false with lastError() when nothing is loaded, the address cannot be bound
+    // or the interface cannot be opened.
     bool start(const std::string& bindAddress = "0.0.0.0", uint16_t port = 102,
-               const std::string& gooseInterface = "");
+               const std::string& publishInterface = "");
     // Closes every connection and joins every thread. Idempotent.
     void stop();
     bool isRunning() const;
@@ -64,6 +65,9 @@ public:
     // Counters for diagnostics and tests.
     uint64_t reportsSent() const;
     uint64_t gooseFramesSent() const;
+    uint64_t svFramesSent() const;
+    // The Sampled Values streams (null before load()).
+    const SvPublishing* svPublishing() const;
     uint64_t requestCount() const;
     size_t connectionCount() const;
 
@@ -71,6 +75,7 @@ private:
     std::unique_ptr<Model> _model;
     std::unique_ptr<ReportEngine> _reports;
     std::unique_ptr<GoosePublishing> _goose;
+    std::unique_ptr<SvPublishing> _sv;
     std::unique_ptr<SimServerHandler> _handler;
     std::unique_ptr<ValueChanger> _changer;
     std::unique_ptr<stack::mms::MmsServer> _server;

@@ -28,7 +28,7 @@ TEST_F(GoosePoolTest, ObserverPrintsEachMessageWithItsHeaderAndData) {
     GooseSubscriberPool pool;
     Seen seen;
     seen.connect(pool);
-    ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {})));
+    ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"})));
     ASSERT_TRUE(pool.start());
     Publisher publisher(veth.a(), Publication{});
 

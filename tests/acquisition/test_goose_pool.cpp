@@ -72,38 +72,20 @@ TEST_F(GoosePoolTest, ElementsAreReplacedNeverChangedInPlace) {
 TEST_F(GoosePoolTest, TimePairsComeFromTheDataSetTree) {
     GooseSubscriberPool pool;
     ASSERT_TRUE(
-        pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO9.Nope.stVal[ST]"})));
+        pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO2.Ind2.stVal[ST]"})));
     const GooseIn& expanded = pool.getTimePairTarget();
     ASSERT_EQ(expanded.paths.size(), 4u);
     EXPECT_EQ(expanded.paths[0].path, "LD0/GGIO1.Ind1.stVal[ST]");
-    EXPECT_EQ(expanded.paths[1].path, "t[ST]");
-    EXPECT_EQ(expanded.paths[2].path, "LD0/GGIO9.Nope.stVal[ST]");
-    EXPECT_EQ(expanded.paths[3].path, ""); // not a member: no time either
+    EXPECT_EQ(expanded.paths[1].path, "t[ST]"); // a member named "t" next to the others
+    EXPECT_EQ(expanded.paths[1].channel, nullptr);
     EXPECT_EQ(pool.getTarget().paths.size(), 2u);
-
-    // A hierarchical member: the time is the "t" sibling of the attribute.
-    FCDAElement root;
-    auto member =
-        std::make_unique<FCDAElement>("LD0/XCBR1.Pos", tFCEnum::ST, tMmsTypeEnum::STRUCTURE, nullptr);
-    member->addChild(std::make_unique<FCDAElement>("stVal", tFCEnum::ST, tMmsTypeEnum::BIT_STRING, nullptr));
-    member->addChild(std::make_unique<FCDAElement>("q", tFCEnum::ST, tMmsTypeEnum::BIT_STRING, nullptr));
-    member->addChild(std::make_unique<FCDAElement>("t", tFCEnum::ST, tMmsTypeEnum::UTC_TIME, nullptr));
-    root.addChild(std::move(member));
-    GooseIn target;
-    target.dataSetXml = root.serializeToString();
-    target.paths.push_back(MmsPath("LD0/XCBR1.Pos.stVal[ST]", nullptr));
-    ASSERT_TRUE(pool.setTarget(target));
-    ASSERT_EQ(pool.getTimePairTarget().paths.size(), 2u);
-    EXPECT_EQ(pool.getTimePairTarget().paths[1].path, "LD0/XCBR1.Pos.t[ST]");
-    EXPECT_EQ(pool.getTimePairTarget().paths[1].channel, nullptr);
 }
 
-TEST_F(GoosePoolTest, ValueWithoutTimeAttributeHasTimeZeroAndUnknownMemberStaysNull) {
+TEST_F(GoosePoolTest, ValueWithoutTimeAttributeHasTimeZero) {
     GooseSubscriberPool pool;
     Seen seen;
     seen.connect(pool);
-    ASSERT_TRUE(pool.setTarget(
-        makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO9.Nope.stVal[ST]"}, /*withTime=*/false)));
+    ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"}, /*withTime=*/false)));
     ASSERT_TRUE(pool.start());
     Publisher publisher(veth.a(), Publication{});
     publishUntil(publisher, seen, 3);
@@ -113,21 +95,34 @@ TEST_F(GoosePoolTest, ValueWithoutTimeAttributeHasTimeZeroAndUnknownMemberStaysN
     for (const auto& update : seen.updates) {
         ASSERT_TRUE(update[0]);
         EXPECT_EQ(update[0]->getUnixTimestamp(), 0u);
-        EXPECT_EQ(update[1], nullptr);
     }
 }
 
-TEST_F(GoosePoolTest, EmptyTargetStillSignalsEachMessage) {
+TEST(GoosePool, UnusableTargetsAreRefusedWithAMessage) {
+    GooseIn unparsable = makeTarget("lo", {"LD0/GGIO1.Ind1.stVal[ST]"});
+    unparsable.dataSetXml = "<FCDA path=";
+    GooseIn empty = makeTarget("lo", {"LD0/GGIO1.Ind1.stVal[ST]"});
+    empty.dataSetXml = "";
+    struct Case {
+        GooseIn target;
+        std::string message;
+    } cases[] = {
+        {makeTarget("lo", {}), "No data attributes are chosen"},
+        {unparsable, "The GOOSE data set description cannot be read"},
+        {empty, "The GOOSE data set description cannot be read"},
+        {makeTarget("lo", {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO9.Nope.stVal[ST]"}),
+         "LD0/GGIO9.Nope.stVal[ST] is not in the data set"},
+        {makeTarget("lo", {"LD0/GGIO1.Ind1.stVal[MX]"}), "LD0/GGIO1.Ind1.stVal[MX] is not in the data set"},
+    };
     GooseSubscriberPool pool;
-    Seen seen;
-    seen.connect(pool);
-    ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {})));
-    EXPECT_TRUE(pool.getValues().empty());
-    ASSERT_TRUE(pool.start());
-    Publisher publisher(veth.a(), Publication{});
-    publishUntil(publisher, seen, 2);
-    pool.stop();
-    EXPECT_GE(seen.count(), 2u);
+    ASSERT_TRUE(pool.setTarget(makeTarget("lo", {"LD0/GGIO1.Ind1.q[ST]"})));
+    for (const Case& c : cases) {
+        Vor::Result result = pool.setTarget(c.target);
+        EXPECT_FALSE(result.isValid());
+        EXPECT_EQ(result.getMessage(), c.message);
+        EXPECT_EQ(pool.getLastError(), c.message);
+        EXPECT_EQ(pool.getTarget().paths.at(0).path, "LD0/GGIO1.Ind1.q[ST]") << "the old target stays";
+    }
 }
 
 TEST_F(GoosePoolTest, SetTargetWhileRunningIsRefusedAndChangesNothing) {
@@ -136,7 +131,8 @@ TEST_F(GoosePoolTest, SetTargetWhileRunningIsRefusedAndChangesNothing) {
     ASSERT_TRUE(pool.start());
     EXPECT_FALSE(pool.start()); // twice: refused, still running
     EXPECT_TRUE(pool.isRunning());
-    Vor::Result result = pool.setTarget(makeTarget(veth.b(), {"A/B.c[ST]", "A/B.d[ST]"}));
+    const std::vector<std::string> two = {"LD0/GGIO1.Ind1.q[ST]", "LD0/GGIO2.Ind2.stVal[ST]"};
+    Vor::Result result = pool.setTarget(makeTarget(veth.b(), two));
     EXPECT_FALSE(result.isValid());
     ASSERT_NE(result.getError(), nullptr);
     EXPECT_EQ(result.getMessage(), lng::Iec61850::get("Goose.setTargetError"));
@@ -146,7 +142,7 @@ TEST_F(GoosePoolTest, SetTargetWhileRunningIsRefusedAndChangesNothing) {
     EXPECT_EQ(pool.getTimePairTarget().paths.size(), 2u);
     EXPECT_TRUE(pool.stop());
     EXPECT_FALSE(pool.stop());
-    EXPECT_TRUE(pool.setTarget(makeTarget(veth.b(), {"A/B.c[ST]", "A/B.d[ST]"})));
+    EXPECT_TRUE(pool.setTarget(makeTarget(veth.b(), two)));
     EXPECT_EQ(pool.getValues().size(), 2u);
 }
 
@@ -156,8 +152,9 @@ TEST(GoosePool, StartFailsOnMissingInterfaceOrBadMacAndLeavesThePoolIdle) {
     EXPECT_FALSE(pool.start());
     EXPECT_FALSE(pool.isRunning());
     EXPECT_EQ(pool.getReceiverCount(), 0u);
+    EXPECT_EQ(pool.getLastError(), "Unable to receive GOOSE on interface ixnosuchif0");
 
-    GooseIn target = makeTarget("lo", {});
+    GooseIn target = makeTarget("lo", {"LD0/GGIO1.Ind1.stVal[ST]"});
     target.identifier.dstMac = std::string("01:0c:cd:zz");
     ASSERT_TRUE(pool.setTarget(target));
     EXPECT_FALSE(pool.start());

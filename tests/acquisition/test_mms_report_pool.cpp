@@ -63,6 +63,15 @@ const char* const kScl = R"(<?xml version="1.0" encoding="UTF-8"?>
             </ReportControl>
           </LN0>
           <LN lnClass="GGIO" inst="1" lnType="GGIO_T">
+            <DataSet name="Local">
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="Ind1" fc="ST"/>
+              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="AnIn1" fc="MX"/>
+            </DataSet>
+            <ReportControl name="urcbLocal" datSet="Local" rptID="LocalRpt" confRev="1" buffered="false" bufTime="0" intgPd="150">
+              <TrgOps dchg="true" qchg="true" period="true" gi="true"/>
+              <OptFields seqNum="true" timeStamp="true" dataSet="true" reasonCode="true"/>
+              <RptEnabled max="1"/>
+            </ReportControl>
             <DOI name="AnIn1"><SDI name="mag"><DAI name="f"><Val>12.5</Val></DAI></SDI></DOI>
           </LN>
           <LN lnClass="XCBR" inst="1" lnType="XCBR_T"/>
@@ -104,7 +113,9 @@ const std::string kMagF = "RPTLD0/GGIO1.AnIn1.mag.f[MX]";
 const std::string kInd2q = "RPTLD0/GGIO1.Ind2.q[ST]";
 const std::string kInd2 = "RPTLD0/GGIO1.Ind2.stVal[ST]";
 const std::string kPos = "RPTLD0/XCBR1.Pos.stVal[ST]";
-const std::string kMod = "RPTLD0/LLN0.Mod.stVal[ST]"; // not in the data set
+const std::string kMod = "RPTLD0/LLN0.Mod.stVal[ST]";    // not in the data set
+const std::string kInd2Object = "RPTLD0/GGIO1.Ind2[ST]"; // the whole data object member
+const std::string kLocal = "RPTLD0/GGIO1.RP.urcbLocal";  // a data set outside LLN0
 
 std::string sclFile() {
     static const std::string path = [] {
@@ -161,6 +172,10 @@ public:
         std::lock_guard<std::mutex> lock(_mutex);
         return _deliveries.back();
     }
+    MmsValueElementList lastElements() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _elements;
+    }
     std::vector<uint64_t> timestamps() {
         std::lock_guard<std::mutex> lock(_mutex);
         return _timestamps;
@@ -181,6 +196,7 @@ private:
         }
         std::lock_guard<std::mutex> lock(_mutex);
         _deliveries.push_back(d);
+        _elements = _pool.getValues();
         _cv.notify_all();
     }
 
@@ -189,6 +205,7 @@ private:
     std::condition_variable _cv;
     std::vector<Delivery> _deliveries;
     std::vector<uint64_t> _timestamps;
+    MmsValueElementList _elements;
 };
 
 MmsReportTarget targetOf(const iecx::test::SimIed& sim, const std::string& rcb,
@@ -229,17 +246,18 @@ protected:
 
 TEST_F(MmsReportPoolTest, PathsArePairedWithTimeMembersAndMappedOntoTheDataSet) {
     MmsReportPool pool;
-    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMag, kMagF, kInd2q, kPos, kMod})));
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMag, kMagF, kInd2q, kPos, kInd2Object})));
 
     std::vector<std::string> expanded;
     for (const MmsPath& p : pool.getTimePairTarget().paths) {
         expanded.push_back(p.path);
         EXPECT_EQ(p.channel, nullptr);
     }
-    // Time members are found textually below the parent node: mag.f has parent AnIn1.mag, which
-    // has no t member; Ind2 is a data object member, so Ind2.q has no t member of its own.
-    EXPECT_EQ(expanded, (std::vector<std::string>{kInd1, kInd1Time, kMag, "RPTLD0/GGIO1.AnIn1.t[MX]", kMagF,
-                                                  "", kInd2q, "", kPos, "", kMod, ""}));
+    // Each value gets the t of its data object: a member of its own (Ind1.t, AnIn1.t, also for
+    // mag.f) or a component of the data object member (Ind2.t); Pos has none.
+    const std::string anInTime = "RPTLD0/GGIO1.AnIn1.t[MX]", ind2Time = "RPTLD0/GGIO1.Ind2.t[ST]";
+    EXPECT_EQ(expanded, (std::vector<std::string>{kInd1, kInd1Time, kMag, anInTime, kMagF, anInTime, kInd2q,
+                                                  ind2Time, kPos, "", kInd2Object, ind2Time}));
     EXPECT_EQ(pool.getTimePairTarget().report, pool.getTarget().report);
     EXPECT_EQ(pool.getValues().size(), 6u);
 
@@ -252,17 +270,19 @@ TEST_F(MmsReportPoolTest, PathsArePairedWithTimeMembersAndMappedOntoTheDataSet) 
     EXPECT_EQ(indexes[2], (I{3}));
     EXPECT_EQ(indexes[3], (I{4}));
     EXPECT_EQ(indexes[4], (I{3, 0})); // mag.f: component 0 of member 3
+    EXPECT_EQ(indexes[5], (I{4}));
     EXPECT_EQ(indexes[6], (I{5, 1})); // Ind2.q: component q of the data object member
+    EXPECT_EQ(indexes[7], (I{5, 2}));
     EXPECT_EQ(indexes[8], (I{6}));
-    EXPECT_TRUE(indexes[10].empty());
-    EXPECT_TRUE(indexes[5].empty());
+    EXPECT_TRUE(indexes[9].empty());
+    EXPECT_EQ(indexes[10], (I{5}));
     EXPECT_TRUE(pool.stop());
 }
 
 TEST_F(MmsReportPoolTest, ValuesArriveWithTheTimeStampsOfTheirDataObjects) {
     MmsReportPool pool(7);
     EXPECT_EQ(pool.getReciver().getNumber(), 7u);
-    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kPos, kMod})));
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kPos, kInd2Object})));
     Recorder recorder(pool);
     std::atomic<int> received{0}, sent{0};
     pool.getReciver().rawMessageReceived.connect([&](uint8_t* bytes, int32_t length, bool in) {
@@ -271,8 +291,10 @@ TEST_F(MmsReportPoolTest, ValuesArriveWithTheTimeStampsOfTheirDataObjects) {
         ++(in ? received : sent);
     });
 
-    const uint64_t eventTime = 1764940000123ULL;
+    const uint64_t eventTime = 1764940000123ULL, magTime = 1764940000456ULL, ind2Time = 1764940000789ULL;
     ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.Ind1.t[ST]", eventTime));
+    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.AnIn1.t[MX]", magTime));
+    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.Ind2.t[ST]", ind2Time));
     ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind1.stVal[ST]", true));
     const uint64_t before = nowMs();
     ASSERT_TRUE(pool.start());
@@ -287,10 +309,15 @@ TEST_F(MmsReportPoolTest, ValuesArriveWithTheTimeStampsOfTheirDataObjects) {
     EXPECT_EQ(d.text[0], "true");
     EXPECT_TRUE(d.present[1]);
     EXPECT_EQ(d.text[1], "12.500000");
-    EXPECT_EQ(d.time[1], 0u); // no t member for mag.f
+    EXPECT_EQ(d.time[1], magTime); // the t of AnIn1, a member of its own
     EXPECT_TRUE(d.present[2]);
-    EXPECT_EQ(d.time[2], 0u);   // Pos has no t at all
-    EXPECT_FALSE(d.present[3]); // not in the data set: empty for ever
+    EXPECT_EQ(d.time[2], 0u);  // Pos has no t at all
+    ASSERT_TRUE(d.present[3]); // the data object member, whole
+    EXPECT_EQ(d.time[3], ind2Time);
+    MmsValue* served = sim.ied().getValue(kInd2Object);
+    ASSERT_NE(served, nullptr);
+    EXPECT_TRUE(MmsValue_equals(recorder.lastElements()[3]->getValue(), served));
+    MmsValue_delete(served);
 
     // A data change with a new time stamp: first the change report, then an integrity report
     // with the new t.
@@ -403,9 +430,10 @@ TEST_F(MmsReportPoolTest, MissingControlBlockGivesTheMessageInBothLanguages) {
     ASSERT_FALSE(result.isValid());
     ASSERT_NE(std::dynamic_pointer_cast<const Vor::LogicError>(result.getError()), nullptr);
     EXPECT_EQ(result.getMessage(), "Unable to find MMS-report - " + block);
-    // The target is taken even so; the pool delivers nothing for it.
-    EXPECT_EQ(pool.getTarget().report.rcbReference, "RPTLD0/LLN0.RP.urcbNone");
-    EXPECT_EQ(pool.getValues().size(), 1u);
+    EXPECT_EQ(pool.getLastError(), result.getMessage());
+    // The target is refused: the pool keeps none.
+    EXPECT_EQ(pool.getTarget().report.rcbReference, "");
+    EXPECT_TRUE(pool.getValues().empty());
 
     lng::setLanguage(1);
     testing::internal::CaptureStdout();
@@ -414,7 +442,8 @@ TEST_F(MmsReportPoolTest, MissingControlBlockGivesTheMessageInBothLanguages) {
 
     // An IED that cannot be reached: the same message, after the connection error line.
     lng::setLanguage(0);
-    const MmsReportTarget nowhere("127.0.0.1:1", kEvents);
+    MmsReportTarget nowhere("127.0.0.1:1", kEvents);
+    nowhere.paths.emplace_back(kInd1, nullptr);
     testing::internal::CaptureStdout();
     result = pool.setTarget(nowhere);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
@@ -424,6 +453,12 @@ TEST_F(MmsReportPoolTest, MissingControlBlockGivesTheMessageInBothLanguages) {
     EXPECT_FALSE(pool.start());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
     EXPECT_FALSE(pool.isRunning());
+    EXPECT_EQ(pool.getLastError().rfind("Unable to connect to the IED", 0), 0u) << pool.getLastError();
+
+    // No paths, or a path the data set does not hold.
+    EXPECT_EQ(pool.setTarget(targetOf(sim, kEvents, {})).getMessage(), "No data attributes are chosen");
+    EXPECT_EQ(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMod})).getMessage(),
+              kMod + " is not in the data set");
 }
 
 TEST_F(MmsReportPoolTest, StartStopAndSetTargetFollowTheLifecycle) {
@@ -467,32 +502,32 @@ TEST_F(MmsReportPoolTest, StartStopAndSetTargetFollowTheLifecycle) {
     EXPECT_TRUE(pool.stop());
 }
 
-TEST_F(MmsReportPoolTest, ServerKilledWhileRunning) {
+TEST_F(MmsReportPoolTest, DataSetOutsideLln0WithDataObjectMembers) {
     MmsReportPool pool;
-    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kInd1Time})));
+    const std::string ind1 = "RPTLD0/GGIO1.Ind1[ST]", stVal = "RPTLD0/GGIO1.Ind1.stVal[ST]",
+                      magF = "RPTLD0/GGIO1.AnIn1.mag.f[MX]";
+    ASSERT_TRUE(pool.setTarget(targetOf(sim, kLocal, {ind1, stVal, magF})));
     Recorder recorder(pool);
+    const uint64_t ind1Time = 1764940001000ULL, magTime = 1764940002000ULL;
+    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.Ind1.t[ST]", ind1Time));
+    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.AnIn1.t[MX]", magTime));
+    ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind1.stVal[ST]", true));
     ASSERT_TRUE(pool.start());
-    ASSERT_TRUE(recorder.waitForCount(1));
-    sim.kill();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const size_t count = recorder.count();
-
-    testing::internal::CaptureStdout();
-    auto begin = Clock::now();
-    EXPECT_TRUE(pool.stop());
-    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(3));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "getRCBValues service error!\n");
-    EXPECT_EQ(recorder.count(), count);
-    // The last values are still readable.
-    ASSERT_TRUE(pool.getValues()[0]);
-    EXPECT_EQ(MmsValue_getType(pool.getValues()[0]->getValue()), MMS_BOOLEAN);
-
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(pool.start());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
-    EXPECT_FALSE(pool.isRunning());
-    // start() emptied the list before it failed.
-    EXPECT_FALSE(pool.getValues()[0]);
+    ASSERT_TRUE(
+        recorder.waitFor([](const Delivery& d) { return d.present[0] && d.present[1] && d.present[2]; }));
+    pool.stop();
+    const MmsValueElementList values = pool.getValues();
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string& path = pool.getTarget().paths[i].path;
+        SCOPED_TRACE(path);
+        MmsValue* served = sim.ied().getValue(path);
+        ASSERT_NE(served, nullptr);
+        EXPECT_TRUE(MmsValue_equals(values[i]->getValue(), served));
+        MmsValue_delete(served);
+    }
+    EXPECT_EQ(values[0]->getUnixTimestamp(), ind1Time);
+    EXPECT_EQ(values[1]->getUnixTimestamp(), ind1Time);
+    EXPECT_EQ(values[2]->getUnixTimestamp(), magTime);
 }
 
 TEST_F(MmsReportPoolTest, StartAndStopFromSeveralThreadsWhileReportsArrive) {

@@ -168,7 +168,8 @@ TEST_P(CaptureAgainstDumpcap, SameFramesTimesAndCounters) {
     const size_t expected = kGooseFrames + kSvFrames + 1 + (c.promiscuous ? 1 : 0);
     EXPECT_EQ(reference.size(), expected) << "dumpcap missed frames";
     ASSERT_EQ(ours.records.size(), expected);
-    int64_t previous = 0, worst = 0;
+    int64_t previous = 0;
+    size_t apart = 0;
     size_t jumbo = 0, tagged = 0;
     for (const auto& r : ours.records) {
         EXPECT_GE(r.timeNs, previous) << "time went backwards";
@@ -176,12 +177,15 @@ TEST_P(CaptureAgainstDumpcap, SameFramesTimesAndCounters) {
         auto match = reference.find(r.bytes);
         ASSERT_NE(match, reference.end()) << "a frame dumpcap did not see, " << r.bytes.size() << " bytes";
         EXPECT_EQ(r.originalLength, match->second.originalLength);
-        worst = std::max<int64_t>(worst, std::llabs(r.timeNs - match->second.timeNs));
+        apart += std::llabs(r.timeNs - match->second.timeNs) > 50000;
         reference.erase(match);
         jumbo += r.originalLength == kJumbo;
         tagged += r.bytes.size() >= 14 && r.bytes[12] == 0x81 && r.bytes[13] == 0x00;
     }
-    EXPECT_LE(worst, 50000) << "ns between our time stamp and dumpcap's";
+    // A frame the kernel hands over after frames stamped later, and later than the order window,
+    // takes their time so that time in the file never goes backwards: on a heavily loaded
+    // machine one or two may; every other stamp is the one dumpcap recorded.
+    EXPECT_LE(apart, 2u) << "frames more than 50 us from dumpcap's time stamp";
     EXPECT_EQ(jumbo, 1u);
     EXPECT_EQ(tagged, static_cast<size_t>(kGooseFrames));
 

@@ -161,10 +161,18 @@ TEST(ArrivalOrder, FramesLeaveOldestFirstAfterTheWindowAndTimeNeverGoesBack) {
         ++index;
     }
     EXPECT_EQ(order.held(), 0u);
+    EXPECT_EQ(order.holdNs(), w) << "100 ns late: twice that is still inside the window";
+    std::vector<uint8_t> late(10);
+    order.add(late.data(), 10, 10, 9000); // 500 ns behind the last frame out
+    order.release(0, true, [](const CapturedFrame*, size_t) {});
+    EXPECT_EQ(order.holdNs(), 1000) << "max(window, 2 x 500)";
+    order.add(late.data(), 10, 10, 1000);
+    order.release(0, true, [](const CapturedFrame*, size_t) {});
+    EXPECT_EQ(order.holdNs(), 2 * (9500 - 1000));
     EXPECT_EQ(order.nextDueNs(0), -1);
     std::vector<uint8_t> bytes(10);
     order.add(bytes.data(), 10, 10, 3500000000LL); // 3.5 s: seconds and nanoseconds split
-    EXPECT_EQ(order.nextDueNs(3500000000LL), w);
+    EXPECT_EQ(order.nextDueNs(3500000000LL), order.holdNs());
     order.release(0, true, [](const CapturedFrame* f, size_t count) {
         ASSERT_EQ(count, 1u);
         EXPECT_EQ(f->seconds, 3u);

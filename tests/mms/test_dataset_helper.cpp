@@ -120,8 +120,8 @@ TEST(MmsDatasetHelper, PathsMapOntoMembersComponentsAndTimes) {
     } cases[] = {
         {"LD0/GGIO1.Ind1.stVal[ST]", {0}, "LD0/GGIO1.Ind1.t[ST]"},
         {"IED1LD0/GGIO1.Ind1.q[ST]", {1}, "LD0/GGIO1.Ind1.t[ST]"}, // IED name glued to the LD
-        {"LD0/GGIO1.Ind1.t[ST]", {2}, "LD0/GGIO1.Ind1.t[ST]"}, // a time stamp is its own time
-        {"LD0/Q0XCBR1.Pos[ST]", {3}, "LD0/Q0XCBR1.Pos.t[ST]"}, // a whole data object
+        {"LD0/GGIO1.Ind1.t[ST]", {2}, "LD0/GGIO1.Ind1.t[ST]"},     // its own time
+        {"LD0/Q0XCBR1.Pos[ST]", {3}, "LD0/Q0XCBR1.Pos.t[ST]"},     // a whole data object
         {"LD0/Q0XCBR1.Pos.stVal[ST]", {3, 0}, "LD0/Q0XCBR1.Pos.t[ST]"},
         {"IED1LD0/Q0XCBR1.Pos.q[ST]", {3, 1}, "LD0/Q0XCBR1.Pos.t[ST]"},
         {"LD0/GGIO1.AnIn1.mag.f[MX]", {4, 0}, "LD0/GGIO1.AnIn1.t[MX]"},

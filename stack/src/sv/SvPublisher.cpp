@@ -4,6 +4,9 @@
 #include "stack/src/goose/GooseFrame.h"
 #include "stack/src/sv/SvFrame.h"
 
+#include <linux/filter.h>
+#include <sys/socket.h>
+
 #include <cstring>
 #include <memory>
 #include <new>
@@ -50,6 +53,11 @@ SVPublisher SVPublisher_createEx(CommParameters* parameters, const char* interfa
     auto* self = new (std::nothrow) sSVPublisher();
     if (!self)
         return nullptr;
+    // The publisher never reads its socket: a filter that accepts nothing keeps the kernel from
+    // queueing a copy of every frame of the interface on it (the socket taps all EtherTypes).
+    sock_filter none{BPF_RET | BPF_K, 0, 0, 0};
+    sock_fprog program{1, &none};
+    setsockopt(socket->fd(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
     self->socket = std::move(socket);
     auto& link = self->params.link;
     static const uint8_t defaultDst[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01};

@@ -1,0 +1,300 @@
+// Sampled Values of the simulated merging unit, received over a veth pair with the stack's SV
+// receiver and decoded independently by tshark.
+#include "support/SimIed.h"
+#include "support/Tshark.h"
+#include "support/Veth.h"
+
+#include "hal_ethernet.h"
+#include "sv_subscriber.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace iecx::test;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+// Instrumented code publishes slower than real time on a shared machine: rates are not checked.
+constexpr bool kInstrumented = true;
+#else
+constexpr bool kInstrumented = false;
+#endif
+
+// The merging unit's signal: 50 Hz, phases 120 degrees apart, currents lag by 30 degrees.
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kCurrentPeakMa = 141421.0;
+constexpr double kVoltagePeak10mV = 816497.0;
+
+int32_t expectedPhase(bool current, int phase, uint32_t smpCnt, double samplesPerSecond) {
+    double angle = 2 * kPi * 50.0 * smpCnt / samplesPerSecond - phase * 2 * kPi / 3;
+    if (current)
+        angle -= kPi / 6;
+    return static_cast<int32_t>(std::lround((current ? kCurrentPeakMa : kVoltagePeak10mV) * std::sin(angle)));
+}
+
+struct Asdu {
+    uint16_t smpCnt;
+    std::string svId;
+    uint32_t confRev;
+    bool hasDatSet, hasSmpRate, hasSmpMod, hasRefrTm;
+    std::string datSet;
+    uint16_t smpRate;
+    uint8_t smpMod, smpSynch;
+    uint64_t refrTmNs;
+    int dataSize;
+    int32_t values[8];
+    Quality quality[8];
+};
+
+// The ASDUs of one stream, as the subscriber delivers them.
+struct StreamLog {
+    std::mutex mutex;
+    std::vector<Asdu> asdus;
+
+    static void onAsdu(SVSubscriber, void* p, SVSubscriber_ASDU a) {
+        Asdu x{};
+        x.smpCnt = SVSubscriber_ASDU_getSmpCnt(a);
+        x.svId = SVSubscriber_ASDU_getSvId(a);
+        x.confRev = SVSubscriber_ASDU_getConfRev(a);
+        x.hasDatSet = SVSubscriber_ASDU_hasDatSet(a);
+        x.datSet = x.hasDatSet ? SVSubscriber_ASDU_getDatSet(a) : "";
+        x.hasSmpRate = SVSubscriber_ASDU_hasSmpRate(a);
+        x.smpRate = x.hasSmpRate ? SVSubscriber_ASDU_getSmpRate(a) : 0;
+        x.hasSmpMod = SVSubscriber_ASDU_hasSmpMod(a);
+        x.smpMod = x.hasSmpMod ? SVSubscriber_ASDU_getSmpMod(a) : 0;
+        x.hasRefrTm = SVSubscriber_ASDU_hasRefrTm(a);
+        x.refrTmNs = x.hasRefrTm ? SVSubscriber_ASDU_getRefrTmAsNs(a) : 0;
+        x.smpSynch = SVSubscriber_ASDU_getSmpSynch(a);
+        x.dataSize = SVSubscriber_ASDU_getDataSize(a);
+        for (int i = 0; i < 8 && 8 * i + 8 <= x.dataSize; ++i) {
+            x.values[i] = SVSubscriber_ASDU_getINT32(a, 8 * i);
+            x.quality[i] = SVSubscriber_ASDU_getQuality(a, 8 * i + 4);
+        }
+        auto* log = static_cast<StreamLog*>(p);
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->asdus.push_back(x);
+    }
+
+    std::vector<Asdu> take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return asdus;
+    }
+};
+
+struct Expected {
+    const char* svId;
+    uint32_t confRev;
+    uint16_t appId;
+    uint8_t dst[6];
+    double samplesPerSecond;
+    int asdusPerFrame;
+    bool optionalFields; // datSet, smpRate, smpMod, refrTm; smpSynch 0 instead of 1
+};
+
+const Expected kStreams[] = {
+    {"MU2MU01", 3, 0x4021, {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x21}, 4000, 1, false},
+    {"MU2MU02", 7, 0x4022, {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x22}, 4800, 2, true},
+};
+
+int64_t systemNowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+} // namespace
+
+// Both streams of the merging unit, received for a bounded window: fields, counters without
+// gaps, rates, the sine values at each sample counter, and quality words that follow the model.
+TEST(SimSv, StreamsEveryBlockWithItsRateCountersAndSineValues) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    StreamLog logs[2];
+    // Stopped before the logs go, also when an assertion leaves the test early.
+    std::unique_ptr<sSVReceiver, void (*)(SVReceiver)> owner(SVReceiver_create(), [](SVReceiver r) {
+        SVReceiver_stop(r);
+        SVReceiver_destroy(r);
+    });
+    SVReceiver receiver = owner.get();
+    SVReceiver_setInterfaceId(receiver, veth.b().c_str());
+    SVReceiver_enableDestAddrCheck(receiver);
+    for (int i = 0; i < 2; ++i) {
+        SVSubscriber sub = SVSubscriber_create(kStreams[i].dst, kStreams[i].appId);
+        SVSubscriber_setListener(sub, &StreamLog::onAsdu, &logs[i]);
+        SVReceiver_addSubscriber(receiver, sub);
+    }
+    SVReceiver_start(receiver);
+    ASSERT_TRUE(SVReceiver_isRunning(receiver));
+
+    uint64_t sent = 0;
+    {
+        SimIed sim(simData("merging_unit.cid"), "MU2", veth.a());
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        Clock::time_point started = Clock::now();
+        // A second of streaming; TCTR2's quality turns invalid in the model on the way.
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        MmsValue* invalid = MmsValue_newBitString(13);
+        MmsValue_setBitStringBit(invalid, 1, true); // validity invalid
+        ASSERT_TRUE(sim.ied().setValue("MU/TCTR2.AmpSv.q[MX]", invalid));
+        MmsValue_delete(invalid);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+        sim.kill();
+        sent = sim.ied().svFramesSent();
+        // The receiver may lag behind (sanitizers): let it drain its queue, which stops growing
+        // once the publisher has stopped.
+        for (size_t seen = 0, now = 1; now != seen;) {
+            seen = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            now = logs[0].take().size() + logs[1].take().size();
+        }
+
+        for (int s = 0; s < 2; ++s) {
+            const Expected& e = kStreams[s];
+            SCOPED_TRACE(e.svId);
+            std::vector<Asdu> asdus = logs[s].take();
+            ASSERT_GT(asdus.size(), 1000u);
+            int gaps = 0, wrongValues = 0, wrongQuality = 0, invalidFrom = -1;
+            for (size_t i = 0; i < asdus.size(); ++i) {
+                const Asdu& a = asdus[i];
+                if (i > 0 &&
+                    a.smpCnt != (asdus[i - 1].smpCnt + 1) % static_cast<uint32_t>(e.samplesPerSecond))
+                    ++gaps;
+                if (invalidFrom < 0 && a.quality[1] == QUALITY_VALIDITY_INVALID)
+                    invalidFrom = static_cast<int>(i);
+                for (int k = 0; k < 8; ++k) {
+                    bool current = k < 4;
+                    int32_t want = k % 4 == 3 ? a.values[k - 3] + a.values[k - 2] + a.values[k - 1]
+                                              : expectedPhase(current, k % 4, a.smpCnt, e.samplesPerSecond);
+                    wrongValues += std::abs(int64_t{a.values[k]} - want) > 1;
+                    bool invalid = k == 1 && invalidFrom >= 0;
+                    wrongQuality +=
+                        a.quality[k] != (invalid ? QUALITY_VALIDITY_INVALID : QUALITY_VALIDITY_GOOD);
+                }
+            }
+            EXPECT_EQ(gaps, 0);
+            EXPECT_EQ(wrongValues, 0);
+            EXPECT_EQ(wrongQuality, 0);
+            // The change reaches the stream in the middle: good before, invalid after.
+            EXPECT_GT(invalidFrom, 1000);
+            EXPECT_LT(invalidFrom, static_cast<int>(asdus.size()) - 100);
+            // Without gaps every sample sent was received: the count over the time the IED ran
+            // is the publisher's rate, whatever the receiver's delays.
+            double rate = asdus.size() / seconds;
+            std::printf("[          ] %s: %.0f samples/s, %.0f frames/s over %.2f s\n", e.svId, rate,
+                        rate / e.asdusPerFrame, seconds);
+            if (!kInstrumented) {
+                EXPECT_NEAR(rate, e.samplesPerSecond, e.samplesPerSecond * 0.1);
+            }
+
+            const Asdu& a = asdus.back();
+            EXPECT_EQ(a.svId, e.svId);
+            EXPECT_EQ(a.confRev, e.confRev);
+            EXPECT_EQ(a.dataSize, 64);
+            EXPECT_EQ(a.hasDatSet, e.optionalFields);
+            EXPECT_EQ(a.hasSmpRate, e.optionalFields);
+            EXPECT_EQ(a.hasRefrTm, e.optionalFields);
+            EXPECT_EQ(a.smpSynch, e.optionalFields ? 0 : 1);
+            if (e.optionalFields) {
+                EXPECT_EQ(a.datSet, "MU2MU/LLN0$PhsMeasDo");
+                EXPECT_EQ(a.smpRate, 4800);
+                EXPECT_EQ(a.smpMod, 1);
+                EXPECT_LT(std::llabs(static_cast<long long>(a.refrTmNs) - systemNowNs()), 5000000000LL);
+            }
+        }
+    }
+    // The publisher stopped with the IED (the queue drained above) and counted what it sent.
+    EXPECT_EQ(sent, logs[0].take().size() + logs[1].take().size() / 2);
+}
+
+// The example station's merging unit on the wire, decoded by tshark: address, tag, fields and the
+// nine-two-LE values.
+TEST(SimSv, ExampleMergingUnitFramesDecodeInTshark) {
+    IECX_REQUIRE_TSHARK();
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    EthernetSocket rx = Ethernet_createSocket(veth.b().c_str(), nullptr);
+    ASSERT_NE(rx, nullptr);
+    Ethernet_setProtocolFilter(rx, 0x88BA);
+    std::vector<std::vector<uint8_t>> frames;
+    {
+        SimIed sim(std::string(IECX_EXAMPLES_DIR) + "/station.scd", "MU1", veth.a());
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        std::vector<uint8_t> buf(2048);
+        auto end = Clock::now() + std::chrono::seconds(3);
+        while (frames.size() < 20 && Clock::now() < end) {
+            int n = Ethernet_receivePacket(rx, buf.data(), static_cast<int>(buf.size()));
+            if (n > 0)
+                frames.emplace_back(buf.begin(), buf.begin() + n);
+        }
+    }
+    Ethernet_destroySocket(rx);
+    ASSERT_EQ(frames.size(), 20u);
+    std::string pcap = tempPath("sim_sv", "pcap");
+    ASSERT_TRUE(writePcap(pcap, frames));
+    // The nine-two-LE reading of the samples (values and quality words) is a preference.
+    std::vector<std::string> args{"-n",         "-r", pcap, "-o",     "sv.decode_data_as_phsmeas:TRUE",
+                                  "-Y",         "sv", "-T", "fields", "-E",
+                                  "separator=|"};
+    for (const char* field : {"eth.dst", "vlan.id", "vlan.priority", "sv.appid", "sv.noASDU", "sv.svID",
+                              "sv.datSet", "sv.smpCnt", "sv.confRev", "sv.smpSynch", "sv.smpRate",
+                              "sv.meas_value", "sv.meas_quality", "_ws.malformed", "_ws.expert.severity"}) {
+        args.push_back("-e");
+        args.push_back(field);
+    }
+    auto r = Tshark::run(args);
+    std::remove(pcap.c_str());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> lines = Tshark::lines(r.out);
+    ASSERT_EQ(lines.size(), 20u) << r.out;
+    long previous = -1;
+    for (const std::string& line : lines) {
+        std::vector<std::string> f;
+        std::stringstream in(line);
+        for (std::string part; std::getline(in, part, '|');)
+            f.push_back(part);
+        f.resize(15);
+        EXPECT_EQ(f[0], "01:0c:cd:04:00:01");
+        EXPECT_EQ(f[1], "5");
+        EXPECT_EQ(f[2], "4");
+        EXPECT_EQ(f[3], "0x4000");
+        EXPECT_EQ(f[4], "1");
+        EXPECT_EQ(f[5], "MU1MU01");
+        EXPECT_EQ(f[6], ""); // SmvOpts leave out datSet and smpRate
+        EXPECT_EQ(f[8], "1");
+        EXPECT_EQ(f[9], "1");
+        EXPECT_EQ(f[10], "");
+        long smpCnt = std::stol(f[7]);
+        if (previous >= 0) {
+            EXPECT_EQ(smpCnt, (previous + 1) % 4000);
+        }
+        previous = smpCnt;
+        std::vector<long> values;
+        std::stringstream vs(f[11]);
+        for (std::string v; std::getline(vs, v, ',');)
+            values.push_back(std::stol(v));
+        ASSERT_EQ(values.size(), 8u) << line;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(values[k], expectedPhase(true, k, static_cast<uint32_t>(smpCnt), 4000), 1);
+            EXPECT_NEAR(values[4 + k], expectedPhase(false, k, static_cast<uint32_t>(smpCnt), 4000), 1);
+        }
+        EXPECT_EQ(values[3], values[0] + values[1] + values[2]);
+        EXPECT_EQ(values[7], values[4] + values[5] + values[6]);
+        EXPECT_EQ(f[12],
+                  "0x00000000,0x00000000,0x00000000,0x00000000,0x00000000,0x00000000,0x00000000,0x00000000");
+        EXPECT_EQ(f[13] + f[14], "") << line;
+    }
+}
