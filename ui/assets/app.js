@@ -80,8 +80,8 @@ function renderFileSource(box) {
       cb.checked = filter.selected.includes(t);
       cb.addEventListener('change', async () => {
         const selected = [...types.querySelectorAll('input:checked')].map((x) => x.value);
+        filter.selected = selected; // a redraw meanwhile keeps the user's marks
         await act('POST', '/api/filter', { types: selected });
-        filter.selected = selected;
       });
       types.append(el('label', {}, cb, t, ' '));
     }

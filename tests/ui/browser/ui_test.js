@@ -99,6 +99,7 @@ async function main() {
 
     // ---- SCL file source, GOOSE ----
     await page.setInputFiles('#scl-file', station);
+    await page.waitForFunction(() => /station/.test(document.querySelector('#settings [data-unit="FileName"]').textContent));
     // Quality and time attributes join the tree too.
     for (const type of ['BIT_STRING', 'UTC_TIME']) {
       const stored = page.waitForResponse((r) => r.url().endsWith('/api/filter') && r.request().method() === 'POST');
