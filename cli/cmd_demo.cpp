@@ -130,7 +130,8 @@ std::size_t watchAndCheck(AcquisitionWorkflow& workflow, iecx::sim::SimulatedIed
         arrived = 0;
         differences.clear();
         for (std::size_t i = 0; i < values.size() && i < leaves.size(); ++i) {
-            std::unique_ptr<MmsValue, void (*)(MmsValue*)> expected(ied.getValue(leaves[i].first), MmsValue_delete);
+            std::unique_ptr<MmsValue, void (*)(MmsValue*)> expected(ied.getValue(leaves[i].first),
+                                                                    MmsValue_delete);
             const MmsValue* got = values[i] ? values[i]->getValue() : nullptr;
             // Reports carry changes: a member that has not changed since the start has no
             // value yet, which is not a wrong one.
@@ -140,8 +141,8 @@ std::size_t watchAndCheck(AcquisitionWorkflow& workflow, iecx::sim::SimulatedIed
             if (expected && MmsValue_equals(got, expected.get()))
                 ++equal;
             else
-                differences += "\n   " + shortPath(leaves[i].first) + ": " + valueText(got) + ", the IED has " +
-                               valueText(expected.get());
+                differences += "\n   " + shortPath(leaves[i].first) + ": " + valueText(got) +
+                               ", the IED has " + valueText(expected.get());
         }
     } while ((arrived == 0 || equal < arrived) && Clock::now() < settle);
     workflow.stop();
@@ -247,8 +248,8 @@ int runDemo(const std::vector<std::string>& args) {
 
         heading("GOOSE from the SCL file: PROT1 / gcbPos, every leaf checked");
         if (raw) {
-            workflow.chooseProtocol(TransferProtocol::Goose);
             require(workflow.openFile(o.scl), "reading " + o.scl);
+            workflow.chooseProtocol(TransferProtocol::Goose);
             require(workflow.chooseDevice("PROT1"), "device");
             require(workflow.chooseElement("gcbPos"), "element");
             workflow.checkAll(true);
@@ -271,8 +272,9 @@ int runDemo(const std::vector<std::string>& args) {
 
         heading("Sampled Values from the SCL file: MU1 / MSVCB01");
         if (raw) {
-            workflow.chooseProtocol(TransferProtocol::SampledValues);
+            // The file source keeps its own protocol choice: switch to it first.
             require(workflow.openFile(o.scl), "reading " + o.scl);
+            workflow.chooseProtocol(TransferProtocol::SampledValues);
             require(workflow.chooseDevice("MU1"), "device");
             require(workflow.start(), "start");
             std::this_thread::sleep_for(std::chrono::duration<double>(o.seconds));

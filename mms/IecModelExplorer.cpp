@@ -1,6 +1,8 @@
 // IecModelExplorer: the connection and the directory, data set and control block services.
 #include "mms/IecModelExplorer.h"
 
+#include "mms/MmsDatasetHelper.h"
+
 #include "linked_list.h"
 
 #include <cstdio>
@@ -56,6 +58,7 @@ int IecModelExplorer::connect(const std::string& host, int port) {
     } else {
         if (IedConnection_getState(connection) != IED_STATE_CLOSED)
             IedConnection_close(connection);
+        IedConnection_setConnectTimeout(connection, connectTimeout);
         IedConnection_connect(connection, &error, host.c_str(), port);
     }
     if (error != IED_ERROR_OK)
@@ -125,10 +128,20 @@ std::vector<std::string> IecModelExplorer::getDataSets(const std::string& ldName
     const std::vector<std::string> logicalNodes =
         _takeNames(IedConnection_getLogicalDeviceDirectory(connection, &error, ldName.c_str()));
     for (const std::string& ln : logicalNodes) {
+        // Each name keeps its logical node: a data set outside LLN0 is read as LD/LN.name.
         for (std::string& name : _logicalNodeDirectory(ldName + "/" + ln, ACSI_CLASS_DATA_SET))
-            dataSets.push_back(std::move(name));
+            dataSets.push_back(ln + "." + name);
     }
     return dataSets;
+}
+
+std::unique_ptr<FCDAElement> IecModelExplorer::getDataSetStructure(const std::string& dataSetReference) {
+    if (connection == nullptr) {
+        error = IED_ERROR_NOT_CONNECTED;
+        return nullptr;
+    }
+    error = IED_ERROR_OK;
+    return MmsDatasetHelper::createDatasetStructure(connection, dataSetReference, &error);
 }
 
 std::vector<std::string> IecModelExplorer::getDataSetVariables(const std::string& dataSetReference) {

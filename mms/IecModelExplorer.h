@@ -1,5 +1,6 @@
 #pragma once
 #include "host/tree/NodeTypedCollection.h"
+#include "mms/FCDAElement.h"
 #include "mms/FunctionalConDA.h"
 #include "mms/GooseObserver.h"
 #include "scl/SclEnums.h"
@@ -7,6 +8,8 @@
 #include "iec61850_client.h"
 #include "iec61850_common.h"
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,9 +50,12 @@ public:
     IecModelExplorer(const IecModelExplorer&) = delete;
     IecModelExplorer& operator=(const IecModelExplorer&) = delete;
 
-    // Opens a new connection to host:port, releasing the previous handle first. Returns the
-    // client error code (0 on success) and prints "Connection ok" or "Connection error: <code>".
+    // Opens a new connection to host:port, releasing the previous handle first, giving up after
+    // the connect time-out. Returns the client error code (0 on success) and prints
+    // "Connection ok" or "Connection error: <code>".
     int connect(const std::string& host, int port);
+    // How long connect() may take, in milliseconds (3000 unless set).
+    void setConnectTimeout(uint32_t milliseconds) { connectTimeout = milliseconds; }
     // Closes and releases the connection, only when it is connected.
     void disconnect();
     // The client's connection state; closed when there is no connection at all.
@@ -67,8 +73,13 @@ public:
     // IED_ERROR_NOT_CONNECTED.
     // Children of a data object or attribute over all FCs, each written "name[FC]".
     std::vector<std::string> getDataAttributes(const std::string& reference);
-    // Names of the data sets of all logical nodes of the device, node after node.
+    // The data sets of all logical nodes of the device, node after node, each as "LN.name"
+    // (ldName + "/" + it is the data set's reference, also for one outside LLN0).
     std::vector<std::string> getDataSets(const std::string& ldName);
+    // The data set as a structure for GOOSE targets and the tree: one child per member as the
+    // device lists it, components from the device's type descriptions; null when its directory
+    // cannot be read (getError() tells why).
+    std::unique_ptr<FCDAElement> getDataSetStructure(const std::string& dataSetReference);
     // Members of a data set, each "LD/LN.DO[.DA...][FC]".
     std::vector<std::string> getDataSetVariables(const std::string& dataSetReference);
     // Unbuffered blocks first, then buffered ones.
@@ -122,6 +133,7 @@ private:
     VorTree::NodeTypedCollection<FunctionalConDA> nodes;
     std::vector<TokenList> objectPaths;
     GooseObserver gooseObserver;
+    uint32_t connectTimeout = 3000;
 };
 
 } // namespace VorIec61850

@@ -1,6 +1,7 @@
 // iecx demo walks the whole workflow on the example station and ends by itself; iecx tree drives
 // the model nodes.
 #include "support/CliRun.h"
+#include "support/Veth.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -15,8 +16,18 @@ bool contains(const std::string& text, const std::string& piece) {
 const std::string kStation = IECX_EXAMPLES_DIR "/station.scd";
 } // namespace
 
+// A network namespace of its own, so that the demo's loopback carries no other test's GOOSE.
+struct Namespace {
+    std::string name = "iecxdemo" + std::to_string(::getpid());
+    bool ok = geteuid() == 0 && iecx::test::Veth::ip({"netns", "add", name}) &&
+              iecx::test::Veth::ip({"-n", name, "link", "set", "lo", "up"});
+    ~Namespace() { iecx::test::Veth::ip({"netns", "delete", name}); }
+    std::string prefix() const { return ok ? "ip netns exec " + name : std::string(); }
+};
+
 TEST(DemoCli, WalksEveryProtocolAndChecksTheValues) {
-    const auto r = iecx::test::runCli("demo --seconds 1");
+    Namespace ns;
+    const auto r = iecx::test::runCli("demo --seconds 1", ns.prefix());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(contains(r.out, "PROT1 serves MMS on 127.0.0.1:")) << r.out;
     EXPECT_TRUE(contains(r.out, "/Goose.cid")) << r.out;

@@ -2,6 +2,7 @@
 // nodes, data with FCs, data sets, report and GOOSE control blocks, member expansion, and
 // connections that fail, end or move to another server.
 #include "mms/IecModelExplorer.h"
+#include "mms/MmsDatasetHelper.h"
 
 #include "support/SimIed.h"
 
@@ -107,8 +108,8 @@ TEST_F(ExplorerBrowse, DataAttributesCarryTheirFunctionalConstraints) {
 }
 
 TEST_F(ExplorerBrowse, DataSetsOfAllNodesAndTheirMembers) {
-    EXPECT_EQ(explorer.getDataSets("PROT1PROT"), (Names{"dsTrip", "dsMeas", "dsEvents", "dsPower"}));
-    EXPECT_EQ(explorer.getDataSets("PROT1CTRL"), (Names{"dsPos", "dsStatus"}));
+    EXPECT_EQ(explorer.getDataSets("PROT1PROT"), (Names{"LLN0.dsTrip", "LLN0.dsMeas", "LLN0.dsEvents", "MMXU1.dsPower"}));
+    EXPECT_EQ(explorer.getDataSets("PROT1CTRL"), (Names{"LLN0.dsPos", "LLN0.dsStatus"}));
     EXPECT_EQ(explorer.getError(), IED_ERROR_OK);
 
     EXPECT_EQ(
@@ -120,6 +121,16 @@ TEST_F(ExplorerBrowse, DataSetsOfAllNodesAndTheirMembers) {
               (Names{"PROT1PROT/MMXU1.TotW[MX]", "PROT1PROT/MMXU1.TotVAr[MX]", "PROT1PROT/MMXU1.Hz.mag.f[MX]",
                      "PROT1PROT/MMXU1.Hz.q[MX]"}));
     EXPECT_EQ(explorer.getError(), IED_ERROR_OK);
+    // The same data set as a structure: one child per member, data objects with their components.
+    auto structure = explorer.getDataSetStructure("PROT1PROT/LLN0.dsMeas");
+    ASSERT_NE(structure, nullptr);
+    ASSERT_EQ(structure->getChildren().size(), 4u);
+    EXPECT_EQ(MmsDatasetHelper::getPathIndexPath(*structure, "PROT1PROT/MMXU1.TotW.mag.f[MX]"),
+              (MmsDatasetHelper::IndexPath{0, 0, 0}));
+    EXPECT_EQ(MmsDatasetHelper::getAssociatedTimePath(*structure, "PROT1PROT/MMXU1.TotW.mag.f[MX]"),
+              "PROT1PROT/MMXU1.TotW.t[MX]");
+    EXPECT_EQ(explorer.getDataSetStructure("PROT1PROT/LLN0.dsNope"), nullptr);
+    EXPECT_NE(explorer.getError(), IED_ERROR_OK);
     EXPECT_TRUE(explorer.getDataSetVariables("PROT1PROT/LLN0.dsNope").empty());
     EXPECT_NE(explorer.getError(), IED_ERROR_OK);
     EXPECT_TRUE(explorer.getDataSets("PROT1NOPE").empty());
@@ -306,8 +317,8 @@ TEST(ExplorerServers, ReconnectToAnotherServerGivesItsAnswers) {
     EXPECT_TRUE(waitForConnections(prot1, 0));
     EXPECT_TRUE(waitForConnections(mu1, 1));
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"MU1LD0", "MU1MU"}));
-    EXPECT_EQ(explorer.getDataSets("MU1LD0"), (Names{"dsStatus"}));
-    EXPECT_EQ(explorer.getDataSets("MU1MU"), (Names{"PhsMeas1"}));
+    EXPECT_EQ(explorer.getDataSets("MU1LD0"), (Names{"LLN0.dsStatus"}));
+    EXPECT_EQ(explorer.getDataSets("MU1MU"), (Names{"LLN0.PhsMeas1"}));
     EXPECT_TRUE(explorer.getLogicalNodes("PROT1PROT").empty());
     EXPECT_NE(explorer.getError(), IED_ERROR_OK);
     const std::vector<ReportControlBlock> rcbs = explorer.getReportControlBlocks("MU1LD0/LLN0");

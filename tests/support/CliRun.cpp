@@ -10,12 +10,13 @@
 namespace iecx {
 namespace test {
 
-CliRun runCli(const std::string& args) {
+CliRun runCli(const std::string& args, const std::string& prefix) {
     char errPath[] = "/tmp/iecx_cli_err_XXXXXX";
     const int fd = mkstemp(errPath);
     if (fd >= 0)
         close(fd);
-    const std::string command = std::string(IECX_CLI_PATH) + " " + args + " 2>" + errPath;
+    const std::string command =
+        (prefix.empty() ? "" : prefix + " ") + std::string(IECX_CLI_PATH) + " " + args + " 2>" + errPath;
     CliRun r;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe != nullptr) {

@@ -11,8 +11,9 @@ struct CliRun {
     std::string err;
 };
 
-// Runs "iecx <args>" through the shell (args are not quoted further).
-CliRun runCli(const std::string& args);
+// Runs "iecx <args>" through the shell (args are not quoted further), after `prefix` when one is
+// given (for example "ip netns exec NAME").
+CliRun runCli(const std::string& args, const std::string& prefix = "");
 
 } // namespace test
 } // namespace iecx
