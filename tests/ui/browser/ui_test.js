@@ -14,6 +14,9 @@ if (!iecx || !station || !artefacts) {
 }
 fs.mkdirSync(artefacts, { recursive: true });
 const children = [];
+// The simulated IED and the server end with this script, however it ends.
+process.on('exit', () => { for (const c of children) c.kill('SIGKILL'); });
+process.on('uncaughtException', (e) => { console.error(e); process.exit(1); });
 const measured = {};
 
 function start(args, pattern) {
