@@ -76,6 +76,8 @@ void GooseSubscriberPool::_gooseCallback(GooseSubscriber subscriber) {
     // Runs on a receive thread with the inner subscriber's mutex held: the values are copied out
     // of the stack's data set before the delivery ends.
     _values.refresh(_subscriber.getMmsValues());
+    _stNum = GooseSubscriber_getStNum(subscriber);
+    _sqNum = GooseSubscriber_getSqNum(subscriber);
     valuesUpdated.emit();
     if (!timestampUpdated.empty())
         timestampUpdated.emit(GooseSubscriber_getTimestamp(subscriber));

@@ -7,6 +7,7 @@
 
 #include <sigc++/sigc++.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -41,6 +42,11 @@ public:
     MmsValueElementList getValues() const override { return _values.snapshot(); }
     std::string getLastError() const override { return _error.get(); }
 
+    // State and sequence numbers of the message that caused the last refresh (0 before any);
+    // set before valuesUpdated is emitted, so its slots read the numbers of their message.
+    uint32_t getStNum() const { return _stNum.load(); }
+    uint32_t getSqNum() const { return _sqNum.load(); }
+
     // Receivers of the inner subscriber (one per listened interface while running).
     size_t getReceiverCount() const { return _subscriber.getReceiverCount(); }
 
@@ -51,6 +57,8 @@ private:
     GooseIn _target;
     PoolValues _values;
     PoolError _error;
+    std::atomic<uint32_t> _stNum{0};
+    std::atomic<uint32_t> _sqNum{0};
     // Keeps setTarget, start and stop of callers on different threads apart.
     std::mutex _controlMutex;
 };

@@ -11,7 +11,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DA
 
 # Public headers: every header of these modules; of the simulated IED only its facade and the
 # model it exposes (the server and report engine are stack internals).
-foreach(dir host scl mms acquisition capture cid models)
+foreach(dir host scl mms acquisition capture cid models ui)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/iecx/${dir}
           FILES_MATCHING PATTERN "*.h")
 endforeach()
