@@ -9,6 +9,7 @@
 // the same run (ratio, target <= 0.8). Then the read round trip against a TCP ping-pong of the
 // same sizes on loopback (ratio, target <= 1.5), and the latency from a value change in the
 // simulated IED to the client's report handler, as a ratio to the read round trip.
+#include "sim/Model.h"
 #include "sim/SimulatedIed.h"
 
 #include "iec61850_client.h"

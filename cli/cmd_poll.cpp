@@ -67,8 +67,10 @@ int run(const std::vector<std::string>& args) {
         splitFcReference(r, reference, fc, error);
         IedClientError code = IED_ERROR_OK;
         MmsValue* value = IedConnection_readObject(watch.get(), &code, reference.c_str(), fc);
-        if (value == nullptr) {
-            std::fprintf(stderr, "iecx poll: %s: %s\n", r.c_str(), clientErrorText(code).c_str());
+        // A refused reference comes back as an access error in place of its value.
+        if (value == nullptr || MmsValue_getType(value) == MMS_DATA_ACCESS_ERROR) {
+            const std::string why = value ? valueText(value, nullptr) : clientErrorText(code);
+            std::fprintf(stderr, "iecx poll: %s: %s\n", r.c_str(), why.c_str());
             allExist = false;
         }
         MmsValue_deleteIfNotNull(value);

@@ -59,19 +59,32 @@ bool readItem(IedConnection connection, Item& item) {
     return changed;
 }
 
+// A server that refuses one reference answers with an access error in place of its value.
+bool refused(const Item& item) {
+    return item.value && MmsValue_getType(item.value.get()) == MMS_DATA_ACCESS_ERROR;
+}
+
+bool wasRead(const Item& item) {
+    return item.value && !refused(item);
+}
+
+std::string errorText(const Item& item) {
+    return refused(item) ? valueText(item.value.get(), nullptr) : clientErrorText(item.error);
+}
+
 Json itemJson(const Item& item) {
     Json out = {{"reference", item.reference}, {"fc", FunctionalConstraint_toString(item.fc)}};
-    if (item.value)
+    if (wasRead(item))
         out["value"] = valueJson(item.value.get(), item.type.get());
     else
-        out["error"] = clientErrorText(item.error);
+        out["error"] = errorText(item);
     return out;
 }
 
 std::string itemText(const Item& item) {
-    if (item.value)
+    if (wasRead(item))
         return item.text + " = " + valueText(item.value.get(), item.type.get());
-    return item.text + ": " + clientErrorText(item.error);
+    return item.text + ": " + errorText(item);
 }
 
 int run(const std::vector<std::string>& args) {
@@ -117,7 +130,7 @@ int run(const std::vector<std::string>& args) {
         Json out = Json::array();
         for (Item& item : items) {
             readItem(session.get(), item);
-            allRead = allRead && item.value != nullptr;
+            allRead = allRead && wasRead(item);
             if (json)
                 out.push_back(itemJson(item));
             else

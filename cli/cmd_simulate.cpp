@@ -3,7 +3,6 @@
 #include "cli/CliSupport.h"
 #include "cli/Command.h"
 #include "sim/SimulatedIed.h"
-#include "sim/SvPublishing.h"
 
 #include <atomic>
 #include <chrono>
@@ -56,20 +55,15 @@ int run(const std::vector<std::string>& args) {
         std::fprintf(stderr, "iecx simulate: %s\n", sim.lastError().c_str());
         return kExitFailure;
     }
-    size_t gooseCount = 0, reportCount = 0, svCount = 0;
-    for (const auto& d : sim.model().domains()) {
-        gooseCount += d->gooses.size();
-        reportCount += d->reports.size();
-        svCount += d->svs.size();
-    }
+    const iecx::sim::SimulatedIed::Summary served = sim.summary();
     std::fprintf(stdout,
                  "simulating IED %s on %s:%u (%zu logical devices, %zu attributes, %zu report, %zu GOOSE, "
                  "%zu SV control blocks)\n",
-                 sim.model().iedName().c_str(), bind.c_str(), sim.port(), sim.model().domains().size(),
-                 sim.model().attributeCount(), reportCount, gooseCount, svCount);
+                 served.iedName.c_str(), bind.c_str(), sim.port(), served.logicalDevices, served.attributes,
+                 served.reportBlocks, served.gooseBlocks, served.svBlocks);
     if (!iface.empty())
         std::fprintf(stdout, "publishing GOOSE and Sampled Values on %s\n", iface.c_str());
-    for (const std::string& why : sim.svPublishing()->skipped())
+    for (const std::string& why : served.svSkipped)
         std::fprintf(stderr, "iecx simulate: Sampled Values not published for %s\n", why.c_str());
     std::fflush(stdout);
     if (changeMs > 0)

@@ -9,13 +9,13 @@ install(TARGETS iecx EXPORT iecxTargets
 install(TARGETS iecx_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/iecx/examples)
 
-# Public headers: every header of these modules; of the simulated IED only its facade and the
-# model it exposes (the server and report engine are stack internals).
+# Public headers: every header of these modules; of the simulated IED only its facade (its model,
+# server and report engine are built on stack internals).
 foreach(dir host scl mms acquisition capture cid models ui)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/iecx/${dir}
           FILES_MATCHING PATTERN "*.h")
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/sim/SimulatedIed.h ${PROJECT_SOURCE_DIR}/sim/Model.h
+install(FILES ${PROJECT_SOURCE_DIR}/sim/SimulatedIed.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/iecx/sim)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/stack/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/iecx/stack/include
         FILES_MATCHING PATTERN "*.h")

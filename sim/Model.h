@@ -7,7 +7,6 @@
 //
 // Every value lives in exactly one node of the tree. The model's mutex guards all values; the
 // tree shape never changes after loading.
-#include "host/Export.h"
 #include "mms_common.h"
 #include "mms_value.h"
 #include "stack/src/mms/AlternateAccess.h"
@@ -26,7 +25,7 @@ enum TriggerBits : uint8_t { kTrgDchg = 1, kTrgQchg = 2, kTrgDupd = 4 };
 
 class Domain;
 
-class IECX_API ModelNode {
+class ModelNode {
 public:
     enum class Kind { LogicalNode, FcGroup, DataObject, Attribute };
 
@@ -139,7 +138,7 @@ struct SvControlDef {
     uint8_t vlanPriority = 4;
 };
 
-class IECX_API Domain {
+class Domain {
 public:
     std::string name; // IED name + LD inst (or the LD's ldName)
     std::string inst;
@@ -163,7 +162,7 @@ struct ValueChange {
     uint8_t reason;
 };
 
-class IECX_API Model {
+class Model {
 public:
     // Loads the named IED (the first IED when iedName is empty) of a CID/ICD/SCD file. Throws
     // std::runtime_error with a readable message for unreadable files or unknown IEDs.

@@ -129,6 +129,23 @@ uint64_t SimulatedIed::gooseFramesSent() const {
 uint64_t SimulatedIed::svFramesSent() const {
     return _sv ? _sv->framesSent() : 0;
 }
+SimulatedIed::Summary SimulatedIed::summary() const {
+    Summary out;
+    if (!_model)
+        return out;
+    out.iedName = _model->iedName();
+    out.logicalDevices = _model->domains().size();
+    out.attributes = _model->attributeCount();
+    for (const auto& d : _model->domains()) {
+        out.gooseBlocks += d->gooses.size();
+        out.reportBlocks += d->reports.size();
+        out.svBlocks += d->svs.size();
+    }
+    if (_sv)
+        out.svSkipped = _sv->skipped();
+    return out;
+}
+
 const SvPublishing* SimulatedIed::svPublishing() const {
     return _sv.get();
 }

@@ -9,11 +9,12 @@
 //     ied.changeValuesEvery(500);
 //     ied.stop();
 #include "host/Export.h"
-#include "sim/Model.h"
+#include "mms_value.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace stack::mms {
 class MmsServer;
@@ -21,6 +22,7 @@ class MmsServer;
 
 namespace iecx::sim {
 
+class Model; // sim/Model.h: the served model, for code built with the library
 class ReportEngine;
 class GoosePublishing;
 class SvPublishing;
@@ -56,6 +58,18 @@ public:
 
     bool isLoaded() const { return _model != nullptr; }
     Model& model() { return *_model; }
+
+    // What the loaded IED serves, for a start-up line.
+    struct Summary {
+        std::string iedName;
+        size_t logicalDevices = 0;
+        size_t attributes = 0;
+        size_t reportBlocks = 0;
+        size_t gooseBlocks = 0;
+        size_t svBlocks = 0;
+        std::vector<std::string> svSkipped; // SV control blocks not published, with the reason
+    };
+    Summary summary() const;
 
     // Sets an attribute (or a whole structure) by object reference "LD/LN.DO.DA" with optional
     // "[FC]" (LD is the LD inst or the full domain name). The value is copied, not taken over.

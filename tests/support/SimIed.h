@@ -6,6 +6,7 @@
 //     iecx::test::SimIed sim(iecx::test::simData("simple.cid"), "SIMIED");
 //     ASSERT_TRUE(sim.ok()) << sim.error();
 //     IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
+#include "sim/Model.h" // tests reach into the served model
 #include "sim/SimulatedIed.h"
 
 #include <string>
