@@ -17,6 +17,8 @@ bool FrameReceiver::open(const std::string& ifname, uint16_t etherType, Ethernet
         return false;
     if (etherType != 0 && !socket->setProtocolFilter(etherType))
         return false;
+    // Without a ring (a kernel that refuses one) the socket's receive queue serves instead.
+    socket->enableRing(kRingBytes, kRetireMs);
     socket->setMode(mode);
     for (const auto& g : groups)
         socket->addMulticast(g.data());
