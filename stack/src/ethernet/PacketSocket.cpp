@@ -162,6 +162,7 @@ std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string
 }
 
 PacketSocket::~PacketSocket() {
+    _ring.reset(); // unmapped before the socket closes, or the kernel finds the ring still in use
     if (_fd >= 0)
         close(_fd);
 }
