@@ -355,6 +355,8 @@ void EthernetPacketHandler::_captureLoop() {
                 EthernetHandleSet_waitReady(set, 1);
         }
     } else {
+        order.release(0, true, [](const CapturedFrame*, size_t) {});
+    }
     EthernetHandleSet_destroy(set);
     threadRunning = false;
 }
