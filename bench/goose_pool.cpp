@@ -1,6 +1,7 @@
 // GOOSE reception throughput: frames flooded over a veth pair that this program creates and
 // removes, received (a) by a plain packet socket, the baseline, and (b) through
-// GooseSubscriberPool up to valuesUpdated. Reports messages per second at saturation, the loss
+// GooseSubscriberPool up to valuesUpdated, reading a memory-mapped ring and, for comparison,
+// the socket's receive queue. Reports messages per second at saturation, the loss
 // at a paced rate (500 000 messages/s unless --paced N says otherwise), and the receive thread's CPU time per
 // message, each as a ratio to the baseline measured in the same run.
 //
@@ -12,6 +13,7 @@
 #include "goose_publisher.h"
 #include "goose_receiver.h"
 #include "goose_subscriber.h"
+#include "hal_ethernet.h"
 #include "linked_list.h"
 #include "mms_value.h"
 
@@ -313,8 +315,14 @@ int main(int argc, char** argv) {
     std::printf("saturation (sender as fast as it can):\n");
     Measurement rawFlood = measureRawSocket(a, b, frames, floodLimit, 0, seconds, receiverCpu);
     Measurement poolFlood = measurePool(a, b, frames, floodLimit, 0, seconds, receiverCpu);
+    // The same pool reading the socket's receive queue in batches (recvmmsg) instead of the ring.
+    const size_t ringBytes = Ethernet_getReceiverRingSize();
+    Ethernet_setReceiverRingSize(0);
+    Measurement queueFlood = measurePool(a, b, frames, floodLimit, 0, seconds, receiverCpu);
+    Ethernet_setReceiverRingSize(ringBytes);
     printRow("packet socket (base)", rawFlood, rawFlood);
     printRow("GooseSubscriberPool", poolFlood, rawFlood);
+    printRow("pool, receive queue", queueFlood, rawFlood);
 
     const uint64_t pacedCount = static_cast<uint64_t>(paced * seconds);
     std::printf("paced at %.0f messages/s:\n", paced);

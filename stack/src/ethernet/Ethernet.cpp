@@ -1,6 +1,7 @@
 // C interface of the raw Ethernet layer over PacketSocket.
 #include "hal_ethernet.h"
 
+#include "stack/src/ethernet/FrameReceiver.h"
 #include "stack/src/ethernet/PacketSocket.h"
 
 #include <algorithm>
@@ -236,6 +237,14 @@ void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dr
         *dropped = counters.dropped;
 } catch (...) {
     // an exception ends the call here instead of crossing into C
+}
+
+void Ethernet_setReceiverRingSize(size_t bytes) {
+    stack::eth::FrameReceiver::ringBytes = bytes;
+}
+
+size_t Ethernet_getReceiverRingSize(void) {
+    return stack::eth::FrameReceiver::ringBytes;
 }
 
 bool Ethernet_isSupported(void) try { return true; } catch (...) {

@@ -61,8 +61,8 @@ struct PacketSocket::Batch {
         std::memset(msgs, 0, sizeof msgs);
         for (int i = 0; i < kBatch; ++i) {
             // Each slot starts with the headroom restoreTag uses.
-            iov[i].iov_base = storage.data() + static_cast<size_t>(i) * (slotSize + RxRing::kHeadroom) +
-                              RxRing::kHeadroom;
+            iov[i].iov_base =
+                storage.data() + static_cast<size_t>(i) * (slotSize + RxRing::kHeadroom) + RxRing::kHeadroom;
             iov[i].iov_len = slotSize;
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;
