@@ -58,11 +58,10 @@ void MmsClient::queueRaw(const uint8_t* data, size_t length, bool received) {
         copy.push_back(received ? 1 : 0);
         _rawQueue.push_back(std::move(copy));
     }
-    // The receive thread calls the raw handler; one that stays off the socket is woken (a lost
-    // wake-up costs at most kReaderLinger, the period at which it looks anyway).
+    // The receive thread calls the raw handler. It is not woken for it: while callers use the
+    // socket it looks every kReaderLinger anyway, and a wake-up per message would cost each
+    // request a thread switch.
     _rawPending.store(true);
-    if (!onReceiveThread())
-        _threadCv.notify_all();
 }
 
 // On the receive thread only: the raw handler sees the messages in order on the connection's
