@@ -35,8 +35,10 @@ void MmsClient::setRawMessageHandler(MmsRawMessageHandler handler, void* paramet
     std::lock_guard<std::mutex> lock(_handlerMutex);
     _rawHandler = handler;
     _rawParameter = parameter;
-    if (handler == nullptr)
+    if (handler == nullptr) {
+        _rawDrained += _rawQueue.size();
         _rawQueue.clear();
+    }
 }
 
 void MmsClient::setReportHandler(ReportHandler handler) {
@@ -57,11 +59,14 @@ void MmsClient::queueRaw(const uint8_t* data, size_t length, bool received) {
         std::vector<uint8_t> copy(data, data + length);
         copy.push_back(received ? 1 : 0);
         _rawQueue.push_back(std::move(copy));
+        ++_rawQueued;
     }
-    // The receive thread calls the raw handler. It is not woken for it: while callers use the
-    // socket it looks every kReaderLinger anyway, and a wake-up per message would cost each
-    // request a thread switch.
+    // The receive thread calls the raw handler; a caller's answer waits until it has seen the
+    // messages up to that answer (a lost wake-up costs at most kReaderLinger, the period at
+    // which the thread looks anyway).
     _rawPending.store(true);
+    if (!onReceiveThread())
+        _threadCv.notify_all();
 }
 
 // On the receive thread only: the raw handler sees the messages in order on the connection's
@@ -75,8 +80,9 @@ void MmsClient::drainRaw() {
         {
             std::lock_guard<std::mutex> lock(_handlerMutex);
             if (_rawQueue.empty() || _rawHandler == nullptr) {
+                _rawDrained += _rawQueue.size();
                 _rawQueue.clear();
-                return;
+                break;
             }
             msg = std::move(_rawQueue.front());
             _rawQueue.pop_front();
@@ -86,7 +92,11 @@ void MmsClient::drainRaw() {
         bool received = msg.back() != 0;
         msg.pop_back();
         handler(parameter, msg.data(), static_cast<int>(msg.size()), received);
+        std::lock_guard<std::mutex> lock(_handlerMutex);
+        ++_rawDrained;
     }
+    std::lock_guard<std::mutex> lock(_mutex);
+    _cv.notify_all();
 }
 
 MmsError MmsClient::connect(const std::string& host, uint16_t port) {
@@ -149,6 +159,10 @@ void MmsClient::complete(uint32_t key, MmsError error, std::vector<uint8_t>* byt
     it->second.done = true;
     it->second.error = error;
     it->second.reportsBefore = _reportsRead;
+    {
+        std::lock_guard<std::mutex> raw(_handlerMutex);
+        it->second.rawBefore = _rawQueued;
+    }
     if (bytes != nullptr)
         it->second.bytes.swap(*bytes);
     _cv.notify_all();
@@ -176,6 +190,11 @@ void MmsClient::end(MmsError error, bool loss) {
         _threadCv.notify_all();
     }
     failAll(error);
+}
+
+uint64_t MmsClient::rawDrained() {
+    std::lock_guard<std::mutex> lock(_handlerMutex);
+    return _rawDrained;
 }
 
 void MmsClient::deliverReport(Report& report) {
@@ -350,8 +369,9 @@ MmsError MmsClient::waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, ui
             it->second.error = MMS_ERROR_CONNECTION_LOST;
         }
         // An answer counts once the reports read before it have been delivered (a control's
-        // LastApplError precedes the answer to the operate).
-        if (it->second.done && (_ended || _reportsDone >= it->second.reportsBefore)) {
+        // LastApplError precedes the answer to the operate) and the raw handler has seen it.
+        if (it->second.done &&
+            (_ended || (_reportsDone >= it->second.reportsBefore && rawDrained() >= it->second.rawBefore))) {
             out = std::move(it->second);
             _pending.erase(it);
             result = out.error;

@@ -84,6 +84,7 @@ private:
         MmsError error = MMS_ERROR_NONE;
         std::vector<uint8_t> bytes;
         uint64_t reportsBefore = 0; // reports read before the answer
+        uint64_t rawBefore = 0;     // raw messages queued up to the answer
     };
     static constexpr uint32_t kConcludeKey = 0xFFFFFFFFu;
 
@@ -98,6 +99,7 @@ private:
     // `loss`, an association that was open and not closed by close() is reported lost.
     void end(MmsError error, bool loss = true);
     void deliverReport(Report& report);
+    uint64_t rawDrained();
     void complete(uint32_t key, MmsError error, std::vector<uint8_t>* bytes);
     void failAll(MmsError error);
     void queueRaw(const uint8_t* data, size_t length, bool received);
@@ -140,6 +142,8 @@ private:
     void* _rawParameter = nullptr;
     std::deque<std::vector<uint8_t>> _rawQueue; // last byte: 1 received, 0 sent
     std::atomic<bool> _rawPending{false};       // raw messages wait for the receive thread
+    uint64_t _rawQueued = 0;                    // raw messages queued...
+    uint64_t _rawDrained = 0;                   // ...and handled (or dropped with the handler)
     ReportHandler _reportHandler;
     std::function<void()> _lostHandler;
 };
