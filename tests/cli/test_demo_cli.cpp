@@ -16,17 +16,9 @@ bool contains(const std::string& text, const std::string& piece) {
 const std::string kStation = IECX_EXAMPLES_DIR "/station.scd";
 } // namespace
 
-// A network namespace of its own, so that the demo's loopback carries no other test's GOOSE.
-struct Namespace {
-    std::string name = "iecxdemo" + std::to_string(::getpid());
-    bool ok = geteuid() == 0 && iecx::test::Veth::ip({"netns", "add", name}) &&
-              iecx::test::Veth::ip({"-n", name, "link", "set", "lo", "up"});
-    ~Namespace() { iecx::test::Veth::ip({"netns", "delete", name}); }
-    std::string prefix() const { return ok ? "ip netns exec " + name : std::string(); }
-};
-
 TEST(DemoCli, WalksEveryProtocolAndChecksTheValues) {
-    Namespace ns;
+    // A namespace of its own, so that the demo's loopback carries no other test's GOOSE.
+    iecx::test::Netns ns("iecxdemo");
     const auto r = iecx::test::runCommand(ns.prefix() + " " IECX_CLI_PATH " demo --seconds 1");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(contains(r.out, "PROT1 serves MMS on 127.0.0.1:")) << r.out;
