@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     }
     settings.signalDataSourceChanged.connect([](int source) { std::printf("data source %d\n", source); });
 
-    settings.getDataSourceUnit()->setEnumData(DataSource::SclFile);
+    settings.getDataSourceUnit()->setEnumData(DataSource::SclFile); // the default: no signal
     SourceFileModel& file = *settings.getFileModel();
     file.onAddFile(argv[1]);
     file.setTransferProtocol(TransferProtocol::Goose);

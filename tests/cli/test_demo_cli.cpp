@@ -39,6 +39,27 @@ TEST(DemoCli, WalksEveryProtocolAndChecksTheValues) {
     std::system(("rm -rf '" + dir + "'").c_str());
 }
 
+// iecx demo --ui: the web host against the simulated IEDs with the example station loaded. The
+// page and the model answer with the printed token, the model refuses without it, and Ctrl-C
+// ends the demo cleanly.
+TEST(DemoCli, UiServesThePageAgainstTheSimulatedIed) {
+    iecx::test::Netns ns("iecxdemoui");
+    const std::string script = "log=$(mktemp); " IECX_CLI_PATH " demo --ui >$log 2>&1 & p=$!; "
+                               "for i in $(seq 100); do grep -q ^http $log && break; sleep 0.1; done; "
+                               "url=$(grep -m1 ^http $log); base=${url%%/?token=*}; token=${url##*token=}; "
+                               "echo PAGE $(curl -s -o /dev/null -w %{http_code} \"$url\"); "
+                               "echo MODEL $(curl -s \"$base/api/model?token=$token\"); "
+                               "echo REFUSED $(curl -s -o /dev/null -w %{http_code} \"$base/api/model\"); "
+                               "kill -INT $p; wait $p; echo EXIT $?; cat $log; rm -f $log";
+    const auto r = iecx::test::runCommand(ns.prefix() + " sh -c '" + script + "'");
+    EXPECT_TRUE(contains(r.out, "PAGE 200")) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "station.scd")) << r.out;
+    EXPECT_TRUE(contains(r.out, "PROT1")) << r.out;
+    EXPECT_FALSE(contains(r.out, "REFUSED 200")) << r.out;
+    EXPECT_TRUE(contains(r.out, "EXIT 0")) << r.out;
+    EXPECT_TRUE(contains(r.out, "connect to 127.0.0.1:")) << r.out;
+}
+
 TEST(DemoCli, TreeDrivesTheModelsFromAFile) {
     const auto r = iecx::test::runCli("tree " + kStation +
                                       " --protocol goose --device PROT1 --element gcbPos --types all --json");

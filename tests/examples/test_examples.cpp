@@ -80,7 +80,7 @@ TEST(Examples, EachProgramRunsAgainstTheSimulatedIed) {
          "",
          false,
          "{station} PROT1 gcbPos",
-         {"data source 1", "CBreference = PROT1CTRL/LLN0$GO$gcbPos", "APPID = 0011", "ConfRev = 2",
+         {"CBreference = PROT1CTRL/LLN0$GO$gcbPos", "APPID = 0011", "ConfRev = 2",
           "checked PROT1CTRL/Q0XCBR1.Pos.stVal[ST]", "checked PROT1CTRL/GGIO1.Ind2.stVal[ST]"}},
         {"client_read",
          "PROT1",
