@@ -2,7 +2,7 @@
 // structure (read here from the IED over MMS), the pool delivers each wanted member with the
 // time stamp of its data object, and the state and sequence numbers of the message.
 //     goose_pool HOST PORT INTERFACE SECONDS
-#include "print_values.h"
+#include "example.h"
 
 #include "acquisition/GooseSubscriberPool.h"
 #include "mms/MmsDatasetHelper.h"
@@ -44,9 +44,14 @@ int main(int argc, char** argv) {
 
     GooseSubscriberPool pool;
     require(pool.setTarget(target), "target");
-    // Both run on the receive thread, before the next message is taken.
-    pool.valuesUpdated.connect(
-        [&pool] { std::printf("stNum %u sqNum %u\n", pool.getStNum(), pool.getSqNum()); });
+    // Runs on the receive thread for each accepted message; numbers are set before it.
+    uint32_t lastStNum = 0;
+    pool.valuesUpdated.connect([&pool, &lastStNum] {
+        if (pool.getStNum() == lastStNum)
+            return; // a repetition of the same state
+        lastStNum = pool.getStNum();
+        std::printf("stNum %u sqNum %u\n", lastStNum, pool.getSqNum());
+    });
     if (!pool.start()) {
         std::fprintf(stderr, "start: %s\n", pool.getLastError().c_str());
         return 1;

@@ -1,7 +1,7 @@
 // The MMS polling pool: reads the wanted paths and the time stamps of their data objects every
 // period on a thread of its own; entries that changed are replaced and valuesUpdated emitted.
 //     polling_pool HOST:PORT PERIOD_MS SECONDS PATH[FC]...
-#include "print_values.h"
+#include "example.h"
 
 #include "acquisition/MmsPollingPool.h"
 
@@ -24,13 +24,7 @@ int main(int argc, char** argv) {
     require(pool.setTarget(target), "target");
     std::atomic<int> updates{0};
     pool.valuesUpdated.connect([&updates] { ++updates; }); // the polling thread
-    pool.connectionLost.connect(
-        [&pool] { std::printf("connection lost: %s\n", pool.getLastError().c_str()); });
-    if (!pool.start()) {
-        std::fprintf(stderr, "start: %s (client error %d)\n", pool.getLastError().c_str(),
-                     static_cast<int>(pool.getLastClientError()));
-        return 1;
-    }
+    startMmsPool(pool); // connects; on failure getLastError() and getLastClientError() say why
     std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argv[3])));
     pool.stop(); // joins the polling thread
 

@@ -1,7 +1,7 @@
 // The MMS report pool: enables one report control block, delivers the wanted members of each
 // report with the time stamps of their data objects, and says when the connection is lost.
 //     report_pool HOST:PORT SECONDS RCBREF PATH[FC]...
-#include "print_values.h"
+#include "example.h"
 
 #include "acquisition/MmsReportPool.h"
 
@@ -26,13 +26,7 @@ int main(int argc, char** argv) {
     require(pool.setTarget(target), "target");
     std::atomic<int> reports{0};
     pool.valuesUpdated.connect([&reports] { ++reports; }); // the connection's receive thread
-    pool.connectionLost.connect(
-        [&pool] { std::printf("connection lost: %s\n", pool.getLastError().c_str()); });
-    if (!pool.start()) {
-        std::fprintf(stderr, "start: %s (client error %d)\n", pool.getLastError().c_str(),
-                     static_cast<int>(pool.getLastClientError()));
-        return 1;
-    }
+    startMmsPool(pool); // connects; on failure getLastError() and getLastClientError() say why
     pool.requestGeneralInterrogation(); // one report with every member, changed or not
     std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argv[2])));
     pool.stop(); // disables the block and closes the connection

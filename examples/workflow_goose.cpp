@@ -1,7 +1,7 @@
 // The acquisition workflow, the way a host's "start" button runs it: open an SCL file, choose
 // GOOSE, a device and a control block, check the leaves, start, read the values, stop.
 //     workflow_goose STATION.scd IED GSECONTROL INTERFACE SECONDS
-#include "print_values.h"
+#include "example.h"
 
 #include "models/AcquisitionWorkflow.h"
 #include "models/VorIec61850Model.h"
