@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
 
     settings.getDataSourceUnit()->setEnumData(DataSource::SclFile); // the default: no signal
     SourceFileModel& file = *settings.getFileModel();
+    // The tree shows members of these MMS types (BOOLEAN and INTEGER unless set).
+    file.setFilterTypes({tMmsTypeEnum::BOOLEAN, tMmsTypeEnum::BIT_STRING, tMmsTypeEnum::INTEGER});
     file.onAddFile(argv[1]);
     file.setTransferProtocol(TransferProtocol::Goose);
     // Device and element items are keyed by name; selecting one rebuilds the tree and parameters.
@@ -53,7 +55,7 @@ int main(int argc, char** argv) {
           params.getGooseIdUnit(), params.getConfRevUnit()})
         std::printf("%s = %s\n", unit->getId().c_str(), unit->getText().c_str());
     tree.getNode()->setIsEvaluated(true); // check every leaf; a host lets the user click
-    for (const auto& [path, unit] : tree.getCheckedElements())
-        std::printf("checked %s (%s)\n", path.c_str(), unit.c_str());
+    for (const auto& [path, unit] : tree.getCheckedElements()) // object paths with FC, and units
+        std::printf("checked %s%s\n", path.c_str(), unit.empty() ? "" : (" (" + unit + ")").c_str());
     return 0;
 }

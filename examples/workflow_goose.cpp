@@ -4,6 +4,8 @@
 #include "example.h"
 
 #include "models/AcquisitionWorkflow.h"
+#include "models/GeneralSettingsModel.h"
+#include "models/SourceFileModel.h"
 #include "models/VorIec61850Model.h"
 
 #include <atomic>
@@ -20,6 +22,9 @@ int main(int argc, char** argv) {
     VorIec61850Model root;
     AcquisitionWorkflow workflow(root); // connects the sources to the tree and the parameters
     workflow.setInterface(argv[4]);
+    // The file source shows BOOLEAN and INTEGER members unless told otherwise.
+    root.getSettingsModel()->getFileModel()->setFilterTypes(
+        {tMmsTypeEnum::BOOLEAN, tMmsTypeEnum::BIT_STRING, tMmsTypeEnum::INTEGER, tMmsTypeEnum::UTC_TIME});
     require(workflow.openFile(argv[1]), "open");
     workflow.chooseProtocol(TransferProtocol::Goose);
     require(workflow.chooseDevice(argv[2]), "device");
