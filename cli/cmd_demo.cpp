@@ -239,27 +239,36 @@ int runUiDemo(const Options& o) {
         std::fprintf(stderr, "iecx demo: %s\n", server.error().c_str());
         return kExitFailure;
     }
+    // The page opens on the station file with PROT1's gcbPos chosen; the device source already
+    // knows the IED. The choices go through the session, as the page's own requests do.
     std::ifstream in(o.scl);
     std::ostringstream content;
     content << in.rdbuf();
     try {
-        server.session().loadScl("station.scd", content.str());
+        iecx::ui::Session& session = server.session();
+        session.connectDevice("127.0.0.1", relay.port());
+        session.loadScl("station.scd", content.str());
+        session.setUnit("settings", {0}, "Файл SCL");
+        session.setUnit("settings", {1, 0}, "События (GOOSE)"); // the file source's protocol
+        session.setUnit("settings", {1, 2}, "gcbPos");          // and element
     } catch (const std::exception& e) {
         std::fprintf(stderr, "iecx demo: %s: %s\n", o.scl.c_str(), e.what());
         return kExitFailure;
     }
     std::printf("%s\n\n", server.url().c_str());
-    std::printf("Open the address above in a browser. The page shows %s; the simulated IED PROT1 serves MMS\n"
-                "on 127.0.0.1:%u and changes its values every 300 ms.\n",
-                o.scl.c_str(), relay.port());
-    if (raw)
-        std::printf("- GOOSE: choose \"События (GOOSE)\", PROT1, gcbPos, interface %s, and press \"Старт\".\n"
-                    "- Sampled Values: choose \"Поток (SMV)\", MU1, MSVCB01, interface %s.\n",
-                    o.iface.c_str(), o.iface.c_str());
-    else
-        std::printf("- GOOSE and SV need root or CAP_NET_RAW: run as root to see them.\n");
     std::printf(
-        "- Reports: choose \"Устройство IED\", connect to 127.0.0.1:%u, pick urcbPos01 and press \"Старт\".\n"
+        "Open the address above in a browser. The page shows %s with PROT1's GOOSE gcbPos\n"
+        "chosen; the simulated IED PROT1 serves MMS on 127.0.0.1:%u and changes its values every 300 ms.\n",
+        o.scl.c_str(), relay.port());
+    if (raw)
+        std::printf("- GOOSE: press \"Старт\" with interface %s.\n"
+                    "- Sampled Values: choose \"Поток (SMV)\" and MU1, then \"Старт\".\n",
+                    o.iface.c_str());
+    else
+        std::printf(
+            "- GOOSE and Sampled Values need root or CAP_NET_RAW: run the demo as root to see them.\n");
+    std::printf(
+        "- Reports: choose \"Устройство IED\" (connected to 127.0.0.1:%u), pick urcbPos01, \"Старт\".\n"
         "Ctrl-C ends the demo.\n",
         relay.port());
     std::fflush(stdout);

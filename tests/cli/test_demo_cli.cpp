@@ -53,11 +53,15 @@ TEST(DemoCli, UiServesThePageAgainstTheSimulatedIed) {
                                "kill -INT $p; wait $p; echo EXIT $?; cat $log; rm -f $log";
     const auto r = iecx::test::runCommand(ns.prefix() + " sh -c '" + script + "'");
     EXPECT_TRUE(contains(r.out, "PAGE 200")) << r.out << r.err;
-    EXPECT_TRUE(contains(r.out, "station.scd")) << r.out;
-    EXPECT_TRUE(contains(r.out, "PROT1")) << r.out;
+    // The model arrives with the station's GOOSE gcbPos chosen and its leaves in the tree.
+    const std::size_t model = r.out.find("MODEL {");
+    ASSERT_NE(model, std::string::npos) << r.out << r.err;
+    const auto doc = nlohmann::json::parse(r.out.substr(model + 6, r.out.find('\n', model) - model - 6));
+    EXPECT_GT(doc["checked"].get<int>(), 0) << doc.dump();
+    EXPECT_TRUE(contains(doc.dump(), "PROT1CTRL/LLN0$GO$gcbPos")) << doc.dump();
     EXPECT_FALSE(contains(r.out, "REFUSED 200")) << r.out;
     EXPECT_TRUE(contains(r.out, "EXIT 0")) << r.out;
-    EXPECT_TRUE(contains(r.out, "connect to 127.0.0.1:")) << r.out;
+    EXPECT_TRUE(contains(r.out, "(connected to 127.0.0.1:")) << r.out;
 }
 
 TEST(DemoCli, TreeDrivesTheModelsFromAFile) {
