@@ -43,11 +43,20 @@ void ConnectOptions::add(CLI::App& app) {
         ->type_name("MS");
 }
 
-bool ConnectOptions::check(const std::string& command) {
-    if (endpoint.parse(address))
-        return true;
-    std::fprintf(stderr, "iecx %s: '%s' is no HOST[:PORT]\n", command.c_str(), address.c_str());
-    return false;
+bool ConnectOptions::check(const std::string& command, const std::vector<std::string>& fcReferences) {
+    if (!endpoint.parse(address)) {
+        std::fprintf(stderr, "iecx %s: '%s' is no HOST[:PORT]\n", command.c_str(), address.c_str());
+        return false;
+    }
+    for (const std::string& text : fcReferences) {
+        std::string reference, error;
+        FunctionalConstraint fc;
+        if (!splitFcReference(text, reference, fc, error)) {
+            std::fprintf(stderr, "iecx %s: %s\n", command.c_str(), error.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 IedSession::~IedSession() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace iecx::cli {
 
@@ -28,8 +29,9 @@ struct ConnectOptions {
     Endpoint endpoint;
 
     void add(CLI::App& app);
-    // Checks the address after parsing; false with the reason on stderr (a usage error).
-    bool check(const std::string& command);
+    // Checks the address and the references with FC ("LD/LN.DO.DA[FC]") after parsing; false
+    // with the reason on stderr (a usage error).
+    bool check(const std::string& command, const std::vector<std::string>& fcReferences = {});
 };
 
 // One client connection, closed and released with the object.

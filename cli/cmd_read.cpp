@@ -91,7 +91,7 @@ int run(const std::vector<std::string>& args) {
     app->add_flag("--json", json, "one JSON document (with --watch one JSON object per line and change)");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
-    if (!connect.check("read"))
+    if (!connect.check("read", references))
         return kExitUsage;
     if ((count || seconds > 0) && watchMs == 0) {
         std::fprintf(stderr, "iecx read: --count and --seconds go with --watch\n");
@@ -101,10 +101,7 @@ int run(const std::vector<std::string>& args) {
     for (size_t i = 0; i < references.size(); ++i) {
         std::string error;
         items[i].text = references[i];
-        if (!splitFcReference(references[i], items[i].reference, items[i].fc, error)) {
-            std::fprintf(stderr, "iecx read: %s\n", error.c_str());
-            return kExitUsage;
-        }
+        splitFcReference(references[i], items[i].reference, items[i].fc, error);
     }
 
     IedSession session;

@@ -116,16 +116,8 @@ int run(const std::vector<std::string>& args) {
     app->add_flag("--json", o.json, "one JSON object per report and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
-    if (!o.connect.check("report"))
+    if (!o.connect.check("report", o.members))
         return kExitUsage;
-    for (const std::string& m : o.members) {
-        std::string reference, error;
-        FunctionalConstraint fc;
-        if (!splitFcReference(m, reference, fc, error)) {
-            std::fprintf(stderr, "iecx report: %s\n", error.c_str());
-            return kExitUsage;
-        }
-    }
 
     IedSession watch;
     std::string error;
@@ -157,6 +149,7 @@ int run(const std::vector<std::string>& args) {
         types.emplace_back(type, MmsVariableSpecification_destroy);
     }
     MmsReportPool pool;
+    pool.setConnectTimeout(o.connect.timeoutMs);
     std::atomic<uint64_t> reports{0};
     std::mutex printing;
     pool.getReciver().reportReceived.connect([&](ClientReport report) {

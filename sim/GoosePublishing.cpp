@@ -1,4 +1,5 @@
 #include "sim/GoosePublishing.h"
+#include "sim/Worker.h"
 
 #include "goose_publisher.h"
 #include "linked_list.h"
@@ -81,15 +82,8 @@ bool GoosePublishing::start(const std::string& interfaceName) {
 }
 
 void GoosePublishing::stop() {
-    {
-        std::lock_guard<std::mutex> lock(_mutex);
-        if (!_running)
-            return;
-        _running = false;
-    }
-    _wake.notify_all();
-    if (_thread.joinable())
-        _thread.join();
+    if (!endWorker(_mutex, _running, _wake, _thread))
+        return;
     std::lock_guard<std::mutex> lock(_mutex);
     std::lock_guard<std::mutex> modelLock(_model.mutex());
     for (auto& b : _blocks) {

@@ -1,4 +1,5 @@
 #include "sim/Reports.h"
+#include "sim/Worker.h"
 
 #include "iec61850_common.h"
 
@@ -88,15 +89,8 @@ void ReportEngine::start() {
 }
 
 void ReportEngine::stop() {
-    {
-        std::lock_guard<std::mutex> lock(_mutex);
-        if (!_running)
-            return;
-        _running = false;
-    }
-    _wake.notify_all();
-    if (_thread.joinable())
-        _thread.join();
+    if (!endWorker(_mutex, _running, _wake, _thread))
+        return;
     std::lock_guard<std::mutex> lock(_mutex);
     for (auto& rcb : _rcbs)
         if (rcb->owner)
