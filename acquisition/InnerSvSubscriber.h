@@ -12,11 +12,6 @@
 
 namespace VorIec61850 {
 
-// Receives one Sampled Values stream through the stack's SV receivers and hands each accepted
-// ASDU to the host: asduReceived is emitted on the receive thread, with the mutex held, and the
-// host reads the ASDU's raw data buffer from its handler (getDataBufferLength, readDataBuffer).
-class InnerSvSubscriber;
-
 namespace detail {
 // One listened interface: the receiver (shared, see the source) and this stream's subscriber on it.
 struct SvAttachment {
@@ -26,6 +21,9 @@ struct SvAttachment {
 };
 } // namespace detail
 
+// Receives one Sampled Values stream through the stack's SV receivers and hands each accepted
+// ASDU to the host: asduReceived is emitted on the receive thread, with the mutex held, and the
+// host reads the ASDU's raw data buffer from its handler (getDataBufferLength, readDataBuffer).
 class InnerSvSubscriber : public InterfaceReceivers<InnerSvSubscriber, SvIn, detail::SvAttachment> {
 public:
     InnerSvSubscriber() = default;

@@ -367,22 +367,11 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
 } // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 3.0;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--seconds")
-            seconds = std::atof(argv[i + 1]);
-        if (std::string(argv[i]) == "--streams")
-            kStreams = std::max(1, std::min(256, std::atoi(argv[i + 1])));
-    }
-    if (geteuid() != 0) {
-        std::fprintf(stderr, "bench_sv_pool: needs root for the veth pair and raw sockets\n");
-        return 1;
-    }
+    const double seconds = option(argc, argv, "--seconds", 3.0);
+    kStreams = std::max(1, std::min(256, static_cast<int>(option(argc, argv, "--streams", kStreams))));
     std::string a, b;
-    if (!createVeth("ixbs", a, b)) {
-        std::fprintf(stderr, "bench_sv_pool: cannot create a veth pair\n");
+    if (!setUp("bench_sv_pool", true, " for the veth pair and raw sockets", "ixbs", a, b))
         return 1;
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     Streams streams(a);
     if (!streams.ok()) {

@@ -36,8 +36,10 @@ std::string Endpoint::text() const {
     return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
-void ConnectOptions::add(CLI::App& app) {
+void ConnectOptions::add(CLI::App& app, std::vector<std::string>* references) {
     app.add_option("HOST", address, "the IED, HOST[:PORT] (port 102 unless given)")->required();
+    if (references != nullptr)
+        app.add_option("REF", *references, "object reference with FC, LD/LN.DO[.DA][FC]")->required();
     addUnsigned(app, "--connect-timeout", timeoutMs,
                 "give up connecting after MS milliseconds (default 3000)", 1, 600000)
         ->type_name("MS");

@@ -27,9 +27,7 @@ void SubscriptionOptions::addFilters(CLI::App& app) {
 
 void SubscriptionOptions::addLimits(CLI::App& app, const std::string& countText,
                                     const std::string& jsonText) {
-    addUnsigned(app, "--count", count, countText, 1);
-    addSeconds(app, "--seconds", seconds, "end after S seconds");
-    app.add_flag("--json", json, jsonText);
+    addRunOptions(app, count, seconds, json, countText, jsonText);
 }
 
 bool SubscriptionOptions::interfaceName(const std::string& command, std::string& name) const {

@@ -67,9 +67,7 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
         ->type_name("HOST");
     addUnsigned(*app, "--snaplen", o.snapLength,
                 "keep the first N bytes of each frame (default: whole frames)", 14, 262144);
-    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
-    addUnsigned(*app, "--count", o.count, "end after N frames", 1);
-    app->add_flag("--json", o.json, "the summary as JSON");
+    addRunOptions(*app, o.count, o.seconds, o.json, "end after N frames", "the summary as JSON");
     return parseCommand(*app, args);
 }
 

@@ -33,14 +33,12 @@ int run(const std::vector<std::string>& args) {
     uint64_t count = 0;
     double seconds = 0;
     bool json = false;
-    connect.add(*app);
-    app->add_option("REF", references, "object reference with FC, LD/LN.DO[.DA][FC]")->required();
+    connect.add(*app, &references);
     addUnsigned(*app, "--period", periodMs, "pause between two reads of all references", 1, 3600000)
         ->type_name("MS")
         ->required();
-    addUnsigned(*app, "--count", count, "end after N printed changes", 1);
-    addSeconds(*app, "--seconds", seconds, "end after S seconds");
-    app->add_flag("--json", json, "one JSON object per change and line");
+    addRunOptions(*app, count, seconds, json, "end after N printed changes",
+                  "one JSON object per change and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (!connect.check("poll", references))

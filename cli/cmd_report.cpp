@@ -111,9 +111,8 @@ int run(const std::vector<std::string>& args) {
     addUnsigned(*app, "--integrity", o.integrityMs,
                 "set the integrity period to MS and enable integrity reports", 1, 86400000)
         ->type_name("MS");
-    addUnsigned(*app, "--count", o.count, "end after N reports", 1);
-    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
-    app->add_flag("--json", o.json, "one JSON object per report and line");
+    addRunOptions(*app, o.count, o.seconds, o.json, "end after N reports",
+                  "one JSON object per report and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (!o.connect.check("report", o.members))

@@ -89,6 +89,29 @@ inline bool createVeth(const std::string& prefix, std::string& a, std::string& b
     return run({"ip", "link", "set", a, "up"}) == 0 && run({"ip", "link", "set", b, "up"}) == 0;
 }
 
+// The number after --name among the program's arguments, or fallback.
+inline double option(int argc, char** argv, const std::string& name, double fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (argv[i] == name)
+            return std::atof(argv[i + 1]);
+    return fallback;
+}
+
+// The veth pair of a benchmark that needs root (and `needs`, when not empty, is what else it
+// needs); false, with the reason on stderr under the program's name, when it cannot run.
+inline bool setUp(const char* program, bool allowed, const char* needs, const std::string& prefix,
+                  std::string& a, std::string& b) {
+    if (geteuid() != 0 || !allowed) {
+        std::fprintf(stderr, "%s: needs root%s\n", program, needs);
+        return false;
+    }
+    if (!createVeth(prefix, a, b)) {
+        std::fprintf(stderr, "%s: cannot create a veth pair\n", program);
+        return false;
+    }
+    return true;
+}
+
 inline void pinToCpu(int cpu) {
     if (cpu < 0 || cpu >= static_cast<int>(std::thread::hardware_concurrency()))
         return;
