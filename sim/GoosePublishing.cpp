@@ -180,11 +180,7 @@ void GoosePublishing::_publish(Block& block) {
 }
 
 void GoosePublishing::_run() {
-    pthread_setname_np(pthread_self(), "sim_goose");
-    std::unique_lock<std::mutex> lock(_mutex);
-    while (_running) {
-        Clock::time_point now = Clock::now();
-        Clock::time_point next = now + std::chrono::seconds(1);
+    runWorker("sim_goose", _mutex, _running, _wake, [this](Clock::time_point now, Clock::time_point& next) {
         for (auto& block : _blocks) {
             if (!block->enabled || !block->publisher)
                 continue;
@@ -195,8 +191,7 @@ void GoosePublishing::_run() {
             }
             next = std::min(next, block->next);
         }
-        _wake.wait_until(lock, next);
-    }
+    });
 }
 
 } // namespace iecx::sim

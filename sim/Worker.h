@@ -1,4 +1,7 @@
 #pragma once
+#include <pthread.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -19,6 +22,22 @@ inline bool endWorker(std::mutex& mutex, bool& running, std::condition_variable&
     if (thread.joinable())
         thread.join();
     return true;
+}
+
+// The loop of a worker thread: names the thread, then, while `running` is set, calls
+// round(now, next) with the mutex held and waits on `wake` until `next`, which round may bring
+// forward from a second after now. stop() wakes it through endWorker.
+template <typename Round>
+void runWorker(const char* name, std::mutex& mutex, const bool& running, std::condition_variable& wake,
+               Round round) {
+    pthread_setname_np(pthread_self(), name);
+    std::unique_lock<std::mutex> lock(mutex);
+    while (running) {
+        const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::time_point next = now + std::chrono::seconds(1);
+        round(now, next);
+        wake.wait_until(lock, next);
+    }
 }
 
 } // namespace iecx::sim
