@@ -7,6 +7,7 @@
 #include "capture/PacketCapturer.h"
 #include "cid/GooseToCid.h"
 #include "cid/SvToCid.h"
+#include "cli/CliOptions.h"
 #include "cli/CliSupport.h"
 #include "cli/Command.h"
 #include "models/AcquisitionWorkflow.h"
@@ -18,8 +19,6 @@
 #include "ui/UiServer.h"
 
 #include "mms_value.h"
-
-#include <CLI/CLI.hpp>
 
 #include <unistd.h>
 
@@ -281,25 +280,21 @@ int runUiDemo(const Options& o) {
 
 int runDemo(const std::vector<std::string>& args) {
     Options o;
-    CLI::App app{"Runs the host's whole workflow against simulated IEDs on this machine: GOOSE from the SCL "
-                 "file, MMS reports and polling from the IED, Sampled Values, a short capture and the CID "
-                 "files. Raw Ethernet (GOOSE, SV, capture) needs root or CAP_NET_RAW; without it those steps "
-                 "are skipped.",
-                 "iecx demo"};
-    app.add_option("--scl", o.scl, "station file (default: the example station)");
-    app.add_option("--iface", o.iface, "interface for GOOSE and SV")->capture_default_str();
-    app.add_option("--seconds", o.seconds, "seconds per acquisition step")
+    auto app =
+        newCommand("demo", "Runs the host's whole workflow against simulated IEDs on this machine: GOOSE "
+                           "from the SCL file, MMS reports and polling from the IED, Sampled Values, a "
+                           "short capture and the CID files. Raw Ethernet (GOOSE, SV, capture) needs "
+                           "root or CAP_NET_RAW; without it those steps are skipped.");
+    app->add_option("--scl", o.scl, "station file (default: the example station)");
+    app->add_option("--iface", o.iface, "interface for GOOSE and SV")->capture_default_str();
+    app->add_option("--seconds", o.seconds, "seconds per acquisition step")
         ->check(CLI::Range(0.1, 60.0))
         ->capture_default_str();
-    app.add_flag("--ui", o.ui, "serve the web host (iecx ui) against the simulated IEDs until Ctrl-C");
-    app.add_option("--port", o.port, "with --ui: the web host's port (default: a free one)")
+    app->add_flag("--ui", o.ui, "serve the web host (iecx ui) against the simulated IEDs until Ctrl-C");
+    app->add_option("--port", o.port, "with --ui: the web host's port (default: a free one)")
         ->check(CLI::Range(0, 65535));
-    try {
-        std::vector<std::string> reversed(args.rbegin(), args.rend());
-        app.parse(reversed);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitOk : kExitUsage;
-    }
+    if (int status = parseCommand(*app, args); status >= 0)
+        return status;
     if (o.scl.empty())
         o.scl = findStation();
     if (o.ui)
@@ -337,16 +332,22 @@ int runDemo(const std::vector<std::string>& args) {
             types.push_back(static_cast<tMmsTypeEnum>(t));
         file.setFilterTypes(types);
 
+        // The file source keeps its own protocol choice: it is switched to before each choice.
+        auto chooseFromFile = [&](TransferProtocol protocol, const std::string& device) {
+            require(workflow.openFile(o.scl), "reading " + o.scl);
+            workflow.chooseProtocol(protocol);
+            require(workflow.chooseDevice(device), "device");
+        };
+        auto skipped = [] { std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n"); };
+
         heading("GOOSE from the SCL file: PROT1 / gcbPos, every leaf checked");
         if (raw) {
-            require(workflow.openFile(o.scl), "reading " + o.scl);
-            workflow.chooseProtocol(TransferProtocol::Goose);
-            require(workflow.chooseDevice("PROT1"), "device");
+            chooseFromFile(TransferProtocol::Goose, "PROT1");
             require(workflow.chooseElement("gcbPos"), "element");
             workflow.checkAll(true);
             checked["GOOSE"] = watchAndCheck(workflow, relay, o.seconds);
         } else {
-            std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n");
+            skipped();
         }
 
         heading("MMS reports from the IED: urcbPos01");
@@ -363,10 +364,7 @@ int runDemo(const std::vector<std::string>& args) {
 
         heading("Sampled Values from the SCL file: MU1 / MSVCB01");
         if (raw) {
-            // The file source keeps its own protocol choice: switch to it first.
-            require(workflow.openFile(o.scl), "reading " + o.scl);
-            workflow.chooseProtocol(TransferProtocol::SampledValues);
-            require(workflow.chooseDevice("MU1"), "device");
+            chooseFromFile(TransferProtocol::SampledValues, "MU1");
             require(workflow.start(), "start");
             std::this_thread::sleep_for(std::chrono::duration<double>(o.seconds));
             const SvStreamMonitor::Snapshot sv = workflow.getSvSnapshot();
@@ -382,7 +380,7 @@ int runDemo(const std::vector<std::string>& args) {
                 throw StepFailed("no Sampled Values arrived");
             checked["SV ASDUs"] = sv.asdus;
         } else {
-            std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n");
+            skipped();
         }
 
         char pattern[] = "/tmp/iecx-demo-XXXXXX";
@@ -400,7 +398,7 @@ int runDemo(const std::vector<std::string>& args) {
             relay.changeValuesEvery(0);
             std::printf("   %d GOOSE and SV frames in %s\n", frames.load(), capturer.getFilePath().c_str());
         } else {
-            std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n");
+            skipped();
         }
 
         heading("CID files of the test set's publications");
