@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -409,26 +410,57 @@ TEST(SimServer, OwnLoopbackAddressAndPortClash) {
 }
 
 namespace {
-struct RawCounts {
+
+struct RawLog {
     std::atomic<int> sent{0};
     std::atomic<int> received{0};
+    std::atomic<int> badThread{0};
+    std::thread::id caller = std::this_thread::get_id();
+    std::vector<uint8_t> firstTags;
+    std::mutex mutex;
+
     static void onMessage(void* p, uint8_t* message, int length, bool received) {
-        auto* self = static_cast<RawCounts*>(p);
-        // Each message is an MMS PDU: a context-specific constructed tag (a0 confirmed request,
-        // a1 confirmed response, a3 unconfirmed, ...).
-        if (length > 0 && (message[0] & 0xe0) == 0xa0)
-            ++(received ? self->received : self->sent);
+        auto* log = static_cast<RawLog*>(p);
+        if (std::this_thread::get_id() == log->caller)
+            ++log->badThread;
+        {
+            std::lock_guard<std::mutex> lock(log->mutex);
+            if (length > 0)
+                log->firstTags.push_back(message[0]);
+        }
+        ++(received ? log->received : log->sent);
     }
 };
+
 } // namespace
 
-TEST_F(SimClient, RawMessageHandlerSeesEveryPdu) {
-    RawCounts counts;
-    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), &RawCounts::onMessage, &counts);
+// Every MMS PDU, the association's included, reaches the raw message handler on the receive
+// thread.
+TEST_F(SimClient, RawMessageHandlerSeesEveryPduOnTheReceiveThread) {
+    IedConnection other = IedConnection_create();
+    RawLog log;
+    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(other), &RawLog::onMessage, &log);
     IedClientError err;
+    IedConnection_connect(other, &err, (sim->host() + ":" + std::to_string(sim->port())).c_str(), 102);
+    ASSERT_EQ(err, IED_ERROR_OK);
     for (int i = 0; i < 5; ++i)
-        Value v(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
-    EXPECT_EQ(counts.sent.load(), 5);
-    EXPECT_EQ(counts.received.load(), 5);
-    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), nullptr, nullptr);
+        Value v(IedConnection_readObject(other, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
+    for (int i = 0; i < 400 && log.received.load() < 6; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(log.sent.load(), 6); // initiate + 5 reads
+    EXPECT_EQ(log.received.load(), 6);
+    EXPECT_EQ(log.badThread.load(), 0);
+    {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        ASSERT_GE(log.firstTags.size(), 4u);
+        // initiate request and response, confirmed request and response
+        EXPECT_EQ(std::vector<uint8_t>(log.firstTags.begin(), log.firstTags.begin() + 4),
+                  (std::vector<uint8_t>{0xA8, 0xA9, 0xA0, 0xA1}));
+    }
+    MmsServerIdentity* id = MmsConnection_identify(IedConnection_getMmsConnection(other), nullptr);
+    ASSERT_NE(id, nullptr);
+    EXPECT_STREQ(id->vendorName, "iecx");
+    EXPECT_STREQ(id->modelName, "simulated SIMIED");
+    MmsServerIdentity_destroy(id);
+    IedConnection_destroy(other);
 }

@@ -74,15 +74,6 @@ struct Stream {
 
 } // namespace
 
-TEST(SvWire, ReceiverThatCannotOpenItsInterfaceIsNotRunning) {
-    SVReceiver r = SVReceiver_create();
-    SVReceiver_setInterfaceId(r, "ixnosuchif0");
-    SVReceiver_start(r);
-    EXPECT_FALSE(SVReceiver_isRunning(r));
-    SVReceiver_destroy(r);
-    EXPECT_EQ(SVPublisher_create(nullptr, "ixnosuchif0"), nullptr);
-}
-
 TEST(SvWire, EveryAsduArrivesInOrder) {
     Veth veth;
     IECX_REQUIRE_VETH(veth);
