@@ -134,7 +134,8 @@ private:
 
 // Starts, stops and retargets `pool` from three threads while the IED's values change; afterwards
 // a clean start still delivers.
-template <class Pool, class Retarget> void startStopStorm(Pool& pool, iecx::test::SimIed& sim, Retarget retarget) {
+template <class Pool, class Retarget>
+void startStopStorm(Pool& pool, iecx::test::SimIed& sim, Retarget retarget) {
     std::atomic<int> updates{0};
     pool.valuesUpdated.connect([&] {
         // Reading the list is safe here: the handler runs on the pool's thread.

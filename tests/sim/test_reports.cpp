@@ -377,8 +377,8 @@ TEST_F(SimReports, HandlerOnTheReceiveThreadSeesValuesUpdatedInPlace) {
         log->values0.push_back(e0 != nullptr && MmsValue_getBoolean(e0));
         log->thread = std::this_thread::get_id();
         auto t0 = std::chrono::steady_clock::now();
-        MmsValue_deleteIfNotNull(
-            IedConnection_readObject(log->con, &log->nestedError, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
+        MmsValue_deleteIfNotNull(IedConnection_readObject(log->con, &log->nestedError,
+                                                          "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
         log->nestedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         ++log->count;
     };

@@ -60,10 +60,13 @@ TEST(SimWire, SessionDecodesCleanlyInTshark) {
     ASSERT_EQ(err, IED_ERROR_OK);
     LinkedList_destroy(IedConnection_getServerDirectory(con, &err, false));
     LinkedList_destroy(IedConnection_getLogicalDeviceDirectory(con, &err, "SIMIEDLD0"));
-    LinkedList_destroy(IedConnection_getLogicalNodeDirectory(con, &err, "SIMIEDLD0/GGIO1", ACSI_CLASS_DATA_OBJECT));
-    LinkedList_destroy(IedConnection_getLogicalNodeDirectory(con, &err, "SIMIEDLD0/LLN0", ACSI_CLASS_DATA_SET));
+    LinkedList_destroy(
+        IedConnection_getLogicalNodeDirectory(con, &err, "SIMIEDLD0/GGIO1", ACSI_CLASS_DATA_OBJECT));
+    LinkedList_destroy(
+        IedConnection_getLogicalNodeDirectory(con, &err, "SIMIEDLD0/LLN0", ACSI_CLASS_DATA_SET));
     LinkedList_destroy(IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.Status", nullptr));
-    LinkedList_destroy(IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX));
+    LinkedList_destroy(
+        IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX));
     MmsVariableSpecification* spec =
         IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX);
     MmsVariableSpecification_destroy(spec);
@@ -73,7 +76,8 @@ TEST(SimWire, SessionDecodesCleanlyInTshark) {
     MmsValue_delete(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Harm.har(2).mag.f", IEC61850_FC_MX));
     MmsValue_deleteIfNotNull(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Nothing", IEC61850_FC_ST));
     IedConnection_writeBooleanValue(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST, true); // refused
-    ClientGooseControlBlock_destroy(IedConnection_getGoCBValues(con, &err, "SIMIEDLD0/LLN0.GO.gcbStatus", nullptr));
+    ClientGooseControlBlock_destroy(
+        IedConnection_getGoCBValues(con, &err, "SIMIEDLD0/LLN0.GO.gcbStatus", nullptr));
     MmsServerIdentity_destroy(MmsConnection_identify(IedConnection_getMmsConnection(con), nullptr));
     ClientReportControlBlock rcb =
         IedConnection_getRCBValues(con, &err, "SIMIEDLD0/LLN0.RP.urcbStatus01", nullptr);

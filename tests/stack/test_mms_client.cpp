@@ -29,17 +29,22 @@ TEST_F(MmsClientTest, BadReferencesGiveErrorCodes) {
         std::function<bool()> failed; // true when the call returned its failure value
         IedClientError code;
     } cases[] = {
-        {"read without LD", [&] { return !IedConnection_readObject(con, &err, "GGIO1.Ind1.stVal", IEC61850_FC_ST); },
+        {"read without LD",
+         [&] { return !IedConnection_readObject(con, &err, "GGIO1.Ind1.stVal", IEC61850_FC_ST); }, invalid},
+        {"read of null", [&] { return !IedConnection_readObject(con, &err, nullptr, IEC61850_FC_ST); },
          invalid},
-        {"read of null", [&] { return !IedConnection_readObject(con, &err, nullptr, IEC61850_FC_ST); }, invalid},
-        {"read of LD only", [&] { return !IedConnection_readObject(con, &err, "LD0/", IEC61850_FC_ST); }, invalid},
+        {"read of LD only", [&] { return !IedConnection_readObject(con, &err, "LD0/", IEC61850_FC_ST); },
+         invalid},
         {"data directory", [&] { return !IedConnection_getDataDirectory(con, &err, "Ind1"); }, invalid},
-        {"data directory of null", [&] { return !IedConnection_getDataDirectoryFC(con, &err, nullptr); }, invalid},
+        {"data directory of null", [&] { return !IedConnection_getDataDirectoryFC(con, &err, nullptr); },
+         invalid},
         {"data directory by FC",
          [&] { return !IedConnection_getDataDirectoryByFC(con, &err, "/x", IEC61850_FC_ST); }, invalid},
         {"node directory",
-         [&] { return !IedConnection_getLogicalNodeDirectory(con, &err, "LLN0", ACSI_CLASS_DATA_OBJECT); }, invalid},
-        {"data set directory", [&] { return !IedConnection_getDataSetDirectory(con, &err, "DS1", nullptr); }, invalid},
+         [&] { return !IedConnection_getLogicalNodeDirectory(con, &err, "LLN0", ACSI_CLASS_DATA_OBJECT); },
+         invalid},
+        {"data set directory", [&] { return !IedConnection_getDataSetDirectory(con, &err, "DS1", nullptr); },
+         invalid},
         {"RCB", [&] { return !IedConnection_getRCBValues(con, &err, "urcb01", nullptr); }, invalid},
         {"GoCB", [&] { return !IedConnection_getGoCBValues(con, &err, "gcb01", nullptr); }, invalid},
         {"variable specification",
@@ -47,14 +52,18 @@ TEST_F(MmsClientTest, BadReferencesGiveErrorCodes) {
         {"unknown LD", [&] { return !IedConnection_getLogicalDeviceDirectory(con, &err, "LDX"); },
          IED_ERROR_OBJECT_UNDEFINED},
         {"directory of another FC",
-         [&] { return !IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_SP); },
+         [&] {
+             return !IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_SP);
+         },
          IED_ERROR_OBJECT_DOES_NOT_EXIST},
-        {"unknown data object", [&] { return !IedConnection_getDataDirectory(con, &err, "SIMIEDLD0/GGIO1.Nothing"); },
+        {"unknown data object",
+         [&] { return !IedConnection_getDataDirectory(con, &err, "SIMIEDLD0/GGIO1.Nothing"); },
          IED_ERROR_OBJECT_DOES_NOT_EXIST},
         {"unknown data set",
          [&] { return !IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.NoSuchSet", nullptr); },
          IED_ERROR_OBJECT_DOES_NOT_EXIST},
-        {"unknown RCB", [&] { return !IedConnection_getRCBValues(con, &err, "SIMIEDLD0/LLN0.RP.none", nullptr); },
+        {"unknown RCB",
+         [&] { return !IedConnection_getRCBValues(con, &err, "SIMIEDLD0/LLN0.RP.none", nullptr); },
          IED_ERROR_OBJECT_DOES_NOT_EXIST},
         {"not a control block",
          [&] { return !IedConnection_getRCBValues(con, &err, "SIMIEDLD0/GGIO1.ST.Ind1", nullptr); },
@@ -72,7 +81,8 @@ TEST_F(MmsClientTest, BadReferencesGiveErrorCodes) {
     EXPECT_EQ(err, IED_ERROR_OK);
     EXPECT_EQ(LinkedList_size(leaf), 0);
     LinkedList_destroy(leaf);
-    EXPECT_EQ(toVector(IedConnection_getServerDirectory(con, &err, false)), Strings({"SIMIEDLD0", "SIMIEDPROT"}));
+    EXPECT_EQ(toVector(IedConnection_getServerDirectory(con, &err, false)),
+              Strings({"SIMIEDLD0", "SIMIEDPROT"}));
 }
 
 // Threads share one connection; when the server stops, the next call fails at once and the closed
@@ -86,7 +96,8 @@ TEST_F(MmsClientTest, SharedConnectionAndServerStoppedMidSession) {
         threads.emplace_back([&] {
             for (int i = 0; i < 40; ++i) {
                 IedClientError e;
-                MmsValue* v = IedConnection_readObject(con, &e, "SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX);
+                MmsValue* v =
+                    IedConnection_readObject(con, &e, "SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX);
                 if (v == nullptr || MmsValue_toFloat(v) != 12.5f)
                     ++failures;
                 MmsValue_deleteIfNotNull(v);
@@ -137,9 +148,11 @@ TEST(MmsClient, NothingStaleAfterReconnectToAnotherServer) {
     IedClientError err;
     IedConnection_connect(con, &err, a.host().c_str(), a.port());
     ASSERT_EQ(err, IED_ERROR_OK);
-    EXPECT_EQ(toVector(IedConnection_getServerDirectory(con, &err, false)), Strings({"SIMIEDLD0", "SIMIEDPROT"}));
-    EXPECT_EQ(toVector(IedConnection_getLogicalNodeDirectory(con, &err, "SIMIEDLD0/LLN0", ACSI_CLASS_URCB)).size(),
-              2u);
+    EXPECT_EQ(toVector(IedConnection_getServerDirectory(con, &err, false)),
+              Strings({"SIMIEDLD0", "SIMIEDPROT"}));
+    EXPECT_EQ(
+        toVector(IedConnection_getLogicalNodeDirectory(con, &err, "SIMIEDLD0/LLN0", ACSI_CLASS_URCB)).size(),
+        2u);
     IedConnection_close(con);
     EXPECT_EQ(IedConnection_getLogicalNodeDirectory(con, &err, "SIMIEDLD0/LLN0", ACSI_CLASS_URCB), nullptr);
     EXPECT_EQ(err, IED_ERROR_NOT_CONNECTED);

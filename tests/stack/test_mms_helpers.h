@@ -74,11 +74,13 @@ public:
     MmsValue* readVariable(MmsServerConnection&, const ObjectName&) override {
         return MmsValue_newVisibleString(std::string(60000, 'x').c_str());
     }
-    MmsDataAccessError writeVariable(MmsServerConnection&, const ObjectName&, const MmsValue* value) override {
+    MmsDataAccessError writeVariable(MmsServerConnection&, const ObjectName&,
+                                     const MmsValue* value) override {
         return MmsValue_getStringSize(value) == 30000 ? DATA_ACCESS_ERROR_SUCCESS
                                                       : DATA_ACCESS_ERROR_OBJECT_VALUE_INVALID;
     }
-    const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection&, const ObjectName&) override {
+    const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection&,
+                                                                const ObjectName&) override {
         return nullptr;
     }
     bool getNamedVariableListAttributes(MmsServerConnection&, const ObjectName&, std::vector<ObjectName>&,

@@ -72,11 +72,17 @@ TEST(MmsValueModel, ConstructorsTypeNamesAndPrintedForm) {
         {[] { return MmsValue_newVisibleString("GoID"); }, MMS_VISIBLE_STRING, nullptr, "GoID"},
         {[] { return MmsValue_newMmsString("Текст"); }, MMS_STRING, nullptr, "Текст"},
         {[] { return MmsValue_newVisibleString(nullptr); }, MMS_VISIBLE_STRING, nullptr, ""},
-        {[] { return octets({0x01, 0xab, 0xff}); }, MMS_OCTET_STRING, nullptr, "01abff"},
+        {[] {
+             return octets({0x01, 0xab, 0xff});
+         },
+         MMS_OCTET_STRING, nullptr, "01abff"},
         // Bit strings print bit 0 first, as on the wire.
-        {[] { return bitString(13, {1, 12}); }, MMS_BIT_STRING, "bit-string", "0100000000001"},
-        {[] { return MmsValue_newDataAccessError(DATA_ACCESS_ERROR_OBJECT_ACCESS_DENIED); }, MMS_DATA_ACCESS_ERROR,
-         "access-error", "error 3"},
+        {[] {
+             return bitString(13, {1, 12});
+         },
+         MMS_BIT_STRING, "bit-string", "0100000000001"},
+        {[] { return MmsValue_newDataAccessError(DATA_ACCESS_ERROR_OBJECT_ACCESS_DENIED); },
+         MMS_DATA_ACCESS_ERROR, "access-error", "error 3"},
         {[] { return MmsValue_newUtcTimeByMsTime(1700000000123ull); }, MMS_UTC_TIME, "utc-time",
          "20231114221320.123Z"},
         {[] { return binaryTime(false, 1700000000123ull); }, MMS_BINARY_TIME, nullptr, "20231114221320.123Z"},
@@ -84,8 +90,9 @@ TEST(MmsValueModel, ConstructorsTypeNamesAndPrintedForm) {
         {[] { return MmsValue_createEmptyStructure(0); }, MMS_STRUCTURE, "structure", "{}"},
         {[] {
              MmsValue* outer = MmsValue_createEmptyArray(3);
-             MmsValue_setElement(outer, 0, structureOf({MmsValue_newBoolean(true), MmsValue_newIntegerFromInt32(2)})
-                                               .release());
+             MmsValue_setElement(
+                 outer, 0,
+                 structureOf({MmsValue_newBoolean(true), MmsValue_newIntegerFromInt32(2)}).release());
              MmsValue_setElement(outer, 1, MmsValue_newVisibleString("x"));
              return outer;
          },
@@ -212,21 +219,32 @@ TEST(MmsValueModel, EqualsComparesTypeAndContentRecursively) {
         bool equal;
         const char* what;
     } cases[] = {
-        {[] { return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release(); },
-         [] { return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release(); }, true,
-         "same structure"},
-        {[] { return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release(); },
-         [] { return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("y")}).release(); }, false,
-         "a component differs"},
-        {[] { return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release(); },
+        {[] {
+             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
+         },
+         [] {
+             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
+         },
+         true, "same structure"},
+        {[] {
+             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
+         },
+         [] {
+             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("y")}).release();
+         },
+         false, "a component differs"},
+        {[] {
+             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
+         },
          [] { return structureOf({MmsValue_newBoolean(true)}).release(); }, false, "shorter"},
         {[] { return MmsValue_newIntegerFromInt32(5); }, [] { return MmsValue_newIntegerFromInt64(5); }, true,
          "the number counts, not its width"},
-        {[] { return MmsValue_newIntegerFromInt32(5); }, [] { return MmsValue_newUnsignedFromUint32(5); }, false,
-         "signed and unsigned"},
-        {[] { return MmsValue_newFloat(1.0f); }, [] { return MmsValue_newDouble(1.0); }, false, "float and double"},
-        {[] { return MmsValue_newFloat(std::nanf("")); }, [] { return MmsValue_newFloat(std::nanf("")); }, true,
-         "NaN"},
+        {[] { return MmsValue_newIntegerFromInt32(5); }, [] { return MmsValue_newUnsignedFromUint32(5); },
+         false, "signed and unsigned"},
+        {[] { return MmsValue_newFloat(1.0f); }, [] { return MmsValue_newDouble(1.0); }, false,
+         "float and double"},
+        {[] { return MmsValue_newFloat(std::nanf("")); }, [] { return MmsValue_newFloat(std::nanf("")); },
+         true, "NaN"},
         {[] { return bitString(13, {}); }, [] { return bitString(13, {}); }, true, "bit strings"},
         {[] { return bitString(13, {}); }, [] { return bitString(12, {}); }, false, "bit string sizes"},
         {[] { return bitString(13, {}); }, [] { return bitString(13, {12}); }, false, "last bit"},
@@ -239,10 +257,10 @@ TEST(MmsValueModel, EqualsComparesTypeAndContentRecursively) {
              return t;
          },
          false, "time quality"},
-        {[] { return binaryTime(false, 1700000000123ull); }, [] { return binaryTime(false, 1700000000123ull); },
-         true, "binary times"},
-        {[] { return binaryTime(false, 1700000000123ull); }, [] { return binaryTime(true, 1700000000123ull); },
-         false, "date and time of day"},
+        {[] { return binaryTime(false, 1700000000123ull); },
+         [] { return binaryTime(false, 1700000000123ull); }, true, "binary times"},
+        {[] { return binaryTime(false, 1700000000123ull); },
+         [] { return binaryTime(true, 1700000000123ull); }, false, "date and time of day"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
