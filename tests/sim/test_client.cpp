@@ -149,48 +149,45 @@ TEST_F(SimClient, DataSetDirectory) {
 }
 
 TEST_F(SimClient, ReadsOfEveryMmsType) {
-    Value v = read("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BOOLEAN);
-    EXPECT_TRUE(MmsValue_getBoolean(v.get()));
-    v = read("SIMIEDLD0/GGIO1.Ind1.q", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BIT_STRING);
-    EXPECT_EQ(MmsValue_getBitStringSize(v.get()), 13);
-    v = read("SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_UTC_TIME);
-    EXPECT_GT(MmsValue_getUtcTimeInMs(v.get()), 1600000000000ull);
-    v = read("SIMIEDLD0/XCBR1.OpCnt.stVal", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_INTEGER);
-    EXPECT_EQ(MmsValue_toInt32(v.get()), -42);
-    v = read("SIMIEDLD0/GGIO1.CntVal.actVal", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_INTEGER);
-    v = read("SIMIEDLD0/XCBR1.Pos.sboTimeout", IEC61850_FC_CF);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_UNSIGNED);
-    EXPECT_EQ(MmsValue_toUint32(v.get()), 30000u);
-    v = read("SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_FLOAT);
-    EXPECT_FLOAT_EQ(MmsValue_toFloat(v.get()), 12.5f);
-    v = read("SIMIEDLD0/GGIO1.CntVal.pulsQty", IEC61850_FC_CF);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_FLOAT);
-    EXPECT_DOUBLE_EQ(MmsValue_toDouble(v.get()), 0.5);
-    v = read("SIMIEDLD0/LLN0.NamPlt.vendor", IEC61850_FC_DC);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_VISIBLE_STRING);
-    EXPECT_STREQ(MmsValue_toString(v.get()), "iecx");
-    v = read("SIMIEDLD0/GGIO1.Ind1.dU", IEC61850_FC_DC);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_STRING);
-    v = read("SIMIEDPROT/PTOCPTOC1.OpDlTmms.ownerId", IEC61850_FC_SP);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_OCTET_STRING);
-    v = read("SIMIEDPROT/PTOCPTOC1.OpDlTmms.tOp", IEC61850_FC_SP);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BINARY_TIME);
-    v = read("SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_ARRAY);
-    EXPECT_EQ(MmsValue_getArraySize(v.get()), 4u);
-    EXPECT_EQ(MmsValue_getType(MmsValue_getElement(v.get(), 0)), MMS_STRUCTURE);
-    v = read("SIMIEDLD0/XCBR1.Pos", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_STRUCTURE);
-    ASSERT_EQ(MmsValue_getArraySize(v.get()), 4u); // stVal, q, t, stSeld
-    MmsValue* pos = MmsValue_getElement(v.get(), 0);
-    EXPECT_TRUE(MmsValue_getBitStringBit(pos, 0));
-    EXPECT_FALSE(MmsValue_getBitStringBit(pos, 1));
+    const struct {
+        const char* ref;
+        FunctionalConstraint fc;
+        MmsType type;
+        const char* printed; // nullptr: not compared
+    } cases[] = {
+        {"SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST, MMS_BOOLEAN, "true"},
+        {"SIMIEDLD0/GGIO1.Ind1.q", IEC61850_FC_ST, MMS_BIT_STRING, "0000000000000"},
+        {"SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST, MMS_UTC_TIME, nullptr},
+        {"SIMIEDLD0/XCBR1.OpCnt.stVal", IEC61850_FC_ST, MMS_INTEGER, "-42"},
+        {"SIMIEDLD0/GGIO1.CntVal.actVal", IEC61850_FC_ST, MMS_INTEGER, nullptr},
+        {"SIMIEDLD0/XCBR1.Pos.sboTimeout", IEC61850_FC_CF, MMS_UNSIGNED, "30000"},
+        {"SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX, MMS_FLOAT, "12.500000"},
+        {"SIMIEDLD0/GGIO1.CntVal.pulsQty", IEC61850_FC_CF, MMS_FLOAT, "0.500000"},
+        {"SIMIEDLD0/LLN0.NamPlt.vendor", IEC61850_FC_DC, MMS_VISIBLE_STRING, "iecx"},
+        {"SIMIEDLD0/GGIO1.Ind1.dU", IEC61850_FC_DC, MMS_STRING, nullptr},
+        {"SIMIEDPROT/PTOCPTOC1.OpDlTmms.ownerId", IEC61850_FC_SP, MMS_OCTET_STRING, nullptr},
+        {"SIMIEDPROT/PTOCPTOC1.OpDlTmms.tOp", IEC61850_FC_SP, MMS_BINARY_TIME, nullptr},
+        {"SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX, MMS_ARRAY, nullptr},
+        {"SIMIEDLD0/XCBR1.Pos", IEC61850_FC_ST, MMS_STRUCTURE, nullptr}, // stVal, q, t, stSeld
+    };
+    for (const auto& c : cases) {
+        Value v = read(c.ref, c.fc);
+        ASSERT_EQ(MmsValue_getType(v.get()), c.type) << c.ref;
+        char text[256];
+        if (c.printed) {
+            EXPECT_STREQ(MmsValue_printToBuffer(v.get(), text, sizeof text), c.printed) << c.ref;
+        }
+    }
+    EXPECT_GT(MmsValue_getUtcTimeInMs(read("SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST).get()),
+              1600000000000ull);
+    Value harm = read("SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
+    EXPECT_EQ(MmsValue_getArraySize(harm.get()), 4u);
+    EXPECT_EQ(MmsValue_getType(MmsValue_getElement(harm.get(), 0)), MMS_STRUCTURE);
+    Value pos = read("SIMIEDLD0/XCBR1.Pos", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getArraySize(pos.get()), 4u);
+    char text[64];
+    EXPECT_STREQ(MmsValue_printToBuffer(MmsValue_getElement(pos.get(), 0), text, sizeof text), "10");
+    Value v;
 
     // Unknown objects are answered with an access error value.
     for (auto ref : {std::make_pair("SIMIEDLD0/GGIO1.Nope.stVal", IEC61850_FC_ST),
