@@ -1,7 +1,5 @@
 #pragma once
 // Small helpers of the CID tests: a temporary directory removed afterwards, file reading.
-#include "support/TempDir.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include <ftw.h>
 #include <unistd.h>
 
 namespace cidtest {
@@ -29,7 +28,26 @@ inline void writeFile(const std::string& path, const std::string& text) {
     out << text;
 }
 
-using iecx::test::TempDir;
+// A fresh directory under /tmp, removed with its content on destruction.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/iecx_cid_test_XXXXXX";
+        const char* made = ::mkdtemp(pattern);
+        EXPECT_NE(made, nullptr);
+        path_ = made != nullptr ? made : "/tmp";
+    }
+    ~TempDir() {
+        ::nftw(
+            path_.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); },
+            16, FTW_DEPTH | FTW_PHYS);
+    }
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
 
 // Points the host's cache directory at a temporary place for the lifetime of the object.
 class CacheHome {

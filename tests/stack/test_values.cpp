@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
