@@ -31,6 +31,11 @@ inline void writeFile(const std::string& path, const std::string& text) {
 
 using iecx::test::TempDir;
 
+// One FCDA line as the host writes it into a publication's data set list.
+inline std::string fcdaXml(const std::string& path, const std::string& fc, const std::string& dataType) {
+    return "<FCDA path=\"" + path + "\" fc=\"" + fc + "\" dataType=\"" + dataType + "\"/>";
+}
+
 // Points the host's cache directory at a temporary place for the lifetime of the object.
 class CacheHome {
 public:
