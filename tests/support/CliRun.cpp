@@ -16,6 +16,19 @@ CliRun runCli(const std::string& args) {
     return runCommand(std::string(IECX_CLI_PATH) + " " + args);
 }
 
+CliRun runCli(const std::vector<std::string>& args, const std::string& env) {
+    auto quote = [](const std::string& arg) {
+        std::string q = "'";
+        for (char c : arg)
+            q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    };
+    std::string command = env + " " + quote(IECX_CLI_PATH);
+    for (const auto& a : args)
+        command += " " + quote(a);
+    return runCommand(command);
+}
+
 CliRun runCommand(const std::string& commandLine) {
     char errPath[] = "/tmp/iecx_cli_err_XXXXXX";
     const int fd = mkstemp(errPath);

@@ -19,6 +19,9 @@ struct CliRun {
 
 // Runs "iecx <args>" through the shell (args are not quoted further).
 CliRun runCli(const std::string& args);
+// Runs "iecx <args>" with every argument quoted for the shell; `env` ("NAME=value ...") goes
+// before the command.
+CliRun runCli(const std::vector<std::string>& args, const std::string& env = "");
 // Runs any command line through the shell.
 CliRun runCommand(const std::string& commandLine);
 
