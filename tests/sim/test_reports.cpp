@@ -360,7 +360,7 @@ TEST_F(SimReports, TimedChangesProduceReports) {
 // in place; reports under another RptID, or after the handler is uninstalled, reach nobody.
 TEST_F(SimReports, HandlerOnTheReceiveThreadSeesValuesUpdatedInPlace) {
     struct Log {
-        IedConnection con;
+        IedConnection con = nullptr;
         std::atomic<int> count{0};
         std::vector<int> reasons0;
         std::vector<bool> values0;
@@ -368,7 +368,8 @@ TEST_F(SimReports, HandlerOnTheReceiveThreadSeesValuesUpdatedInPlace) {
         std::thread::id thread;
         IedClientError nestedError = IED_ERROR_OK;
         double nestedSeconds = 0;
-    } log{con};
+    } log;
+    log.con = con;
     auto handler = [](void* p, ClientReport report) {
         auto* log = static_cast<Log*>(p);
         MmsValue* e0 = MmsValue_getElement(ClientReport_getDataSetValues(report), 0);
