@@ -51,7 +51,8 @@ cpu_seconds() {
   cpu=$(tail -1 "$times_file" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }')
 }
 times_file=$(mktemp /tmp/iecx-times-XXXXXX)
-trap 'rm -f "$times_file"' EXIT
+run_started=$(mktemp /tmp/iecx-started-XXXXXX) # older than every log this run writes
+trap 'rm -f "$times_file" "$run_started"' EXIT
 
 summary=()
 failed=0
@@ -76,4 +77,9 @@ done
 echo "=== summary (total $((SECONDS - total_start))s)"
 printf '    %s\n' "${summary[@]}"
 [ $failed -eq 0 ] || echo "=== FAILED: $(printf '%s\n' "${summary[@]}" | awk '$2 == "FAILED" {print $1}' | xargs)"
+# The failed cases of each test stage, again at the end: a long log is often cut in the middle.
+for dir in build build-address build-thread; do
+  log="$dir/Testing/Temporary/LastTestsFailed.log"
+  [ $failed -ne 0 ] && [ -s "$log" ] && [ "$log" -nt "$run_started" ] && echo "=== failed in $dir:" && sed 's/^/    /' "$log"
+done
 exit $failed
