@@ -1,12 +1,13 @@
 #pragma once
-// Helpers of the GOOSE pool tests: a publisher of a fixed data set on one end of a veth pair, the
-// data set's FCDA XML, and a recorder of what the pool's signals delivered.
+// Helpers of the acquisition tests: GOOSE and SV publishers on one end of a veth pair, the GOOSE
+// data set's FCDA XML, and a recorder of what the GOOSE pool's signals delivered.
 #include "acquisition/GooseSubscriberPool.h"
 #include "mms/FCDAElement.h"
 #include "support/CliRun.h"
 #include "support/Veth.h"
 
 #include "goose_publisher.h"
+#include "sv_publisher.h"
 #include "linked_list.h"
 #include "mms_value.h"
 
@@ -172,5 +173,43 @@ protected:
 };
 
 using iecx::test::CliProcess;
+
+// One stream of one ASDU with 8 channels of INT32 value and quality (9-2 style, 64 data bytes).
+class SvStream {
+public:
+    SvStream(const std::string& iface, uint16_t appId, const char* svId, uint32_t confRev,
+             uint8_t lastMacByte = 0x01) {
+        CommParameters params{};
+        params.appId = appId;
+        const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, lastMacByte};
+        std::memcpy(params.dstAddress, mac, 6);
+        _publisher = SVPublisher_create(&params, iface.c_str());
+        if (!_publisher)
+            return;
+        _asdu = SVPublisher_addASDU(_publisher, svId, nullptr, confRev);
+        for (int i = 0; i < 8; ++i) {
+            _offsets.push_back(SVPublisher_ASDU_addINT32(_asdu));
+            SVPublisher_ASDU_addQuality(_asdu);
+        }
+        SVPublisher_setupComplete(_publisher);
+    }
+    ~SvStream() {
+        if (_publisher)
+            SVPublisher_destroy(_publisher);
+    }
+    bool ok() const { return _publisher != nullptr; }
+    // Channel i carries base + i.
+    void publish(uint16_t smpCnt, int32_t base = 0) {
+        for (int i = 0; i < 8; ++i)
+            SVPublisher_ASDU_setINT32(_asdu, _offsets[i], base + i);
+        SVPublisher_ASDU_setSmpCnt(_asdu, smpCnt);
+        SVPublisher_publish(_publisher);
+    }
+
+private:
+    SVPublisher _publisher = nullptr;
+    SVPublisher_ASDU _asdu = nullptr;
+    std::vector<int> _offsets;
+};
 
 } // namespace goosetest
