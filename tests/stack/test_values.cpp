@@ -333,6 +333,21 @@ TEST(MmsValueModel, BitAndOctetStrings) {
     EXPECT_EQ(MmsValue_getOctetStringOctet(o.get(), 4), 0);
     MmsValue_setOctetString(o.get(), five, 5); // too long: refused
     EXPECT_EQ(MmsValue_getOctetStringSize(o.get()), 4);
+    // The buffer takes the maximum size whatever the current length; the length is set after.
+    for (int length : {0, 1, 3}) {
+        Value small(MmsValue_newOctetString(length, 8));
+        uint8_t* buffer = MmsValue_getOctetStringBuffer(small.get());
+        std::memcpy(buffer, "\x01\x02\x03\x04\x05\x06\x07\x08", 8);
+        MmsValue_setOctetString(small.get(), buffer, 8);
+        EXPECT_EQ(MmsValue_getOctetStringSize(small.get()), 8) << length;
+        EXPECT_EQ(MmsValue_getOctetStringOctet(small.get(), 7), 8) << length;
+        MmsValue_setOctetString(small.get(), buffer + 2, 3); // overlapping content moves down
+        EXPECT_EQ(MmsValue_getOctetStringSize(small.get()), 3);
+        EXPECT_EQ(MmsValue_getOctetStringOctet(small.get(), 0), 3);
+        Value copy(MmsValue_clone(small.get()));
+        EXPECT_TRUE(MmsValue_equals(copy.get(), small.get()));
+        EXPECT_EQ(MmsValue_getOctetStringBuffer(copy.get())[2], 5);
+    }
     Value empty(MmsValue_newOctetString(0, 0));
     EXPECT_NE(MmsValue_getOctetStringBuffer(empty.get()), nullptr);
 }

@@ -91,7 +91,20 @@ void IsoConnection::close() {
 
 void IsoConnection::adopt(int fd) {
     close();
+    _blockingReceive = false;
     _fd.store(fd);
+}
+
+void IsoConnection::enterBlockingReceive() {
+    int fd = _fd.load();
+    if (fd < 0)
+        return;
+    timeval slice{0, kReceiveSliceMs * 1000};
+    int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0 || setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof(slice)) != 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return; // stays non-blocking: every receive polls first
+    _blockingReceive = true;
 }
 
 std::string IsoConnection::peerAddress() const {
@@ -109,7 +122,8 @@ IsoStatus IsoConnection::sendRaw(const uint8_t* data, size_t length) {
     while (sent < length) {
         if (_fd < 0)
             return IsoStatus::Closed;
-        ssize_t n = ::send(_fd, data + sent, length - sent, MSG_NOSIGNAL);
+        // MSG_DONTWAIT: the socket may be blocking for receivers; a send never blocks.
+        ssize_t n = ::send(_fd, data + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             continue;
@@ -132,7 +146,7 @@ IsoStatus IsoConnection::sendRaw(const uint8_t* data, size_t length) {
     return IsoStatus::Ok;
 }
 
-IsoStatus IsoConnection::readTpkt(const uint8_t*& payload, size_t& length, int64_t deadline) {
+IsoStatus IsoConnection::readTpkt(const uint8_t*& payload, size_t& length, int64_t deadline, int wakeFd) {
     for (;;) {
         size_t avail = _rxEnd - _rxStart;
         if (avail >= kTpktHeaderSize) {
@@ -156,32 +170,43 @@ IsoStatus IsoConnection::readTpkt(const uint8_t*& payload, size_t& length, int64
         }
         if (_fd < 0)
             return IsoStatus::Closed;
-        pollfd pfd{_fd, POLLIN, 0};
-        int r = ::poll(&pfd, 1, remainingMs(deadline));
-        if (r == 0)
-            return IsoStatus::Timeout;
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return IsoStatus::Error;
+        const bool blocking = _blockingReceive && wakeFd < 0;
+        if (!blocking) {
+            pollfd pfd[2] = {{_fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+            int r = ::poll(pfd, wakeFd < 0 ? 1 : 2, remainingMs(deadline));
+            if (r == 0)
+                return IsoStatus::Timeout;
+            if (r < 0) {
+                if (errno == EINTR)
+                    continue;
+                return IsoStatus::Error;
+            }
+            if (pfd[0].revents == 0)
+                return IsoStatus::Timeout; // woken through wakeFd
         }
         ssize_t n = ::recv(_fd, _rx.data() + _rxEnd, _rx.size() - _rxEnd, 0);
         if (n == 0)
             return IsoStatus::Closed;
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+            if (errno == EINTR)
                 continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // A blocking receive's slice ran out: look at the deadline.
+                if (blocking && deadline >= 0 && remainingMs(deadline) == 0)
+                    return IsoStatus::Timeout;
+                continue;
+            }
             return errno == ECONNRESET ? IsoStatus::Closed : IsoStatus::Error;
         }
         _rxEnd += static_cast<size_t>(n);
     }
 }
 
-IsoStatus IsoConnection::readTsdu(std::vector<uint8_t>& tsdu, int64_t deadline) {
+IsoStatus IsoConnection::readTsdu(std::vector<uint8_t>& tsdu, int64_t deadline, int wakeFd) {
     for (;;) {
         const uint8_t* p = nullptr;
         size_t n = 0;
-        IsoStatus st = readTpkt(p, n, deadline);
+        IsoStatus st = readTpkt(p, n, deadline, wakeFd);
         if (st != IsoStatus::Ok)
             return st;
         CotpTpdu tpdu;
@@ -221,16 +246,12 @@ IsoStatus IsoConnection::sendTsdu(const std::vector<uint8_t>& tsdu) {
 }
 
 IsoStatus IsoConnection::sendMms(const uint8_t* pdu, size_t length) {
-    size_t presHeader = 0;
-    {
-        std::vector<uint8_t> tmp;
-        appendUserDataHeader(tmp, _mmsContextId, length);
-        presHeader = tmp.size();
-    }
-    size_t tsduSize = sizeof(kDataSpduHeader) + presHeader + length;
+    std::unique_lock<std::mutex> lock(_sendMutex);
+    _headerScratch.clear();
+    appendUserDataHeader(_headerScratch, _mmsContextId, length);
+    size_t tsduSize = sizeof(kDataSpduHeader) + _headerScratch.size() + length;
     if (tsduSize + 3 <= _maxTpdu) {
-        // Common case: one TPDU, built in place.
-        std::lock_guard<std::mutex> lock(_sendMutex);
+        // Common case: one TPDU, built in place and handed to the socket in one send.
         _sendBuf.clear();
         appendDataHeader(_sendBuf, tsduSize, true);
         _sendBuf.insert(_sendBuf.end(), kDataSpduHeader, kDataSpduHeader + sizeof(kDataSpduHeader));
@@ -238,6 +259,7 @@ IsoStatus IsoConnection::sendMms(const uint8_t* pdu, size_t length) {
         _sendBuf.insert(_sendBuf.end(), pdu, pdu + length);
         return sendRaw(_sendBuf.data(), _sendBuf.size());
     }
+    lock.unlock();
     std::vector<uint8_t> tsdu;
     tsdu.reserve(tsduSize);
     tsdu.insert(tsdu.end(), kDataSpduHeader, kDataSpduHeader + sizeof(kDataSpduHeader));
@@ -245,10 +267,10 @@ IsoStatus IsoConnection::sendMms(const uint8_t* pdu, size_t length) {
     return sendTsdu(tsdu);
 }
 
-IsoStatus IsoConnection::receive(std::vector<uint8_t>& pdu, Event& event, int timeoutMs) {
+IsoStatus IsoConnection::receive(std::vector<uint8_t>& pdu, Event& event, int timeoutMs, int wakeFd) {
     int64_t deadline = deadlineFrom(timeoutMs);
     std::vector<uint8_t> tsdu;
-    IsoStatus st = readTsdu(tsdu, deadline);
+    IsoStatus st = readTsdu(tsdu, deadline, wakeFd);
     if (st != IsoStatus::Ok)
         return st;
     Spdu spdu;
@@ -306,6 +328,7 @@ IsoStatus IsoConnection::connect(const std::string& host, uint16_t port, int tim
                                  std::vector<uint8_t>& initiateResponse, std::string& error,
                                  const AssociationParams& params) {
     close();
+    _blockingReceive = false;
     _rxStart = _rxEnd = 0;
     _tsdu.clear();
     int64_t deadline = deadlineFrom(timeoutMs);
@@ -452,6 +475,7 @@ IsoStatus IsoConnection::connect(const std::string& host, uint16_t port, int tim
         error = "association rejected";
         return IsoStatus::Rejected;
     }
+    enterBlockingReceive();
     return IsoStatus::Ok;
 }
 
@@ -539,6 +563,7 @@ IsoStatus IsoConnection::accept(int fd, int timeoutMs, const InitiateCallback& o
         error = diagnostic >= 0 ? "authentication failed" : "association rejected";
         return IsoStatus::Rejected;
     }
+    enterBlockingReceive();
     return IsoStatus::Ok;
 }
 

@@ -29,6 +29,9 @@ enum class IsoStatus {
 
 const char* isoStatusText(IsoStatus status);
 
+// A receiver blocked in recv() looks at its deadline this often.
+constexpr int kReceiveSliceMs = 50;
+
 // Upper bounds for what a peer can make us buffer.
 constexpr size_t kMaxTsduSize = 1 << 20; // reassembled session data unit
 
@@ -70,8 +73,11 @@ public:
         ReleaseResponse, // the peer confirmed our release (DN/RLRE)
     };
     // Waits up to timeoutMs (negative: no limit) for the next complete unit. Only one thread
-    // may receive.
-    IsoStatus receive(std::vector<uint8_t>& pdu, Event& event, int timeoutMs);
+    // at a time may receive. Once the association is open the thread waits in recv() itself
+    // (one system call per unit, time-outs checked every kReceiveSliceMs); with `wakeFd` it
+    // waits in poll() on the socket and that descriptor instead, and returns Timeout as soon
+    // as the descriptor becomes readable.
+    IsoStatus receive(std::vector<uint8_t>& pdu, Event& event, int timeoutMs, int wakeFd = -1);
 
     IsoStatus sendReleaseRequest();
     IsoStatus sendReleaseResponse();
@@ -88,8 +94,11 @@ public:
     size_t maxTpduSize() const { return _maxTpdu; }
 
 private:
-    IsoStatus readTpkt(const uint8_t*& payload, size_t& length, int64_t deadlineMs);
-    IsoStatus readTsdu(std::vector<uint8_t>& tsdu, int64_t deadlineMs);
+    IsoStatus readTpkt(const uint8_t*& payload, size_t& length, int64_t deadlineMs, int wakeFd = -1);
+    IsoStatus readTsdu(std::vector<uint8_t>& tsdu, int64_t deadlineMs, int wakeFd = -1);
+    // After the association set-up: a blocking socket whose recv() gives up after
+    // kReceiveSliceMs, so a receiver needs no poll() before each unit.
+    void enterBlockingReceive();
     IsoStatus sendRaw(const uint8_t* data, size_t length);
     IsoStatus sendTsdu(const std::vector<uint8_t>& tsdu);
 
@@ -100,6 +109,8 @@ private:
     size_t _rxEnd = 0;
     std::vector<uint8_t> _tsdu; // reassembly of DT segments
     std::vector<uint8_t> _sendBuf;
+    std::vector<uint8_t> _headerScratch; // presentation header sizing, under _sendMutex
+    bool _blockingReceive = false;
     size_t _maxTpdu = 128;
     uint16_t _localRef = 0x0001;
     uint16_t _remoteRef = 0;

@@ -165,6 +165,9 @@ bool readSimple(MmsType type, const Tlv& t, MmsValue* into) {
         }
         return false;
     case MMS_OCTET_STRING:
+        if (into)
+            iecx::value::setOctets(into, p, n);
+        return true;
     case MMS_OBJ_ID:
         if (into) {
             into->bytes.assign(p, p + n);
@@ -284,7 +287,7 @@ bool append(Writer& w, const MmsValue* v) {
         encodeFloat(w, v);
         return true;
     case MMS_OCTET_STRING:
-        w.primitive(prim(TagOctetString), v->bytes.data(), v->bytes.size());
+        w.primitive(prim(TagOctetString), iecx::value::octets(v), iecx::value::octetCount(v));
         return true;
     case MMS_OBJ_ID:
         w.primitive(prim(TagObjId), v->bytes.data(), v->bytes.size());

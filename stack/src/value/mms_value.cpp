@@ -223,7 +223,8 @@ MmsValue* MmsValue_newOctetString(int size, int maxSize) try {
     if (v) {
         size = std::clamp(size, 0, 0xFFFF);
         v->maxSize = std::clamp(maxSize, size, 0xFFFF);
-        v->bytes.assign(static_cast<std::size_t>(size), 0);
+        v->bytes.assign(static_cast<std::size_t>(v->maxSize), 0);
+        v->octetCount = static_cast<std::size_t>(size);
     }
     return v;
 } catch (...) {

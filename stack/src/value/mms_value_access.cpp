@@ -238,32 +238,34 @@ void MmsValue_setBitStringFromIntegerBigEndian(MmsValue* self, uint32_t intValue
 void MmsValue_setOctetString(MmsValue* self, const uint8_t* buf, int size) try {
     if (!isOctetString(self) || size < 0 || size > self->maxSize || (!buf && size > 0))
         return;
-    self->bytes.assign(buf, buf + size);
+    iecx::value::setOctets(self, buf, static_cast<std::size_t>(size));
 } catch (...) {
     // an exception ends the call here instead of crossing into C
 }
 
 uint16_t MmsValue_getOctetStringSize(const MmsValue* self) {
-    return isOctetString(self) ? static_cast<uint16_t>(self->bytes.size()) : 0;
+    return isOctetString(self) ? static_cast<uint16_t>(self->octetCount) : 0;
 }
 
 uint16_t MmsValue_getOctetStringMaxSize(const MmsValue* self) {
     return isOctetString(self) ? static_cast<uint16_t>(self->maxSize) : 0;
 }
 
-// The buffer is never NULL for an octet string, even an empty one.
+// The storage of the maximum size: a caller may write up to getOctetStringMaxSize octets and
+// then set the length with MmsValue_setOctetString(self, buffer, length). Never NULL for an
+// octet string, even one of maximum size 0.
 uint8_t* MmsValue_getOctetStringBuffer(MmsValue* self) try {
     if (!isOctetString(self))
         return nullptr;
-    if (self->bytes.capacity() == 0)
-        self->bytes.reserve(static_cast<std::size_t>(std::max(self->maxSize, 1)));
+    if (self->bytes.empty())
+        self->bytes.resize(1, 0);
     return self->bytes.data();
 } catch (...) {
     return nullptr;
 }
 
 uint8_t MmsValue_getOctetStringOctet(MmsValue* self, int octetPos) {
-    if (!isOctetString(self) || octetPos < 0 || static_cast<std::size_t>(octetPos) >= self->bytes.size())
+    if (!isOctetString(self) || octetPos < 0 || static_cast<std::size_t>(octetPos) >= self->octetCount)
         return 0;
     return self->bytes[static_cast<std::size_t>(octetPos)];
 }

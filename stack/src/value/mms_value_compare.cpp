@@ -47,6 +47,10 @@ bool MmsValue_equals(const MmsValue* self, const MmsValue* otherValue) try {
     case MMS_BIT_STRING:
         return self->bitSize == otherValue->bitSize && self->bytes == otherValue->bytes;
     case MMS_OCTET_STRING:
+        return self->octetCount == otherValue->octetCount &&
+               std::equal(self->bytes.begin(),
+                          self->bytes.begin() + static_cast<std::ptrdiff_t>(self->octetCount),
+                          otherValue->bytes.begin());
     case MMS_OBJ_ID:
         return self->bytes == otherValue->bytes;
     case MMS_VISIBLE_STRING:
@@ -112,9 +116,7 @@ bool MmsValue_update(MmsValue* self, const MmsValue* source) try {
         MmsValue_setDouble(self, source->floatValue);
         return true;
     case MMS_OCTET_STRING:
-        self->bytes = source->bytes;
-        if (self->maxSize < static_cast<int>(self->bytes.size()))
-            self->maxSize = static_cast<int>(self->bytes.size());
+        iecx::value::setOctets(self, iecx::value::octets(source), iecx::value::octetCount(source));
         return true;
     case MMS_BIT_STRING:
         self->bitSize = source->bitSize;

@@ -4,7 +4,9 @@
 #pragma once
 #include "mms_value.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,11 @@ struct sMmsValue {
 
     // MMS_BIT_STRING: bitSize bits in (bitSize + 7) / 8 bytes; bit 0 is the most significant
     // bit of bytes[0]. Padding bits of the last byte are kept zero.
-    // MMS_OCTET_STRING: `bytes` holds the current content (size 0..maxSize).
+    // MMS_OCTET_STRING: `bytes` is the storage of the maximum size (never smaller than the
+    // content), so that the buffer handed to users can take up to maxSize octets; the content
+    // is its first `octetCount` octets. Use octets() and setOctets() below.
     std::vector<uint8_t> bytes;
+    std::size_t octetCount = 0;
     int bitSize = 0;
     int maxSize = 0; // MMS_OCTET_STRING: maximum size; strings: maximum length, 0 unbounded
 
@@ -60,6 +65,31 @@ MmsValue* make(MmsType type);
 // fraction truncated themselves (1 ms = 16777.216 / 2^24 s).
 inline uint64_t fractionIn(uint64_t fraction24, uint64_t unitsPerSecond) {
     return (fraction24 * unitsPerSecond + (uint64_t(1) << 23)) >> 24;
+}
+
+// The content of an octet string value.
+inline const uint8_t* octets(const MmsValue* v) {
+    return v->bytes.data();
+}
+inline std::size_t octetCount(const MmsValue* v) {
+    return v->octetCount;
+}
+// Replaces the content of an octet string value (`data` may point into its own storage); the
+// storage grows, and the maximum size with it, when the content is longer.
+inline void setOctets(MmsValue* v, const uint8_t* data, std::size_t size) {
+    if (static_cast<std::size_t>(v->maxSize) < size)
+        v->maxSize = static_cast<int>(size);
+    const std::size_t storage = static_cast<std::size_t>(v->maxSize);
+    if (v->bytes.size() < storage) {
+        std::vector<uint8_t> grown(storage, 0);
+        if (size > 0)
+            std::memcpy(grown.data(), data, size);
+        v->bytes.swap(grown);
+    } else if (size > 0 && data != v->bytes.data()) {
+        std::memmove(v->bytes.data(), data, size);
+    }
+    std::fill(v->bytes.begin() + static_cast<std::ptrdiff_t>(size), v->bytes.end(), uint8_t(0));
+    v->octetCount = size;
 }
 
 } // namespace iecx::value

@@ -73,8 +73,8 @@ void print(std::string& out, const MmsValue* v) {
             out += MmsValue_getBitStringBit(v, i) ? '1' : '0';
         break;
     case MMS_OCTET_STRING:
-        for (uint8_t byte : v->bytes)
-            appendf(out, "%02x", byte);
+        for (std::size_t i = 0; i < v->octetCount; ++i)
+            appendf(out, "%02x", v->bytes[i]);
         break;
     case MMS_VISIBLE_STRING:
     case MMS_STRING:

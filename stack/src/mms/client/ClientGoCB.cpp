@@ -54,10 +54,10 @@ bool parseGoCb(sClientGooseControlBlock* g, const MmsValue* value) {
     g->confRev = MmsValue_toUint32(c[3]);
     g->ndsCom = c[4]->boolean;
     const auto& d = c[5]->components;
-    if (d.size() < 4 || !isType(d[0], MMS_OCTET_STRING) || d[0]->bytes.size() != 6 ||
+    if (d.size() < 4 || !isType(d[0], MMS_OCTET_STRING) || MmsValue_getOctetStringSize(d[0]) != 6 ||
         !isType(d[1], MMS_UNSIGNED) || !isType(d[2], MMS_UNSIGNED) || !isType(d[3], MMS_UNSIGNED))
         return false;
-    std::memcpy(g->dst.dstAddress, d[0]->bytes.data(), 6);
+    std::memcpy(g->dst.dstAddress, MmsValue_getOctetStringBuffer(d[0]), 6);
     g->dst.vlanPriority = static_cast<uint8_t>(MmsValue_toUint32(d[1]));
     g->dst.vlanId = static_cast<uint16_t>(MmsValue_toUint32(d[2]));
     g->dst.appId = static_cast<uint16_t>(MmsValue_toUint32(d[3]));

@@ -174,8 +174,20 @@ char* copyString(const std::string& text) {
 
 LinkedList toLinkedList(const std::vector<std::string>& names) {
     LinkedList list = LinkedList_create();
+    LinkedList last = list; // appended at the tail kept here: long name lists stay linear
     for (const std::string& n : names)
-        LinkedList_add(list, copyString(n));
+        last = LinkedList_insertAfter(last, copyString(n));
+    return list;
+}
+
+LinkedList componentList(const MmsVariableSpecification* spec) {
+    LinkedList list = LinkedList_create();
+    LinkedList last = list;
+    if (spec != nullptr && spec->type == MMS_STRUCTURE)
+        for (int i = 0; i < spec->typeSpec.structure.elementCount; ++i) {
+            const char* n = spec->typeSpec.structure.elements[i]->name;
+            last = LinkedList_insertAfter(last, copyString(n != nullptr ? n : ""));
+        }
     return list;
 }
 

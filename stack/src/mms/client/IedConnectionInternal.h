@@ -50,6 +50,8 @@ bool toVariableName(const char* reference, ObjectName& name);
 
 char* copyString(const std::string& text);
 LinkedList toLinkedList(const std::vector<std::string>& names);
+// The component names of a structure type as a list (empty for other types).
+LinkedList componentList(const MmsVariableSpecification* spec);
 
 } // namespace mms
 } // namespace stack

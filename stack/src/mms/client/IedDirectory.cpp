@@ -149,13 +149,23 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
     std::vector<Child> children;
     TypeRef lnType = logicalNodeType(self, domain, ln);
     if (lnType) {
-        for (const std::string& group : componentNames(lnType.get())) {
-            if (!fc.empty() && group != fc)
+        // Read in place: each FC of the node's type that has the path, and the path's components.
+        const std::string_view dotted = std::string_view(rest).substr(ln.size() + 1);
+        const auto& groups = lnType->typeSpec.structure;
+        for (int g = 0; g < groups.elementCount; ++g) {
+            const char* group = groups.elements[g]->name != nullptr ? groups.elements[g]->name : "";
+            if (!fc.empty() && fc != group)
                 continue;
-            const MmsVariableSpecification* t = typeAt(lnType.get(), group, path);
-            exists = exists || t != nullptr;
-            for (const std::string& c : componentNames(t))
-                children.push_back({c, group});
+            const MmsVariableSpecification* t = typeBelow(groups.elements[g], dotted);
+            if (t == nullptr)
+                continue;
+            exists = true;
+            if (t->type != MMS_STRUCTURE)
+                continue;
+            for (int i = 0; i < t->typeSpec.structure.elementCount; ++i) {
+                const char* name = t->typeSpec.structure.elements[i]->name;
+                children.push_back({name != nullptr ? name : "", group});
+            }
         }
     } else {
         NameList names;
@@ -298,7 +308,7 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     }
     // The (FC, name) pairs directly below the logical node: from its type, or from the names.
     std::vector<std::pair<std::string, std::string>> members;
-    TypeRef lnType = logicalNodeType(self, domain, ln);
+    TypeRef lnType = logicalNodeTypeWalking(self, domain, ln);
     if (lnType) {
         for (const std::string& group : componentNames(lnType.get()))
             for (const std::string& name : componentNames(component(lnType.get(), group)))
@@ -420,20 +430,35 @@ LinkedList IedConnection_getDataDirectoryFC(IedConnection self, IedClientError* 
 
 LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError* error,
                                               const char* dataReference, FunctionalConstraint fc) try {
-    // The children under one FC are the components of the variable's type: one request.
-    MmsVariableSpecification* spec = IedConnection_getVariableSpecification(self, error, dataReference, fc);
-    if (spec == nullptr)
+    // The children under one FC are the components of the variable's type: read in place from
+    // the logical node's type, or asked from a server that does not describe whole nodes.
+    std::string domain, rest;
+    if (self == nullptr || !splitReference(dataReference, domain, rest) ||
+        FunctionalConstraint_toString(fc) == nullptr) {
+        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
-    std::vector<std::string> out;
-    if (spec->type == MMS_STRUCTURE) {
-        for (int i = 0; i < spec->typeSpec.structure.elementCount; ++i) {
-            const char* n = spec->typeSpec.structure.elements[i]->name;
-            out.push_back(n != nullptr ? n : "");
-        }
     }
-    MmsVariableSpecification_destroy(spec);
+    const size_t dot = rest.find('.');
+    TypeRef lnType = logicalNodeType(self, domain, rest.substr(0, dot));
+    if (!lnType) {
+        MmsVariableSpecification* spec =
+            IedConnection_getVariableSpecification(self, error, dataReference, fc);
+        if (spec == nullptr)
+            return nullptr;
+        LinkedList out = componentList(spec);
+        MmsVariableSpecification_destroy(spec);
+        setError(error, IED_ERROR_OK);
+        return out;
+    }
+    const MmsVariableSpecification* t =
+        typeAt(lnType.get(), FunctionalConstraint_toString(fc),
+               dot == std::string::npos ? std::string_view() : std::string_view(rest).substr(dot + 1));
+    if (t == nullptr || (dot != std::string::npos && dot + 1 == rest.size())) {
+        setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
+        return nullptr;
+    }
     setError(error, IED_ERROR_OK);
-    return toLinkedList(out);
+    return componentList(t);
 } catch (...) {
     if (error != nullptr)
         *error = IED_ERROR_UNKNOWN;
@@ -493,9 +518,7 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
     TypeRef lnType = logicalNodeType(self, domain, parts[0]);
     if (lnType) {
         const MmsVariableSpecification* t =
-            parts.size() == 1
-                ? component(lnType.get(), fcText)
-                : typeAt(lnType.get(), fcText, std::vector<std::string>(parts.begin() + 1, parts.end()));
+            typeAt(lnType.get(), fcText, std::vector<std::string>(parts.begin() + 1, parts.end()));
         if (t == nullptr) {
             setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
             return nullptr;

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace stack {
@@ -19,14 +20,24 @@ MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, Ie
 // when the server does not describe the logical node as a whole (some answer only for data
 // objects): that answer is kept too, and the callers browse by the variable names instead.
 TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln);
+// The same for a caller that walks the logical device: on a miss it also asks, pipelined, for the
+// types of the logical nodes that follow `ln` in the device's directory (as last listed in this
+// association), so that a browse waits for one round trip per batch instead of one per node.
+// A full browse sends no more requests than one per logical node.
+TypeRef logicalNodeTypeWalking(IedConnection self, const std::string& domain, const std::string& ln);
 // The component `name` of a structure type; nullptr when absent.
-const MmsVariableSpecification* component(const MmsVariableSpecification* spec, const std::string& name);
+const MmsVariableSpecification* component(const MmsVariableSpecification* spec, std::string_view name);
 // The component names of a structure type (none for other types).
 std::vector<std::string> componentNames(const MmsVariableSpecification* spec);
 // The type at `path` (data object and attribute names, an array index in them allowed: "har(2)")
-// under one FC of a logical node type; nullptr when absent.
-const MmsVariableSpecification* typeAt(const MmsVariableSpecification* lnType, const std::string& fc,
+// under one FC of a logical node type (the FC's structure for an empty path); nullptr when absent.
+const MmsVariableSpecification* typeAt(const MmsVariableSpecification* lnType, std::string_view fc,
                                        const std::vector<std::string>& path);
+// The same with the path as the text after the logical node: "DO.DA" ("" for the FC itself).
+const MmsVariableSpecification* typeAt(const MmsVariableSpecification* lnType, std::string_view fc,
+                                       std::string_view dottedPath);
+// The type at a dotted path below a type (`t` itself for an empty path); nullptr when absent.
+const MmsVariableSpecification* typeBelow(const MmsVariableSpecification* t, std::string_view dottedPath);
 
 } // namespace mms
 } // namespace stack

@@ -4,14 +4,21 @@
 
 #include <chrono>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace stack {
 namespace mms {
 
 namespace {
 
-// The receive loop wakes this often to deliver queued raw messages and notice a stop.
+// The receive thread wakes this often to notice a stop; a caller reading the socket looks at
+// its own deadline as often.
 constexpr int kReceivePollMs = 50;
+// After the last caller stopped waiting, the receive thread keeps off the socket this long, so
+// that back-to-back requests need not wake it each time. Reports arriving meanwhile wait at most
+// this long (a caller that reads the socket passes them on at once).
+constexpr auto kReaderLinger = std::chrono::milliseconds(2);
 // Bounded waits of an orderly release.
 constexpr uint32_t kReleaseWaitMs = 1000;
 constexpr int32_t kProposedMaxPdu = 65000;
@@ -20,14 +27,18 @@ constexpr int32_t kProposedMaxPdu = 65000;
 
 MmsClient::~MmsClient() {
     close(false);
+    if (_wakeFd >= 0)
+        ::close(_wakeFd);
 }
 
 void MmsClient::setRawMessageHandler(MmsRawMessageHandler handler, void* parameter) {
     std::lock_guard<std::mutex> lock(_handlerMutex);
     _rawHandler = handler;
     _rawParameter = parameter;
-    if (handler == nullptr)
+    if (handler == nullptr) {
+        _rawDrained += _rawQueue.size();
         _rawQueue.clear();
+    }
 }
 
 void MmsClient::setReportHandler(ReportHandler handler) {
@@ -41,15 +52,27 @@ void MmsClient::setLostHandler(std::function<void()> handler) {
 }
 
 void MmsClient::queueRaw(const uint8_t* data, size_t length, bool received) {
-    std::lock_guard<std::mutex> lock(_handlerMutex);
-    if (_rawHandler == nullptr)
-        return;
-    std::vector<uint8_t> copy(data, data + length);
-    copy.push_back(received ? 1 : 0);
-    _rawQueue.push_back(std::move(copy));
+    {
+        std::lock_guard<std::mutex> lock(_handlerMutex);
+        if (_rawHandler == nullptr)
+            return;
+        std::vector<uint8_t> copy(data, data + length);
+        copy.push_back(received ? 1 : 0);
+        _rawQueue.push_back(std::move(copy));
+        ++_rawQueued;
+    }
+    // The receive thread calls the raw handler; a caller's answer waits until it has seen the
+    // messages up to that answer (a lost wake-up costs at most kReaderLinger, the period at
+    // which the thread looks anyway).
+    _rawPending.store(true);
+    if (!onReceiveThread())
+        _threadCv.notify_all();
 }
 
+// On the receive thread only: the raw handler sees the messages in order on the connection's
+// thread.
 void MmsClient::drainRaw() {
+    _rawPending.store(false);
     for (;;) {
         std::vector<uint8_t> msg;
         MmsRawMessageHandler handler;
@@ -57,8 +80,9 @@ void MmsClient::drainRaw() {
         {
             std::lock_guard<std::mutex> lock(_handlerMutex);
             if (_rawQueue.empty() || _rawHandler == nullptr) {
+                _rawDrained += _rawQueue.size();
                 _rawQueue.clear();
-                return;
+                break;
             }
             msg = std::move(_rawQueue.front());
             _rawQueue.pop_front();
@@ -68,13 +92,19 @@ void MmsClient::drainRaw() {
         bool received = msg.back() != 0;
         msg.pop_back();
         handler(parameter, msg.data(), static_cast<int>(msg.size()), received);
+        std::lock_guard<std::mutex> lock(_handlerMutex);
+        ++_rawDrained;
     }
+    std::lock_guard<std::mutex> lock(_mutex);
+    _cv.notify_all();
 }
 
 MmsError MmsClient::connect(const std::string& host, uint16_t port) {
     if (_connected.load())
         return MMS_ERROR_OTHER;
     close(false); // joins a receive thread left from a lost connection
+    if (_wakeFd < 0 && (_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) < 0)
+        return MMS_ERROR_OTHER;
     ber::Writer w;
     InitiateParams proposal;
     proposal.maxPduSize = kProposedMaxPdu;
@@ -106,6 +136,14 @@ MmsError MmsClient::connect(const std::string& host, uint16_t port) {
         std::lock_guard<std::mutex> lock(_mutex);
         _pending.clear();
         _released = false;
+        _reader = Reader::None;
+        _callers = 0;
+        _lastCall = std::chrono::steady_clock::time_point();
+        _ended = false;
+        _reportLoss = false;
+    }
+    uint64_t stale;
+    while (::read(_wakeFd, &stale, sizeof stale) > 0) {
     }
     _stopping.store(false);
     _connected.store(true);
@@ -120,6 +158,11 @@ void MmsClient::complete(uint32_t key, MmsError error, std::vector<uint8_t>* byt
         return; // answer to a request that timed out, or unsolicited
     it->second.done = true;
     it->second.error = error;
+    it->second.reportsBefore = _reportsRead;
+    {
+        std::lock_guard<std::mutex> raw(_handlerMutex);
+        it->second.rawBefore = _rawQueued;
+    }
     if (bytes != nullptr)
         it->second.bytes.swap(*bytes);
     _cv.notify_all();
@@ -136,82 +179,168 @@ void MmsClient::failAll(MmsError error) {
     _cv.notify_all();
 }
 
-void MmsClient::receiveLoop() {
-    pthread_setname_np(pthread_self(), "mms_client_rx");
-    _rxThreadId.store(std::this_thread::get_id());
-    std::vector<uint8_t> data;
-    MmsError endError = MMS_ERROR_CONNECTION_LOST;
-    while (!_stopping.load()) {
-        drainRaw();
-        iso::IsoConnection::Event ev;
-        iso::IsoStatus st = _iso.receive(data, ev, kReceivePollMs);
-        if (st == iso::IsoStatus::Timeout)
-            continue;
-        if (st != iso::IsoStatus::Ok) {
-            if (st == iso::IsoStatus::Error)
-                endError = MMS_ERROR_PARSING_RESPONSE;
-            break;
-        }
-        if (ev == iso::IsoConnection::Event::ReleaseResponse) {
+void MmsClient::end(MmsError error, bool loss) {
+    bool wasConnected = _connected.exchange(false);
+    _iso.shutdown();
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        if (!_ended)
+            _reportLoss = loss && wasConnected && !_stopping.load();
+        _ended = true;
+        _threadCv.notify_all();
+    }
+    failAll(error);
+}
+
+uint64_t MmsClient::rawDrained() {
+    std::lock_guard<std::mutex> lock(_handlerMutex);
+    return _rawDrained;
+}
+
+void MmsClient::deliverReport(Report& report) {
+    ReportHandler handler;
+    {
+        std::lock_guard<std::mutex> lock(_handlerMutex);
+        handler = _reportHandler;
+    }
+    if (handler)
+        handler(report.first, report.second);
+    for (MmsValue* v : report.second)
+        MmsValue_delete(v);
+    report.second.clear();
+}
+
+bool MmsClient::receiveUnit(int timeoutMs, bool onReceiveThread) {
+    iso::IsoConnection::Event ev;
+    iso::IsoStatus st = _iso.receive(_unit, ev, timeoutMs, onReceiveThread ? _wakeFd : -1);
+    if (st == iso::IsoStatus::Timeout)
+        return true;
+    if (st != iso::IsoStatus::Ok) {
+        end(st == iso::IsoStatus::Error ? MMS_ERROR_PARSING_RESPONSE : MMS_ERROR_CONNECTION_LOST);
+        return false;
+    }
+    if (ev == iso::IsoConnection::Event::ReleaseResponse) {
+        {
             std::lock_guard<std::mutex> lock(_mutex);
             _released = true;
             _cv.notify_all();
-            break;
         }
-        if (ev == iso::IsoConnection::Event::ReleaseRequest) {
-            _iso.sendReleaseResponse();
-            break;
-        }
+        end(MMS_ERROR_CONNECTION_LOST, false); // the answer to our release
+        return false;
+    }
+    if (ev == iso::IsoConnection::Event::ReleaseRequest) {
+        _iso.sendReleaseResponse();
+        end(MMS_ERROR_CONNECTION_LOST);
+        return false;
+    }
+    queueRaw(_unit.data(), _unit.size(), true);
+    if (onReceiveThread)
         drainRaw();
-        queueRaw(data.data(), data.size(), true);
-        drainRaw();
-        Pdu pdu;
-        if (!parsePdu(data.data(), data.size(), pdu)) {
-            // A peer that sends garbage loses the association.
-            endError = MMS_ERROR_PARSING_RESPONSE;
-            _iso.sendAbort();
+    Pdu pdu;
+    if (!parsePdu(_unit.data(), _unit.size(), pdu)) {
+        // A peer that sends garbage loses the association.
+        _iso.sendAbort();
+        end(MMS_ERROR_PARSING_RESPONSE);
+        return false;
+    }
+    switch (pdu.kind) {
+    case PduKind::ConfirmedResponse:
+    case PduKind::ConfirmedError:
+        complete(pdu.invokeId, MMS_ERROR_NONE, &_unit);
+        break;
+    case PduKind::Reject:
+        if (pdu.hasInvokeId)
+            complete(pdu.invokeId, MMS_ERROR_NONE, &_unit);
+        break;
+    case PduKind::ConcludeResponse:
+        complete(kConcludeKey, MMS_ERROR_NONE, nullptr);
+        break;
+    case PduKind::ConcludeError:
+        complete(kConcludeKey, MMS_ERROR_CONCLUDE_REJECTED, nullptr);
+        break;
+    case PduKind::Unconfirmed: {
+        Report report;
+        if (!decodeInformationReport(pdu.service, report.first, report.second))
             break;
+        if (onReceiveThread) {
+            deliverReport(report);
+        } else {
+            std::lock_guard<std::mutex> lock(_mutex);
+            _reports.push_back(std::move(report));
+            ++_reportsRead;
+            _threadCv.notify_all();
         }
-        switch (pdu.kind) {
-        case PduKind::ConfirmedResponse:
-        case PduKind::ConfirmedError:
-            complete(pdu.invokeId, MMS_ERROR_NONE, &data);
-            break;
-        case PduKind::Reject:
-            if (pdu.hasInvokeId)
-                complete(pdu.invokeId, MMS_ERROR_NONE, &data);
-            break;
-        case PduKind::ConcludeResponse:
-            complete(kConcludeKey, MMS_ERROR_NONE, nullptr);
-            break;
-        case PduKind::ConcludeError:
-            complete(kConcludeKey, MMS_ERROR_CONCLUDE_REJECTED, nullptr);
-            break;
-        case PduKind::Unconfirmed: {
-            VariableAccess access;
-            std::vector<MmsValue*> values;
-            if (decodeInformationReport(pdu.service, access, values)) {
-                ReportHandler handler;
-                {
-                    std::lock_guard<std::mutex> lock(_handlerMutex);
-                    handler = _reportHandler;
+        break;
+    }
+    default:
+        break; // requests from the server are not served by a client
+    }
+    return true;
+}
+
+void MmsClient::receiveLoop() {
+    pthread_setname_np(pthread_self(), "mms_client_rx");
+    _rxThreadId.store(std::this_thread::get_id());
+    for (;;) {
+        std::deque<Report> reports;
+        bool read = false;
+        {
+            std::unique_lock<std::mutex> lock(_mutex);
+            for (;;) {
+                if (_ended || _stopping.load() || !_reports.empty() || _rawPending.load())
+                    break;
+                // The socket is this thread's once no caller has waited for kReaderLinger.
+                auto idle = std::chrono::steady_clock::now() - _lastCall;
+                if (_callers == 0 && _reader == Reader::None && idle >= kReaderLinger) {
+                    read = true;
+                    break;
                 }
-                if (handler)
-                    handler(access, values);
-                for (MmsValue* v : values)
-                    MmsValue_delete(v);
+                _threadCv.wait_for(lock, _callers > 0 || _reader != Reader::None ? kReaderLinger
+                                                                                 : kReaderLinger - idle);
             }
+            if (_ended || _stopping.load())
+                break;
+            reports.swap(_reports);
+            if (read)
+                _reader = Reader::Thread;
+        }
+        // Raw messages first: a report's own PDU reaches the raw handler before the report.
+        drainRaw();
+        if (!reports.empty()) {
+            for (Report& r : reports)
+                deliverReport(r);
+            std::lock_guard<std::mutex> lock(_mutex);
+            _reportsDone += reports.size();
+            _cv.notify_all();
+        }
+        if (!read)
+            continue;
+        bool alive = receiveUnit(kReceivePollMs, true);
+        {
+            std::lock_guard<std::mutex> lock(_mutex);
+            _reader = Reader::None;
+            _cv.notify_all();
+        }
+        uint64_t wakes;
+        while (::read(_wakeFd, &wakes, sizeof wakes) > 0) {
+        }
+        if (!alive)
             break;
-        }
-        default:
-            break; // requests from the server are not served by a client
-        }
     }
     drainRaw();
-    bool wasConnected = _connected.exchange(false);
-    _iso.shutdown();
-    failAll(endError);
-    if (wasConnected && !_stopping.load()) {
+    end(MMS_ERROR_CONNECTION_LOST); // after a stop; a no-op once the association ended
+    bool reportLoss;
+    std::deque<Report> left;
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        reportLoss = _reportLoss && !_stopping.load();
+        _reportLoss = false;
+        left.swap(_reports);
+    }
+    for (Report& r : left)
+        for (MmsValue* v : r.second)
+            MmsValue_delete(v);
+    if (reportLoss) {
         std::function<void()> lost;
         {
             std::lock_guard<std::mutex> lock(_handlerMutex);
@@ -224,24 +353,65 @@ void MmsClient::receiveLoop() {
 
 MmsError MmsClient::waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, uint32_t timeoutMs,
                             Pending& out) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    bool done = _cv.wait_until(lock, deadline, [&]() { return _pending[key].done; });
-    auto it = _pending.find(key);
-    if (!done) {
-        _pending.erase(it);
-        return MMS_ERROR_SERVICE_TIMEOUT;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    ++_callers;
+    bool wokeThread = false;
+    MmsError result = MMS_ERROR_SERVICE_TIMEOUT;
+    for (;;) {
+        auto it = _pending.find(key);
+        if (it == _pending.end()) {
+            result = MMS_ERROR_CONNECTION_LOST;
+            break;
+        }
+        if (!it->second.done && _ended) {
+            it->second.done = true;
+            it->second.error = MMS_ERROR_CONNECTION_LOST;
+        }
+        // An answer counts once the reports read before it have been delivered (a control's
+        // LastApplError precedes the answer to the operate) and the raw handler has seen it.
+        if (it->second.done &&
+            (_ended || (_reportsDone >= it->second.reportsBefore && rawDrained() >= it->second.rawBefore))) {
+            out = std::move(it->second);
+            _pending.erase(it);
+            result = out.error;
+            break;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            _pending.erase(it);
+            break;
+        }
+        if (_reader == Reader::None && !it->second.done) {
+            // Nobody reads the socket: this thread does, for at most a slice of its wait.
+            _reader = Reader::Caller;
+            lock.unlock();
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
+            receiveUnit(static_cast<int>(std::min<long long>(left, kReceivePollMs)), false);
+            lock.lock();
+            _reader = Reader::None;
+            _cv.notify_all();
+            continue;
+        }
+        if (_reader == Reader::Thread && !wokeThread) {
+            // The receive thread waits on the socket: ask it to step aside.
+            uint64_t one = 1;
+            if (::write(_wakeFd, &one, sizeof one) == sizeof one)
+                wokeThread = true;
+        }
+        _cv.wait_until(lock, deadline);
     }
-    out = std::move(it->second);
-    _pending.erase(it);
-    return out.error;
+    --_callers;
+    _lastCall = Clock::now();
+    // The receive thread notices on its own (it looks every kReaderLinger) that no caller waits.
+    return result;
 }
 
-MmsError MmsClient::request(const Encoder& encode, Response& response) {
+MmsError MmsClient::start(const Encoder& encode, uint32_t& id) {
     if (!_connected.load())
         return MMS_ERROR_CONNECTION_LOST;
     if (onReceiveThread())
         return MMS_ERROR_OUTSTANDING_CALL_LIMIT;
-    uint32_t id;
     {
         std::lock_guard<std::mutex> lock(_mutex);
         if (static_cast<int>(_pending.size()) >= _maxOutstanding)
@@ -266,6 +436,10 @@ MmsError MmsClient::request(const Encoder& encode, Response& response) {
         _pending.erase(id);
         return MMS_ERROR_CONNECTION_LOST;
     }
+    return MMS_ERROR_NONE;
+}
+
+MmsError MmsClient::finish(uint32_t id, Response& response) {
     Pending result;
     std::unique_lock<std::mutex> lock(_mutex);
     MmsError err = waitFor(id, lock, requestTimeoutMs.load(), result);
@@ -284,6 +458,41 @@ MmsError MmsClient::request(const Encoder& encode, Response& response) {
         return decodeReject(response.pdu);
     default:
         return MMS_ERROR_PARSING_RESPONSE;
+    }
+}
+
+MmsError MmsClient::request(const Encoder& encode, Response& response) {
+    uint32_t id = 0;
+    MmsError e = start(encode, id);
+    return e != MMS_ERROR_NONE ? e : finish(id, response);
+}
+
+void MmsClient::requestAll(const std::vector<Encoder>& encoders, std::vector<Response>& responses,
+                           std::vector<MmsError>& errors) {
+    const size_t n = encoders.size();
+    responses.assign(n, Response());
+    errors.assign(n, MMS_ERROR_NONE);
+    std::deque<std::pair<size_t, uint32_t>> inFlight; // index, invoke id, oldest first
+    size_t next = 0;
+    while (next < n || !inFlight.empty()) {
+        // Start as many as the association takes; the first one that does not fit waits for
+        // the oldest answer, unless nothing of ours is outstanding (then it fails as request()).
+        while (next < n) {
+            uint32_t id = 0;
+            MmsError e = start(encoders[next], id);
+            if (e == MMS_ERROR_OUTSTANDING_CALL_LIMIT && !inFlight.empty())
+                break;
+            if (e != MMS_ERROR_NONE)
+                errors[next] = e;
+            else
+                inFlight.emplace_back(next, id);
+            ++next;
+        }
+        if (inFlight.empty())
+            continue;
+        auto [index, id] = inFlight.front();
+        inFlight.pop_front();
+        errors[index] = finish(id, responses[index]);
     }
 }
 
@@ -340,6 +549,8 @@ void MmsClient::close(bool release) {
         _stopping.store(true);
         _connected.store(false);
         _iso.shutdown();
+        std::lock_guard<std::mutex> lock(_mutex);
+        _cv.notify_all();
         return;
     }
     if (_connected.load() && release) {
@@ -354,6 +565,13 @@ void MmsClient::close(bool release) {
     _stopping.store(true);
     _connected.store(false);
     _iso.shutdown();
+    {
+        // Wakes a receive thread that keeps off the socket, and waits until no caller reads it.
+        std::unique_lock<std::mutex> lock(_mutex);
+        _cv.notify_all();
+        _threadCv.notify_all();
+        _cv.wait(lock, [this]() { return _reader != Reader::Caller; });
+    }
     if (_rxThread.joinable())
         _rxThread.join();
     _rxThreadId.store(std::thread::id());

@@ -1,13 +1,20 @@
 #pragma once
 // The client side of one MMS association: connect (ISO layers + MMS initiate), confirmed
-// requests with invoke IDs from any thread, one receive thread per connection that completes
-// requests and delivers information reports and raw messages, conclude and release.
+// requests with invoke IDs from any thread, one receive thread per connection that delivers
+// information reports and watches the socket while no request waits, conclude and release.
+//
+// Who reads the socket: a thread waiting for an answer reads it itself (one thread at a time,
+// the "reader"), so an answer reaches the caller without a hand-off between threads. While
+// callers wait, and for a moment after the last one (kReaderLingerMs), the receive thread stays
+// off the socket; otherwise it waits on it and is woken through an eventfd when a caller comes.
+// Information reports always run on the receive thread: a caller that reads one queues it.
 #include "mms_client_connection.h"
 #include "stack/src/iso/IsoConnection.h"
 #include "stack/src/mms/client/ConnectionParameters.h"
 #include "stack/src/mms/MmsPdu.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -50,6 +57,10 @@ public:
     // confirmed response (in `response`), the mapped error of a confirmed error or reject PDU,
     // or a local error (connection lost, time-out, call from the receive thread, ...).
     MmsError request(const Encoder& encode, Response& response);
+    // The same for several requests at once, keeping as many outstanding as the association
+    // allows (pipelined): errors[i] and responses[i] are what request() gives for encoders[i].
+    void requestAll(const std::vector<Encoder>& encoders, std::vector<Response>& responses,
+                    std::vector<MmsError>& errors);
 
     // All names of an object class (ObjectClass or another basic object class code) in a
     // domain, or in the VMD when `domain` is empty, asked page by page.
@@ -72,14 +83,32 @@ private:
         bool done = false;
         MmsError error = MMS_ERROR_NONE;
         std::vector<uint8_t> bytes;
+        uint64_t reportsBefore = 0; // reports read before the answer
+        uint64_t rawBefore = 0;     // raw messages queued up to the answer
     };
     static constexpr uint32_t kConcludeKey = 0xFFFFFFFFu;
 
+    using Report = std::pair<VariableAccess, std::vector<MmsValue*>>;
+    enum class Reader { None, Thread, Caller };
+
     void receiveLoop();
+    // Reads and handles one unit from the socket; the calling thread holds the reader role.
+    // false when the association ended.
+    bool receiveUnit(int timeoutMs, bool onReceiveThread);
+    // The association ended: no more sends or receives, every waiting request fails. With
+    // `loss`, an association that was open and not closed by close() is reported lost.
+    void end(MmsError error, bool loss = true);
+    void deliverReport(Report& report);
+    uint64_t rawDrained();
     void complete(uint32_t key, MmsError error, std::vector<uint8_t>* bytes);
     void failAll(MmsError error);
     void queueRaw(const uint8_t* data, size_t length, bool received);
     void drainRaw();
+    // Registers, encodes and sends a request; its invoke id in `id`.
+    MmsError start(const Encoder& encode, uint32_t& id);
+    // Waits for the answer of a started request and checks it.
+    MmsError finish(uint32_t id, Response& response);
+    // Waits for the answer under `key`, reading the socket while no other thread does.
     MmsError waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, uint32_t timeoutMs, Pending& out);
     MmsError conclude(uint32_t timeoutMs);
 
@@ -91,16 +120,30 @@ private:
     std::atomic<size_t> _maxPdu{0};
     int _maxOutstanding = 5;
 
-    std::mutex _mutex; // pending requests, invoke IDs
-    std::condition_variable _cv;
+    std::mutex _mutex;                 // pending requests, invoke IDs, the reader role, queued reports
+    std::condition_variable _cv;       // callers: an answer came, the socket is free
+    std::condition_variable _threadCv; // the receive thread: a report is queued, a stop or an end
     std::map<uint32_t, Pending> _pending;
     uint32_t _nextInvokeId = 1;
     bool _released = false;
+    Reader _reader = Reader::None;
+    int _callers = 0;                                  // threads waiting for an answer
+    std::chrono::steady_clock::time_point _lastCall{}; // when the last caller stopped waiting
+    bool _ended = false;                               // the association ended (end() ran)
+    bool _reportLoss = false;                          // ...other than by close(): tell the lost handler
+    std::deque<Report> _reports;                       // read by callers, delivered by the thread
+    uint64_t _reportsRead = 0;                         // reports callers have queued...
+    uint64_t _reportsDone = 0;                         // ...and how many of them were delivered
+    int _wakeFd = -1;                                  // eventfd: a caller wants the socket
+    std::vector<uint8_t> _unit;                        // the reader's receive buffer
 
     std::mutex _handlerMutex; // handlers and the raw queue
     MmsRawMessageHandler _rawHandler = nullptr;
     void* _rawParameter = nullptr;
     std::deque<std::vector<uint8_t>> _rawQueue; // last byte: 1 received, 0 sent
+    std::atomic<bool> _rawPending{false};       // raw messages wait for the receive thread
+    uint64_t _rawQueued = 0;                    // raw messages queued...
+    uint64_t _rawDrained = 0;                   // ...and handled (or dropped with the handler)
     ReportHandler _reportHandler;
     std::function<void()> _lostHandler;
 };
