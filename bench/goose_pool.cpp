@@ -1,6 +1,7 @@
 // GOOSE reception throughput: frames flooded over a veth pair that this program creates and
 // removes, received (a) by a plain packet socket, the baseline, and (b) through
-// GooseSubscriberPool up to valuesUpdated. Reports messages per second at saturation, the loss
+// GooseSubscriberPool up to valuesUpdated, reading a memory-mapped ring and, for comparison,
+// the socket's receive queue. Reports messages per second at saturation, the loss
 // at a paced rate (500 000 messages/s unless --paced N says otherwise), and the receive thread's CPU time per
 // message, each as a ratio to the baseline measured in the same run.
 //
@@ -12,6 +13,7 @@
 #include "goose_publisher.h"
 #include "goose_receiver.h"
 #include "goose_subscriber.h"
+#include "hal_ethernet.h"
 #include "linked_list.h"
 #include "mms_value.h"
 
@@ -27,12 +29,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -110,9 +114,37 @@ struct Measurement {
 };
 
 // Baseline: a packet socket for EtherType 0x88B8 on the interface, read with recvmmsg.
+// The steady clock in nanoseconds, for send-to-delivery latencies.
+int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+// Latency runs: the send time of every frame, and the delivery time of every message.
+struct Latency {
+    std::vector<int64_t> sent;
+    std::vector<int64_t> delivered;
+    std::function<void(std::vector<uint8_t>&, uint64_t)> stamp() {
+        return [this](std::vector<uint8_t>&, uint64_t i) {
+            if (i < sent.size())
+                sent[i] = nowNs();
+        };
+    }
+    // Median and maximum of delivery minus send time over the frames delivered, microseconds.
+    std::pair<double, double> medianAndMaxUs() const {
+        std::vector<int64_t> d;
+        for (size_t i = 0; i < sent.size() && i < delivered.size(); ++i)
+            if (sent[i] && delivered[i])
+                d.push_back(delivered[i] - sent[i]);
+        if (d.empty())
+            return {0, 0};
+        std::sort(d.begin(), d.end());
+        return {d[d.size() / 2] / 1e3, d.back() / 1e3};
+    }
+};
+
 Measurement measureRawSocket(const std::string& a, const std::string& b,
                              const std::vector<std::vector<uint8_t>>& frames, uint64_t maxFrames, double rate,
-                             double seconds, int receiverCpu) {
+                             double seconds, int receiverCpu, Latency* latency = nullptr) {
     Measurement m;
     int fd = socket(AF_PACKET, SOCK_RAW, htons(0x88B8));
     int rcvbuf = 4 << 20; // the stack's sockets ask for as much
@@ -144,13 +176,18 @@ Measurement measureRawSocket(const std::string& a, const std::string& b,
                 msgs[i].msg_hdr.msg_iovlen = 1;
             }
             int n = recvmmsg(fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
-            if (n > 0)
+            if (n > 0) {
+                if (latency)
+                    for (int i = 0; i < n; ++i)
+                        if (received + static_cast<uint64_t>(i) < latency->delivered.size())
+                            latency->delivered[received + static_cast<uint64_t>(i)] = nowNs();
                 received += static_cast<uint64_t>(n);
+            }
         }
         cpu = cpuSeconds(clock) - cpuStart;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    SendResult s = sendFrames(a, frames, maxFrames, rate, seconds);
+    SendResult s = sendFrames(a, frames, maxFrames, rate, seconds, latency ? latency->stamp() : nullptr);
     waitForDrain([&] { return received.load(); });
     stop = true;
     reader.join();
@@ -166,7 +203,7 @@ Measurement measureRawSocket(const std::string& a, const std::string& b,
 // paired with the data set's time member; counts valuesUpdated.
 Measurement measurePool(const std::string& a, const std::string& b,
                         const std::vector<std::vector<uint8_t>>& frames, uint64_t maxFrames, double rate,
-                        double seconds, int receiverCpu) {
+                        double seconds, int receiverCpu, Latency* latency = nullptr) {
     Measurement m;
     GooseSubscriberPool pool;
     GooseIn target;
@@ -193,14 +230,16 @@ Measurement measurePool(const std::string& a, const std::string& b,
         const auto& values = pool.getValues();
         if (!values[3] || values[3]->getUnixTimestamp() == 0)
             allValues = false;
-        received.fetch_add(1, std::memory_order_relaxed);
+        uint64_t n = received.fetch_add(1, std::memory_order_relaxed);
+        if (latency && n < latency->delivered.size())
+            latency->delivered[n] = nowNs();
     });
     if (!pool.start()) {
         std::fprintf(stderr, "bench_goose_pool: the pool cannot listen on %s\n", b.c_str());
         return m;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    SendResult s = sendFrames(a, frames, maxFrames, rate, seconds);
+    SendResult s = sendFrames(a, frames, maxFrames, rate, seconds, latency ? latency->stamp() : nullptr);
     waitForDrain([&] { return received.load(); });
     if (haveClock)
         m.cpuSeconds = cpuSeconds(clock) - cpuStart;
@@ -276,8 +315,14 @@ int main(int argc, char** argv) {
     std::printf("saturation (sender as fast as it can):\n");
     Measurement rawFlood = measureRawSocket(a, b, frames, floodLimit, 0, seconds, receiverCpu);
     Measurement poolFlood = measurePool(a, b, frames, floodLimit, 0, seconds, receiverCpu);
+    // The same pool reading the socket's receive queue in batches (recvmmsg) instead of the ring.
+    const size_t ringBytes = Ethernet_getReceiverRingSize();
+    Ethernet_setReceiverRingSize(0);
+    Measurement queueFlood = measurePool(a, b, frames, floodLimit, 0, seconds, receiverCpu);
+    Ethernet_setReceiverRingSize(ringBytes);
     printRow("packet socket (base)", rawFlood, rawFlood);
     printRow("GooseSubscriberPool", poolFlood, rawFlood);
+    printRow("pool, receive queue", queueFlood, rawFlood);
 
     const uint64_t pacedCount = static_cast<uint64_t>(paced * seconds);
     std::printf("paced at %.0f messages/s:\n", paced);
@@ -285,6 +330,17 @@ int main(int argc, char** argv) {
     Measurement poolPaced = measurePool(a, b, frames, pacedCount, paced, seconds * 2, receiverCpu);
     printRow("packet socket (base)", rawPaced, rawPaced);
     printRow("GooseSubscriberPool", poolPaced, rawPaced);
+
+    // Send to delivery at a light 1 000 messages/s: what a subscriber waits for one message.
+    const uint64_t lightCount = 1000;
+    Latency rawLatency{std::vector<int64_t>(lightCount), std::vector<int64_t>(lightCount)};
+    Latency poolLatency = rawLatency;
+    measureRawSocket(a, b, frames, lightCount, 1000, 3, receiverCpu, &rawLatency);
+    measurePool(a, b, frames, lightCount, 1000, 3, receiverCpu, &poolLatency);
+    auto rawDelay = rawLatency.medianAndMaxUs(), poolDelay = poolLatency.medianAndMaxUs();
+    std::printf("send to delivery at 1 000 messages/s: packet socket median %.1f us (max %.1f), pool median "
+                "%.1f us (max %.1f)\n",
+                rawDelay.first, rawDelay.second, poolDelay.first, poolDelay.second);
 
     double decode = measureDecodeOnly(frames, 1000000);
     std::printf(

@@ -1,7 +1,8 @@
 // Sampled Values reception load: 64 streams (--streams N) of 4 800 frames/s each (IEC 61850-9-2 style, one
 // ASDU of 8 INT32 channels with quality per frame) published over a veth pair that this program
 // creates and removes, received (a) by one plain packet socket, the baseline, (b) by the stack
-// directly (one SVReceiver with a subscriber per stream) and (c) by one InnerSvSubscriber, one per stream.
+// directly (one SVReceiver with a subscriber per stream) and (c) by one InnerSvSubscriber, one per stream,
+// through the receivers' memory-mapped ring and, for comparison, through the socket's receive queue.
 // Reports per stream the ASDUs delivered, the loss and smpCnt gaps, and the CPU time per frame of the receive
 // threads, as ratios to the baseline.
 //
@@ -11,6 +12,7 @@
 
 #include "sv_publisher.h"
 #include "sv_subscriber.h"
+#include "hal_ethernet.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -459,6 +461,12 @@ int main(int argc, char** argv) {
     Measurement shared = measureSharedReceiver(rec, a, b, samples);
     std::vector<uint64_t> perStream;
     Measurement subs = measureSubscribers(rec, a, b, samples, perStream);
+    // The same subscribers reading the socket's receive queue (recvmmsg) instead of the ring.
+    const size_t ringBytes = Ethernet_getReceiverRingSize();
+    Ethernet_setReceiverRingSize(0);
+    std::vector<uint64_t> queuePerStream;
+    Measurement queue = measureSubscribers(rec, a, b, samples, queuePerStream);
+    Ethernet_setReceiverRingSize(ringBytes);
     auto row = [&](const char* name, const Measurement& m) {
         std::printf(
             "  %-26s sent %8llu  received %8llu  loss %6.3f%%  gaps %4llu  cpu %6.3f us/frame (x%.2f)  "
@@ -471,6 +479,7 @@ int main(int argc, char** argv) {
     const std::string n = std::to_string(kStreams);
     row(("1 SVReceiver, " + n + " subscr.").c_str(), shared);
     row((n + " x InnerSvSubscriber").c_str(), subs);
+    row("subscribers, receive queue", queue);
     std::printf("  per stream ASDUs:");
     for (uint64_t n : perStream)
         std::printf(" %llu", static_cast<unsigned long long>(n));

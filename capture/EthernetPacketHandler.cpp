@@ -60,6 +60,9 @@ int64_t realtimeNs() {
 // socket cannot keep frames of another from being handed over.
 constexpr int kBatchesPerPass = 64;
 constexpr int kIdleWaitMs = 10;
+// Longer than a ring block may wait before the kernel hands it over (its retire time rounded
+// up to the timer tick, at most 10 ms at 100 Hz, plus scheduling).
+constexpr std::chrono::milliseconds kFinalQuiet(30);
 
 } // namespace
 
@@ -331,16 +334,26 @@ void EthernetPacketHandler::_captureLoop() {
         order.release(realtimeNs(), false, emit);
     }
     if (!failed) {
-        // The frames queued before the stop belong to the capture, also when the thread lags
-        // behind (for at most a few seconds, should the traffic not end).
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        int more;
-        do {
-            more = 0;
+        // The frames that arrived before the stop belong to the capture, also when the thread
+        // lags behind (for at most a few seconds, should the traffic not end). The ring hands
+        // over its last block of frames only when that block retires: drain until a quiet spell
+        // longer than that has passed.
+        const auto now = std::chrono::steady_clock::now();
+        const auto end = now + std::chrono::seconds(5);
+        auto quietUntil = now + kFinalQuiet;
+        while (!failed && std::chrono::steady_clock::now() < end) {
+            int more = 0;
             for (int i = 0; i < count; ++i)
                 more += std::max(_drain(*sources[i]), 0);
             order.release(0, true, emit);
-        } while (more > 0 && !failed && std::chrono::steady_clock::now() < end);
+            const auto at = std::chrono::steady_clock::now();
+            if (more > 0)
+                quietUntil = at + kFinalQuiet;
+            else if (at >= quietUntil)
+                break;
+            else
+                EthernetHandleSet_waitReady(set, 1);
+        }
     } else {
         order.release(0, true, [](const CapturedFrame*, size_t) {});
     }

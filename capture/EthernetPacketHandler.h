@@ -32,8 +32,9 @@ public:
     static constexpr uint16_t kSvEtherType = 0x88BA;
     static constexpr uint16_t kIpv4EtherType = 0x0800;
     // How long a frame is held after its arrival time before it is handed over, so that an
-    // earlier frame read later from another queue still goes first.
-    static constexpr int64_t kOrderWindowNs = 2000000;
+    // earlier frame read later from another queue still goes first. The kernel hands frames
+    // over in blocks that may wait a timer tick or two for more frames: the window covers that.
+    static constexpr int64_t kOrderWindowNs = 12000000;
 
     EthernetPacketHandler();
     virtual ~EthernetPacketHandler();

@@ -105,6 +105,13 @@ LIB61850_API int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHa
  * frames dropped because the receive queue was full. */
 LIB61850_API void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dropped);
 
+/* Bytes of the memory-mapped receive ring each GOOSE or SV receiver started from now on reads
+ * its frames through (16 MiB by default; the kernel keeps that memory for the receiver's life).
+ * 0: no ring, frames are read from the socket's receive queue instead, at more CPU time per
+ * frame; for hosts short of memory. */
+LIB61850_API void Ethernet_setReceiverRingSize(size_t bytes);
+LIB61850_API size_t Ethernet_getReceiverRingSize(void);
+
 /* true: raw Ethernet is available on this platform. */
 LIB61850_API bool Ethernet_isSupported(void);
 

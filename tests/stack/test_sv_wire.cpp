@@ -1,6 +1,7 @@
 // Sampled Values from our publisher to our receiver across a veth pair.
 #include "support/Veth.h"
 #include "sv_publisher.h"
+#include "hal_ethernet.h"
 #include "sv_subscriber.h"
 
 #include <gtest/gtest.h>
@@ -74,44 +75,51 @@ struct Stream {
 
 } // namespace
 
+// Through the receivers' ring and through the socket's receive queue alike.
 TEST(SvWire, EveryAsduArrivesInOrder) {
-    Veth veth;
-    IECX_REQUIRE_VETH(veth);
-    SVReceiver r = SVReceiver_create();
-    SVReceiver_setInterfaceId(r, veth.b().c_str());
-    SVReceiver_enableDestAddrCheck(r);
-    Seen seen, wrongDst;
-    SVSubscriber s = SVSubscriber_create(kDst, 0x4000);
-    SVSubscriber_setListener(s, onAsdu, &seen);
-    SVReceiver_addSubscriber(r, s);
-    uint8_t other[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x09};
-    SVSubscriber s2 = SVSubscriber_create(other, 0x4000);
-    SVSubscriber_setListener(s2, onAsdu, &wrongDst);
-    SVReceiver_addSubscriber(r, s2);
-    SVReceiver_start(r);
-    ASSERT_TRUE(SVReceiver_isRunning(r));
+    const size_t ringBytes = Ethernet_getReceiverRingSize();
+    for (size_t ring : {ringBytes, size_t(0)}) {
+        SCOPED_TRACE(ring ? "ring" : "queue");
+        Ethernet_setReceiverRingSize(ring);
+        Veth veth;
+        IECX_REQUIRE_VETH(veth);
+        SVReceiver r = SVReceiver_create();
+        SVReceiver_setInterfaceId(r, veth.b().c_str());
+        SVReceiver_enableDestAddrCheck(r);
+        Seen seen, wrongDst;
+        SVSubscriber s = SVSubscriber_create(kDst, 0x4000);
+        SVSubscriber_setListener(s, onAsdu, &seen);
+        SVReceiver_addSubscriber(r, s);
+        uint8_t other[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x09};
+        SVSubscriber s2 = SVSubscriber_create(other, 0x4000);
+        SVSubscriber_setListener(s2, onAsdu, &wrongDst);
+        SVReceiver_addSubscriber(r, s2);
+        SVReceiver_start(r);
+        ASSERT_TRUE(SVReceiver_isRunning(r));
 
-    Stream stream(veth.a(), 0x4000, kDst);
-    Stream otherApp(veth.a(), 0x4001, kDst);
-    ASSERT_NE(stream.pub, nullptr);
-    const int frames = 3000;
-    for (int i = 0; i < frames; ++i) {
-        stream.publish(i);
-        if (i % 100 == 0)
-            otherApp.publish(i);
+        Stream stream(veth.a(), 0x4000, kDst);
+        Stream otherApp(veth.a(), 0x4001, kDst);
+        ASSERT_NE(stream.pub, nullptr);
+        const int frames = 3000;
+        for (int i = 0; i < frames; ++i) {
+            stream.publish(i);
+            if (i % 100 == 0)
+                otherApp.publish(i);
+        }
+        ASSERT_TRUE(waitFor(seen.count, 2 * frames));
+        SVReceiver_stop(r);
+        EXPECT_FALSE(SVReceiver_isRunning(r));
+        std::lock_guard<std::mutex> lock(seen.mutex);
+        ASSERT_EQ(seen.smpCnt.size(), static_cast<size_t>(2 * frames));
+        for (int i = 0; i < 2 * frames; ++i) {
+            ASSERT_EQ(seen.smpCnt[static_cast<size_t>(i)], i % 4000) << "sample " << i;
+            ASSERT_EQ(seen.first[static_cast<size_t>(i)], i);
+        }
+        EXPECT_EQ(seen.svId, "MU01");
+        EXPECT_EQ(wrongDst.count, 0);
+        SVReceiver_destroy(r);
     }
-    ASSERT_TRUE(waitFor(seen.count, 2 * frames));
-    SVReceiver_stop(r);
-    EXPECT_FALSE(SVReceiver_isRunning(r));
-    std::lock_guard<std::mutex> lock(seen.mutex);
-    ASSERT_EQ(seen.smpCnt.size(), static_cast<size_t>(2 * frames));
-    for (int i = 0; i < 2 * frames; ++i) {
-        ASSERT_EQ(seen.smpCnt[static_cast<size_t>(i)], i % 4000) << "sample " << i;
-        ASSERT_EQ(seen.first[static_cast<size_t>(i)], i);
-    }
-    EXPECT_EQ(seen.svId, "MU01");
-    EXPECT_EQ(wrongDst.count, 0);
-    SVReceiver_destroy(r);
+    Ethernet_setReceiverRingSize(ringBytes);
 }
 
 TEST(SvWire, StartStopWhileStreaming) {

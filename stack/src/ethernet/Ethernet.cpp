@@ -1,6 +1,7 @@
 // C interface of the raw Ethernet layer over PacketSocket.
 #include "hal_ethernet.h"
 
+#include "stack/src/ethernet/FrameReceiver.h"
 #include "stack/src/ethernet/PacketSocket.h"
 
 #include <algorithm>
@@ -14,6 +15,15 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+
+// Capture sockets: ring size, and how long a block of frames may wait for more before it is
+// handed over (the capture holds frames a little longer anyway to put them in order).
+constexpr size_t kCaptureRingBytes = 64 * 1024 * 1024;
+constexpr unsigned kCaptureRetireMs = 2;
+
+} // namespace
 
 struct sEthernetHandleSet {
     std::vector<pollfd> fds;
@@ -157,11 +167,17 @@ EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCa
             capacity = 1518;
     }
     std::string error;
-    // Four bytes more than kept, so that a removed tag can be put back in place.
-    auto socket = stack::eth::PacketSocket::open(interfaceId, &error, capacity + 4);
+    auto socket = stack::eth::PacketSocket::open(interfaceId, &error, capacity);
     if (socket && !socket->enableTimestamps()) {
         error = std::string("SO_TIMESTAMPNS: ") + std::strerror(errno);
         socket.reset();
+    }
+    // A capture must ride out the moments its thread is not scheduled on a busy machine: a
+    // ring of 64 MiB holds about a second of a loaded station bus. Should the kernel refuse a
+    // ring, a receive queue as large does the same job at more cost per frame.
+    if (socket && !socket->enableRing(kCaptureRingBytes, kCaptureRetireMs)) {
+        int rcvbuf = static_cast<int>(kCaptureRingBytes);
+        setsockopt(socket->fd(), SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
     }
     if (!socket) {
         if (errorText && errorSize > 0)
@@ -173,11 +189,6 @@ EthernetSocket Ethernet_createCaptureSocket(const char* interfaceId, int frameCa
         return nullptr;
     self->socket = std::move(socket);
     self->captureCapacity = capacity;
-    // A capture must ride out the moments its thread is not scheduled on a busy machine: a
-    // queue of 64 MiB holds about a second of a loaded station bus. Memory is used only as
-    // frames wait in it.
-    int rcvbuf = 64 * 1024 * 1024;
-    setsockopt(self->socket->fd(), SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
     return self;
 } catch (...) {
     return nullptr;
@@ -201,16 +212,13 @@ int Ethernet_receiveBatch(EthernetSocket ethSocket, EthernetFrameHandler handler
     if (!ethSocket || !handler)
         return -1;
     const size_t capacity = static_cast<size_t>(Ethernet_getFrameCapacity(ethSocket));
-    const size_t slotSize = ethSocket->socket->frameCapacity();
-    return ethSocket->socket->receiveBatch([&](const stack::eth::RxFrame& f) {
-        // The batch slots are the socket's own storage, with room for the tag: put it back in
-        // place, then keep at most `capacity` bytes.
-        auto* slot = const_cast<uint8_t*>(f.data);
-        size_t stored = stack::eth::copyWithTag(f, slot, std::min(f.length + 4, slotSize));
+    return ethSocket->socket->receiveBatch([&](const stack::eth::RxFrame& received) {
+        stack::eth::RxFrame f = received;
+        stack::eth::restoreTag(f);
         EthernetFrame frame;
-        frame.data = slot;
-        frame.length = static_cast<uint32_t>(stored < capacity ? stored : capacity);
-        frame.originalLength = static_cast<uint32_t>(f.wireLength + (f.vlan.present ? 4 : 0));
+        frame.data = f.data;
+        frame.length = static_cast<uint32_t>(f.length < capacity ? f.length : capacity);
+        frame.originalLength = static_cast<uint32_t>(f.wireLength);
         frame.timeNs = f.timeNs;
         frame.outgoing = f.outgoing;
         handler(parameter, &frame);
@@ -229,6 +237,14 @@ void Ethernet_getCounters(EthernetSocket ethSocket, uint64_t* seen, uint64_t* dr
         *dropped = counters.dropped;
 } catch (...) {
     // an exception ends the call here instead of crossing into C
+}
+
+void Ethernet_setReceiverRingSize(size_t bytes) {
+    stack::eth::FrameReceiver::ringBytes = bytes;
+}
+
+size_t Ethernet_getReceiverRingSize(void) {
+    return stack::eth::FrameReceiver::ringBytes;
 }
 
 bool Ethernet_isSupported(void) try { return true; } catch (...) {

@@ -7,6 +7,8 @@
 namespace stack {
 namespace eth {
 
+std::atomic<size_t> FrameReceiver::ringBytes{FrameReceiver::kDefaultRingBytes};
+
 bool FrameReceiver::open(const std::string& ifname, uint16_t etherType, EthernetSocketMode mode,
                          const std::vector<Mac>& groups) {
     std::lock_guard<std::mutex> lock(_controlMutex);
@@ -17,6 +19,10 @@ bool FrameReceiver::open(const std::string& ifname, uint16_t etherType, Ethernet
         return false;
     if (etherType != 0 && !socket->setProtocolFilter(etherType))
         return false;
+    // Without a ring (none wanted, or a kernel that refuses one) the socket's receive queue
+    // serves instead.
+    if (size_t bytes = ringBytes.load())
+        socket->enableRing(bytes, kRetireMs);
     socket->setMode(mode);
     for (const auto& g : groups)
         socket->addMulticast(g.data());

@@ -31,24 +31,19 @@ int interfaceMtu(int fd, const char* ifname) {
 
 } // namespace
 
-size_t copyWithTag(const RxFrame& frame, uint8_t* out, size_t outSize) {
-    if (!frame.vlan.present || frame.length < 12) {
-        size_t n = frame.length < outSize ? frame.length : outSize;
-        std::memmove(out, frame.data, n);
-        return n;
-    }
-    uint8_t tag[4] = {static_cast<uint8_t>(frame.vlan.tpid >> 8), static_cast<uint8_t>(frame.vlan.tpid),
-                      static_cast<uint8_t>(frame.vlan.tci >> 8), static_cast<uint8_t>(frame.vlan.tci)};
-    size_t total = frame.length + 4;
-    size_t n = total < outSize ? total : outSize;
-    // Tail first: `out` may be the buffer the frame was received into.
-    if (n > 16)
-        std::memmove(out + 16, frame.data + 12, n - 16);
-    if (out != frame.data)
-        std::memcpy(out, frame.data, n < 12 ? n : 12);
-    for (size_t i = 12; i < 16 && i < n; ++i)
-        out[i] = tag[i - 12];
-    return n;
+void restoreTag(RxFrame& frame) {
+    if (!frame.vlan.present || frame.length < 12)
+        return;
+    auto* start = const_cast<uint8_t*>(frame.data) - RxRing::kHeadroom;
+    std::memmove(start, frame.data, 12);
+    start[12] = static_cast<uint8_t>(frame.vlan.tpid >> 8);
+    start[13] = static_cast<uint8_t>(frame.vlan.tpid);
+    start[14] = static_cast<uint8_t>(frame.vlan.tci >> 8);
+    start[15] = static_cast<uint8_t>(frame.vlan.tci);
+    frame.data = start;
+    frame.length += 4;
+    frame.wireLength += 4;
+    frame.vlan.present = false;
 }
 
 struct PacketSocket::Batch {
@@ -65,7 +60,9 @@ struct PacketSocket::Batch {
     void prepare() {
         std::memset(msgs, 0, sizeof msgs);
         for (int i = 0; i < kBatch; ++i) {
-            iov[i].iov_base = storage.data() + static_cast<size_t>(i) * slotSize;
+            // Each slot starts with the headroom restoreTag uses.
+            iov[i].iov_base =
+                storage.data() + static_cast<size_t>(i) * (slotSize + RxRing::kHeadroom) + RxRing::kHeadroom;
             iov[i].iov_len = slotSize;
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;
@@ -158,13 +155,14 @@ std::unique_ptr<PacketSocket> PacketSocket::open(const char* ifname, std::string
     } else {
         self->_batch->slotSize = frameCapacity;
     }
-    self->_batch->storage.resize(self->_batch->slotSize * kBatch);
+    self->_batch->storage.resize((self->_batch->slotSize + RxRing::kHeadroom) * kBatch);
     self->_frames.resize(kBatch);
     self->_pktTypes.resize(kBatch);
     return self;
 }
 
 PacketSocket::~PacketSocket() {
+    _ring.reset(); // unmapped before the socket closes, or the kernel finds the ring still in use
     if (_fd >= 0)
         close(_fd);
 }
@@ -200,6 +198,13 @@ bool PacketSocket::enableTimestamps() {
     int one = 1;
     _timestamps = setsockopt(_fd, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one) == 0;
     return _timestamps;
+}
+
+bool PacketSocket::enableRing(size_t bytes, unsigned retireMs, std::string* error) {
+    if (_ring)
+        return true;
+    _ring = RxRing::attach(_fd, bytes, _batch->slotSize, retireMs, error);
+    return _ring != nullptr;
 }
 
 SocketCounters PacketSocket::counters() {
@@ -317,6 +322,25 @@ int PacketSocket::wait(int timeoutMs, int wakeFd) {
     return (p[0].revents & POLLIN) ? 1 : 0;
 }
 
+int PacketSocket::_refill() {
+    if (_next < _count)
+        return _count - _next;
+    _next = 0;
+    _count = 0;
+    int n;
+    if (_ring) {
+        n = _ring->next(_frames, _pktTypes);
+        for (int i = 0; i < n; ++i)
+            if (_frames[static_cast<size_t>(i)].length > _batch->slotSize)
+                _frames[static_cast<size_t>(i)].length = _batch->slotSize;
+    } else {
+        n = _receiveBatch();
+    }
+    if (n > 0)
+        _count = n;
+    return n;
+}
+
 int PacketSocket::_receiveBatch() {
     Batch& b = *_batch;
     b.prepare();
@@ -361,22 +385,10 @@ int PacketSocket::receiveOne(uint8_t* buffer, size_t size, int timeoutMs) {
         return -1;
     bool waited = false;
     for (;;) {
-        iovec iov{buffer, size};
-        sockaddr_ll from{};
-        alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(tpacket_auxdata)) + CMSG_SPACE(sizeof(timespec))];
-        msghdr hdr{};
-        hdr.msg_name = &from;
-        hdr.msg_namelen = sizeof from;
-        hdr.msg_iov = &iov;
-        hdr.msg_iovlen = 1;
-        hdr.msg_control = control;
-        hdr.msg_controllen = sizeof control;
-        ssize_t n = recvmsg(_fd, &hdr, MSG_DONTWAIT | MSG_TRUNC);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                return -1;
+        int n = _refill();
+        if (n < 0)
+            return -1;
+        if (n == 0) {
             if (waited)
                 return 0;
             int r = wait(timeoutMs);
@@ -385,17 +397,14 @@ int PacketSocket::receiveOne(uint8_t* buffer, size_t size, int timeoutMs) {
             waited = true;
             continue;
         }
-        RxFrame f;
-        f.data = buffer;
-        f.wireLength = static_cast<size_t>(n);
-        f.length = f.wireLength < size ? f.wireLength : size;
-        readControl(hdr, f, _timestamps);
-        // Reuse the batch's per-frame check on a single frame.
-        _frames[0] = f;
-        _pktTypes[0] = from.sll_pkttype;
-        if (!_accept(0))
+        const int i = _next++;
+        if (!_accept(i))
             continue; // not for us: look for the next one without waiting again
-        return static_cast<int>(copyWithTag(f, buffer, size));
+        RxFrame f = _frames[static_cast<size_t>(i)];
+        restoreTag(f);
+        size_t length = f.length < size ? f.length : size;
+        std::memcpy(buffer, f.data, length);
+        return static_cast<int>(length);
     }
 }
 

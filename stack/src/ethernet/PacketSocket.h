@@ -9,8 +9,10 @@
 // sockets, the kernel's arrival time stamp (SO_TIMESTAMPNS): the time the frame entered the
 // network stack, the clock every capture tool on Linux records, not the later moment user space
 // reads it. Subscriptions do without: asking for stamps makes the kernel stamp every frame of
-// the host.
+// the host. Receivers and captures that read many frames switch to a memory-mapped ring
+// (enableRing, see RxRing.h), where the kernel's own arrival stamp comes with every frame.
 #include "hal_ethernet.h"
+#include "stack/src/ethernet/RxRing.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +35,8 @@ struct VlanTag {
     uint16_t tci = 0; // priority (3 bits), DEI (1 bit), VLAN id (12 bits)
 };
 
-// One received frame as the kernel delivered it (outer tag removed, see `vlan`).
+// One received frame as the kernel delivered it (outer tag removed, see `vlan`). The
+// RxRing::kHeadroom bytes in front of `data` belong to the frame's slot (see restoreTag).
 struct RxFrame {
     const uint8_t* data = nullptr;
     size_t length = 0;     // bytes in data
@@ -50,9 +53,9 @@ struct SocketCounters {
     uint64_t dropped = 0;
 };
 
-// Writes `frame` into `out` (capacity `outSize`) with `tag` inserted after the source address
-// when present; returns the bytes written (cut to outSize).
-size_t copyWithTag(const RxFrame& frame, uint8_t* out, size_t outSize);
+// Puts the removed outer tag back in place (4 bytes after the source address) by moving the
+// addresses into the headroom in front of the frame; lengths grow by 4. Nothing without a tag.
+void restoreTag(RxFrame& frame);
 
 class PacketSocket {
 public:
@@ -74,6 +77,11 @@ public:
     // Each received frame gets the kernel's arrival time stamp (the time of reading when the
     // kernel gives none). false when the kernel refuses.
     bool enableTimestamps();
+    // Receives through a memory-mapped ring of about `bytes` bytes from now on, frames handed
+    // over at most about `retireMs` after arrival. false (reception unchanged) when the kernel
+    // refuses; `error` then says why.
+    bool enableRing(size_t bytes, unsigned retireMs, std::string* error = nullptr);
+    bool hasRing() const { return _ring != nullptr; }
     // The kernel's counters (seen, dropped); they keep growing while the socket is open.
     SocketCounters counters();
     // The largest frame a receive delivers whole.
@@ -92,11 +100,13 @@ public:
     // Receives the frames that are ready (at most a batch, without waiting) and calls fn(frame)
     // for each in arrival order. The frame data stays valid until the next call. Returns the
     // number of frames, 0 when none was ready, -1 on error.
+    // With a ring, a batch is one block of the ring.
     template <class Fn> int receiveBatch(Fn&& fn) {
-        int n = _receiveBatch();
-        for (int i = 0; i < n; ++i)
+        int n = _refill();
+        for (int i = _next; i < _count; ++i)
             if (_accept(i))
                 fn(_frames[i]);
+        _next = _count;
         return n;
     }
 
@@ -106,6 +116,9 @@ public:
 
 private:
     PacketSocket() = default;
+    // The frames of the last batch not handed over yet, [_next, _count); a new batch when there
+    // are none. Their number, 0 when no frame is ready, -1 on error.
+    int _refill();
     int _receiveBatch();
     bool _accept(int i) const;
 
@@ -120,8 +133,11 @@ private:
 
     struct Batch;
     std::unique_ptr<Batch> _batch;
+    std::unique_ptr<RxRing> _ring;
     std::vector<RxFrame> _frames;
     std::vector<uint8_t> _pktTypes;
+    int _next = 0;
+    int _count = 0;
 };
 
 } // namespace eth
