@@ -14,6 +14,8 @@
 #include "models/SourceFileModel.h"
 #include "models/VorIec61850Model.h"
 #include "sim/SimulatedIed.h"
+#include "ui/Session.h"
+#include "ui/UiServer.h"
 
 #include "mms_value.h"
 
@@ -25,8 +27,10 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #ifndef IECX_BIN_TO_DATA
@@ -43,6 +47,8 @@ struct Options {
     std::string scl;
     std::string iface = "lo";
     double seconds = 3;
+    bool ui = false;
+    int port = 0;
 };
 
 // The example station: installed under the data directory beside the tool's prefix, or in the
@@ -211,6 +217,68 @@ void writeCids(const std::string& dir) {
     std::printf("   %s/Goose.cid\n   %s/SV.cid\n", dir.c_str(), dir.c_str());
 }
 
+// The web host against the simulated IEDs, until Ctrl-C: the example station already loaded in
+// the page, the IEDs' values changing, so that a newcomer sees values move at once.
+int runUiDemo(const Options& o) {
+    const bool raw = canOpenRawSocket();
+    iecx::sim::SimulatedIed relay;
+    iecx::sim::SimulatedIed mergingUnit;
+    try {
+        startIed(relay, o.scl, "PROT1", raw ? o.iface : "");
+        if (raw)
+            startIed(mergingUnit, o.scl, "MU1", o.iface);
+    } catch (const StepFailed& e) {
+        std::fprintf(stderr, "iecx demo: %s\n", e.what());
+        return kExitFailure;
+    }
+    relay.changeValuesEvery(300);
+    iecx::ui::UiOptions options;
+    options.port = o.port;
+    iecx::ui::UiServer server(options);
+    if (!server.start()) {
+        std::fprintf(stderr, "iecx demo: %s\n", server.error().c_str());
+        return kExitFailure;
+    }
+    // The page opens on the station file with PROT1's gcbPos chosen; the device source already
+    // knows the IED. The choices go through the session, as the page's own requests do.
+    std::ifstream in(o.scl);
+    std::ostringstream content;
+    content << in.rdbuf();
+    try {
+        iecx::ui::Session& session = server.session();
+        session.connectDevice("127.0.0.1", relay.port());
+        session.loadScl("station.scd", content.str());
+        session.setUnit("settings", {0}, "Файл SCL");
+        session.setUnit("settings", {1, 0}, "События (GOOSE)"); // the file source's protocol
+        session.setUnit("settings", {1, 2}, "gcbPos");          // and element
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "iecx demo: %s: %s\n", o.scl.c_str(), e.what());
+        return kExitFailure;
+    }
+    std::printf("%s\n\n", server.url().c_str());
+    std::printf(
+        "Open the address above in a browser. The page shows %s with PROT1's GOOSE gcbPos\n"
+        "chosen; the simulated IED PROT1 serves MMS on 127.0.0.1:%u and changes its values every 300 ms.\n",
+        o.scl.c_str(), relay.port());
+    if (raw)
+        std::printf("- GOOSE: press \"Старт\" with interface %s.\n"
+                    "- Sampled Values: choose \"Поток (SMV)\" and MU1, then \"Старт\".\n",
+                    o.iface.c_str());
+    else
+        std::printf(
+            "- GOOSE and Sampled Values need root or CAP_NET_RAW: run the demo as root to see them.\n");
+    std::printf(
+        "- Reports: choose \"Устройство IED\" (connected to 127.0.0.1:%u), pick urcbPos01, \"Старт\".\n"
+        "Ctrl-C ends the demo.\n",
+        relay.port());
+    std::fflush(stdout);
+    waitUntil(nullptr, 0);
+    server.stop();
+    relay.stop();
+    mergingUnit.stop();
+    return kExitOk;
+}
+
 int runDemo(const std::vector<std::string>& args) {
     Options o;
     CLI::App app{"Runs the host's whole workflow against simulated IEDs on this machine: GOOSE from the SCL "
@@ -223,6 +291,9 @@ int runDemo(const std::vector<std::string>& args) {
     app.add_option("--seconds", o.seconds, "seconds per acquisition step")
         ->check(CLI::Range(0.1, 60.0))
         ->capture_default_str();
+    app.add_flag("--ui", o.ui, "serve the web host (iecx ui) against the simulated IEDs until Ctrl-C");
+    app.add_option("--port", o.port, "with --ui: the web host's port (default: a free one)")
+        ->check(CLI::Range(0, 65535));
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
@@ -231,6 +302,8 @@ int runDemo(const std::vector<std::string>& args) {
     }
     if (o.scl.empty())
         o.scl = findStation();
+    if (o.ui)
+        return runUiDemo(o);
 
     const auto begin = Clock::now();
     const bool raw = canOpenRawSocket();
