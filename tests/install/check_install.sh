@@ -28,6 +28,9 @@ prefix="$work/prefix"
 libdir="$prefix/$(cache CMAKE_INSTALL_LIBDIR)"
 bindir="$prefix/$(cache CMAKE_INSTALL_BINDIR)"
 includedir="$prefix/$(cache CMAKE_INSTALL_INCLUDEDIR)"
+# GNUInstallDirs leaves the data directory's cache entry empty unless it is set: <datarootdir>.
+datadir="$(cache CMAKE_INSTALL_DATADIR)"
+datadir="$prefix/${datadir:-$(cache CMAKE_INSTALL_DATAROOTDIR)}"
 [ -f "$libdir/libiecx.so.0" ] || fail "libiecx.so.0 not in $libdir"
 readlink "$libdir/libiecx.so" | grep -q '^libiecx.so.0$' || fail "SONAME link missing"
 
@@ -75,7 +78,7 @@ cmake_minimum_required(VERSION 3.18)
 project(iecx_examples C CXX)
 set(CMAKE_CXX_STANDARD 17)
 find_package(iecx REQUIRED)
-add_subdirectory("$prefix/$(cache CMAKE_INSTALL_DATADIR)/iecx/examples" examples)
+add_subdirectory("$datadir/iecx/examples" examples)
 CMAKE
 { cmake -S "$work/examples" -B "$work/examples/build" -DCMAKE_PREFIX_PATH="$prefix" &&
   cmake --build "$work/examples/build" -j"$(nproc)"; } >"$work/examples.log" 2>&1 ||
