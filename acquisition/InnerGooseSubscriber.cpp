@@ -1,7 +1,5 @@
 #include "acquisition/InnerGooseSubscriber.h"
 
-#include "host/NetAddr.h"
-#include "host/NetworkHelper.h"
 #include "mms/FCDAElement.h"
 #include "mms/MmsDatasetHelper.h"
 
@@ -19,40 +17,14 @@ InnerGooseSubscriber::~InnerGooseSubscriber() {
     stop();
 }
 
-bool InnerGooseSubscriber::setTarget(const GooseIn& target) {
-    std::lock_guard<std::mutex> control(_controlMutex);
-    if (_running)
-        return false;
-    _target = target;
+void InnerGooseSubscriber::_onTarget() {
     _values.assign(_target.paths.size(), nullptr);
     _indexes.assign(_target.paths.size(), MmsDatasetHelper::IndexPath());
-    return true;
 }
 
-bool InnerGooseSubscriber::start() {
-    std::lock_guard<std::mutex> control(_controlMutex);
-    if (_running)
-        return false;
-    _running = true;
+void InnerGooseSubscriber::_onStart() {
     _values.assign(_target.paths.size(), nullptr);
     _createAssociateIndexes();
-    if (!_startReceivers()) {
-        _stopReceivers();
-        _running = false;
-        return false;
-    }
-    return true;
-}
-
-bool InnerGooseSubscriber::stop() {
-    std::lock_guard<std::mutex> control(_controlMutex);
-    if (!_running)
-        return false;
-    // Not under _mutex: a receive thread may be waiting for it, and stopping a receiver waits
-    // for its thread. Once the receivers are stopped no callback can run any more.
-    _stopReceivers();
-    _running = false;
-    return true;
 }
 
 void InnerGooseSubscriber::_createAssociateIndexes() {
@@ -84,16 +56,6 @@ bool InnerGooseSubscriber::_createReceiver(const std::string& interfaceName) {
     return true;
 }
 
-bool InnerGooseSubscriber::_createReceivers() {
-    if (!_target.interfaceName.empty())
-        return _createReceiver(_target.interfaceName);
-    for (const Vor::NetworkInterface& networkInterface : Vor::NetworkHelper::getNetworkInterfaces()) {
-        if (!_createReceiver(networkInterface.id))
-            return false;
-    }
-    return true;
-}
-
 bool InnerGooseSubscriber::_createSubscribers() {
     const GooseIdentifer& id = _target.identifier;
     for (GooseReceiver receiver : _receivers) {
@@ -105,15 +67,12 @@ bool InnerGooseSubscriber::_createSubscribers() {
         if (!id.goCbRef)
             GooseSubscriber_setObserver(subscriber);
         if (id.dstMac) {
-            try {
-                Vor::Net::NetAddr mac(*id.dstMac, 6, ':');
-                uint8_t bytes[6];
-                std::memcpy(bytes, mac.data(), 6);
-                GooseSubscriber_setDstMac(subscriber, bytes);
-            } catch (const std::exception&) {
+            uint8_t mac[6];
+            if (!parseMac(*id.dstMac, mac)) {
                 GooseSubscriber_destroy(subscriber);
                 return false;
             }
+            GooseSubscriber_setDstMac(subscriber, mac);
         }
         if (id.appId)
             GooseSubscriber_setAppId(subscriber, static_cast<uint16_t>(*id.appId & 0xFFFF));
@@ -121,14 +80,6 @@ bool InnerGooseSubscriber::_createSubscribers() {
         GooseReceiver_addSubscriber(receiver, subscriber);
     }
     return true;
-}
-
-bool InnerGooseSubscriber::_startReceivers() {
-    if (!_createReceivers())
-        return false;
-    if (!_createSubscribers())
-        return false;
-    return _enableReceivers();
 }
 
 bool InnerGooseSubscriber::_enableReceivers() {
@@ -143,11 +94,6 @@ bool InnerGooseSubscriber::_enableReceivers() {
 void InnerGooseSubscriber::_disableReceivers() {
     for (GooseReceiver receiver : _receivers)
         GooseReceiver_stop(receiver);
-}
-
-void InnerGooseSubscriber::_stopReceivers() {
-    _disableReceivers();
-    _destroyReceivers();
 }
 
 void InnerGooseSubscriber::_destroyReceivers() {

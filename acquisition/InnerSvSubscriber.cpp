@@ -1,10 +1,6 @@
 #include "acquisition/InnerSvSubscriber.h"
 
-#include "host/NetAddr.h"
-#include "host/NetworkHelper.h"
-
 #include <cstring>
-#include <exception>
 #include <map>
 #include <utility>
 
@@ -92,55 +88,15 @@ InnerSvSubscriber::~InnerSvSubscriber() {
     stop();
 }
 
-bool InnerSvSubscriber::setTarget(const SvIn& target) {
-    std::lock_guard<std::mutex> control(_controlMutex);
-    if (_running)
-        return false;
-    _target = target;
-    return true;
-}
-
-bool InnerSvSubscriber::start() {
-    std::lock_guard<std::mutex> control(_controlMutex);
-    if (_running)
-        return false;
-    _running = true;
-    if (!_startReceivers()) {
-        _stopReceivers();
-        std::lock_guard<std::recursive_mutex> lock(_mutex);
-        _currentAsdu = nullptr;
-        _running = false;
-        return false;
-    }
-    return true;
-}
-
-bool InnerSvSubscriber::stop() {
-    std::lock_guard<std::mutex> control(_controlMutex);
-    if (!_running)
-        return false;
-    // Stopping a receiver waits for its thread, which may be waiting for _mutex: not held here.
-    _stopReceivers();
+void InnerSvSubscriber::_onStopped() {
     std::lock_guard<std::recursive_mutex> lock(_mutex);
     _currentAsdu = nullptr;
-    _running = false;
-    return true;
 }
 
 bool InnerSvSubscriber::_createReceiver(const std::string& interfaceName) {
-    Attachment attachment;
+    detail::SvAttachment attachment;
     attachment.interfaceName = interfaceName;
     _receivers.push_back(attachment);
-    return true;
-}
-
-bool InnerSvSubscriber::_createReceivers() {
-    if (!_target.interfaceName.empty())
-        return _createReceiver(_target.interfaceName);
-    for (const Vor::NetworkInterface& networkInterface : Vor::NetworkHelper::getNetworkInterfaces()) {
-        if (!_createReceiver(networkInterface.id))
-            return false;
-    }
     return true;
 }
 
@@ -148,18 +104,14 @@ bool InnerSvSubscriber::_createSubscribers() {
     uint8_t mac[6];
     const uint8_t* dstMac = nullptr;
     if (_target.dstMac) {
-        try {
-            Vor::Net::NetAddr address(*_target.dstMac, 6, ':');
-            std::memcpy(mac, address.data(), 6);
-            dstMac = mac;
-        } catch (const std::exception&) {
+        if (!parseMac(*_target.dstMac, mac))
             return false;
-        }
+        dstMac = mac;
     }
     // The APPID value goes to the stack whether or not it is set (0 when it never was).
     uint16_t appId = static_cast<uint16_t>(_target.appId.value_or(0) & 0xFFFF);
     bool filtered = _target.svId.has_value() || _target.confRev.has_value();
-    for (Attachment& attachment : _receivers) {
+    for (detail::SvAttachment& attachment : _receivers) {
         attachment.subscriber = SVSubscriber_create(dstMac, appId);
         if (attachment.subscriber == nullptr)
             return false;
@@ -169,16 +121,8 @@ bool InnerSvSubscriber::_createSubscribers() {
     return true;
 }
 
-bool InnerSvSubscriber::_startReceivers() {
-    if (!_createReceivers())
-        return false;
-    if (!_createSubscribers())
-        return false;
-    return _enableReceivers();
-}
-
 bool InnerSvSubscriber::_enableReceivers() {
-    for (Attachment& attachment : _receivers) {
+    for (detail::SvAttachment& attachment : _receivers) {
         attachment.receiver =
             SharedReceivers::instance().acquire(attachment.interfaceName, _target.dstMac.has_value());
         if (attachment.receiver == nullptr)
@@ -192,18 +136,13 @@ bool InnerSvSubscriber::_enableReceivers() {
 void InnerSvSubscriber::_disableReceivers() {
     // Removing takes the receiver's dispatch lock: once it returns, no listener call for this
     // subscriber is running or will run.
-    for (Attachment& attachment : _receivers)
+    for (detail::SvAttachment& attachment : _receivers)
         if (attachment.receiver != nullptr && attachment.subscriber != nullptr)
             SVReceiver_removeSubscriber(attachment.receiver, attachment.subscriber);
 }
 
-void InnerSvSubscriber::_stopReceivers() {
-    _disableReceivers();
-    _destroyReceivers();
-}
-
 void InnerSvSubscriber::_destroyReceivers() {
-    for (Attachment& attachment : _receivers) {
+    for (detail::SvAttachment& attachment : _receivers) {
         if (attachment.subscriber != nullptr)
             SVSubscriber_destroy(attachment.subscriber);
         if (attachment.receiver != nullptr)

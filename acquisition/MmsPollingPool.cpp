@@ -3,6 +3,7 @@
 #include "acquisition/Messages.h"
 #include "host/StringHelper.h"
 #include "host/ThreadHelper.h"
+#include "mms/MmsConnect.h"
 #include "mms/MmsPathHelper.h"
 
 #include <climits>
@@ -12,12 +13,6 @@
 namespace VorIec61850 {
 
 namespace {
-
-constexpr int kMmsPort = 102;
-
-FunctionalConstraint constraintOf(const std::string& path) {
-    return FunctionalConstraint_fromString(MmsPathHelper::getPathFCstring(path).c_str());
-}
 
 // The pause in milliseconds as the event's wait takes it: the period cut to 32 bits, and to the
 // largest wait the event accepts.
@@ -67,17 +62,13 @@ bool MmsPollingPool::start() {
     _host = _target.host;
     _values.reset(_paths.size());
 
-    _connection = IedConnection_create();
-    IedConnection_setConnectTimeout(_connection, _connectTimeout);
     IedClientError error = IED_ERROR_OK;
-    IedConnection_connect(_connection, &error, _target.host.c_str(), kMmsPort);
+    _connection = connectIed(_target.host, kMmsPort, _connectTimeout, &error);
     _lastClientError.store(error);
-    if (error != IED_ERROR_OK) {
+    if (_connection == nullptr) {
         printf("Ied connection service error!\n");
         _error.set(Vor::StringHelper::formatC(lng::Iec61850::get("Mms.connectionFailed"),
                                               _target.host.c_str(), static_cast<int>(error)));
-        IedConnection_destroy(_connection);
-        _connection = nullptr;
         _stop();
         return false;
     }
@@ -130,7 +121,7 @@ void MmsPollingPool::_createAssociatePaths() {
 // path), then below each enclosing node up to the data object, nearest first.
 std::string MmsPollingPool::_getAssociatedTimePath(const std::string& path) {
     const std::string base = MmsPathHelper::getPathWithoutFC(path);
-    const FunctionalConstraint fc = constraintOf(path);
+    const FunctionalConstraint fc = MmsPathHelper::getPathConstraint(path);
     const char* fcText = FunctionalConstraint_toString(fc);
     const std::size_t slash = base.find('/');
     const std::size_t shortest = base.find('.', slash == std::string::npos ? 0 : slash);
@@ -155,8 +146,9 @@ std::string MmsPollingPool::_getAssociatedTimePath(const std::string& path) {
 
 MmsValue* MmsPollingPool::_read(const std::string& path) {
     IedClientError error = IED_ERROR_OK;
-    MmsValue* value = IedConnection_readObject(
-        _connection, &error, MmsPathHelper::getPathWithoutFC(path).c_str(), constraintOf(path));
+    MmsValue* value =
+        IedConnection_readObject(_connection, &error, MmsPathHelper::getPathWithoutFC(path).c_str(),
+                                 MmsPathHelper::getPathConstraint(path));
     if (value != nullptr && MmsValue_getType(value) == MMS_DATA_ACCESS_ERROR) {
         MmsValue_delete(value);
         value = nullptr;

@@ -1,17 +1,12 @@
 #include "acquisition/MmsReportPoolReciver.h"
 
+#include "mms/MmsConnect.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 
 namespace VorIec61850 {
-
-namespace {
-
-// IED connections go to TCP port 102 unless the host text carries its own ":port".
-constexpr int kMmsPort = 102;
-
-} // namespace
 
 MmsReportReciver::MmsReportReciver(uint64_t number) : _number(number) {}
 
@@ -29,16 +24,11 @@ bool MmsReportReciver::setTarget(const MmsReportTarget& target) {
 }
 
 IedConnection MmsReportReciver::_connect(const std::string& host) {
-    IedConnection connection = IedConnection_create();
-    IedConnection_setConnectTimeout(connection, _connectTimeout);
     IedClientError error = IED_ERROR_OK;
-    IedConnection_connect(connection, &error, host.c_str(), kMmsPort);
+    IedConnection connection = connectIed(host, kMmsPort, _connectTimeout, &error);
     _lastError.store(error);
-    if (error != IED_ERROR_OK) {
+    if (connection == nullptr)
         printf("Ied connection service error!\n");
-        IedConnection_destroy(connection);
-        return nullptr;
-    }
     return connection;
 }
 
@@ -139,15 +129,38 @@ bool MmsReportReciver::_createAssociateIndexes() {
     return true;
 }
 
+ClientReportControlBlock MmsReportReciver::_readRcb(IedClientError* error) {
+    *error = IED_ERROR_OK;
+    ClientReportControlBlock rcb =
+        IedConnection_getRCBValues(_connection, error, _target.report.rcbReference.c_str(), nullptr);
+    if (*error == IED_ERROR_OK && rcb != nullptr)
+        return rcb;
+    if (*error == IED_ERROR_OK)
+        *error = IED_ERROR_OBJECT_DOES_NOT_EXIST;
+    printf("getRCBValues service error!\n");
+    if (rcb)
+        ClientReportControlBlock_destroy(rcb);
+    return nullptr;
+}
+
+IedClientError MmsReportReciver::_writeRptEna(bool enable) {
+    IedClientError error = IED_ERROR_OK;
+    ClientReportControlBlock rcb = _readRcb(&error);
+    if (rcb == nullptr)
+        return error;
+    ClientReportControlBlock_setRptEna(rcb, enable);
+    IedConnection_setRCBValues(_connection, &error, rcb, RCB_ELEMENT_RPT_ENA, true);
+    ClientReportControlBlock_destroy(rcb);
+    if (error != IED_ERROR_OK)
+        printf("setRCBValues service error!\n");
+    return error;
+}
+
 bool MmsReportReciver::_installReport() {
     IedClientError error = IED_ERROR_OK;
-    ClientReportControlBlock rcb =
-        IedConnection_getRCBValues(_connection, &error, _target.report.rcbReference.c_str(), nullptr);
-    if (error != IED_ERROR_OK || rcb == nullptr) {
-        _lastError.store(error != IED_ERROR_OK ? error : IED_ERROR_OBJECT_DOES_NOT_EXIST);
-        printf("getRCBValues service error!\n");
-        if (rcb)
-            ClientReportControlBlock_destroy(rcb);
+    ClientReportControlBlock rcb = _readRcb(&error);
+    if (rcb == nullptr) {
+        _lastError.store(error);
         return false;
     }
     MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(_connection), _messageCallbackFunction,
@@ -159,42 +172,14 @@ bool MmsReportReciver::_installReport() {
 }
 
 bool MmsReportReciver::_enableReport() {
-    IedClientError error = IED_ERROR_OK;
-    ClientReportControlBlock rcb =
-        IedConnection_getRCBValues(_connection, &error, _target.report.rcbReference.c_str(), nullptr);
-    if (error != IED_ERROR_OK || rcb == nullptr) {
-        _lastError.store(error != IED_ERROR_OK ? error : IED_ERROR_OBJECT_DOES_NOT_EXIST);
-        printf("getRCBValues service error!\n");
-        if (rcb)
-            ClientReportControlBlock_destroy(rcb);
-        return false;
-    }
-    ClientReportControlBlock_setRptEna(rcb, true);
-    IedConnection_setRCBValues(_connection, &error, rcb, RCB_ELEMENT_RPT_ENA, true);
-    ClientReportControlBlock_destroy(rcb);
-    if (error != IED_ERROR_OK) {
+    const IedClientError error = _writeRptEna(true);
+    if (error != IED_ERROR_OK)
         _lastError.store(error);
-        printf("setRCBValues service error!\n");
-        return false;
-    }
-    return true;
+    return error == IED_ERROR_OK;
 }
 
 void MmsReportReciver::_disableReport() {
-    IedClientError error = IED_ERROR_OK;
-    ClientReportControlBlock rcb =
-        IedConnection_getRCBValues(_connection, &error, _target.report.rcbReference.c_str(), nullptr);
-    if (error != IED_ERROR_OK || rcb == nullptr) {
-        printf("getRCBValues service error!\n");
-        if (rcb)
-            ClientReportControlBlock_destroy(rcb);
-        return;
-    }
-    ClientReportControlBlock_setRptEna(rcb, false);
-    IedConnection_setRCBValues(_connection, &error, rcb, RCB_ELEMENT_RPT_ENA, true);
-    ClientReportControlBlock_destroy(rcb);
-    if (error != IED_ERROR_OK)
-        printf("setRCBValues service error!\n");
+    _writeRptEna(false);
 }
 
 bool MmsReportReciver::stop() {

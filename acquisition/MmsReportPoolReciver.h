@@ -103,6 +103,10 @@ private:
     Result _readDataSet(const MmsReportPath& path,
                         const std::function<Result(IedConnection, const std::string&)>& read);
     bool _createAssociateIndexes();
+    // The control block's values read from the IED; null (with *error set) when they cannot be.
+    ClientReportControlBlock _readRcb(IedClientError* error);
+    // Writes the control block's RptEna; the client error of the read or the write.
+    IedClientError _writeRptEna(bool enable);
     bool _installReport();
     bool _enableReport();
     void _disableReport();

@@ -325,22 +325,11 @@ void runScenario(const std::string& a, const std::string& b, const std::string& 
 } // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 3.0, rate = 40000;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--seconds")
-            seconds = std::atof(argv[i + 1]);
-        if (std::string(argv[i]) == "--rate")
-            rate = std::atof(argv[i + 1]);
-    }
-    if (geteuid() != 0 || access("/usr/bin/dumpcap", X_OK) != 0) {
-        std::fprintf(stderr, "bench_capture_pcap: needs root and dumpcap\n");
-        return 1;
-    }
+    const double seconds = option(argc, argv, "--seconds", 3.0);
+    const double rate = option(argc, argv, "--rate", 40000);
     std::string a, b;
-    if (!createVeth("ixbc", a, b)) {
-        std::fprintf(stderr, "bench_capture_pcap: cannot create a veth pair\n");
+    if (!setUp("bench_capture_pcap", access("/usr/bin/dumpcap", X_OK) == 0, " and dumpcap", "ixbc", a, b))
         return 1;
-    }
     char pattern[] = "/tmp/iecx-bench-capture-XXXXXX";
     std::string dir = mkdtemp(pattern);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -284,22 +284,11 @@ void printRow(const char* name, const Measurement& m, const Measurement& base) {
 } // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 2.0, paced = 500000;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--seconds")
-            seconds = std::atof(argv[i + 1]);
-        if (std::string(argv[i]) == "--paced")
-            paced = std::atof(argv[i + 1]);
-    }
-    if (geteuid() != 0) {
-        std::fprintf(stderr, "bench_goose_pool: needs root for the veth pair and raw sockets\n");
-        return 1;
-    }
+    const double seconds = option(argc, argv, "--seconds", 2.0);
+    const double paced = option(argc, argv, "--paced", 500000);
     std::string a, b;
-    if (!createVeth("ixbg", a, b)) {
-        std::fprintf(stderr, "bench_goose_pool: cannot create a veth pair\n");
+    if (!setUp("bench_goose_pool", true, " for the veth pair and raw sockets", "ixbg", a, b))
         return 1;
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     auto frames = buildFrames(a);
     if (frames.empty()) {

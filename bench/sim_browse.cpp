@@ -9,6 +9,7 @@
 // the same run (ratio, target <= 0.8). Then the read round trip against a TCP ping-pong of the
 // same sizes on loopback (ratio, target <= 1.5), and the latency from a value change in the
 // simulated IED to the client's report handler, as a ratio to the read round trip.
+#include "mms/IecModelExplorer.h"
 #include "sim/Model.h"
 #include "sim/SimulatedIed.h"
 
@@ -84,12 +85,7 @@ std::string writeScl(int lnCount) {
 }
 
 std::vector<std::string> names(LinkedList list) {
-    std::vector<std::string> out;
-    for (LinkedList e = LinkedList_getNext(list); e; e = LinkedList_getNext(e))
-        out.emplace_back(static_cast<const char*>(LinkedList_getData(e)));
-    if (list)
-        LinkedList_destroy(list);
-    return out;
+    return VorIec61850::IecModelExplorer::takeNames(list);
 }
 
 std::atomic<uint64_t> g_requests{0};

@@ -165,13 +165,8 @@ struct ReplayResult {
 
 ReplayResult sendAll(const Recording& rec, const std::string& a, uint64_t samples) {
     ReplayResult r;
-    int fd = socket(AF_PACKET, SOCK_RAW, 0);
-    int sndbuf = 8 << 20;
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &sndbuf, sizeof sndbuf);
-    sockaddr_ll addr{};
-    addr.sll_family = AF_PACKET;
-    addr.sll_ifindex = static_cast<int>(if_nametoindex(a.c_str()));
-    addr.sll_halen = 6;
+    sockaddr_ll addr;
+    int fd = openSender(a, addr);
     std::vector<mmsghdr> msgStorage(static_cast<size_t>(kStreams));
     std::vector<iovec> iovStorage(static_cast<size_t>(kStreams));
     mmsghdr* msgs = msgStorage.data();
@@ -191,13 +186,7 @@ ReplayResult sendAll(const Recording& rec, const std::string& a, uint64_t sample
         size_t round = sample % kFramesPerSecond;
         for (int st = 0; st < kStreams; ++st) {
             const auto& f = rec.frames[round * kStreams + st];
-            iov[st].iov_base = const_cast<uint8_t*>(f.data());
-            iov[st].iov_len = f.size();
-            std::memset(&msgs[st], 0, sizeof msgs[st]);
-            msgs[st].msg_hdr.msg_name = &addr;
-            msgs[st].msg_hdr.msg_namelen = sizeof addr;
-            msgs[st].msg_hdr.msg_iov = &iov[st];
-            msgs[st].msg_hdr.msg_iovlen = 1;
+            setMessage(msgs[st], iov[st], addr, f.data(), f.size());
         }
         int sent = 0;
         for (int tries = 0; sent < kStreams && tries < 100; ++tries) {
@@ -228,49 +217,12 @@ struct Measurement {
 Measurement measureRawSocket(const Recording& rec, const std::string& a, const std::string& b,
                              uint64_t samples) {
     Measurement m;
-    int fd = socket(AF_PACKET, SOCK_RAW, htons(0x88BA));
-    int rcvbuf = 4 << 20;
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
-    sockaddr_ll addr{};
-    addr.sll_family = AF_PACKET;
-    addr.sll_protocol = htons(0x88BA);
-    addr.sll_ifindex = static_cast<int>(if_nametoindex(b.c_str()));
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    timeval tv{0, 10000};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    std::atomic<uint64_t> received{0};
-    std::atomic<bool> stop{false};
-    double cpu = 0;
-    std::thread reader([&] {
-        clockid_t clock;
-        pthread_getcpuclockid(pthread_self(), &clock);
-        double cpuStart = cpuSeconds(clock);
-        constexpr int kBatch = 32;
-        static uint8_t storage[kBatch][2048];
-        mmsghdr msgs[kBatch];
-        iovec iov[kBatch];
-        while (!stop) {
-            for (int i = 0; i < kBatch; ++i) {
-                iov[i] = {storage[i], sizeof storage[i]};
-                std::memset(&msgs[i], 0, sizeof msgs[i]);
-                msgs[i].msg_hdr.msg_iov = &iov[i];
-                msgs[i].msg_hdr.msg_iovlen = 1;
-            }
-            int n = recvmmsg(fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
-            if (n > 0)
-                received += static_cast<uint64_t>(n);
-        }
-        cpu = cpuSeconds(clock) - cpuStart;
-    });
+    RawCounter counter(b, 0x88BA);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ReplayResult s = sendAll(rec, a, samples);
-    waitForDrain([&] { return received.load(); });
-    stop = true;
-    reader.join();
-    close(fd);
+    m.cpuSeconds = counter.drainAndStop();
     m.sent = s.frames;
-    m.received = received;
-    m.cpuSeconds = cpu;
+    m.received = counter.received();
     m.maxLagMs = s.maxLagMs;
     return m;
 }
@@ -284,7 +236,29 @@ struct StreamCheck {
     clockid_t clock{};
     bool haveClock = false;
     double cpuStart = 0;
+
+    // One ASDU with smpCnt cnt whose data buffer was (bufferOk) as expected.
+    void record(int32_t cnt, bool bufferOk) {
+        if (!haveClock) {
+            pthread_getcpuclockid(pthread_self(), &clock);
+            cpuStart = cpuSeconds(clock);
+            haveClock = true;
+        }
+        if (last >= 0 && cnt != (last + 1) % kFramesPerSecond)
+            ++gaps;
+        last = cnt;
+        if (!bufferOk)
+            ++firstValueBad;
+        asdus.fetch_add(1, std::memory_order_relaxed);
+    }
 };
+
+uint64_t totalAsdus(const std::vector<std::unique_ptr<StreamCheck>>& checks) {
+    uint64_t sum = 0;
+    for (auto& c : checks)
+        sum += c->asdus.load();
+    return sum;
+}
 
 Measurement measureSubscribers(const Recording& rec, const std::string& a, const std::string& b,
                                uint64_t samples, std::vector<uint64_t>& perStream) {
@@ -301,20 +275,10 @@ Measurement measureSubscribers(const Recording& rec, const std::string& a, const
         StreamCheck* c = check.get();
         InnerSvSubscriber* sub = subscriber.get();
         subscriber->asduReceived.connect([c, sub](SVSubscriber, SVSubscriber_ASDU asdu) {
-            if (!c->haveClock) {
-                pthread_getcpuclockid(pthread_self(), &c->clock);
-                c->cpuStart = cpuSeconds(c->clock);
-                c->haveClock = true;
-            }
-            int32_t cnt = SVSubscriber_ASDU_getSmpCnt(asdu);
-            if (c->last >= 0 && cnt != (c->last + 1) % kFramesPerSecond)
-                ++c->gaps;
-            c->last = cnt;
             // The host reads the raw buffer: do as it does.
             unsigned char buffer[128];
-            if (sub->getDataBufferLength() != kChannels * 8 || !sub->readDataBuffer(buffer))
-                ++c->firstValueBad;
-            c->asdus.fetch_add(1, std::memory_order_relaxed);
+            c->record(SVSubscriber_ASDU_getSmpCnt(asdu),
+                      sub->getDataBufferLength() == kChannels * 8 && sub->readDataBuffer(buffer));
         });
         subscribers.push_back(std::move(subscriber));
         checks.push_back(std::move(check));
@@ -327,12 +291,7 @@ Measurement measureSubscribers(const Recording& rec, const std::string& a, const
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ReplayResult r = sendAll(rec, a, samples);
-    auto total = [&] {
-        uint64_t sum = 0;
-        for (auto& c : checks)
-            sum += c->asdus.load();
-        return sum;
-    };
+    auto total = [&] { return totalAsdus(checks); };
     waitForDrain(total);
     // Subscribers on one interface share a receive thread: count each thread once.
     std::vector<clockid_t> seenClocks;
@@ -372,23 +331,12 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
         SVSubscriber_setListener(
             subscriber,
             [](SVSubscriber, void* p, SVSubscriber_ASDU asdu) {
-                auto* c = static_cast<StreamCheck*>(p);
-                if (!c->haveClock) {
-                    pthread_getcpuclockid(pthread_self(), &c->clock);
-                    c->cpuStart = cpuSeconds(c->clock);
-                    c->haveClock = true;
-                }
-                int32_t cnt = SVSubscriber_ASDU_getSmpCnt(asdu);
-                if (c->last >= 0 && cnt != (c->last + 1) % kFramesPerSecond)
-                    ++c->gaps;
-                c->last = cnt;
                 unsigned char buffer[128];
                 int length = SVSubscriber_ASDU_getDataSize(asdu);
                 if (length == kChannels * 8)
                     std::memcpy(buffer, asdu->dataBuffer, static_cast<size_t>(length));
-                else
-                    ++c->firstValueBad;
-                c->asdus.fetch_add(1, std::memory_order_relaxed);
+                static_cast<StreamCheck*>(p)->record(SVSubscriber_ASDU_getSmpCnt(asdu),
+                                                     length == kChannels * 8);
             },
             checks.back().get());
         SVReceiver_addSubscriber(receiver, subscriber);
@@ -400,12 +348,7 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ReplayResult r = sendAll(rec, a, samples);
-    auto total = [&] {
-        uint64_t sum = 0;
-        for (auto& c : checks)
-            sum += c->asdus.load();
-        return sum;
-    };
+    auto total = [&] { return totalAsdus(checks); };
     waitForDrain(total);
     // One thread serves all subscribers: its CPU time once.
     for (auto& c : checks)
@@ -426,22 +369,11 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
 } // namespace
 
 int main(int argc, char** argv) {
-    double seconds = 3.0;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string(argv[i]) == "--seconds")
-            seconds = std::atof(argv[i + 1]);
-        if (std::string(argv[i]) == "--streams")
-            kStreams = std::max(1, std::min(256, std::atoi(argv[i + 1])));
-    }
-    if (geteuid() != 0) {
-        std::fprintf(stderr, "bench_sv_pool: needs root for the veth pair and raw sockets\n");
-        return 1;
-    }
+    const double seconds = option(argc, argv, "--seconds", 3.0);
+    kStreams = std::max(1, std::min(256, static_cast<int>(option(argc, argv, "--streams", kStreams))));
     std::string a, b;
-    if (!createVeth("ixbs", a, b)) {
-        std::fprintf(stderr, "bench_sv_pool: cannot create a veth pair\n");
+    if (!setUp("bench_sv_pool", true, " for the veth pair and raw sockets", "ixbs", a, b))
         return 1;
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     Streams streams(a);
     if (!streams.ok()) {

@@ -15,6 +15,27 @@ const char* const kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 const char* const kXsdNamespace = "http://www.w3.org/2001/XMLSchema";
 const char* const kSclNamespace = "http://www.iec.ch/61850/2003/SCL";
 
+void setAttributes(xmlpp::Element* element, const Attribute& a1, const Attribute& a2, const Attribute& a3,
+                   const Attribute& a4, const Attribute& a5, const Attribute& a6, const Attribute& a7,
+                   const Attribute& a8) {
+    for (const Attribute* attribute : {&a1, &a2, &a3, &a4, &a5, &a6, &a7, &a8})
+        if (attribute->name != nullptr)
+            element->set_attribute(attribute->name, attribute->text);
+}
+
+xmlpp::Element* addElement(xmlpp::Element* parent, const char* name, const Attribute& a1, const Attribute& a2,
+                           const Attribute& a3, const Attribute& a4, const Attribute& a5, const Attribute& a6,
+                           const Attribute& a7, const Attribute& a8) {
+    xmlpp::Element* element = parent->add_child(name);
+    setAttributes(element, a1, a2, a3, a4, a5, a6, a7, a8);
+    return element;
+}
+
+void setSclRoot(xmlpp::Element* scl, const std::string& version, const std::string& revision) {
+    setAttributes(scl, {"xmlns:xsi", kXsiNamespace}, {"xmlns:xsd", kXsdNamespace}, {"version", version},
+                  {"revision", revision}, {"xmlns", kSclNamespace});
+}
+
 std::string hexUpper(uint64_t value, int minDigits) {
     char text[32];
     std::snprintf(text, sizeof text, "%0*llX", minDigits, static_cast<unsigned long long>(value));

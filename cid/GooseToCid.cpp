@@ -64,12 +64,7 @@ void GooseToCid::saveToCid(const GooseOut& out, const std::string& path) {
 }
 
 void GooseToCid::_setSclNode(xmlpp::Element* scl, const GooseOut& out) {
-    // Written as plain attributes: the root carries no namespace of its own in the tree.
-    XmlHelper::set_attribute(scl, "xmlns:xsi", CidOutput::kXsiNamespace);
-    XmlHelper::set_attribute(scl, "xmlns:xsd", CidOutput::kXsdNamespace);
-    XmlHelper::set_attribute(scl, "version", "2007");
-    XmlHelper::set_attribute(scl, "revision", "B");
-    XmlHelper::set_attribute(scl, "xmlns", CidOutput::kSclNamespace);
+    CidOutput::setSclRoot(scl, "2007", "B");
 
     _findIedLd(out.ldReference, out.goCbRef);
     _findGseControlName(out.goCbRef);
@@ -86,44 +81,34 @@ void GooseToCid::_setSclNode(xmlpp::Element* scl, const GooseOut& out) {
 }
 
 void GooseToCid::_setHeaderNode(xmlpp::Element* scl) {
-    xmlpp::Element* header = scl->add_child("Header");
-    XmlHelper::set_attribute(header, "id", "");
-    XmlHelper::set_attribute(header, "version", "1.0");
-    XmlHelper::set_attribute(header, "revision", "12");
+    CidOutput::addElement(scl, "Header", {"id", ""}, {"version", "1.0"}, {"revision", "12"});
 }
 
 void GooseToCid::_setCommunicationNode(xmlpp::Element* scl, const GooseOut& out) {
-    xmlpp::Element* communication = scl->add_child("Communication");
-    XmlHelper::set_attribute(communication, "desc", "");
+    xmlpp::Element* communication = CidOutput::addElement(scl, "Communication", {"desc", ""});
     _setSubNetWork(communication, out);
 }
 
 void GooseToCid::_setSubNetWork(xmlpp::Element* communication, const GooseOut& out) {
-    xmlpp::Element* subNetwork = communication->add_child("SubNetwork");
-    XmlHelper::set_attribute(subNetwork, "name", "Subnet1");
-    XmlHelper::set_attribute(subNetwork, "type", "8-MMS");
+    xmlpp::Element* subNetwork =
+        CidOutput::addElement(communication, "SubNetwork", {"name", "Subnet1"}, {"type", "8-MMS"});
     _setConnectedAP(subNetwork, out);
 }
 
 void GooseToCid::_setConnectedAP(xmlpp::Element* subNetwork, const GooseOut& out) {
-    xmlpp::Element* connectedAp = subNetwork->add_child("ConnectedAP");
-    XmlHelper::set_attribute(connectedAp, "iedName", iedName);
-    XmlHelper::set_attribute(connectedAp, "desc", "");
-    XmlHelper::set_attribute(connectedAp, "apName", "P1");
+    xmlpp::Element* connectedAp = CidOutput::addElement(subNetwork, "ConnectedAP", {"iedName", iedName},
+                                                        {"desc", ""}, {"apName", "P1"});
     connectedAp->add_child("Address");
     _setGse(connectedAp, out);
 }
 
 void GooseToCid::_setGse(xmlpp::Element* connectedAp, const GooseOut& out) {
-    xmlpp::Element* gse = connectedAp->add_child("GSE");
-    XmlHelper::set_attribute(gse, "ldInst", ldInst);
-    XmlHelper::set_attribute(gse, "cbName", gseControlName);
-    XmlHelper::set_attribute(gse, "desc", "");
+    xmlpp::Element* gse = CidOutput::addElement(connectedAp, "GSE", {"ldInst", ldInst},
+                                                {"cbName", gseControlName}, {"desc", ""});
 
     xmlpp::Element* address = gse->add_child("Address");
     auto addP = [address](const char* type, const std::string& text) {
-        xmlpp::Element* p = address->add_child("P");
-        XmlHelper::set_attribute(p, "type", type);
+        xmlpp::Element* p = CidOutput::addElement(address, "P", {"type", type});
         p->add_child_text(text);
     };
     addP("MAC-Address", out.macAddress);
@@ -131,20 +116,14 @@ void GooseToCid::_setGse(xmlpp::Element* connectedAp, const GooseOut& out) {
     addP("VLAN-PRIORITY", std::to_string(out.vlanPriority));
     addP("APPID", CidOutput::hexUpper(out.appId, 4));
 
-    xmlpp::Element* minTime = gse->add_child("MinTime");
-    XmlHelper::set_attribute(minTime, "unit", "s");
-    XmlHelper::set_attribute(minTime, "multiplier", "m");
+    xmlpp::Element* minTime = CidOutput::addElement(gse, "MinTime", {"unit", "s"}, {"multiplier", "m"});
     minTime->add_child_text(std::to_string(out.minTime));
-    xmlpp::Element* maxTime = gse->add_child("MaxTime");
-    XmlHelper::set_attribute(maxTime, "unit", "s");
-    XmlHelper::set_attribute(maxTime, "multiplier", "m");
+    xmlpp::Element* maxTime = CidOutput::addElement(gse, "MaxTime", {"unit", "s"}, {"multiplier", "m"});
     maxTime->add_child_text(std::to_string(out.maxTime));
 }
 
 void GooseToCid::_setIed(xmlpp::Element* scl, const GooseOut& out) {
-    xmlpp::Element* ied = scl->add_child("IED");
-    XmlHelper::set_attribute(ied, "name", iedName);
-    XmlHelper::set_attribute(ied, "desc", "");
+    xmlpp::Element* ied = CidOutput::addElement(scl, "IED", {"name", iedName}, {"desc", ""});
     xmlpp::Element* services = ied->add_child("Services");
     _setConfDataSet(services);
     _setGoose(services);
@@ -153,9 +132,7 @@ void GooseToCid::_setIed(xmlpp::Element* scl, const GooseOut& out) {
 }
 
 void GooseToCid::_setConfDataSet(xmlpp::Element* services) {
-    xmlpp::Element* confDataSet = services->add_child("ConfDataSet");
-    XmlHelper::set_attribute(confDataSet, "max", "100");
-    XmlHelper::set_attribute(confDataSet, "maxAttributes", "400");
+    CidOutput::addElement(services, "ConfDataSet", {"max", "100"}, {"maxAttributes", "400"});
 }
 
 void GooseToCid::_setGoose(xmlpp::Element* services) {
@@ -167,37 +144,28 @@ void GooseToCid::_setSmvsc(xmlpp::Element* services) {
 }
 
 void GooseToCid::_setAccessPoint(xmlpp::Element* ied, const GooseOut& out) {
-    xmlpp::Element* accessPoint = ied->add_child("AccessPoint");
-    XmlHelper::set_attribute(accessPoint, "desc", "");
-    XmlHelper::set_attribute(accessPoint, "name", "P1");
-    xmlpp::Element* server = accessPoint->add_child("Server");
-    XmlHelper::set_attribute(server, "desc", "");
+    xmlpp::Element* accessPoint = CidOutput::addElement(ied, "AccessPoint", {"desc", ""}, {"name", "P1"});
+    xmlpp::Element* server = CidOutput::addElement(accessPoint, "Server", {"desc", ""});
     server->add_child("Authentication");
     _setlDevice(server, out);
 }
 
 void GooseToCid::_setlDevice(xmlpp::Element* server, const GooseOut& out) {
-    xmlpp::Element* lDevice = server->add_child("LDevice");
-    XmlHelper::set_attribute(lDevice, "desc", "");
-    XmlHelper::set_attribute(lDevice, "inst", ldInst);
+    xmlpp::Element* lDevice = CidOutput::addElement(server, "LDevice", {"desc", ""}, {"inst", ldInst});
     _setLnZero(lDevice, out);
     _setLnItems(lDevice);
 }
 
 void GooseToCid::_setLnZero(xmlpp::Element* lDevice, const GooseOut& out) {
-    xmlpp::Element* lnZero = lDevice->add_child("LN0");
-    XmlHelper::set_attribute(lnZero, "desc", "");
-    XmlHelper::set_attribute(lnZero, "lnType", "LN0");
-    XmlHelper::set_attribute(lnZero, "lnClass", "LLN0");
-    XmlHelper::set_attribute(lnZero, "inst", "");
+    xmlpp::Element* lnZero = CidOutput::addElement(lDevice, "LN0", {"desc", ""}, {"lnType", "LN0"},
+                                                   {"lnClass", "LLN0"}, {"inst", ""});
     _setDataSet(lnZero, out);
     _setGseControl(lnZero, out);
 }
 
 void GooseToCid::_setDataSet(xmlpp::Element* lnZero, const GooseOut& out) {
-    xmlpp::Element* dataSet = lnZero->add_child("DataSet");
-    XmlHelper::set_attribute(dataSet, "name", out.dataSetName);
-    XmlHelper::set_attribute(dataSet, "desc", "");
+    xmlpp::Element* dataSet =
+        CidOutput::addElement(lnZero, "DataSet", {"name", out.dataSetName}, {"desc", ""});
     _setFcda(dataSet, out);
 }
 
@@ -206,36 +174,19 @@ void GooseToCid::_setFcda(xmlpp::Element* dataSet, const GooseOut& out) {
         const FcdaAttributes fcda = _parseFcdaString(line);
         if (fcda.ldInst.empty())
             continue; // a line that does not parse is left out silently
-        xmlpp::Element* element = dataSet->add_child("FCDA");
-        XmlHelper::set_attribute(element, "ldInst", fcda.ldInst);
-        XmlHelper::set_attribute(element, "prefix", fcda.prefix);
-        XmlHelper::set_attribute(element, "lnClass", fcda.lnClass);
-        XmlHelper::set_attribute(element, "lnInst", fcda.lnInst);
-        XmlHelper::set_attribute(element, "doName", fcda.doName);
-        XmlHelper::set_attribute(element, "daName", fcda.daName);
-        XmlHelper::set_attribute(element, "fc", fcda.fc);
+        CidOutput::addFcda(dataSet, fcda, fcda.fc);
         _addLnCollectionItem(fcda);
     }
 }
 
 void GooseToCid::_setGseControl(xmlpp::Element* lnZero, const GooseOut& out) {
-    xmlpp::Element* gseControl = lnZero->add_child("GSEControl");
-    XmlHelper::set_attribute(gseControl, "desc", "");
-    XmlHelper::set_attribute(gseControl, "name", gseControlName);
-    XmlHelper::set_attribute(gseControl, "datSet", out.dataSetName);
-    XmlHelper::set_attribute(gseControl, "confRev", out.confRev);
-    XmlHelper::set_attribute(gseControl, "appID", out.appId);
+    CidOutput::addElement(lnZero, "GSEControl", {"desc", ""}, {"name", gseControlName},
+                          {"datSet", out.dataSetName}, {"confRev", out.confRev}, {"appID", out.appId});
 }
 
 void GooseToCid::_setLnItems(xmlpp::Element* lDevice) {
-    for (const Ln& ln : lnItems) {
-        xmlpp::Element* element = lDevice->add_child("LN");
-        XmlHelper::set_attribute(element, "desc", ln.desc);
-        XmlHelper::set_attribute(element, "lnType", ln.lnType);
-        XmlHelper::set_attribute(element, "prefix", ln.prefix);
-        XmlHelper::set_attribute(element, "lnClass", ln.lnClass);
-        XmlHelper::set_attribute(element, "inst", ln.inst);
-    }
+    for (const Ln& ln : lnItems)
+        CidOutput::addLn(lDevice, ln, ln.lnClass);
 }
 
 void GooseToCid::_findIedLd(const std::string& ldReference, const std::string& goCbRef) {

@@ -187,16 +187,22 @@ tLNodeType lNodeType(const char* id, const char* lnClass,
     return type;
 }
 
+// A DA or BDA record with the name, basic type (and its MMS type) and type id of its table row.
+template <typename Record, typename Row> Record attributeOf(const Row& row) {
+    Record record;
+    record.name = row.name;
+    record.bType = basicTypeFromString(row.bType);
+    record.mmsType = relevantMmsType(record.bType);
+    record.type = row.type != nullptr ? row.type : "";
+    return record;
+}
+
 template <std::size_t N> tDOType doType(const char* id, tCDCEnum cdc, const DaRow (&rows)[N]) {
     tDOType type;
     type.id = id;
     type.cdc = cdc;
     for (const DaRow& row : rows) {
-        tDA da;
-        da.name = row.name;
-        da.bType = basicTypeFromString(row.bType);
-        da.mmsType = relevantMmsType(da.bType);
-        da.type = row.type != nullptr ? row.type : "";
+        tDA da = attributeOf<tDA>(row);
         da.dchg = row.dchg;
         da.fc = fcFromString(row.fc);
         type.das.push_back(da);
@@ -207,14 +213,8 @@ template <std::size_t N> tDOType doType(const char* id, tCDCEnum cdc, const DaRo
 template <std::size_t N> tDAType daType(const char* id, const BdaRow (&rows)[N]) {
     tDAType type;
     type.id = id;
-    for (const BdaRow& row : rows) {
-        tBDA bda;
-        bda.name = row.name;
-        bda.bType = basicTypeFromString(row.bType);
-        bda.mmsType = relevantMmsType(bda.bType);
-        bda.type = row.type != nullptr ? row.type : "";
-        type.bdas.push_back(bda);
-    }
+    for (const BdaRow& row : rows)
+        type.bdas.push_back(attributeOf<tBDA>(row));
     return type;
 }
 

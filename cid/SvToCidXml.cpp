@@ -20,8 +20,7 @@ template <std::size_t N>
 std::map<std::string, xmlpp::Element*> addPElements(xmlpp::Element* address, const char* const (&types)[N]) {
     std::map<std::string, xmlpp::Element*> byType;
     for (const char* type : types) {
-        xmlpp::Element* p = address->add_child("P");
-        XmlHelper::set_attribute(p, "type", type);
+        xmlpp::Element* p = CidOutput::addElement(address, "P", {"type", type});
         byType.emplace(type, p);
     }
     return byType;
@@ -30,42 +29,31 @@ std::map<std::string, xmlpp::Element*> addPElements(xmlpp::Element* address, con
 } // namespace
 
 void SvToCid::_setScl(xmlpp::Element* scl) {
-    // Written as plain attributes: the root carries no namespace of its own in the tree.
-    XmlHelper::set_attribute(scl, "xmlns:xsi", CidOutput::kXsiNamespace);
-    XmlHelper::set_attribute(scl, "xmlns:xsd", CidOutput::kXsdNamespace);
-    XmlHelper::set_attribute(scl, "version", sclVersion);
-    XmlHelper::set_attribute(scl, "revision", sclRevision);
-    XmlHelper::set_attribute(scl, "xmlns", CidOutput::kSclNamespace);
+    CidOutput::setSclRoot(scl, sclVersion, sclRevision);
 }
 
 void SvToCid::_addHeader(xmlpp::Element* scl) {
-    xmlpp::Element* header = scl->add_child("Header");
-    XmlHelper::set_attribute(header, "id", headerId);
-    XmlHelper::set_attribute(header, "version", headerVersion);
-    XmlHelper::set_attribute(header, "revision", headerRevision);
-    XmlHelper::set_attribute(header, "nameStructure", kNameStructures[nameStructure]);
+    CidOutput::addElement(scl, "Header", {"id", headerId}, {"version", headerVersion},
+                          {"revision", headerRevision}, {"nameStructure", kNameStructures[nameStructure]});
 }
 
 void SvToCid::_addCommunication(xmlpp::Element* scl) {
-    xmlpp::Element* communication = scl->add_child("Communication");
-    XmlHelper::set_attribute(communication, "desc", communicationDesc);
+    xmlpp::Element* communication = CidOutput::addElement(scl, "Communication", {"desc", communicationDesc});
     for (const tSubNetwork& subNetwork : subNetworks)
         _addSubNetwork(communication, subNetwork);
 }
 
 void SvToCid::_addSubNetwork(xmlpp::Element* communication, const tSubNetwork& subNetwork) {
-    xmlpp::Element* element = communication->add_child("SubNetwork");
-    XmlHelper::set_attribute(element, "name", subNetwork.name);
-    XmlHelper::set_attribute(element, "type", subNetwork.type);
+    xmlpp::Element* element = CidOutput::addElement(communication, "SubNetwork", {"name", subNetwork.name},
+                                                    {"type", subNetwork.type});
     for (const tConnectedAP& connectedAp : subNetwork.connectedAPs)
         _setConnectedAp(element, connectedAp);
 }
 
 void SvToCid::_setConnectedAp(xmlpp::Element* subNetwork, const tConnectedAP& connectedAp) {
-    xmlpp::Element* element = subNetwork->add_child("ConnectedAP");
-    XmlHelper::set_attribute(element, "desc", connectedAp.desc);
-    XmlHelper::set_attribute(element, "iedName", connectedAp.iedName);
-    XmlHelper::set_attribute(element, "apName", connectedAp.apName);
+    xmlpp::Element* element =
+        CidOutput::addElement(subNetwork, "ConnectedAP", {"desc", connectedAp.desc},
+                              {"iedName", connectedAp.iedName}, {"apName", connectedAp.apName});
     _setConnectedApP(element, connectedAp.address);
     for (const tSMV& smv : connectedAp.smv)
         _addSmv(element, smv);
@@ -84,10 +72,8 @@ void SvToCid::_setConnectedApP(xmlpp::Element* connectedAp, const std::vector<tP
 }
 
 void SvToCid::_addSmv(xmlpp::Element* connectedAp, const tSMV& smv) {
-    xmlpp::Element* element = connectedAp->add_child("SMV");
-    XmlHelper::set_attribute(element, "desc", smv.desc);
-    XmlHelper::set_attribute(element, "ldInst", smv.ldInst);
-    XmlHelper::set_attribute(element, "cbName", smv.cbName);
+    xmlpp::Element* element = CidOutput::addElement(connectedAp, "SMV", {"desc", smv.desc},
+                                                    {"ldInst", smv.ldInst}, {"cbName", smv.cbName});
     _setSmvP(element, smv.address);
 }
 
@@ -117,64 +103,52 @@ void SvToCid::_addIEDs(xmlpp::Element* scl) {
 }
 
 void SvToCid::_setIed(xmlpp::Element* scl, const tIED& ied) {
-    xmlpp::Element* element = scl->add_child("IED");
-    XmlHelper::set_attribute(element, "name", ied.name);
-    XmlHelper::set_attribute(element, "type", ied.type);
-    XmlHelper::set_attribute(element, "manufacturer", ied.manufacturer);
-    XmlHelper::set_attribute(element, "configVersion", ied.configVersion);
-    XmlHelper::set_attribute(element, "desc", ied.desc);
+    xmlpp::Element* element = CidOutput::addElement(scl, "IED", {"name", ied.name}, {"type", ied.type},
+                                                    {"manufacturer", ied.manufacturer},
+                                                    {"configVersion", ied.configVersion}, {"desc", ied.desc});
     _setConfDataSet(element->add_child("Services"), ied.services);
     for (const tAccessPoint& accessPoint : ied.accessPoints)
         _setAccessPoint(element, accessPoint);
 }
 
 void SvToCid::_setConfDataSet(xmlpp::Element* services, const tServices& limits) {
-    xmlpp::Element* confDataSet = services->add_child("ConfDataSet");
-    XmlHelper::set_attribute(confDataSet, "max", limits.confDataSet.max);
-    XmlHelper::set_attribute(confDataSet, "maxAttributes", limits.confDataSet.maxAttributes);
+    CidOutput::addElement(services, "ConfDataSet", {"max", limits.confDataSet.max},
+                          {"maxAttributes", limits.confDataSet.maxAttributes});
     XmlHelper::set_attribute(services->add_child("GOOSE"), "max", limits.goose.max);
     XmlHelper::set_attribute(services->add_child("SMVsc"), "max", limits.smvsc.max);
 }
 
 void SvToCid::_setAccessPoint(xmlpp::Element* ied, const tAccessPoint& accessPoint) {
-    xmlpp::Element* element = ied->add_child("AccessPoint");
-    XmlHelper::set_attribute(element, "desc", accessPoint.desc);
-    XmlHelper::set_attribute(element, "name", accessPoint.name);
+    xmlpp::Element* element =
+        CidOutput::addElement(ied, "AccessPoint", {"desc", accessPoint.desc}, {"name", accessPoint.name});
     _setServer(element, accessPoint.server);
 }
 
 void SvToCid::_setServer(xmlpp::Element* accessPoint, const tServer& server) {
-    xmlpp::Element* element = accessPoint->add_child("Server");
-    XmlHelper::set_attribute(element, "desc", server.desc);
+    xmlpp::Element* element = CidOutput::addElement(accessPoint, "Server", {"desc", server.desc});
     _setAuthentication(element, server.authentication);
     for (const tLDevice& lDevice : server.lDevices)
         _setLDevice(element, lDevice);
 }
 
 void SvToCid::_setAuthentication(xmlpp::Element* server, const tAuthentication& authentication) {
-    xmlpp::Element* element = server->add_child("Authentication");
-    XmlHelper::set_attribute(element, "none", authentication.none);
-    XmlHelper::set_attribute(element, "password", authentication.password);
-    XmlHelper::set_attribute(element, "weak", authentication.weak);
-    XmlHelper::set_attribute(element, "strong", authentication.strong);
-    XmlHelper::set_attribute(element, "certificate", authentication.certificate);
+    CidOutput::addElement(server, "Authentication", {"none", authentication.none},
+                          {"password", authentication.password}, {"weak", authentication.weak},
+                          {"strong", authentication.strong}, {"certificate", authentication.certificate});
 }
 
 void SvToCid::_setLDevice(xmlpp::Element* server, const tLDevice& lDevice) {
-    xmlpp::Element* element = server->add_child("LDevice");
-    XmlHelper::set_attribute(element, "desc", lDevice.desc);
-    XmlHelper::set_attribute(element, "inst", lDevice.inst);
+    xmlpp::Element* element =
+        CidOutput::addElement(server, "LDevice", {"desc", lDevice.desc}, {"inst", lDevice.inst});
     _setLn0(element, lDevice.ln0);
     for (const tLN& ln : lDevice.lns)
         _addLn(element, ln);
 }
 
 void SvToCid::_setLn0(xmlpp::Element* lDevice, const tLN0& ln0) {
-    xmlpp::Element* element = lDevice->add_child("LN0");
-    XmlHelper::set_attribute(element, "desc", ln0.desc);
-    XmlHelper::set_attribute(element, "lnType", ln0.lnType);
-    XmlHelper::set_attribute(element, "lnClass", toString(ln0.lnClass));
-    XmlHelper::set_attribute(element, "inst", ln0.inst);
+    xmlpp::Element* element =
+        CidOutput::addElement(lDevice, "LN0", {"desc", ln0.desc}, {"lnType", ln0.lnType},
+                              {"lnClass", toString(ln0.lnClass)}, {"inst", ln0.inst});
     for (const tDataSet& dataSet : ln0.dataSets)
         _addDataSet(element, dataSet);
     for (const tSampledValueControl& control : ln0.sampledValueControls)
@@ -182,53 +156,33 @@ void SvToCid::_setLn0(xmlpp::Element* lDevice, const tLN0& ln0) {
 }
 
 void SvToCid::_addDataSet(xmlpp::Element* ln0, const tDataSet& dataSet) {
-    xmlpp::Element* element = ln0->add_child("DataSet");
-    XmlHelper::set_attribute(element, "desc", dataSet.desc);
-    XmlHelper::set_attribute(element, "name", dataSet.name);
+    xmlpp::Element* element =
+        CidOutput::addElement(ln0, "DataSet", {"desc", dataSet.desc}, {"name", dataSet.name});
     for (const tFCDA& fcda : dataSet.fcdas)
         _addFcda(element, fcda);
 }
 
 void SvToCid::_addFcda(xmlpp::Element* dataSet, const tFCDA& fcda) {
-    xmlpp::Element* element = dataSet->add_child("FCDA");
-    XmlHelper::set_attribute(element, "ldInst", fcda.ldInst);
-    XmlHelper::set_attribute(element, "prefix", fcda.prefix);
-    XmlHelper::set_attribute(element, "lnClass", fcda.lnClass);
-    XmlHelper::set_attribute(element, "lnInst", fcda.lnInst);
-    XmlHelper::set_attribute(element, "doName", fcda.doName);
-    XmlHelper::set_attribute(element, "daName", fcda.daName);
-    XmlHelper::set_attribute(element, "fc", toString(fcda.fc));
+    CidOutput::addFcda(dataSet, fcda, toString(fcda.fc));
 }
 
 void SvToCid::_setSmvControl(xmlpp::Element* ln0, const tSampledValueControl& control) {
-    xmlpp::Element* element = ln0->add_child("SampledValueControl");
-    XmlHelper::set_attribute(element, "desc", control.desc);
-    XmlHelper::set_attribute(element, "name", control.name);
-    XmlHelper::set_attribute(element, "datSet", control.datSet);
-    XmlHelper::set_attribute(element, "confRev", control.confRev);
-    XmlHelper::set_attribute(element, "smvID", control.smvID);
-    XmlHelper::set_attribute(element, "smpRate", control.smpRate);
-    XmlHelper::set_attribute(element, "nofASDU", control.nofASDU);
-    XmlHelper::set_attribute(element, "smpMod", toString(control.smpMod));
+    xmlpp::Element* element = CidOutput::addElement(
+        ln0, "SampledValueControl", {"desc", control.desc}, {"name", control.name},
+        {"datSet", control.datSet}, {"confRev", control.confRev}, {"smvID", control.smvID},
+        {"smpRate", control.smpRate}, {"nofASDU", control.nofASDU}, {"smpMod", toString(control.smpMod)});
     _setSmvOpts(element, control.smvOpts);
 }
 
 void SvToCid::_setSmvOpts(xmlpp::Element* control, const tSampledValueControlSmvOpts& options) {
-    xmlpp::Element* element = control->add_child("SmvOpts");
-    XmlHelper::set_attribute(element, "refreshTime", options.refreshTime);
-    XmlHelper::set_attribute(element, "sampleSynchronized", options.sampleSynchronized);
-    XmlHelper::set_attribute(element, "sampleRate", options.sampleRate);
-    XmlHelper::set_attribute(element, "dataSet", options.dataSet);
-    XmlHelper::set_attribute(element, "security", options.security);
+    CidOutput::addElement(control, "SmvOpts", {"refreshTime", options.refreshTime},
+                          {"sampleSynchronized", options.sampleSynchronized},
+                          {"sampleRate", options.sampleRate}, {"dataSet", options.dataSet},
+                          {"security", options.security});
 }
 
 void SvToCid::_addLn(xmlpp::Element* lDevice, const tLN& ln) {
-    xmlpp::Element* element = lDevice->add_child("LN");
-    XmlHelper::set_attribute(element, "desc", ln.desc);
-    XmlHelper::set_attribute(element, "lnType", ln.lnType);
-    XmlHelper::set_attribute(element, "prefix", ln.prefix);
-    XmlHelper::set_attribute(element, "lnClass", toString(ln.lnClass));
-    XmlHelper::set_attribute(element, "inst", ln.inst);
+    CidOutput::addLn(lDevice, ln, toString(ln.lnClass));
 }
 
 void SvToCid::_addDataTypeTemplates(xmlpp::Element* scl) {
@@ -244,48 +198,35 @@ void SvToCid::_addDataTypeTemplates(xmlpp::Element* scl) {
 }
 
 void SvToCid::_setLNodeType(xmlpp::Element* templates, const tLNodeType& type) {
-    xmlpp::Element* element = templates->add_child("LNodeType");
-    XmlHelper::set_attribute(element, "id", type.id);
-    XmlHelper::set_attribute(element, "lnClass", type.lnClass);
+    xmlpp::Element* element =
+        CidOutput::addElement(templates, "LNodeType", {"id", type.id}, {"lnClass", type.lnClass});
     for (const tDO& item : type.dos) {
-        xmlpp::Element* child = element->add_child("DO");
-        XmlHelper::set_attribute(child, "name", item.name);
-        XmlHelper::set_attribute(child, "type", item.type);
+        CidOutput::addElement(element, "DO", {"name", item.name}, {"type", item.type});
     }
 }
 
 void SvToCid::_setDoType(xmlpp::Element* templates, const tDOType& type) {
-    xmlpp::Element* element = templates->add_child("DOType");
-    XmlHelper::set_attribute(element, "id", type.id);
-    XmlHelper::set_attribute(element, "cdc", toString(type.cdc));
+    xmlpp::Element* element =
+        CidOutput::addElement(templates, "DOType", {"id", type.id}, {"cdc", toString(type.cdc)});
     for (const tDA& da : type.das) {
-        xmlpp::Element* child = element->add_child("DA");
-        XmlHelper::set_attribute(child, "bType", toString(da.bType));
-        XmlHelper::set_attribute(child, "dchg", da.dchg);
-        XmlHelper::set_attribute(child, "fc", toString(da.fc));
-        XmlHelper::set_attribute(child, "name", da.name);
-        XmlHelper::set_attribute(child, "type", da.type);
+        CidOutput::addElement(element, "DA", {"bType", toString(da.bType)}, {"dchg", da.dchg},
+                              {"fc", toString(da.fc)}, {"name", da.name}, {"type", da.type});
     }
 }
 
 void SvToCid::_setDaType(xmlpp::Element* templates, const tDAType& type) {
-    xmlpp::Element* element = templates->add_child("DAType");
-    XmlHelper::set_attribute(element, "id", type.id);
+    xmlpp::Element* element = CidOutput::addElement(templates, "DAType", {"id", type.id});
     for (const tBDA& bda : type.bdas) {
-        xmlpp::Element* child = element->add_child("BDA");
-        XmlHelper::set_attribute(child, "bType", toString(bda.bType));
-        XmlHelper::set_attribute(child, "name", bda.name);
-        XmlHelper::set_attribute(child, "type", bda.type);
+        CidOutput::addElement(element, "BDA", {"bType", toString(bda.bType)}, {"name", bda.name},
+                              {"type", bda.type});
     }
 }
 
 void SvToCid::_setEnumType(xmlpp::Element* templates, const tEnumType& type) {
-    xmlpp::Element* element = templates->add_child("EnumType");
-    XmlHelper::set_attribute(element, "id", type.id);
-    XmlHelper::set_attribute(element, "desc", type.desc);
+    xmlpp::Element* element =
+        CidOutput::addElement(templates, "EnumType", {"id", type.id}, {"desc", type.desc});
     for (const tEnumVal& value : type.enumVals) {
-        xmlpp::Element* child = element->add_child("EnumVal");
-        XmlHelper::set_attribute(child, "ord", value.ord);
+        xmlpp::Element* child = CidOutput::addElement(element, "EnumVal", {"ord", value.ord});
         // A value without text (ITSIUnit's "none") gets no text node.
         if (!value.value.empty())
             child->add_child_text(value.value);

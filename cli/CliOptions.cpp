@@ -76,6 +76,13 @@ CLI::Option* addSeconds(CLI::App& app, const std::string& name, double& out, con
     return option;
 }
 
+void addRunOptions(CLI::App& app, uint64_t& count, double& seconds, bool& json, const std::string& countText,
+                   const std::string& jsonText, const std::string& secondsText) {
+    addUnsigned(app, "--count", count, countText, 1);
+    addSeconds(app, "--seconds", seconds, secondsText);
+    app.add_flag("--json", json, jsonText);
+}
+
 void printJson(const Json& value, bool pretty) {
     const std::string text = value.dump(pretty ? 2 : -1, ' ', false, Json::error_handler_t::replace);
     std::fwrite(text.data(), 1, text.size(), stdout);

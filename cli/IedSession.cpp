@@ -36,18 +36,29 @@ std::string Endpoint::text() const {
     return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
-void ConnectOptions::add(CLI::App& app) {
+void ConnectOptions::add(CLI::App& app, std::vector<std::string>* references) {
     app.add_option("HOST", address, "the IED, HOST[:PORT] (port 102 unless given)")->required();
+    if (references != nullptr)
+        app.add_option("REF", *references, "object reference with FC, LD/LN.DO[.DA][FC]")->required();
     addUnsigned(app, "--connect-timeout", timeoutMs,
                 "give up connecting after MS milliseconds (default 3000)", 1, 600000)
         ->type_name("MS");
 }
 
-bool ConnectOptions::check(const std::string& command) {
-    if (endpoint.parse(address))
-        return true;
-    std::fprintf(stderr, "iecx %s: '%s' is no HOST[:PORT]\n", command.c_str(), address.c_str());
-    return false;
+bool ConnectOptions::check(const std::string& command, const std::vector<std::string>& fcReferences) {
+    if (!endpoint.parse(address)) {
+        std::fprintf(stderr, "iecx %s: '%s' is no HOST[:PORT]\n", command.c_str(), address.c_str());
+        return false;
+    }
+    for (const std::string& text : fcReferences) {
+        std::string reference, error;
+        FunctionalConstraint fc;
+        if (!splitFcReference(text, reference, fc, error)) {
+            std::fprintf(stderr, "iecx %s: %s\n", command.c_str(), error.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 IedSession::~IedSession() {

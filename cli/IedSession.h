@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace iecx::cli {
 
@@ -27,9 +28,11 @@ struct ConnectOptions {
     uint32_t timeoutMs = 3000;
     Endpoint endpoint;
 
-    void add(CLI::App& app);
-    // Checks the address after parsing; false with the reason on stderr (a usage error).
-    bool check(const std::string& command);
+    // HOST[:PORT] and --connect-timeout; with references also the REF[FC]... arguments.
+    void add(CLI::App& app, std::vector<std::string>* references = nullptr);
+    // Checks the address and the references with FC ("LD/LN.DO.DA[FC]") after parsing; false
+    // with the reason on stderr (a usage error).
+    bool check(const std::string& command, const std::vector<std::string>& fcReferences = {});
 };
 
 // One client connection, closed and released with the object.

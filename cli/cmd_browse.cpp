@@ -18,6 +18,11 @@
 
 namespace {
 
+// The stack's text, empty for null.
+std::string orEmpty(const char* text) {
+    return text ? text : "";
+}
+
 using namespace iecx::cli;
 using namespace VorIec61850;
 
@@ -180,10 +185,8 @@ private:
                 blocks.push_back(item);
                 continue;
             }
-            const char* rptId = ClientReportControlBlock_getRptId(rcb);
-            const char* dataSet = ClientReportControlBlock_getDataSetReference(rcb);
-            item["rptID"] = rptId ? rptId : "";
-            item["dataSet"] = dataSet ? dataSet : "";
+            item["rptID"] = orEmpty(ClientReportControlBlock_getRptId(rcb));
+            item["dataSet"] = orEmpty(ClientReportControlBlock_getDataSetReference(rcb));
             item["enabled"] = ClientReportControlBlock_getRptEna(rcb);
             item["confRev"] = ClientReportControlBlock_getConfRev(rcb);
             item["intgPd"] = ClientReportControlBlock_getIntgPd(rcb);
@@ -215,10 +218,8 @@ private:
             std::snprintf(mac, sizeof mac, "%02X-%02X-%02X-%02X-%02X-%02X", address.dstAddress[0],
                           address.dstAddress[1], address.dstAddress[2], address.dstAddress[3],
                           address.dstAddress[4], address.dstAddress[5]);
-            const char* goId = ClientGooseControlBlock_getGoID(gocb);
-            const char* dataSet = ClientGooseControlBlock_getDatSet(gocb);
-            item["goID"] = goId ? goId : "";
-            item["dataSet"] = dataSet ? dataSet : "";
+            item["goID"] = orEmpty(ClientGooseControlBlock_getGoID(gocb));
+            item["dataSet"] = orEmpty(ClientGooseControlBlock_getDatSet(gocb));
             item["enabled"] = ClientGooseControlBlock_getGoEna(gocb);
             item["confRev"] = ClientGooseControlBlock_getConfRev(gocb);
             item["appID"] = address.appId;

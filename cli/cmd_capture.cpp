@@ -1,47 +1,32 @@
 // iecx capture: GOOSE and SV frames (or every frame, or an MMS session too) of an interface into
 // a PCAP file, with the kernel's counters at the end.
 #include "capture/PacketCapturer.h"
+#include "cli/CliOptions.h"
 #include "cli/CliSupport.h"
 #include "cli/Command.h"
 
 #include <arpa/inet.h>
-#include <nlohmann/json.hpp>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <thread>
 
 namespace {
 
-std::atomic<bool> g_stop{false};
-void onSignal(int) {
-    g_stop = true;
-}
-
-const char* kHelp =
-    "usage: iecx capture IFACE [-o FILE | --dir DIR] [--all] [--mms HOST] [--snaplen N]\n"
-    "                    [--seconds S] [--count N] [--json]\n"
-    "\n"
+const char* kDescription =
     "Captures the GOOSE and Sampled Values frames of interface IFACE (every frame with --all)\n"
     "into a PCAP file with the kernel's arrival time stamps (nanoseconds), until Ctrl-C, S\n"
     "seconds or N frames.\n"
-    "  -o, --output FILE  the capture file (default DIR/IFACE_dump_<dd.mm.yyyy_HH_MM_SS>.pcap)\n"
-    "  --dir DIR          directory of the default file name (default: the current directory)\n"
-    "  --all              every frame of the interface (promiscuous mode)\n"
-    "  --mms HOST         also the IPv4 traffic between this interface's address and HOST\n"
-    "  --snaplen N        keep the first N bytes of each frame (default: whole frames)\n"
-    "  --json             the summary as JSON\n"
     "Prints the file name first and, at the end, the frames seen by the kernel, captured and\n"
     "dropped; a running count goes to stderr when it is a terminal. Exit status 1 when the\n"
-    "capture cannot start or the file cannot be written. Needs root or CAP_NET_RAW.\n";
+    "capture cannot start or the file cannot be written. Needs root or CAP_NET_RAW.\n"
+    "Example: iecx capture eth0 --seconds 60";
 
 // An IPv4 address text or a host name resolved to its first IPv4 address.
 bool resolveIpv4(const std::string& host, uint8_t ip[4]) {
@@ -71,67 +56,19 @@ struct Options {
 // -1 when the command goes on, otherwise its exit status.
 int parseOptions(const std::vector<std::string>& args, Options& o) {
     using namespace iecx::cli;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "iecx capture: %s needs a value\n", a.c_str());
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            std::fputs(kHelp, stdout);
-            return kExitOk;
-        } else if (a == "--all") {
-            o.all = true;
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a == "-o" || a == "--output" || a == "--dir" || a == "--mms") {
-            if (!value(v))
-                return kExitUsage;
-            (a == "--dir" ? o.dir : a == "--mms" ? o.mmsHost : o.output) = v;
-        } else if (a == "--seconds") {
-            if (!value(v))
-                return kExitUsage;
-            char* end = nullptr;
-            o.seconds = std::strtod(v.c_str(), &end);
-            if (end == v.c_str() || *end != '\0' || !(o.seconds > 0)) {
-                std::fprintf(stderr, "iecx capture: --seconds wants a positive number, not '%s'\n",
-                             v.c_str());
-                return kExitUsage;
-            }
-        } else if (a == "--count" || a == "--snaplen") {
-            if (!value(v))
-                return kExitUsage;
-            uint64_t n = 0;
-            if (!parseUnsigned(v, n) || n == 0 || (a == "--snaplen" && (n < 14 || n > 262144))) {
-                std::fprintf(stderr, "iecx capture: %s wants a whole number%s, not '%s'\n", a.c_str(),
-                             a == "--snaplen" ? " from 14 to 262144" : " above 0", v.c_str());
-                return kExitUsage;
-            }
-            (a == "--count" ? o.count : o.snapLength) = n;
-        } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "iecx capture: unknown option '%s'\n%s", a.c_str(), kHelp);
-            return kExitUsage;
-        } else if (o.iface.empty()) {
-            o.iface = a;
-        } else {
-            std::fprintf(stderr, "iecx capture: one interface only\n%s", kHelp);
-            return kExitUsage;
-        }
-    }
-    if (o.iface.empty()) {
-        std::fputs(kHelp, stderr);
-        return kExitUsage;
-    }
-    if (!o.output.empty() && o.dir != ".") {
-        std::fprintf(stderr, "iecx capture: -o and --dir exclude each other\n");
-        return kExitUsage;
-    }
-    return -1;
+    auto app = newCommand("capture", kDescription);
+    app->add_option("IFACE", o.iface, "network interface")->required();
+    CLI::Option* output = app->add_option(
+        "-o,--output", o.output, "the capture file (default DIR/IFACE_dump_<dd.mm.yyyy_HH_MM_SS>.pcap)");
+    app->add_option("--dir", o.dir, "directory of the default file name (default: the current directory)")
+        ->excludes(output);
+    app->add_flag("--all", o.all, "every frame of the interface (promiscuous mode)");
+    app->add_option("--mms", o.mmsHost, "also the IPv4 traffic between this interface's address and HOST")
+        ->type_name("HOST");
+    addUnsigned(*app, "--snaplen", o.snapLength,
+                "keep the first N bytes of each frame (default: whole frames)", 14, 262144);
+    addRunOptions(*app, o.count, o.seconds, o.json, "end after N frames", "the summary as JSON");
+    return parseCommand(*app, args);
 }
 
 // The default file: the library's naming rule without the blank, which every shell trips on.
@@ -170,8 +107,6 @@ int runCapture(const std::vector<std::string>& args) {
     capturer.setPcapPromiscuousMode(o.all);
     capturer.setSnapLength(static_cast<uint32_t>(o.snapLength));
 
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     if (!capturer.startPacketCapturer(o.iface.c_str(), "")) {
         std::fprintf(stderr, "iecx capture: %s\n", capturer.getLastError().c_str());
         return kExitFailure;
@@ -192,7 +127,7 @@ int runCapture(const std::vector<std::string>& args) {
     const bool tty = isatty(STDERR_FILENO) != 0;
     auto start = std::chrono::steady_clock::now();
     bool failed = false;
-    while (!g_stop) {
+    while (!stopRequested()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (!capturer.isCapturing()) {
             failed = true;
@@ -216,16 +151,16 @@ int runCapture(const std::vector<std::string>& args) {
     if (failed)
         std::fprintf(stderr, "iecx capture: %s\n", capturer.getLastError().c_str());
     if (o.json) {
-        nlohmann::json summary = {{"file", capturer.getFilePath()},
-                                  {"interface", o.iface},
-                                  {"seconds", elapsed},
-                                  {"seen", c.seen},
-                                  {"captured", c.captured},
-                                  {"dropped", c.dropped},
-                                  {"snaplen", capturer.getSnapLength()}};
+        Json summary = {{"file", capturer.getFilePath()},
+                        {"interface", o.iface},
+                        {"seconds", elapsed},
+                        {"seen", c.seen},
+                        {"captured", c.captured},
+                        {"dropped", c.dropped},
+                        {"snaplen", capturer.getSnapLength()}};
         if (failed)
             summary["error"] = capturer.getLastError();
-        std::printf("%s\n", summary.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        printJson(summary);
     } else {
         std::printf("%llu frames captured, %llu seen by the kernel, %llu dropped\n",
                     static_cast<unsigned long long>(c.captured), static_cast<unsigned long long>(c.seen),

@@ -7,6 +7,7 @@
 #include "capture/PacketCapturer.h"
 #include "cid/GooseToCid.h"
 #include "cid/SvToCid.h"
+#include "cli/CliOptions.h"
 #include "cli/CliSupport.h"
 #include "cli/Command.h"
 #include "models/AcquisitionWorkflow.h"
@@ -14,10 +15,10 @@
 #include "models/SourceFileModel.h"
 #include "models/VorIec61850Model.h"
 #include "sim/SimulatedIed.h"
+#include "ui/Session.h"
+#include "ui/UiServer.h"
 
 #include "mms_value.h"
-
-#include <CLI/CLI.hpp>
 
 #include <unistd.h>
 
@@ -25,8 +26,10 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #ifndef IECX_BIN_TO_DATA
@@ -43,6 +46,8 @@ struct Options {
     std::string scl;
     std::string iface = "lo";
     double seconds = 3;
+    bool ui = false;
+    int port = 0;
 };
 
 // The example station: installed under the data directory beside the tool's prefix, or in the
@@ -211,26 +216,89 @@ void writeCids(const std::string& dir) {
     std::printf("   %s/Goose.cid\n   %s/SV.cid\n", dir.c_str(), dir.c_str());
 }
 
+// The web host against the simulated IEDs, until Ctrl-C: the example station already loaded in
+// the page, the IEDs' values changing, so that a newcomer sees values move at once.
+int runUiDemo(const Options& o) {
+    const bool raw = canOpenRawSocket();
+    iecx::sim::SimulatedIed relay;
+    iecx::sim::SimulatedIed mergingUnit;
+    try {
+        startIed(relay, o.scl, "PROT1", raw ? o.iface : "");
+        if (raw)
+            startIed(mergingUnit, o.scl, "MU1", o.iface);
+    } catch (const StepFailed& e) {
+        std::fprintf(stderr, "iecx demo: %s\n", e.what());
+        return kExitFailure;
+    }
+    relay.changeValuesEvery(300);
+    iecx::ui::UiOptions options;
+    options.port = o.port;
+    iecx::ui::UiServer server(options);
+    if (!server.start()) {
+        std::fprintf(stderr, "iecx demo: %s\n", server.error().c_str());
+        return kExitFailure;
+    }
+    // The page opens on the station file with PROT1's gcbPos chosen; the device source already
+    // knows the IED. The choices go through the session, as the page's own requests do.
+    std::ifstream in(o.scl);
+    std::ostringstream content;
+    content << in.rdbuf();
+    try {
+        iecx::ui::Session& session = server.session();
+        session.connectDevice("127.0.0.1", relay.port());
+        session.loadScl("station.scd", content.str());
+        session.setUnit("settings", {0}, "Файл SCL");
+        session.setUnit("settings", {1, 0}, "События (GOOSE)"); // the file source's protocol
+        session.setUnit("settings", {1, 2}, "gcbPos");          // and element
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "iecx demo: %s: %s\n", o.scl.c_str(), e.what());
+        return kExitFailure;
+    }
+    std::printf("%s\n\n", server.url().c_str());
+    std::printf(
+        "Open the address above in a browser. The page shows %s with PROT1's GOOSE gcbPos\n"
+        "chosen; the simulated IED PROT1 serves MMS on 127.0.0.1:%u and changes its values every 300 ms.\n",
+        o.scl.c_str(), relay.port());
+    if (raw)
+        std::printf("- GOOSE: press \"Старт\" with interface %s.\n"
+                    "- Sampled Values: choose \"Поток (SMV)\" and MU1, then \"Старт\".\n",
+                    o.iface.c_str());
+    else
+        std::printf(
+            "- GOOSE and Sampled Values need root or CAP_NET_RAW: run the demo as root to see them.\n");
+    std::printf(
+        "- Reports: choose \"Устройство IED\" (connected to 127.0.0.1:%u), pick urcbPos01, \"Старт\".\n"
+        "Ctrl-C ends the demo.\n",
+        relay.port());
+    std::fflush(stdout);
+    waitUntil(nullptr, 0);
+    server.stop();
+    relay.stop();
+    mergingUnit.stop();
+    return kExitOk;
+}
+
 int runDemo(const std::vector<std::string>& args) {
     Options o;
-    CLI::App app{"Runs the host's whole workflow against simulated IEDs on this machine: GOOSE from the SCL "
-                 "file, MMS reports and polling from the IED, Sampled Values, a short capture and the CID "
-                 "files. Raw Ethernet (GOOSE, SV, capture) needs root or CAP_NET_RAW; without it those steps "
-                 "are skipped.",
-                 "iecx demo"};
-    app.add_option("--scl", o.scl, "station file (default: the example station)");
-    app.add_option("--iface", o.iface, "interface for GOOSE and SV")->capture_default_str();
-    app.add_option("--seconds", o.seconds, "seconds per acquisition step")
+    auto app =
+        newCommand("demo", "Runs the host's whole workflow against simulated IEDs on this machine: GOOSE "
+                           "from the SCL file, MMS reports and polling from the IED, Sampled Values, a "
+                           "short capture and the CID files. Raw Ethernet (GOOSE, SV, capture) needs "
+                           "root or CAP_NET_RAW; without it those steps are skipped.");
+    app->add_option("--scl", o.scl, "station file (default: the example station)");
+    app->add_option("--iface", o.iface, "interface for GOOSE and SV")->capture_default_str();
+    app->add_option("--seconds", o.seconds, "seconds per acquisition step")
         ->check(CLI::Range(0.1, 60.0))
         ->capture_default_str();
-    try {
-        std::vector<std::string> reversed(args.rbegin(), args.rend());
-        app.parse(reversed);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitOk : kExitUsage;
-    }
+    app->add_flag("--ui", o.ui, "serve the web host (iecx ui) against the simulated IEDs until Ctrl-C");
+    app->add_option("--port", o.port, "with --ui: the web host's port (default: a free one)")
+        ->check(CLI::Range(0, 65535));
+    if (int status = parseCommand(*app, args); status >= 0)
+        return status;
     if (o.scl.empty())
         o.scl = findStation();
+    if (o.ui)
+        return runUiDemo(o);
 
     const auto begin = Clock::now();
     const bool raw = canOpenRawSocket();
@@ -264,16 +332,22 @@ int runDemo(const std::vector<std::string>& args) {
             types.push_back(static_cast<tMmsTypeEnum>(t));
         file.setFilterTypes(types);
 
+        // The file source keeps its own protocol choice: it is switched to before each choice.
+        auto chooseFromFile = [&](TransferProtocol protocol, const std::string& device) {
+            require(workflow.openFile(o.scl), "reading " + o.scl);
+            workflow.chooseProtocol(protocol);
+            require(workflow.chooseDevice(device), "device");
+        };
+        auto skipped = [] { std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n"); };
+
         heading("GOOSE from the SCL file: PROT1 / gcbPos, every leaf checked");
         if (raw) {
-            require(workflow.openFile(o.scl), "reading " + o.scl);
-            workflow.chooseProtocol(TransferProtocol::Goose);
-            require(workflow.chooseDevice("PROT1"), "device");
+            chooseFromFile(TransferProtocol::Goose, "PROT1");
             require(workflow.chooseElement("gcbPos"), "element");
             workflow.checkAll(true);
             checked["GOOSE"] = watchAndCheck(workflow, relay, o.seconds);
         } else {
-            std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n");
+            skipped();
         }
 
         heading("MMS reports from the IED: urcbPos01");
@@ -290,10 +364,7 @@ int runDemo(const std::vector<std::string>& args) {
 
         heading("Sampled Values from the SCL file: MU1 / MSVCB01");
         if (raw) {
-            // The file source keeps its own protocol choice: switch to it first.
-            require(workflow.openFile(o.scl), "reading " + o.scl);
-            workflow.chooseProtocol(TransferProtocol::SampledValues);
-            require(workflow.chooseDevice("MU1"), "device");
+            chooseFromFile(TransferProtocol::SampledValues, "MU1");
             require(workflow.start(), "start");
             std::this_thread::sleep_for(std::chrono::duration<double>(o.seconds));
             const SvStreamMonitor::Snapshot sv = workflow.getSvSnapshot();
@@ -309,7 +380,7 @@ int runDemo(const std::vector<std::string>& args) {
                 throw StepFailed("no Sampled Values arrived");
             checked["SV ASDUs"] = sv.asdus;
         } else {
-            std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n");
+            skipped();
         }
 
         char pattern[] = "/tmp/iecx-demo-XXXXXX";
@@ -327,7 +398,7 @@ int runDemo(const std::vector<std::string>& args) {
             relay.changeValuesEvery(0);
             std::printf("   %d GOOSE and SV frames in %s\n", frames.load(), capturer.getFilePath().c_str());
         } else {
-            std::printf("   skipped: raw Ethernet needs root or CAP_NET_RAW\n");
+            skipped();
         }
 
         heading("CID files of the test set's publications");

@@ -5,15 +5,14 @@
 #include "cli/CliSupport.h"
 #include "cli/ValueText.h"
 #include "cli/Command.h"
+#include "cli/Subscription.h"
 #include "host/NetworkHelper.h"
 #include "mms/FCDAElement.h"
-#include "mms/MmsDatasetHelper.h"
-#include "scl/DataExtractor.h"
+#include "models/AcquisitionWorkflow.h"
 
 #include "goose_subscriber.h"
 #include "mms_value.h"
 
-#include <libxml++/libxml++.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -51,25 +50,17 @@ const char* kDescription =
     "Needs root or CAP_NET_RAW.\n"
     "Example: iecx goose eth0 --scl station.scd --gocbref PROT1PROT/LLN0$GO$gcbTrip --count 10";
 
-struct Options {
-    std::string iface;
-    std::string scl;
+struct Options : SubscriptionOptions {
     Vor::Nullable<std::string> goCbRef;
     Vor::Nullable<int64_t> appId;
     Vor::Nullable<std::string> goId;
-    Vor::Nullable<uint64_t> confRev;
-    Vor::Nullable<std::string> dstMac;
     std::vector<std::string> paths;
-    uint64_t count = 0;
-    double seconds = 0;
-    bool json = false;
 };
 
 // -1 to go on, otherwise the exit status.
 int parseOptions(const std::vector<std::string>& args, Options& o) {
     auto app = newCommand("goose", kDescription);
-    app->add_option("IFACE", o.iface, "network interface, or 'any'")->required();
-    app->add_option("--scl", o.scl, "SCL file with the control block and its data set");
+    o.addSource(*app, "SCL file with the control block and its data set");
     app->add_option_function<std::string>(
         "--gocbref", [&o](const std::string& v) { o.goCbRef = v; }, "control block reference");
     addUnsigned(
@@ -77,16 +68,9 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
         0, 0xFFFF);
     app->add_option_function<std::string>(
         "--goid", [&o](const std::string& v) { o.goId = v; }, "GoID");
-    addUnsigned(
-        *app, "--confrev", [&o](uint64_t n) { o.confRev = n; }, "configuration revision", 0, 0xFFFFFFFFull);
-    app->add_option_function<std::string>(
-           "--dst-mac", [&o](const std::string& v) { o.dstMac = v; },
-           "destination MAC aa:bb:cc:dd:ee:ff (checked together with a control block reference)")
-        ->type_name("MAC");
+    o.addFilters(*app);
     app->add_option("--path", o.paths, "a data set member to print (with --scl); repeatable");
-    addUnsigned(*app, "--count", o.count, "end after N messages", 1);
-    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
-    app->add_flag("--json", o.json, "one JSON object per message and line");
+    o.addLimits(*app, "end after N messages", "one JSON object per message and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (!o.paths.empty() && o.scl.empty()) {
@@ -111,35 +95,25 @@ std::string macText(const uint8_t* mac) {
     return text;
 }
 
-// Finds the GOOSE control block named by goCbRef (or the only one of the file) and fills the
-// target from it. 0 on success, otherwise the exit status.
+// Finds the GOOSE control block named by goCbRef (or the only one of the file), takes its target
+// as the library builds it and applies the options' filters over it. 0 on success, otherwise
+// the exit status.
 int targetFromScl(const Options& o, GooseIn& target) {
     std::vector<tConnectedAP> aps;
-    try {
-        xmlpp::DomParser parser;
-        parser.parse_file(o.scl);
-        DataExtractor extractor(&parser);
-        aps = extractor.getConnectedApCollection();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "iecx goose: cannot read SCL file '%s': %s\n", o.scl.c_str(), e.what());
+    if (!o.readScl("goose", aps))
         return kExitFailure;
-    }
     struct Candidate {
-        tGSE gse;
-        std::string reference;
+        GooseIn target;
+        std::string dataSetName;
     };
     std::vector<Candidate> candidates;
-    for (const tConnectedAP& ap : aps) {
-        for (size_t i = 0; i < ap.gse.size(); ++i) {
-            tGSE gse = ap.gse[i];
-            gse.gseControl->setControlBlockReference(&ap, i);
-            candidates.push_back({gse, gse.gseControl->getControlBlockReference()});
-        }
-    }
+    for (const tConnectedAP& ap : aps)
+        for (size_t i = 0; i < ap.gse.size(); ++i)
+            candidates.push_back({AcquisitionWorkflow::gooseTarget(ap, i), ap.gse[i].gseControl->datSet});
     const Candidate* chosen = nullptr;
     if (o.goCbRef) {
         for (const Candidate& c : candidates)
-            if (c.reference == *o.goCbRef)
+            if (*c.target.identifier.goCbRef == *o.goCbRef)
                 chosen = &c;
     } else if (candidates.size() == 1) {
         chosen = &candidates.front();
@@ -154,14 +128,14 @@ int targetFromScl(const Options& o, GooseIn& target) {
             std::fprintf(stderr, "iecx goose: '%s' has %zu GOOSE control blocks; choose one with --gocbref\n",
                          o.scl.c_str(), candidates.size());
         for (const Candidate& c : candidates)
-            std::fprintf(stderr, "  %s\n", c.reference.c_str());
-        return chosen == nullptr && !candidates.empty() && !o.goCbRef ? kExitUsage : kExitFailure;
+            std::fprintf(stderr, "  %s\n", c.target.identifier.goCbRef->c_str());
+        return !candidates.empty() && !o.goCbRef ? kExitUsage : kExitFailure;
     }
 
-    const tGSE& gse = chosen->gse;
-    std::unique_ptr<FCDAElement> dataSet =
-        MmsDatasetHelper::createDatasetStructure(gse.gseControl->dataSet.get());
-    target.dataSetXml = dataSet->serializeToString();
+    const std::string interfaceName = target.interfaceName;
+    target = chosen->target;
+    target.interfaceName = interfaceName;
+    std::unique_ptr<FCDAElement> dataSet = FCDAElement::deserialize(target.dataSetXml);
     if (o.paths.empty()) {
         for (const auto& member : dataSet->getChildren())
             target.paths.push_back(MmsPath(member->getFullPathWithFC(), nullptr));
@@ -170,20 +144,19 @@ int targetFromScl(const Options& o, GooseIn& target) {
             target.paths.push_back(MmsPath(p, nullptr));
     }
     GooseIdentifer& id = target.identifier;
-    id.goCbRef = chosen->reference;
     if (o.appId)
         id.appId = o.appId;
-    else if (gse.getAppId() != 0) // a file without an APPID entry does not filter on it
-        id.appId = static_cast<int64_t>(gse.getAppId());
-    std::string mac = o.dstMac ? *o.dstMac : gse.getMacAddress();
-    std::replace(mac.begin(), mac.end(), '-', ':');
-    if (!mac.empty())
+    if (o.dstMac) {
+        std::string mac = *o.dstMac;
+        std::replace(mac.begin(), mac.end(), '-', ':');
         id.dstMac = mac;
-    id.confRev = o.confRev ? *o.confRev : static_cast<uint64_t>(gse.gseControl->confRev);
+    }
+    if (o.confRev)
+        id.confRev = o.confRev;
     if (o.goId)
         id.goId = o.goId;
-    std::fprintf(stderr, "iecx goose: %s, data set %s with %zu members\n", chosen->reference.c_str(),
-                 gse.gseControl->datSet.c_str(), dataSet->getChildren().size());
+    std::fprintf(stderr, "iecx goose: %s, data set %s with %zu members\n", id.goCbRef->c_str(),
+                 chosen->dataSetName.c_str(), dataSet->getChildren().size());
     return 0;
 }
 
@@ -195,9 +168,18 @@ void identifierFromOptions(const Options& o, GooseIdentifer& id) {
     id.dstMac = o.dstMac;
 }
 
-// Waits for Ctrl-C, the message count or the time limit.
-void waitForEnd(const Options& o, const std::atomic<long>& messages) {
+// Runs the subscription (a pool or the inner subscriber) until Ctrl-C, the message count or the
+// time limit.
+template <class Subscription>
+int listen(const Options& o, Subscription& subscription, const std::atomic<long>& messages) {
+    if (!subscription.start()) {
+        std::fprintf(stderr, "iecx goose: cannot listen on '%s'\n", o.iface.c_str());
+        return kExitFailure;
+    }
     waitUntil([&] { return o.count > 0 && messages >= static_cast<long>(o.count); }, o.seconds);
+    subscription.stop();
+    std::fprintf(stderr, "iecx goose: %ld messages\n", messages.load());
+    return kExitOk;
 }
 
 int runWithDataSet(const Options& o, GooseIn target) {
@@ -236,14 +218,7 @@ int runWithDataSet(const Options& o, GooseIn target) {
         std::fflush(stdout);
         ++messages;
     });
-    if (!pool.start()) {
-        std::fprintf(stderr, "iecx goose: cannot listen on '%s'\n", o.iface.c_str());
-        return kExitFailure;
-    }
-    waitForEnd(o, messages);
-    pool.stop();
-    std::fprintf(stderr, "iecx goose: %ld messages\n", messages.load());
-    return kExitOk;
+    return listen(o, pool, messages);
 }
 
 int runObserve(const Options& o, const GooseIn& target) {
@@ -307,14 +282,7 @@ int runObserve(const Options& o, const GooseIn& target) {
         std::fflush(stdout);
         ++messages;
     });
-    if (!subscriber.start()) {
-        std::fprintf(stderr, "iecx goose: cannot listen on '%s'\n", o.iface.c_str());
-        return kExitFailure;
-    }
-    waitForEnd(o, messages);
-    subscriber.stop();
-    std::fprintf(stderr, "iecx goose: %ld messages\n", messages.load());
-    return kExitOk;
+    return listen(o, subscriber, messages);
 }
 
 int runGoose(const std::vector<std::string>& args) {
@@ -322,21 +290,16 @@ int runGoose(const std::vector<std::string>& args) {
     if (int status = parseOptions(args, o); status >= 0)
         return status;
     GooseIn target;
-    target.interfaceName = o.iface == "any" ? std::string() : o.iface;
-    if (!target.interfaceName.empty() && !interfaceExists(target.interfaceName)) {
-        std::fprintf(stderr, "iecx goose: no interface '%s'\n", o.iface.c_str());
+    if (!o.interfaceName("goose", target.interfaceName))
         return kExitFailure;
-    }
     if (!o.scl.empty()) {
         if (int status = targetFromScl(o, target))
             return status;
     } else {
         identifierFromOptions(o, target.identifier);
     }
-    if (!canOpenRawSocket()) {
-        std::fprintf(stderr, "iecx goose: raw Ethernet access needs root or CAP_NET_RAW\n");
+    if (!SubscriptionOptions::rawAccess("goose"))
         return kExitFailure;
-    }
     return o.scl.empty() ? runObserve(o, target) : runWithDataSet(o, target);
 }
 

@@ -33,26 +33,16 @@ int run(const std::vector<std::string>& args) {
     uint64_t count = 0;
     double seconds = 0;
     bool json = false;
-    connect.add(*app);
-    app->add_option("REF", references, "object reference with FC, LD/LN.DO[.DA][FC]")->required();
+    connect.add(*app, &references);
     addUnsigned(*app, "--period", periodMs, "pause between two reads of all references", 1, 3600000)
         ->type_name("MS")
         ->required();
-    addUnsigned(*app, "--count", count, "end after N printed changes", 1);
-    addSeconds(*app, "--seconds", seconds, "end after S seconds");
-    app->add_flag("--json", json, "one JSON object per change and line");
+    addRunOptions(*app, count, seconds, json, "end after N printed changes",
+                  "one JSON object per change and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
-    if (!connect.check("poll"))
+    if (!connect.check("poll", references))
         return kExitUsage;
-    for (const std::string& r : references) {
-        std::string reference, error;
-        FunctionalConstraint fc;
-        if (!splitFcReference(r, reference, fc, error)) {
-            std::fprintf(stderr, "iecx poll: %s\n", error.c_str());
-            return kExitUsage;
-        }
-    }
 
     // A first read on a connection of our own: the IED answers within the time-out and every
     // reference exists. The connection then watches for the IED going away.
@@ -82,6 +72,7 @@ int run(const std::vector<std::string>& args) {
     for (const std::string& r : references)
         target.paths.emplace_back(r, nullptr);
     MmsPollingPool pool;
+    pool.setConnectTimeout(connect.timeoutMs);
     std::vector<std::shared_ptr<MmsValueElement>> shown(references.size());
     std::atomic<uint64_t> changes{0};
     std::mutex printing;

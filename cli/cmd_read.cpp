@@ -95,16 +95,15 @@ int run(const std::vector<std::string>& args) {
     uint64_t count = 0;
     double seconds = 0;
     bool json = false;
-    connect.add(*app);
-    app->add_option("REF", references, "object reference with FC, LD/LN.DO[.DA][FC]")->required();
+    connect.add(*app, &references);
     addUnsigned(*app, "--watch", watchMs, "read again every MS milliseconds and print changes", 1, 3600000)
         ->type_name("MS");
-    addUnsigned(*app, "--count", count, "with --watch: end after N reads of all references", 1);
-    addSeconds(*app, "--seconds", seconds, "with --watch: end after S seconds");
-    app->add_flag("--json", json, "one JSON document (with --watch one JSON object per line and change)");
+    addRunOptions(*app, count, seconds, json, "with --watch: end after N reads of all references",
+                  "one JSON document (with --watch one JSON object per line and change)",
+                  "with --watch: end after S seconds");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
-    if (!connect.check("read"))
+    if (!connect.check("read", references))
         return kExitUsage;
     if ((count || seconds > 0) && watchMs == 0) {
         std::fprintf(stderr, "iecx read: --count and --seconds go with --watch\n");
@@ -114,10 +113,7 @@ int run(const std::vector<std::string>& args) {
     for (size_t i = 0; i < references.size(); ++i) {
         std::string error;
         items[i].text = references[i];
-        if (!splitFcReference(references[i], items[i].reference, items[i].fc, error)) {
-            std::fprintf(stderr, "iecx read: %s\n", error.c_str());
-            return kExitUsage;
-        }
+        splitFcReference(references[i], items[i].reference, items[i].fc, error);
     }
 
     IedSession session;

@@ -111,21 +111,12 @@ int run(const std::vector<std::string>& args) {
     addUnsigned(*app, "--integrity", o.integrityMs,
                 "set the integrity period to MS and enable integrity reports", 1, 86400000)
         ->type_name("MS");
-    addUnsigned(*app, "--count", o.count, "end after N reports", 1);
-    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
-    app->add_flag("--json", o.json, "one JSON object per report and line");
+    addRunOptions(*app, o.count, o.seconds, o.json, "end after N reports",
+                  "one JSON object per report and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
-    if (!o.connect.check("report"))
+    if (!o.connect.check("report", o.members))
         return kExitUsage;
-    for (const std::string& m : o.members) {
-        std::string reference, error;
-        FunctionalConstraint fc;
-        if (!splitFcReference(m, reference, fc, error)) {
-            std::fprintf(stderr, "iecx report: %s\n", error.c_str());
-            return kExitUsage;
-        }
-    }
 
     IedSession watch;
     std::string error;
@@ -157,6 +148,7 @@ int run(const std::vector<std::string>& args) {
         types.emplace_back(type, MmsVariableSpecification_destroy);
     }
     MmsReportPool pool;
+    pool.setConnectTimeout(o.connect.timeoutMs);
     std::atomic<uint64_t> reports{0};
     std::mutex printing;
     pool.getReciver().reportReceived.connect([&](ClientReport report) {

@@ -5,12 +5,11 @@
 #include "cli/CliSupport.h"
 #include "cli/ValueText.h"
 #include "cli/Command.h"
+#include "cli/Subscription.h"
 #include "host/NetworkHelper.h"
-#include "scl/DataExtractor.h"
 
 #include "sv_subscriber.h"
 
-#include <libxml++/libxml++.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -53,18 +52,11 @@ const char* kDescription =
 // The window of the current rate.
 constexpr std::chrono::milliseconds kRateWindow{1000};
 
-struct Options {
-    std::string iface;
-    std::string scl;
+struct Options : SubscriptionOptions {
     std::vector<uint16_t> appIds;
     Vor::Nullable<std::string> svId;
-    Vor::Nullable<uint64_t> confRev;
-    Vor::Nullable<std::string> dstMac;
     uint32_t frequency = 50;
     double interval = 1;
-    uint64_t count = 0;
-    double seconds = 0;
-    bool json = false;
 };
 
 // One subscription: the target and, from an SCL file, the rate its control block announces.
@@ -188,23 +180,16 @@ private:
 // -1 to go on, otherwise the exit status.
 int parseOptions(const std::vector<std::string>& args, Options& o) {
     auto app = newCommand("sv", kDescription);
-    app->add_option("IFACE", o.iface, "network interface, or 'any'")->required();
-    app->add_option("--scl", o.scl, "SCL file whose SMV control blocks give the streams");
+    o.addSource(*app, "SCL file whose SMV control blocks give the streams");
     addUnsigned(
         *app, "--appid", [&o](uint64_t n) { o.appIds.push_back(static_cast<uint16_t>(n)); },
         "APPID of a stream (decimal or 0x hex); repeatable", 0, 0xFFFF);
     app->add_option_function<std::string>(
         "--svid", [&o](const std::string& v) { o.svId = v; }, "svID filter");
-    addUnsigned(
-        *app, "--confrev", [&o](uint64_t n) { o.confRev = n; }, "confRev filter", 0, 0xFFFFFFFFull);
-    app->add_option_function<std::string>(
-           "--dst-mac", [&o](const std::string& v) { o.dstMac = v; }, "destination MAC filter")
-        ->type_name("MAC");
+    o.addFilters(*app);
     addUnsigned(*app, "--frequency", o.frequency, "nominal frequency in Hz (default 50)", 1, 999);
     addSeconds(*app, "--interval", o.interval, "seconds between two rate lines (default 1)");
-    addUnsigned(*app, "--count", o.count, "end after N ASDUs", 1);
-    addSeconds(*app, "--seconds", o.seconds, "end after S seconds");
-    app->add_flag("--json", o.json, "print the summary as JSON");
+    o.addLimits(*app, "end after N ASDUs", "print the summary as JSON");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (o.scl.empty() == o.appIds.empty()) {
@@ -217,15 +202,8 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
 // The streams of the SCL file's SMV control blocks. 0 on success, otherwise the exit status.
 int streamsFromScl(const Options& o, const std::string& interfaceName, std::vector<Stream>& streams) {
     std::vector<tConnectedAP> aps;
-    try {
-        xmlpp::DomParser parser;
-        parser.parse_file(o.scl);
-        DataExtractor extractor(&parser);
-        aps = extractor.getConnectedApCollection();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "iecx sv: cannot read SCL file '%s': %s\n", o.scl.c_str(), e.what());
+    if (!o.readScl("sv", aps))
         return kExitFailure;
-    }
     for (const tConnectedAP& ap : aps) {
         for (const tSMV& smv : ap.smv) {
             const tSampledValueControl& control = *smv.svControl;
@@ -261,11 +239,9 @@ int runSv(const std::vector<std::string>& args) {
     Options o;
     if (int status = parseOptions(args, o); status >= 0)
         return status;
-    std::string interfaceName = o.iface == "any" ? std::string() : o.iface;
-    if (!interfaceName.empty() && !interfaceExists(interfaceName)) {
-        std::fprintf(stderr, "iecx sv: no interface '%s'\n", o.iface.c_str());
+    std::string interfaceName;
+    if (!o.interfaceName("sv", interfaceName))
         return kExitFailure;
-    }
     std::vector<Stream> streams;
     if (!o.scl.empty()) {
         if (int status = streamsFromScl(o, interfaceName, streams))
@@ -281,10 +257,8 @@ int runSv(const std::vector<std::string>& args) {
             streams.push_back(s);
         }
     }
-    if (!canOpenRawSocket()) {
-        std::fprintf(stderr, "iecx sv: raw Ethernet access needs root or CAP_NET_RAW\n");
+    if (!SubscriptionOptions::rawAccess("sv"))
         return kExitFailure;
-    }
 
     Statistics statistics;
     std::vector<std::unique_ptr<InnerSvSubscriber>> subscribers;

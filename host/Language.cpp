@@ -1,6 +1,8 @@
 #include "host/Language.h"
 
 #include <atomic>
+#include <mutex>
+#include <set>
 
 namespace lng {
 
@@ -13,6 +15,13 @@ int language() {
 }
 void setLanguage(int language) {
     g_language.store(language == 1 ? 1 : 0);
+}
+
+const char* unknownKey(const std::string& key) {
+    static std::mutex mutex;
+    static std::set<std::string> keys;
+    std::lock_guard<std::mutex> lock(mutex);
+    return keys.insert(key).first->c_str();
 }
 
 } // namespace lng

@@ -9,9 +9,7 @@
 
 namespace VorIec61850 {
 
-// The texts of a client name list in list order; the list is destroyed. A null list (the
-// client's answer to a failed call) gives an empty result.
-std::vector<std::string> IecModelExplorer::_takeNames(LinkedList list) {
+std::vector<std::string> IecModelExplorer::takeNames(LinkedList list) {
     std::vector<std::string> names;
     if (list == nullptr)
         return names;
@@ -86,13 +84,13 @@ IedConnectionState IecModelExplorer::connectionState() const {
 std::vector<std::string> IecModelExplorer::getLogicalDevices() {
     if (connectionState() == IED_STATE_CLOSED)
         return {};
-    return _takeNames(IedConnection_getServerDirectory(connection, &error, false));
+    return takeNames(IedConnection_getServerDirectory(connection, &error, false));
 }
 
 std::vector<std::string> IecModelExplorer::getLogicalNodes(const std::string& ldName) {
     if (connectionState() == IED_STATE_CLOSED)
         return {};
-    return _takeNames(IedConnection_getLogicalDeviceDirectory(connection, &error, ldName.c_str()));
+    return takeNames(IedConnection_getLogicalDeviceDirectory(connection, &error, ldName.c_str()));
 }
 
 std::vector<std::string> IecModelExplorer::getDataObjects(const std::string& lnReference) {
@@ -107,7 +105,7 @@ std::vector<std::string> IecModelExplorer::_logicalNodeDirectory(const std::stri
         error = IED_ERROR_NOT_CONNECTED;
         return {};
     }
-    return _takeNames(
+    return takeNames(
         IedConnection_getLogicalNodeDirectory(connection, &error, lnReference.c_str(), acsiClass));
 }
 
@@ -116,7 +114,7 @@ std::vector<std::string> IecModelExplorer::getDataAttributes(const std::string& 
         error = IED_ERROR_NOT_CONNECTED;
         return {};
     }
-    return _takeNames(IedConnection_getDataDirectoryFC(connection, &error, reference.c_str()));
+    return takeNames(IedConnection_getDataDirectoryFC(connection, &error, reference.c_str()));
 }
 
 std::vector<std::string> IecModelExplorer::getDataSets(const std::string& ldName) {
@@ -126,7 +124,7 @@ std::vector<std::string> IecModelExplorer::getDataSets(const std::string& ldName
     }
     std::vector<std::string> dataSets;
     const std::vector<std::string> logicalNodes =
-        _takeNames(IedConnection_getLogicalDeviceDirectory(connection, &error, ldName.c_str()));
+        takeNames(IedConnection_getLogicalDeviceDirectory(connection, &error, ldName.c_str()));
     for (const std::string& ln : logicalNodes) {
         // Each name keeps its logical node: a data set outside LLN0 is read as LD/LN.name.
         for (std::string& name : _logicalNodeDirectory(ldName + "/" + ln, ACSI_CLASS_DATA_SET))
@@ -149,7 +147,7 @@ std::vector<std::string> IecModelExplorer::getDataSetVariables(const std::string
         error = IED_ERROR_NOT_CONNECTED;
         return {};
     }
-    return _takeNames(
+    return takeNames(
         IedConnection_getDataSetDirectory(connection, &error, dataSetReference.c_str(), nullptr));
 }
 

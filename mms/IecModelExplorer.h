@@ -100,6 +100,9 @@ public:
     // Splits an object path into tokens: the first ends at '.' or '/', every later one at '.'
     // or '['; delimiters are dropped. "LD0/LLN0.Mod.stVal[ST]" gives LD0, LLN0, Mod, stVal, ST].
     static TokenList parseObjectPath(const std::string& path);
+    // The texts of a client name list in list order; the list is destroyed. A null list (the
+    // client's answer to a failed call) gives an empty result.
+    static std::vector<std::string> takeNames(LinkedList list);
 
     // Expands a data set member ("reference[FC]") into a new FunctionalConDA appended to the
     // node collection, one leaf per basic attribute below the member under its FC, and records
@@ -126,7 +129,6 @@ private:
                         int depth);
     std::vector<std::string> _logicalNodeDirectory(const std::string& lnReference, ACSIClass acsiClass);
     void _releaseConnection();
-    static std::vector<std::string> _takeNames(LinkedList list);
 
     IedClientError error = IED_ERROR_OK;
     IedConnection connection = nullptr;

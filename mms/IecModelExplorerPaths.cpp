@@ -114,7 +114,7 @@ void IecModelExplorer::_setObjectPath(const std::string& reference, FunctionalCo
             error = IED_ERROR_NOT_CONNECTED;
         else
             children =
-                _takeNames(IedConnection_getDataDirectoryByFC(connection, &error, reference.c_str(), fc));
+                takeNames(IedConnection_getDataDirectoryByFC(connection, &error, reference.c_str(), fc));
     }
 
     if (!children.empty()) {

@@ -42,11 +42,10 @@ std::unique_ptr<FCDAElement> MmsDatasetHelper::createDatasetStructure(const std:
     auto root = std::make_unique<FCDAElement>();
     for (const std::string& reference : members) {
         const std::string path = MmsPathHelper::getPathWithoutFC(reference);
-        const std::string fcText = MmsPathHelper::getPathFCstring(reference);
         const tFCEnum fc = MmsPathHelper::getPathFC(reference);
         auto member = std::make_unique<FCDAElement>(path, fc, tMmsTypeEnum::BOOLEAN, nullptr);
         MmsVariableSpecification* spec =
-            typeOf ? typeOf(path, FunctionalConstraint_fromString(fcText.c_str())) : nullptr;
+            typeOf ? typeOf(path, MmsPathHelper::getPathConstraint(reference)) : nullptr;
         if (spec != nullptr) {
             member->setDataType(typeOfSpecification(spec));
             addSpecificationComponents(*member, spec, fc, 0);

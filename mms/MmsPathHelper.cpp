@@ -26,4 +26,8 @@ tFCEnum MmsPathHelper::getPathFC(const std::string& path) {
     return fcFromString(getPathFCstring(path));
 }
 
+FunctionalConstraint MmsPathHelper::getPathConstraint(const std::string& path) {
+    return FunctionalConstraint_fromString(getPathFCstring(path).c_str());
+}
+
 } // namespace VorIec61850

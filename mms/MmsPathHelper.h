@@ -1,6 +1,8 @@
 #pragma once
 #include "scl/SclTypes.h"
 
+#include "iec61850_common.h"
+
 #include <string>
 
 namespace VorIec61850 {
@@ -17,6 +19,9 @@ public:
     static std::string getPathFCstring(const std::string& path);
     // The FC of the path; NONE when it has none or an unknown one.
     static tFCEnum getPathFC(const std::string& path);
+    // The FC of the path as the client services take it; FunctionalConstraint_fromString's
+    // answer for a missing or unknown one.
+    static FunctionalConstraint getPathConstraint(const std::string& path);
 
 private:
     static bool _hasFC(const std::string& path);

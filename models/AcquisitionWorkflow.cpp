@@ -3,6 +3,7 @@
 #include "acquisition/GooseSubscriberPool.h"
 #include "acquisition/MmsPollingPool.h"
 #include "acquisition/MmsReportPool.h"
+#include "mms/MmsConnect.h"
 #include "mms/MmsDatasetHelper.h"
 #include "models/GeneralSettingsModel.h"
 #include "models/ParamsModel.h"
@@ -42,7 +43,9 @@ std::vector<MmsPath> toPaths(const std::vector<std::pair<std::string, std::strin
     return paths;
 }
 
-GooseIn gooseTarget(const tConnectedAP& ap, std::size_t index) {
+} // namespace
+
+GooseIn AcquisitionWorkflow::gooseTarget(const tConnectedAP& ap, std::size_t index) {
     // The copy carries the control block reference, which the stored record does not.
     tConnectedAP copy = ap;
     tGSE& gse = copy.gse[index];
@@ -50,7 +53,9 @@ GooseIn gooseTarget(const tConnectedAP& ap, std::size_t index) {
     control.setControlBlockReference(&copy, index);
     GooseIn target;
     target.identifier.goCbRef = control.getControlBlockReference();
-    target.identifier.appId = static_cast<int64_t>(gse.getAppId());
+    // A file without an APPID entry does not filter on it.
+    if (gse.getAppId() != 0)
+        target.identifier.appId = static_cast<int64_t>(gse.getAppId());
     if (!gse.getMacAddress().empty())
         target.identifier.dstMac = colonMac(gse.getMacAddress());
     if (!control.appID.empty())
@@ -59,8 +64,6 @@ GooseIn gooseTarget(const tConnectedAP& ap, std::size_t index) {
     target.dataSetXml = MmsDatasetHelper::createDatasetStructure(control.dataSet.get())->serializeToString();
     return target;
 }
-
-} // namespace
 
 AcquisitionWorkflow::AcquisitionWorkflow(VorIec61850Model& root) : _root(root) {
     GeneralSettingsModel& settings = *root.getSettingsModel();
@@ -179,7 +182,7 @@ Vor::Result AcquisitionWorkflow::_buildFileTarget(Target& target) const {
     if (target.mode == Mode::Goose) {
         if (element >= ap.gse.size())
             return failure("No GOOSE control block is chosen");
-        target.goose = gooseTarget(ap, element);
+        target.goose = AcquisitionWorkflow::gooseTarget(ap, element);
         target.goose.paths = toPaths(target.leaves);
         target.goose.interfaceName = _interface;
         return true;
@@ -218,21 +221,21 @@ Vor::Result AcquisitionWorkflow::_buildDeviceTarget(Target& target) const {
         const tConnectedAP& ap = device.getConnectedAp();
         if (element >= ap.gse.size())
             return failure("No GOOSE control block is chosen");
-        target.goose = gooseTarget(ap, element);
+        target.goose = AcquisitionWorkflow::gooseTarget(ap, element);
         target.goose.paths = toPaths(target.leaves);
         target.goose.interfaceName = _interface;
         // The members' structure comes from the IED's own type descriptions.
         std::string dataSet = device.getElementDataSet();
         std::replace(dataSet.begin(), dataSet.end(), '$', '.');
         IedClientError error = IED_ERROR_OK;
-        IedConnection connection = IedConnection_create();
-        IedConnection_setConnectTimeout(connection, _connectTimeout);
-        IedConnection_connect(connection, &error, device.getIedAddress().c_str(), device.getPort());
+        IedConnection connection =
+            connectIed(device.getIedAddress(), device.getPort(), _connectTimeout, &error);
         std::unique_ptr<FCDAElement> structure;
-        if (error == IED_ERROR_OK)
+        if (connection != nullptr) {
             structure = MmsDatasetHelper::createDatasetStructure(connection, dataSet, &error);
-        IedConnection_close(connection);
-        IedConnection_destroy(connection);
+            IedConnection_close(connection);
+            IedConnection_destroy(connection);
+        }
         if (!structure)
             return failure("Cannot read the data set " + dataSet + " of the IED (client error " +
                            std::to_string(static_cast<int>(error)) + ")");

@@ -8,9 +8,11 @@
 #include "host/Result.h"
 #include "mms/MmsValueElement.h"
 #include "models/Choices.h"
+#include "scl/SclRecords.h"
 
 #include <sigc++/sigc++.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -76,6 +78,11 @@ public:
     void setConnectTimeout(uint32_t milliseconds) { _connectTimeout = milliseconds; }
     // With MMS reports chosen, read the values by polling every periodMs instead.
     void setPolling(bool on, uint64_t periodMs = 1000);
+
+    // The GOOSE target of control block `index` of an access point read from an SCL file: its
+    // reference, APPID (when the file has one), destination MAC, GoID, confRev and data set; no
+    // paths and no interface.
+    static GooseIn gooseTarget(const tConnectedAP& ap, std::size_t index);
 
     // The target of the current choice and checked leaves; fails with a message when nothing
     // usable is chosen.

@@ -298,40 +298,37 @@ void SourceDeviceModel::getGooseAddress() {
     explorer.disconnect();
 }
 
-void SourceDeviceModel::getReportTree() {
+void SourceDeviceModel::_rebuildTree(
+    const std::function<void(const std::string&, const std::string&)>& visit) {
     if (!_connect())
         return;
     signalClearTree.emit();
     _refillDevices();
-    for (const std::string& ld : explorer.getLogicalDevices()) {
-        for (const std::string& ln : explorer.getLogicalNodes(ld)) {
-            for (const ReportControlBlock& rcb : explorer.getReportControlBlocks(ld + "/" + ln)) {
-                const std::string reference = rcb.getRcbReference();
-                const std::string dataSet = explorer.getRcbDataSet(reference);
-                _addMemberLeaves(explorer.getDataSetVariables(dataSet),
-                                 IecModelExplorer::parseObjectPath(reference));
-            }
-        }
-    }
+    for (const std::string& ld : explorer.getLogicalDevices())
+        for (const std::string& ln : explorer.getLogicalNodes(ld))
+            visit(ld, ln);
     device->setEnumData(static_cast<Device>(0));
     explorer.disconnect();
 }
 
-void SourceDeviceModel::setDataObjectTree() {
-    if (!_connect())
-        return;
-    signalClearTree.emit();
-    _refillDevices();
-    for (const std::string& ld : explorer.getLogicalDevices()) {
-        for (const std::string& ln : explorer.getLogicalNodes(ld)) {
-            for (const std::string& dataObject : explorer.getDataObjects(ld + "/" + ln)) {
-                std::printf("%s/%s.%s\n", ld.c_str(), ln.c_str(), dataObject.c_str());
-                signalAddNode.emit({ld, ln, dataObject}, "none");
-            }
+void SourceDeviceModel::getReportTree() {
+    _rebuildTree([this](const std::string& ld, const std::string& ln) {
+        for (const ReportControlBlock& rcb : explorer.getReportControlBlocks(ld + "/" + ln)) {
+            const std::string reference = rcb.getRcbReference();
+            const std::string dataSet = explorer.getRcbDataSet(reference);
+            _addMemberLeaves(explorer.getDataSetVariables(dataSet),
+                             IecModelExplorer::parseObjectPath(reference));
         }
-    }
-    device->setEnumData(static_cast<Device>(0));
-    explorer.disconnect();
+    });
+}
+
+void SourceDeviceModel::setDataObjectTree() {
+    _rebuildTree([this](const std::string& ld, const std::string& ln) {
+        for (const std::string& dataObject : explorer.getDataObjects(ld + "/" + ln)) {
+            std::printf("%s/%s.%s\n", ld.c_str(), ln.c_str(), dataObject.c_str());
+            signalAddNode.emit({ld, ln, dataObject}, "none");
+        }
+    });
 }
 
 } // namespace VorIec61850

@@ -4,6 +4,7 @@
 #include "models/SourceModel.h"
 #include "scl/SclRecords.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ private:
     // `prefix` (the whole path when empty), and forgets the explorer's expansion afterwards.
     void _addMemberLeaves(const std::vector<std::string>& members, const std::vector<std::string>& prefix);
     void _refillDevices();
+    // Connects, clears the tree, refills the device list, calls visit(ld, ln) for every logical
+    // node of the IED, then chooses the first device and disconnects; nothing when the connection
+    // fails.
+    void _rebuildTree(const std::function<void(const std::string& ld, const std::string& ln)>& visit);
     int _protocol() const { return static_cast<int>(transferProtocol->getEnumValue()); }
     static tFCEnum _functionalConToEnum(FunctionalConstraint fc);
 

@@ -1,4 +1,5 @@
 #include "sim/GoosePublishing.h"
+#include "sim/Worker.h"
 
 #include "goose_publisher.h"
 #include "linked_list.h"
@@ -81,15 +82,8 @@ bool GoosePublishing::start(const std::string& interfaceName) {
 }
 
 void GoosePublishing::stop() {
-    {
-        std::lock_guard<std::mutex> lock(_mutex);
-        if (!_running)
-            return;
-        _running = false;
-    }
-    _wake.notify_all();
-    if (_thread.joinable())
-        _thread.join();
+    if (!endWorker(_mutex, _running, _wake, _thread))
+        return;
     std::lock_guard<std::mutex> lock(_mutex);
     std::lock_guard<std::mutex> modelLock(_model.mutex());
     for (auto& b : _blocks) {
@@ -186,11 +180,7 @@ void GoosePublishing::_publish(Block& block) {
 }
 
 void GoosePublishing::_run() {
-    pthread_setname_np(pthread_self(), "sim_goose");
-    std::unique_lock<std::mutex> lock(_mutex);
-    while (_running) {
-        Clock::time_point now = Clock::now();
-        Clock::time_point next = now + std::chrono::seconds(1);
+    runWorker("sim_goose", _mutex, _running, _wake, [this](Clock::time_point now, Clock::time_point& next) {
         for (auto& block : _blocks) {
             if (!block->enabled || !block->publisher)
                 continue;
@@ -201,8 +191,7 @@ void GoosePublishing::_run() {
             }
             next = std::min(next, block->next);
         }
-        _wake.wait_until(lock, next);
-    }
+    });
 }
 
 } // namespace iecx::sim

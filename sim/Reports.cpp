@@ -1,4 +1,5 @@
 #include "sim/Reports.h"
+#include "sim/Worker.h"
 
 #include "iec61850_common.h"
 
@@ -88,15 +89,8 @@ void ReportEngine::start() {
 }
 
 void ReportEngine::stop() {
-    {
-        std::lock_guard<std::mutex> lock(_mutex);
-        if (!_running)
-            return;
-        _running = false;
-    }
-    _wake.notify_all();
-    if (_thread.joinable())
-        _thread.join();
+    if (!endWorker(_mutex, _running, _wake, _thread))
+        return;
     std::lock_guard<std::mutex> lock(_mutex);
     for (auto& rcb : _rcbs)
         if (rcb->owner)
@@ -462,11 +456,7 @@ bool ReportEngine::_send(Rcb& rcb, const Entry& entry) {
 }
 
 void ReportEngine::_run() {
-    pthread_setname_np(pthread_self(), "sim_reports");
-    std::unique_lock<std::mutex> lock(_mutex);
-    while (_running) {
-        Clock::time_point now = Clock::now();
-        Clock::time_point next = now + std::chrono::seconds(1);
+    runWorker("sim_reports", _mutex, _running, _wake, [this](Clock::time_point now, Clock::time_point& next) {
         for (auto& rcbPtr : _rcbs) {
             Rcb& rcb = *rcbPtr;
             if (rcb.hasPending) {
@@ -483,8 +473,7 @@ void ReportEngine::_run() {
                 next = std::min(next, rcb.nextIntegrity);
             }
         }
-        _wake.wait_until(lock, next);
-    }
+    });
 }
 
 } // namespace iecx::sim

@@ -12,7 +12,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -86,6 +89,29 @@ inline bool createVeth(const std::string& prefix, std::string& a, std::string& b
     return run({"ip", "link", "set", a, "up"}) == 0 && run({"ip", "link", "set", b, "up"}) == 0;
 }
 
+// The number after --name among the program's arguments, or fallback.
+inline double option(int argc, char** argv, const std::string& name, double fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (argv[i] == name)
+            return std::atof(argv[i + 1]);
+    return fallback;
+}
+
+// The veth pair of a benchmark that needs root (and `needs`, when not empty, is what else it
+// needs); false, with the reason on stderr under the program's name, when it cannot run.
+inline bool setUp(const char* program, bool allowed, const char* needs, const std::string& prefix,
+                  std::string& a, std::string& b) {
+    if (geteuid() != 0 || !allowed) {
+        std::fprintf(stderr, "%s: needs root%s\n", program, needs);
+        return false;
+    }
+    if (!createVeth(prefix, a, b)) {
+        std::fprintf(stderr, "%s: cannot create a veth pair\n", program);
+        return false;
+    }
+    return true;
+}
+
 inline void pinToCpu(int cpu) {
     if (cpu < 0 || cpu >= static_cast<int>(std::thread::hardware_concurrency()))
         return;
@@ -101,6 +127,30 @@ inline double cpuSeconds(clockid_t clock) {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+// A raw sender socket on iface and its destination address for sendmmsg; fd < 0 when it cannot
+// be opened.
+inline int openSender(const std::string& iface, sockaddr_ll& addr) {
+    int fd = socket(AF_PACKET, SOCK_RAW, 0);
+    int sndbuf = 8 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &sndbuf, sizeof sndbuf);
+    addr = sockaddr_ll{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
+    addr.sll_halen = 6;
+    return fd;
+}
+
+// One message of a sendmmsg batch: the frame's bytes to addr.
+inline void setMessage(mmsghdr& msg, iovec& iov, sockaddr_ll& addr, const uint8_t* bytes, size_t length) {
+    iov.iov_base = const_cast<uint8_t*>(bytes);
+    iov.iov_len = length;
+    std::memset(&msg, 0, sizeof msg);
+    msg.msg_hdr.msg_name = &addr;
+    msg.msg_hdr.msg_namelen = sizeof addr;
+    msg.msg_hdr.msg_iov = &iov;
+    msg.msg_hdr.msg_iovlen = 1;
+}
+
 struct SendResult {
     uint64_t sent = 0;
     double seconds = 0;
@@ -113,15 +163,13 @@ inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<u
                              uint64_t maxFrames, double rate, double maxSeconds,
                              const std::function<void(std::vector<uint8_t>&, uint64_t)>& prepare = nullptr) {
     SendResult result;
-    int fd = socket(AF_PACKET, SOCK_RAW, 0);
-    if (fd < 0 || frames.empty())
+    sockaddr_ll addr;
+    int fd = openSender(iface, addr);
+    if (fd < 0 || frames.empty()) {
+        if (fd >= 0)
+            close(fd);
         return result;
-    int sndbuf = 8 << 20;
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &sndbuf, sizeof sndbuf);
-    sockaddr_ll addr{};
-    addr.sll_family = AF_PACKET;
-    addr.sll_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
-    addr.sll_halen = 6;
+    }
     constexpr int kBatch = 32;
     // Each frame of a batch needs its own bytes when prepare() changes them.
     std::vector<std::vector<uint8_t>> slots(kBatch);
@@ -153,13 +201,7 @@ inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<u
                 prepare(slots[i], index);
                 bytes = slots[i].data();
             }
-            iov[i].iov_base = bytes;
-            iov[i].iov_len = f.size();
-            std::memset(&msgs[i], 0, sizeof msgs[i]);
-            msgs[i].msg_hdr.msg_name = &addr;
-            msgs[i].msg_hdr.msg_namelen = sizeof addr;
-            msgs[i].msg_hdr.msg_iov = &iov[i];
-            msgs[i].msg_hdr.msg_iovlen = 1;
+            setMessage(msgs[i], iov[i], addr, bytes, f.size());
         }
         int done = sendmmsg(fd, msgs, static_cast<unsigned>(n), 0);
         if (done > 0)
@@ -185,5 +227,74 @@ template <typename Count> void waitForDrain(Count count) {
         last = now;
     }
 }
+
+// The baseline receiver of the benchmarks: one packet socket for an EtherType on an interface,
+// read with recvmmsg on a thread of its own (pinned to cpu when it names one), counting frames and
+// the thread's CPU time.
+class RawCounter {
+public:
+    RawCounter(const std::string& iface, uint16_t etherType, int cpu = -1) {
+        _fd = socket(AF_PACKET, SOCK_RAW, htons(etherType));
+        int rcvbuf = 4 << 20; // the stack's sockets ask for as much
+        setsockopt(_fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
+        sockaddr_ll addr{};
+        addr.sll_family = AF_PACKET;
+        addr.sll_protocol = htons(etherType);
+        addr.sll_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
+        bind(_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        timeval tv{0, 10000};
+        setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        _thread = std::thread([this, cpu] { _read(cpu); });
+    }
+    ~RawCounter() { stop(); }
+    RawCounter(const RawCounter&) = delete;
+    RawCounter& operator=(const RawCounter&) = delete;
+
+    uint64_t received() const { return _received.load(); }
+    // Waits until the frames stop coming, ends the thread and returns its CPU seconds.
+    double drainAndStop() {
+        waitForDrain([this] { return received(); });
+        return stop();
+    }
+    double stop() {
+        _stop = true;
+        if (_thread.joinable())
+            _thread.join();
+        if (_fd >= 0)
+            close(_fd);
+        _fd = -1;
+        return _cpu;
+    }
+
+private:
+    void _read(int cpu) {
+        pinToCpu(cpu);
+        clockid_t clock;
+        pthread_getcpuclockid(pthread_self(), &clock);
+        const double start = cpuSeconds(clock);
+        constexpr int kBatch = 32;
+        static uint8_t storage[kBatch][2048];
+        mmsghdr msgs[kBatch];
+        iovec iov[kBatch];
+        while (!_stop) {
+            for (int i = 0; i < kBatch; ++i) {
+                iov[i] = {storage[i], sizeof storage[i]};
+                std::memset(&msgs[i], 0, sizeof msgs[i]);
+                msgs[i].msg_hdr.msg_iov = &iov[i];
+                msgs[i].msg_hdr.msg_iovlen = 1;
+            }
+            int n = recvmmsg(_fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
+            if (n > 0)
+                _received += static_cast<uint64_t>(n);
+        }
+        _cpu = cpuSeconds(clock) - start;
+    }
+
+    int _fd = -1;
+    std::thread _thread;
+    std::atomic<uint64_t> _received{0};
+    std::atomic<bool> _stop{false};
+    std::atomic<double> _cpu{0};
+};
 
 } // namespace benchnet

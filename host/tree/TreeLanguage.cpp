@@ -2,19 +2,11 @@
 
 #include "host/Language.h"
 
-#include <cstring>
-
 namespace lng {
 namespace Tree {
 
 namespace {
-struct Entry {
-    const char* key;
-    const char* english;
-    const char* russian;
-};
-
-const Entry kEntries[] = {
+const Text kEntries[] = {
     {"error.ReadOnly", "The collection is read-only", "Коллекция доступна только для чтения"},
     {"error.NullItem", "An empty item cannot be added", "Нельзя добавить пустой элемент"},
     {"error.HasParent", "The node already belongs to another node", "Узел уже принадлежит другому узлу"},
@@ -25,12 +17,7 @@ const Entry kEntries[] = {
 } // namespace
 
 const char* get(const std::string& key) {
-    for (const Entry& e : kEntries) {
-        if (key == e.key) {
-            return lng::language() == 0 ? e.english : e.russian;
-        }
-    }
-    return key.c_str();
+    return lookup(kEntries, key);
 }
 
 } // namespace Tree

@@ -1,6 +1,8 @@
 // `iecx goose` run as a process against a publisher on a veth pair.
 #include "test_goose_support.h"
 
+#include <unistd.h>
+
 namespace {
 
 using namespace goosetest;
@@ -60,37 +62,42 @@ TEST_F(GoosePoolTest, CliObserveModePrintsHeaderAndDataSet) {
     EXPECT_NE(out.find("  [3] 42\n"), std::string::npos) << out;
 }
 
-TEST(GooseCli, UsageErrorsAndMissingRights) {
-    CliProcess noInterface({"goose"});
-    ASSERT_TRUE(noInterface.waitForExit(5000, [] {}));
-    EXPECT_EQ(noInterface.exitCode(), 2);
-    CliProcess badNumber({"goose", "lo", "--appid", "70000"});
-    ASSERT_TRUE(badNumber.waitForExit(5000, [] {}));
-    EXPECT_EQ(badNumber.exitCode(), 2);
-    CliProcess help({"goose", "--help"});
-    ASSERT_TRUE(help.waitForExit(5000, [] {}));
-    EXPECT_EQ(help.exitCode(), 0);
-    EXPECT_NE(help.out().find("iecx goose [OPTIONS] IFACE"), std::string::npos) << help.out();
-    // Numbers are decimal unless written with 0x: a leading zero is no octal prefix, a count is
-    // a whole number.
-    for (const char* appId : {"08", "010"}) {
-        CliProcess decimal({"goose", "ixnosuchif0", "--appid", appId, "--seconds", "1"});
-        ASSERT_TRUE(decimal.waitForExit(5000, [] {}));
-        EXPECT_EQ(decimal.exitCode(), 1) << appId << decimal.err(); // the interface, not the number
+// `iecx goose` and `iecx sv`: usage errors are status 2, work that cannot be done 1. Numbers are
+// decimal unless written with 0x (a leading zero is no octal prefix); a count is a whole number.
+TEST(AcquisitionCli, UsageErrorsAndMissingRights) {
+    const struct {
+        std::vector<std::string> args;
+        int exit;
+        const char* out;
+    } cases[] = {
+        {{"goose"}, 2, ""},
+        {{"goose", "lo", "--appid", "70000"}, 2, ""},
+        {{"goose", "--help"}, 0, "iecx goose [OPTIONS] IFACE"},
+        {{"goose", "ixnosuchif0", "--appid", "08", "--seconds", "1"}, 1, ""}, // the interface, not the number
+        {{"goose", "ixnosuchif0", "--appid", "010", "--seconds", "1"}, 1, ""},
+        {{"goose", "lo", "--count", "1.5"}, 2, ""},
+        {{"goose", "ixnosuchif0", "--seconds", "1"}, 1, ""},
+        {{"sv", "lo"}, 2, ""},
+        {{"sv", "lo", "--appid", "1", "--interval", "0"}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        CliProcess cli(c.args);
+        ASSERT_TRUE(cli.waitForExit(5000));
+        EXPECT_EQ(cli.exitCode(), c.exit) << cli.err();
+        EXPECT_NE(cli.out().find(c.out), std::string::npos) << cli.out();
     }
-    CliProcess fraction({"goose", "lo", "--count", "1.5"});
-    ASSERT_TRUE(fraction.waitForExit(5000, [] {}));
-    EXPECT_EQ(fraction.exitCode(), 2);
-    CliProcess noSuchInterface({"goose", "ixnosuchif0", "--seconds", "1"});
-    ASSERT_TRUE(noSuchInterface.waitForExit(5000, [] {}));
-    EXPECT_EQ(noSuchInterface.exitCode(), 1);
-
     if (geteuid() != 0)
         GTEST_SKIP() << "the missing-rights case needs root to drop privileges";
-    CliProcess unprivileged({"goose", "lo", "--seconds", "1"}, /*unprivileged=*/true);
-    ASSERT_TRUE(unprivileged.waitForExit(5000, [] {}));
-    EXPECT_EQ(unprivileged.exitCode(), 1);
-    EXPECT_NE(unprivileged.err().find("needs root or CAP_NET_RAW"), std::string::npos) << unprivileged.err();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"goose", "lo", "--seconds", "1"},
+          std::vector<std::string>{"sv", "lo", "--appid", "0x4000", "--seconds", "1"}}) {
+        CliProcess unprivileged(args, /*unprivileged=*/true);
+        ASSERT_TRUE(unprivileged.waitForExit(5000));
+        EXPECT_EQ(unprivileged.exitCode(), 1);
+        EXPECT_NE(unprivileged.err().find("needs root or CAP_NET_RAW"), std::string::npos)
+            << unprivileged.err();
+    }
 }
 
 } // namespace

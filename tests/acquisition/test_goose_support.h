@@ -1,20 +1,17 @@
 #pragma once
-// Helpers of the GOOSE pool tests: a publisher of a fixed data set on one end of a veth pair, the
-// data set's FCDA XML, and a recorder of what the pool's signals delivered.
+// Helpers of the acquisition tests: GOOSE and SV publishers on one end of a veth pair, the GOOSE
+// data set's FCDA XML, and a recorder of what the GOOSE pool's signals delivered.
 #include "acquisition/GooseSubscriberPool.h"
 #include "mms/FCDAElement.h"
+#include "support/CliRun.h"
 #include "support/Veth.h"
 
 #include "goose_publisher.h"
+#include "sv_publisher.h"
 #include "linked_list.h"
 #include "mms_value.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -175,90 +172,44 @@ protected:
     iecx::test::Veth veth;
 };
 
-// The iecx tool run as a child process with its standard output and error collected; the test
-// keeps publishing while it runs. With `unprivileged` the child drops to user nobody first.
-class CliProcess {
+using iecx::test::CliProcess;
+
+// One stream of one ASDU with 8 channels of INT32 value and quality (9-2 style, 64 data bytes).
+class SvStream {
 public:
-    explicit CliProcess(const std::vector<std::string>& args, bool unprivileged = false) {
-        int out[2], err[2];
-        if (pipe(out) != 0 || pipe(err) != 0)
+    SvStream(const std::string& iface, uint16_t appId, const char* svId, uint32_t confRev,
+             uint8_t lastMacByte = 0x01) {
+        CommParameters params{};
+        params.appId = appId;
+        const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, lastMacByte};
+        std::memcpy(params.dstAddress, mac, 6);
+        _publisher = SVPublisher_create(&params, iface.c_str());
+        if (!_publisher)
             return;
-        _pid = fork();
-        if (_pid == 0) {
-            dup2(out[1], 1);
-            dup2(err[1], 2);
-            close(out[0]), close(out[1]), close(err[0]), close(err[1]);
-            if (unprivileged && (setgid(65534) != 0 || setuid(65534) != 0))
-                _exit(126);
-            std::vector<char*> argv{const_cast<char*>(IECX_CLI_PATH)};
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+        _asdu = SVPublisher_addASDU(_publisher, svId, nullptr, confRev);
+        for (int i = 0; i < 8; ++i) {
+            _offsets.push_back(SVPublisher_ASDU_addINT32(_asdu));
+            SVPublisher_ASDU_addQuality(_asdu);
         }
-        close(out[1]);
-        close(err[1]);
-        _out = out[0];
-        _err = err[0];
-        fcntl(_out, F_SETFL, O_NONBLOCK);
-        fcntl(_err, F_SETFL, O_NONBLOCK);
+        SVPublisher_setupComplete(_publisher);
     }
-    ~CliProcess() {
-        if (_pid > 0 && !_exited) {
-            kill(_pid, SIGKILL);
-            waitpid(_pid, nullptr, 0);
-        }
-        if (_out >= 0)
-            close(_out);
-        if (_err >= 0)
-            close(_err);
+    ~SvStream() {
+        if (_publisher)
+            SVPublisher_destroy(_publisher);
     }
-    // true once the child has ended; collects what it wrote so far.
-    bool poll() {
-        drain();
-        if (_pid > 0 && !_exited) {
-            int status = 0;
-            if (waitpid(_pid, &status, WNOHANG) == _pid) {
-                _exited = true;
-                _exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                drain();
-            }
-        }
-        return _exited;
+    bool ok() const { return _publisher != nullptr; }
+    // Channel i carries base + i.
+    void publish(uint16_t smpCnt, int32_t base = 0) {
+        for (int i = 0; i < 8; ++i)
+            SVPublisher_ASDU_setINT32(_asdu, _offsets[i], base + i);
+        SVPublisher_ASDU_setSmpCnt(_asdu, smpCnt);
+        SVPublisher_publish(_publisher);
     }
-    // Waits for the end, at most the given time; calls `whileRunning` about every 20 ms.
-    template <typename F> bool waitForExit(int milliseconds, F whileRunning) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        while (!poll() && std::chrono::steady_clock::now() < end) {
-            whileRunning();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return poll();
-    }
-    // Ctrl-C.
-    void interrupt() {
-        if (_pid > 0 && !_exited)
-            kill(_pid, SIGINT);
-    }
-    int exitCode() const { return _exitCode; }
-    const std::string& out() const { return _stdout; }
-    const std::string& err() const { return _stderr; }
 
 private:
-    void drain() {
-        char buffer[4096];
-        ssize_t n;
-        while (_out >= 0 && (n = read(_out, buffer, sizeof buffer)) > 0)
-            _stdout.append(buffer, static_cast<size_t>(n));
-        while (_err >= 0 && (n = read(_err, buffer, sizeof buffer)) > 0)
-            _stderr.append(buffer, static_cast<size_t>(n));
-    }
-    pid_t _pid = -1;
-    int _out = -1, _err = -1;
-    bool _exited = false;
-    int _exitCode = -1;
-    std::string _stdout, _stderr;
+    SVPublisher _publisher = nullptr;
+    SVPublisher_ASDU _asdu = nullptr;
+    std::vector<int> _offsets;
 };
 
 } // namespace goosetest

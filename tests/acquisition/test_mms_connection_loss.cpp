@@ -5,12 +5,10 @@
 #include "acquisition/MmsPollingPool.h"
 #include "acquisition/MmsReportPool.h"
 #include "support/SimIed.h"
+#include "test_mms_support.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/times.h>
 #include <unistd.h>
 
@@ -24,16 +22,11 @@
 
 namespace {
 
-using namespace VorIec61850;
-using Clock = std::chrono::steady_clock;
+using namespace mmspooltest;
 
 const std::string kInd1 = "SIMIEDLD0/GGIO1.Ind1.stVal[ST]";
 const std::string kAnIn = "SIMIEDLD0/GGIO1.AnIn1[MX]";
 const std::string kReport = "SIMIEDLD0/LLN0.BR.brcbMeas";
-
-std::string hostOf(const iecx::test::SimIed& sim) {
-    return sim.host() + ":" + std::to_string(sim.port());
-}
 
 // Waits for a pool's connectionLost and records when it came.
 struct LossWatch {
@@ -141,16 +134,9 @@ TEST_F(MmsConnectionTest, ReportPoolReportsLossAndRecovers) {
 // A device that accepts TCP connections and never answers: every connect gives up after the
 // connect time-out instead of blocking for long.
 TEST(MmsConnectTimeout, SilentDeviceFailsWithinTheTimeOut) {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 4), 0);
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    iecx::test::SilentDevice silent;
+    ASSERT_NE(silent.port(), 0);
+    const std::string host = silent.address();
 
     MmsPollingPool polling;
     MmsPollingTarget pollingTarget(host, 10);
@@ -171,7 +157,6 @@ TEST(MmsConnectTimeout, SilentDeviceFailsWithinTheTimeOut) {
     EXPECT_FALSE(reports.setTarget(reportTarget).isValid());
     EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(1500));
     testing::internal::GetCapturedStdout();
-    close(listener);
 }
 
 // The host's user-interface thread reads the lists while both pools refresh them.

@@ -5,26 +5,21 @@
 #include "acquisition/MmsPollingPool.h"
 #include "host/Language.h"
 #include "support/SimIed.h"
+#include "test_mms_support.h"
 
 #include "mms_value.h"
 
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-using namespace VorIec61850;
-using Clock = std::chrono::steady_clock;
+using namespace mmspooltest;
 
 const std::string kInd1 = "SIMIEDLD0/GGIO1.Ind1.stVal[ST]";
 const std::string kMagF = "SIMIEDLD0/GGIO1.AnIn1.mag.f[MX]";
@@ -33,68 +28,6 @@ const std::string kOpCnt = "SIMIEDLD0/XCBR1.OpCnt.stVal[ST]";
 const std::string kMissing = "SIMIEDLD0/GGIO1.Nope.stVal[ST]";
 const std::string kVendor = "SIMIEDLD0/LLN0.NamPlt.vendor[DC]";
 const std::string kAnIn = "SIMIEDLD0/GGIO1.AnIn1[MX]"; // a whole data object
-
-// What one refresh delivered, read inside the handler.
-struct Delivery {
-    std::vector<std::shared_ptr<MmsValueElement>> elements;
-    std::vector<std::string> text;
-    std::string threadName;
-};
-
-class Recorder {
-public:
-    explicit Recorder(MmsPollingPool& pool) : _pool(pool) {
-        pool.valuesUpdated.connect([this] { _onValues(); });
-    }
-    template <class Predicate> bool waitFor(Predicate predicate, int timeoutMs = 5000) {
-        std::unique_lock<std::mutex> lock(_mutex);
-        size_t seen = 0;
-        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (true) {
-            for (; seen < _deliveries.size(); ++seen)
-                if (predicate(_deliveries[seen]))
-                    return true;
-            if (_cv.wait_until(lock, deadline) == std::cv_status::timeout && seen == _deliveries.size())
-                return false;
-        }
-    }
-    bool waitForCount(size_t count, int timeoutMs = 5000) {
-        std::unique_lock<std::mutex> lock(_mutex);
-        return _cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                            [&] { return _deliveries.size() >= count; });
-    }
-    size_t count() {
-        std::lock_guard<std::mutex> lock(_mutex);
-        return _deliveries.size();
-    }
-    Delivery last() {
-        std::lock_guard<std::mutex> lock(_mutex);
-        return _deliveries.back();
-    }
-
-private:
-    void _onValues() {
-        Delivery d;
-        char name[32] = "";
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        d.threadName = name;
-        d.elements = _pool.getValues();
-        for (const auto& e : d.elements) {
-            char buffer[128] = "";
-            if (e && e->getValue())
-                MmsValue_printToBuffer(e->getValue(), buffer, sizeof buffer);
-            d.text.push_back(buffer);
-        }
-        std::lock_guard<std::mutex> lock(_mutex);
-        _deliveries.push_back(d);
-        _cv.notify_all();
-    }
-
-    MmsPollingPool& _pool;
-    std::mutex _mutex;
-    std::condition_variable _cv;
-    std::vector<Delivery> _deliveries;
-};
 
 class MmsPollingPoolTest : public ::testing::Test {
 protected:
@@ -107,16 +40,8 @@ protected:
             target.paths.emplace_back(p, nullptr);
         return target;
     }
-    uint64_t simTime(const std::string& reference) {
-        MmsValue* v = sim.ied().getValue(reference);
-        uint64_t t = v ? MmsValue_getUtcTimeInMs(v) : 0;
-        MmsValue_delete(v);
-        return t;
-    }
-    void setSim(const std::string& reference, MmsValue* value) {
-        EXPECT_TRUE(sim.ied().setValue(reference, value)) << reference;
-        MmsValue_delete(value);
-    }
+    uint64_t simTime(const std::string& reference) { return mmspooltest::simTime(sim, reference); }
+    void setSim(const std::string& reference, MmsValue* value) { mmspooltest::setSim(sim, reference, value); }
 
     iecx::test::SimIed sim{iecx::test::simData("simple.cid"), "SIMIED"};
 };
@@ -277,47 +202,9 @@ TEST_F(MmsPollingPoolTest, UnreachableIedFailsTheStart) {
 TEST_F(MmsPollingPoolTest, StartStopAndSetTargetFromSeveralThreads) {
     MmsPollingPool pool;
     ASSERT_TRUE(pool.setTarget(targetOf(0, {kInd1, kMagF, kOpCnt})));
-    std::atomic<int> updates{0};
-    pool.valuesUpdated.connect([&] {
-        for (const auto& e : pool.getValues())
-            if (e)
-                MmsValue_getType(e->getValue());
-        ++updates;
+    startStopStorm(pool, sim, [&](int i) {
+        pool.setTarget(targetOf(static_cast<uint64_t>(i % 3), {kInd1, kMagF, kOpCnt}));
     });
-    sim.ied().changeValuesEvery(5);
-    std::atomic<int> started{0};
-    auto worker = [&](int rounds) {
-        for (int i = 0; i < rounds; ++i) {
-            if (pool.start())
-                ++started;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            pool.stop();
-        }
-    };
-    std::thread a(worker, 10), b(worker, 10);
-    std::thread c([&] {
-        for (int i = 0; i < 20; ++i) {
-            pool.setTarget(targetOf(static_cast<uint64_t>(i % 3), {kInd1, kMagF, kOpCnt}));
-            pool.isRunning();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    a.join();
-    b.join();
-    c.join();
-    pool.stop();
-    EXPECT_GT(started.load(), 0);
-    EXPECT_FALSE(pool.isRunning());
-
-    // After the storm the pool still polls: whether the short runs above caught a change
-    // depends on the machine's load, so the check that values flow is made on a run of its own.
-    ASSERT_TRUE(pool.start());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (updates.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    pool.stop();
-    sim.ied().changeValuesEvery(0);
-    EXPECT_GT(updates.load(), 0);
 }
 
 } // namespace

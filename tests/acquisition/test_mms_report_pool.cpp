@@ -6,6 +6,7 @@
 #include "acquisition/MmsReportPool.h"
 #include "host/Language.h"
 #include "support/SimIed.h"
+#include "test_mms_support.h"
 
 #include "iec61850_client.h"
 #include "mms_value.h"
@@ -26,8 +27,7 @@
 
 namespace {
 
-using namespace VorIec61850;
-using Clock = std::chrono::steady_clock;
+using namespace mmspooltest;
 
 // One IED with a data set that names the time stamps of its members explicitly (Ind1.t,
 // AnIn1.t), a data object member (Ind2) and an attribute without time stamp (Pos.stVal).
@@ -126,88 +126,6 @@ std::string sclFile() {
     return path;
 }
 
-// What one refresh delivered, read inside the handler (later reports overwrite the values).
-struct Delivery {
-    std::vector<bool> present;
-    std::vector<std::string> text;
-    std::vector<uint64_t> time;
-    std::vector<MmsValue*> pointer;
-    std::thread::id thread;
-};
-
-// Records the pool's signals.
-class Recorder {
-public:
-    explicit Recorder(MmsReportPool& pool) : _pool(pool) {
-        pool.valuesUpdated.connect([this] { _onValues(); });
-        pool.timestampUpdated.connect([this](uint64_t t) {
-            std::lock_guard<std::mutex> lock(_mutex);
-            _timestamps.push_back(t);
-        });
-    }
-
-    // Waits until `predicate` holds for a delivery (checked on every new one).
-    template <class Predicate> bool waitFor(Predicate predicate, int timeoutMs = 5000) {
-        std::unique_lock<std::mutex> lock(_mutex);
-        size_t seen = 0;
-        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (true) {
-            for (; seen < _deliveries.size(); ++seen)
-                if (predicate(_deliveries[seen]))
-                    return true;
-            if (_cv.wait_until(lock, deadline) == std::cv_status::timeout && seen == _deliveries.size())
-                return false;
-        }
-    }
-    bool waitForCount(size_t count, int timeoutMs = 5000) {
-        std::unique_lock<std::mutex> lock(_mutex);
-        return _cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                            [&] { return _deliveries.size() >= count; });
-    }
-    size_t count() {
-        std::lock_guard<std::mutex> lock(_mutex);
-        return _deliveries.size();
-    }
-    Delivery last() {
-        std::lock_guard<std::mutex> lock(_mutex);
-        return _deliveries.back();
-    }
-    MmsValueElementList lastElements() {
-        std::lock_guard<std::mutex> lock(_mutex);
-        return _elements;
-    }
-    std::vector<uint64_t> timestamps() {
-        std::lock_guard<std::mutex> lock(_mutex);
-        return _timestamps;
-    }
-
-private:
-    void _onValues() {
-        Delivery d;
-        d.thread = std::this_thread::get_id();
-        for (const auto& element : _pool.getValues()) {
-            d.present.push_back(element != nullptr);
-            char buffer[128] = "";
-            if (element && element->getValue())
-                MmsValue_printToBuffer(element->getValue(), buffer, sizeof buffer);
-            d.text.push_back(buffer);
-            d.time.push_back(element ? element->getUnixTimestamp() : 0);
-            d.pointer.push_back(element ? element->getValue() : nullptr);
-        }
-        std::lock_guard<std::mutex> lock(_mutex);
-        _deliveries.push_back(d);
-        _elements = _pool.getValues();
-        _cv.notify_all();
-    }
-
-    MmsReportPool& _pool;
-    std::mutex _mutex;
-    std::condition_variable _cv;
-    std::vector<Delivery> _deliveries;
-    std::vector<uint64_t> _timestamps;
-    MmsValueElementList _elements;
-};
-
 MmsReportTarget targetOf(const iecx::test::SimIed& sim, const std::string& rcb,
                          const std::vector<std::string>& paths) {
     MmsReportTarget target(sim.host() + ":" + std::to_string(sim.port()), rcb);
@@ -217,23 +135,11 @@ MmsReportTarget targetOf(const iecx::test::SimIed& sim, const std::string& rcb,
 }
 
 bool setBool(iecx::test::SimIed& sim, const std::string& reference, bool value) {
-    MmsValue* v = MmsValue_newBoolean(value);
-    bool ok = sim.ied().setValue(reference, v);
-    MmsValue_delete(v);
-    return ok;
+    return setSim(sim, reference, MmsValue_newBoolean(value));
 }
 
 bool setTime(iecx::test::SimIed& sim, const std::string& reference, uint64_t ms) {
-    MmsValue* v = MmsValue_newUtcTimeByMsTime(ms);
-    bool ok = sim.ied().setValue(reference, v);
-    MmsValue_delete(v);
-    return ok;
-}
-
-uint64_t nowMs() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::system_clock::now().time_since_epoch())
-                                     .count());
+    return setSim(sim, reference, MmsValue_newUtcTimeByMsTime(ms));
 }
 
 class MmsReportPoolTest : public ::testing::Test {
@@ -283,7 +189,7 @@ TEST_F(MmsReportPoolTest, ValuesArriveWithTheTimeStampsOfTheirDataObjects) {
     MmsReportPool pool(7);
     EXPECT_EQ(pool.getReciver().getNumber(), 7u);
     ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kPos, kInd2Object})));
-    Recorder recorder(pool);
+    Recorder recorder(pool, true);
     std::atomic<int> received{0}, sent{0};
     pool.getReciver().rawMessageReceived.connect([&](uint8_t* bytes, int32_t length, bool in) {
         EXPECT_NE(bytes, nullptr);
@@ -316,7 +222,7 @@ TEST_F(MmsReportPoolTest, ValuesArriveWithTheTimeStampsOfTheirDataObjects) {
     EXPECT_EQ(d.time[3], ind2Time);
     MmsValue* served = sim.ied().getValue(kInd2Object);
     ASSERT_NE(served, nullptr);
-    EXPECT_TRUE(MmsValue_equals(recorder.lastElements()[3]->getValue(), served));
+    EXPECT_TRUE(MmsValue_equals(recorder.last().elements[3]->getValue(), served));
     MmsValue_delete(served);
 
     // A data change with a new time stamp: first the change report, then an integrity report
@@ -347,7 +253,7 @@ TEST_F(MmsReportPoolTest, ValuesArriveWithTheTimeStampsOfTheirDataObjects) {
 TEST_F(MmsReportPoolTest, MembersNotIncludedKeepTheirValueAndStillSignal) {
     MmsReportPool pool;
     ASSERT_TRUE(pool.setTarget(targetOf(sim, kChanges, {kInd1, kInd2})));
-    Recorder recorder(pool);
+    Recorder recorder(pool, true);
     ASSERT_TRUE(pool.start());
 
     // Only Ind1.stVal changes: Ind2 (not included) stays empty, and so does Ind1's time stamp.
@@ -467,9 +373,9 @@ TEST_F(MmsReportPoolTest, StartStopAndSetTargetFollowTheLifecycle) {
     const MmsReportTarget target = targetOf(sim, kEvents, {kInd1});
     ASSERT_TRUE(pool.setTarget(target));
     // Slots are connected while idle: the signals are emitted on the receive thread.
-    Recorder recorder(pool);
+    Recorder recorder(pool, true);
     MmsReportPool second;
-    Recorder secondRecorder(second);
+    Recorder secondRecorder(second, true);
     ASSERT_TRUE(pool.start());
     EXPECT_FALSE(pool.start());
 
@@ -507,7 +413,7 @@ TEST_F(MmsReportPoolTest, DataSetOutsideLln0WithDataObjectMembers) {
     const std::string ind1 = "RPTLD0/GGIO1.Ind1[ST]", stVal = "RPTLD0/GGIO1.Ind1.stVal[ST]",
                       magF = "RPTLD0/GGIO1.AnIn1.mag.f[MX]";
     ASSERT_TRUE(pool.setTarget(targetOf(sim, kLocal, {ind1, stVal, magF})));
-    Recorder recorder(pool);
+    Recorder recorder(pool, true);
     const uint64_t ind1Time = 1764940001000ULL, magTime = 1764940002000ULL;
     ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.Ind1.t[ST]", ind1Time));
     ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.AnIn1.t[MX]", magTime));
@@ -533,45 +439,7 @@ TEST_F(MmsReportPoolTest, DataSetOutsideLln0WithDataObjectMembers) {
 TEST_F(MmsReportPoolTest, StartAndStopFromSeveralThreadsWhileReportsArrive) {
     MmsReportPool pool;
     ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q})));
-    std::atomic<int> updates{0};
-    pool.valuesUpdated.connect([&] {
-        // Reading the list is safe here: the handler runs on the receive thread.
-        for (const auto& e : pool.getValues())
-            if (e && e->getValue())
-                MmsValue_getType(e->getValue());
-        ++updates;
-    });
-    sim.ied().changeValuesEvery(5);
-    std::atomic<int> started{0};
-    auto worker = [&](int rounds) {
-        for (int i = 0; i < rounds; ++i) {
-            if (pool.start())
-                ++started;
-            std::this_thread::sleep_for(std::chrono::milliseconds(15));
-            pool.stop();
-            pool.isRunning();
-        }
-    };
-    std::thread a(worker, 6), b(worker, 6);
-    std::thread c([&] {
-        for (int i = 0; i < 10; ++i) {
-            pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q}));
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    });
-    a.join();
-    b.join();
-    c.join();
-    sim.ied().changeValuesEvery(0);
-    pool.stop();
-    EXPECT_GT(started.load(), 0);
-    EXPECT_FALSE(pool.isRunning());
-    // A clean start after the storm still works.
-    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1})));
-    Recorder recorder(pool);
-    ASSERT_TRUE(pool.start());
-    EXPECT_TRUE(recorder.waitForCount(1));
-    EXPECT_TRUE(pool.stop());
+    startStopStorm(pool, sim, [&](int) { pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q})); });
 }
 
 } // namespace

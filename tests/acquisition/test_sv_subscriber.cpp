@@ -3,6 +3,7 @@
 #include "acquisition/InnerSvSubscriber.h"
 #include "acquisition/SampleRateAsdu.h"
 #include "support/Veth.h"
+#include "test_goose_support.h"
 
 #include "sv_publisher.h"
 
@@ -20,6 +21,7 @@
 #include <vector>
 
 using namespace VorIec61850;
+using goosetest::SvStream;
 
 namespace {
 
@@ -36,44 +38,6 @@ TEST(SampleRateAsdu, SamplesAndPacketsPerSecond) {
     EXPECT_EQ(SampleRateAsdu(SmpPerSec, 4000, 3, 50).getPacketsPerSecond(), 1333u); // integer division
     EXPECT_EQ(SampleRateAsdu(SmpPerSec, 4000, 0, 50).getPacketsPerSecond(), 0u);    // no division by 0
 }
-
-// One stream of one ASDU with 8 channels of INT32 value and quality (9-2 style, 64 data bytes).
-class SvStream {
-public:
-    SvStream(const std::string& iface, uint16_t appId, const char* svId, uint32_t confRev,
-             uint8_t lastMacByte = 0x01) {
-        CommParameters params{};
-        params.appId = appId;
-        const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, lastMacByte};
-        std::memcpy(params.dstAddress, mac, 6);
-        _publisher = SVPublisher_create(&params, iface.c_str());
-        if (!_publisher)
-            return;
-        _asdu = SVPublisher_addASDU(_publisher, svId, nullptr, confRev);
-        for (int i = 0; i < 8; ++i) {
-            _offsets.push_back(SVPublisher_ASDU_addINT32(_asdu));
-            SVPublisher_ASDU_addQuality(_asdu);
-        }
-        SVPublisher_setupComplete(_publisher);
-    }
-    ~SvStream() {
-        if (_publisher)
-            SVPublisher_destroy(_publisher);
-    }
-    bool ok() const { return _publisher != nullptr; }
-    // Channel i carries base + i.
-    void publish(uint16_t smpCnt, int32_t base) {
-        for (int i = 0; i < 8; ++i)
-            SVPublisher_ASDU_setINT32(_asdu, _offsets[i], base + i);
-        SVPublisher_ASDU_setSmpCnt(_asdu, smpCnt);
-        SVPublisher_publish(_publisher);
-    }
-
-private:
-    SVPublisher _publisher = nullptr;
-    SVPublisher_ASDU _asdu = nullptr;
-    std::vector<int> _offsets;
-};
 
 // What the handler of asduReceived read, on the receive thread.
 struct Delivered {

@@ -1,6 +1,8 @@
 // `iecx capture` end to end: file names, counters in text and JSON, a file it cannot write, and
 // an MMS session with the simulated IED captured next to GOOSE and decoded by tshark.
+#include "support/TempDir.h"
 #include "support/CliRun.h"
+#include "test_capture_traffic.h"
 #include "support/Dumpcap.h"
 #include "support/SimIed.h"
 #include "support/Tshark.h"
@@ -24,33 +26,6 @@ using namespace iecx::test;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/iecx-capcli-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string path;
-};
-
-void publishGoose(const std::string& iface, int count) {
-    CommParameters params{};
-    params.appId = 0x1001;
-    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x10};
-    std::copy(dst, dst + 6, params.dstAddress);
-    GoosePublisher publisher = GoosePublisher_create(&params, iface.c_str());
-    ASSERT_NE(publisher, nullptr);
-    char goCbRef[] = "IED1LD0/LLN0$GO$gcb01";
-    GoosePublisher_setGoCbRef(publisher, goCbRef);
-    LinkedList values = LinkedList_create();
-    LinkedList_add(values, MmsValue_newBoolean(true));
-    for (int i = 0; i < count; ++i)
-        GoosePublisher_publish(publisher, values);
-    LinkedList_destroyDeep(values, reinterpret_cast<LinkedListValueDeleteFunction>(MmsValue_delete));
-    GoosePublisher_destroy(publisher);
-}
-
 // Runs `iecx capture <args>` in the background while `traffic` runs, once the file exists.
 CliRun captureDuring(const std::string& args, const std::string& file, const std::function<void()>& traffic) {
     CliRun result;
@@ -69,9 +44,9 @@ TEST(CaptureCli, CountsAndJsonNameWithoutBlanksAndErrors) {
     Veth veth;
     IECX_REQUIRE_VETH(veth);
     TempDir dir;
-    const std::string file = dir.path + "/five.pcap";
+    const std::string file = dir.path() + "/five.pcap";
     auto r = captureDuring(veth.b() + " -o " + file + " --count 5 --seconds 10 --json", file,
-                           [&] { publishGoose(veth.a(), 5); });
+                           [&] { capturetest::publishGoose(veth.a(), 5, 0); });
     EXPECT_EQ(r.status, 0) << r.err;
     auto summary = nlohmann::json::parse(r.out, nullptr, false);
     ASSERT_FALSE(summary.is_discarded()) << r.out;
@@ -83,11 +58,11 @@ TEST(CaptureCli, CountsAndJsonNameWithoutBlanksAndErrors) {
     EXPECT_EQ(readPcap(file).records.size(), 5u);
 
     // The default name follows the library's rule without the blank.
-    r = runCli("capture " + veth.b() + " --dir " + dir.path + " --seconds 0.2");
+    r = runCli("capture " + veth.b() + " --dir " + dir.path() + " --seconds 0.2");
     EXPECT_EQ(r.status, 0) << r.err;
     auto lines = Tshark::lines(r.out);
     ASSERT_EQ(lines.size(), 2u) << r.out;
-    EXPECT_EQ(lines[0].rfind(dir.path + "/" + veth.b() + "_dump_", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0].rfind(dir.path() + "/" + veth.b() + "_dump_", 0), 0u) << lines[0];
     EXPECT_EQ(lines[0].find(' '), std::string::npos) << lines[0];
     EXPECT_TRUE(readPcap(lines[0]).ok);
     EXPECT_EQ(lines[1], "0 frames captured, 0 seen by the kernel, 0 dropped");
@@ -95,7 +70,7 @@ TEST(CaptureCli, CountsAndJsonNameWithoutBlanksAndErrors) {
     r = runCli("capture " + veth.b() + " -o /dev/full --seconds 1");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write '/dev/full'"), std::string::npos) << r.err;
-    r = runCli("capture " + veth.b() + " -o " + dir.path + "/missing/x.pcap --seconds 1");
+    r = runCli("capture " + veth.b() + " -o " + dir.path() + "/missing/x.pcap --seconds 1");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
     EXPECT_EQ(runCli("capture no-such-if0 --seconds 1").status, 1);
@@ -113,7 +88,7 @@ TEST(CaptureCli, MmsSessionWithTheSimulatedIedDecodesInTshark) {
     SimIed sim(simData("simple.cid"), "SIMIED", "", host);
     ASSERT_TRUE(sim.ok()) << sim.error();
     TempDir dir;
-    const std::string file = dir.path + "/mms.pcap";
+    const std::string file = dir.path() + "/mms.pcap";
     auto r = captureDuring("lo --mms " + host + " -o " + file + " --seconds 2", file, [&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         IedClientError error;

@@ -1,7 +1,9 @@
 // Capture over a veth pair next to dumpcap on the same interface: the same frames byte for byte,
 // kernel time stamps that agree with dumpcap's and never go backwards, jumbo frames whole, the
 // kernel's counters, and a file that tshark reads while the capture runs.
+#include "support/TempDir.h"
 #include "capture/PacketCapturer.h"
+#include "test_capture_traffic.h"
 #include "support/Dumpcap.h"
 #include "support/Tshark.h"
 #include "support/Veth.h"
@@ -25,62 +27,9 @@
 
 using VorIec61850::PacketCapturer;
 using namespace iecx::test;
+using namespace capturetest;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/iecx-capture-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string path;
-};
-
-void publishGoose(const std::string& iface, int count) {
-    CommParameters params{};
-    params.appId = 0x1001;
-    params.vlanPriority = 4; // tagged: the kernel removes the tag, the capture puts it back
-    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x10};
-    std::copy(dst, dst + 6, params.dstAddress);
-    GoosePublisher publisher = GoosePublisher_create(&params, iface.c_str());
-    ASSERT_NE(publisher, nullptr);
-    char goCbRef[] = "IED1LD0/LLN0$GO$gcb01";
-    char dataSet[] = "IED1LD0/LLN0$DS1";
-    char goId[] = "IED1_GOOSE1";
-    GoosePublisher_setGoCbRef(publisher, goCbRef);
-    GoosePublisher_setDataSetRef(publisher, dataSet);
-    GoosePublisher_setGoID(publisher, goId);
-    GoosePublisher_setConfRev(publisher, 1);
-    GoosePublisher_setTimeAllowedToLive(publisher, 2000);
-    LinkedList values = LinkedList_create();
-    LinkedList_add(values, MmsValue_newBoolean(true));
-    LinkedList_add(values, MmsValue_newIntegerFromInt32(42));
-    for (int i = 0; i < count; ++i)
-        GoosePublisher_publish(publisher, values); // sqNum counts up: every frame differs
-    LinkedList_destroyDeep(values, reinterpret_cast<LinkedListValueDeleteFunction>(MmsValue_delete));
-    GoosePublisher_destroy(publisher);
-}
-
-void publishSv(const std::string& iface, int count) {
-    CommParameters params{};
-    params.appId = 0x4000;
-    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01};
-    std::copy(dst, dst + 6, params.dstAddress);
-    SVPublisher publisher = SVPublisher_create(&params, iface.c_str());
-    ASSERT_NE(publisher, nullptr);
-    SVPublisher_ASDU asdu = SVPublisher_addASDU(publisher, "MU01", nullptr, 1);
-    int channel = SVPublisher_ASDU_addINT32(asdu);
-    SVPublisher_ASDU_addQuality(asdu);
-    SVPublisher_setupComplete(publisher);
-    for (int i = 0; i < count; ++i) {
-        SVPublisher_ASDU_setINT32(asdu, channel, i * 100);
-        SVPublisher_ASDU_setSmpCnt(asdu, static_cast<uint16_t>(i));
-        SVPublisher_publish(publisher);
-    }
-    SVPublisher_destroy(publisher);
-}
 
 // A raw frame of `size` bytes and EtherType `type` whose payload counts from `seed`.
 void sendRaw(const std::string& iface, uint16_t type, size_t size, uint8_t seed) {
@@ -135,12 +84,12 @@ TEST_P(CaptureAgainstDumpcap, SameFramesTimesAndCounters) {
     ASSERT_TRUE(Veth::ip({"link", "set", "dev", veth.a(), "mtu", "9000"}));
     ASSERT_TRUE(Veth::ip({"link", "set", "dev", veth.b(), "mtu", "9000"}));
     TempDir dir;
-    const std::string oursPath = dir.path + "/ours.pcap", theirsPath = dir.path + "/dumpcap.pcap";
+    const std::string oursPath = dir.path() + "/ours.pcap", theirsPath = dir.path() + "/dumpcap.pcap";
     Dumpcap dumpcap(veth.b(), theirsPath);
     ASSERT_TRUE(dumpcap.ok()) << dumpcap.error();
 
     PacketCapturer capturer;
-    capturer.initPacketCapture(dir.path);
+    capturer.initPacketCapture(dir.path());
     capturer.setOutputPath(oursPath);
     capturer.setPcapPromiscuousMode(c.promiscuous);
     capturer.setSnapLength(c.snapLength);
@@ -214,7 +163,7 @@ TEST(CaptureWire, TsharkReadsTheFileWhileTheCaptureRuns) {
     IECX_REQUIRE_TSHARK();
     TempDir dir;
     PacketCapturer capturer;
-    capturer.initPacketCapture(dir.path);
+    capturer.initPacketCapture(dir.path());
     ASSERT_TRUE(capturer.startPacketCapturer(veth.b().c_str(), "")) << capturer.getLastError();
     const std::string path = capturer.getFilePath();
     EXPECT_NE(path.find("/" + veth.b() + "_dump_"), std::string::npos) << "the library keeps its naming rule";
@@ -248,14 +197,14 @@ TEST(CaptureWire, FileThatCannotBeWrittenEndsTheCaptureWithAnError) {
     TempDir dir;
     {
         PacketCapturer capturer;
-        capturer.initPacketCapture(dir.path + "/missing");
+        capturer.initPacketCapture(dir.path() + "/missing");
         EXPECT_FALSE(capturer.startPacketCapturer(veth.b().c_str(), ""));
         EXPECT_NE(capturer.getLastError().find("cannot open"), std::string::npos) << capturer.getLastError();
         EXPECT_FALSE(capturer.isCapturing());
     }
     // The file fills up in the middle of the capture (a file size limit stands in for a full disk).
     PacketCapturer capturer;
-    capturer.initPacketCapture(dir.path);
+    capturer.initPacketCapture(dir.path());
     ASSERT_TRUE(capturer.startPacketCapturer(veth.b().c_str(), "")) << capturer.getLastError();
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -284,7 +233,7 @@ TEST(CaptureWire, StartsThatCannotWorkAreRefused) {
     IECX_REQUIRE_VETH(veth);
     TempDir dir;
     PacketCapturer capturer;
-    capturer.initPacketCapture(dir.path);
+    capturer.initPacketCapture(dir.path());
     EXPECT_FALSE(capturer.startEthernetCapture(&capturer)) << "no socket yet";
     EXPECT_FALSE(capturer.createSockets("iecx-no-such-if", ""));
     EXPECT_NE(capturer.getLastError().find("iecx-no-such-if"), std::string::npos);

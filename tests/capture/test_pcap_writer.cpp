@@ -1,4 +1,5 @@
 // The PCAP file writer and the arrival-order stage, without a network.
+#include "support/TempDir.h"
 #include "capture/ArrivalOrder.h"
 #include "capture/PacketCapturer.h"
 #include "capture/PcapFile.h"
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace VorIec61850;
+using iecx::test::TempDir;
 
 namespace {
 
@@ -24,16 +26,6 @@ std::vector<uint8_t> readFile(const std::string& path) {
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
 }
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/iecx-pcap-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string path;
-};
 
 // A GOOSE-typed frame whose payload bytes count up from `seed`.
 std::vector<uint8_t> frame(uint8_t seed, size_t size = 60) {
@@ -59,7 +51,7 @@ CapturedFrame record(const std::vector<uint8_t>& bytes, uint32_t originalLength,
 
 TEST(PcapWriter, HeaderThenOneRecordPerFrameAppendedToAnExistingFile) {
     TempDir dir;
-    const std::string path = dir.path + "/a.pcap";
+    const std::string path = dir.path() + "/a.pcap";
     auto a = frame(1), b = frame(7, 100);
     {
         PcapFile file;
@@ -92,8 +84,8 @@ TEST(PcapWriter, HeaderThenOneRecordPerFrameAppendedToAnExistingFile) {
 
     // A snapshot length above 65535 (jumbo frames on lo) goes into the header.
     PcapFile big;
-    ASSERT_TRUE(big.open(dir.path + "/b.pcap", 65554));
-    EXPECT_EQ(le32(readFile(dir.path + "/b.pcap"), 16), 65554u);
+    ASSERT_TRUE(big.open(dir.path() + "/b.pcap", 65554));
+    EXPECT_EQ(le32(readFile(dir.path() + "/b.pcap"), 16), 65554u);
 }
 
 TEST(PcapWriter, FilesThatCannotBeWrittenReportWhy) {
@@ -116,8 +108,8 @@ TEST(PcapWriter, CapturerNamesItsFilesAndReportsAFrameWithoutAFile) {
 
     TempDir dir;
     PacketCapturer capturer;
-    capturer.initPacketCapture(dir.path);
-    capturer.setOutputPath(dir.path + "/c.pcap");
+    capturer.initPacketCapture(dir.path());
+    capturer.setOutputPath(dir.path() + "/c.pcap");
     EXPECT_FALSE(capturer.startPacketCapturer("iecx-no-such-if", ""));
     EXPECT_EQ(capturer.getFilePath(), "") << "a run that did not start names no file";
     auto f = frame(0);

@@ -1,5 +1,7 @@
 #pragma once
 // Small helpers of the CID tests: a temporary directory removed afterwards, file reading.
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <sstream>
 #include <string>
 
-#include <ftw.h>
 #include <unistd.h>
 
 namespace cidtest {
@@ -28,26 +29,12 @@ inline void writeFile(const std::string& path, const std::string& text) {
     out << text;
 }
 
-// A fresh directory under /tmp, removed with its content on destruction.
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/iecx_cid_test_XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        path_ = made != nullptr ? made : "/tmp";
-    }
-    ~TempDir() {
-        ::nftw(
-            path_.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); },
-            16, FTW_DEPTH | FTW_PHYS);
-    }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+using iecx::test::TempDir;
 
-private:
-    std::string path_;
-};
+// One FCDA line as the host writes it into a publication's data set list.
+inline std::string fcdaXml(const std::string& path, const std::string& fc, const std::string& dataType) {
+    return "<FCDA path=\"" + path + "\" fc=\"" + fc + "\" dataType=\"" + dataType + "\"/>";
+}
 
 // Points the host's cache directory at a temporary place for the lifetime of the object.
 class CacheHome {

@@ -9,13 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace VorIec61850;
+using cidtest::fcdaXml;
 using cidtest::TempDir;
 
 namespace {
-
-std::string fcdaXml(const std::string& path, const std::string& fc, const std::string& dataType) {
-    return "<FCDA path=\"" + path + "\" fc=\"" + fc + "\" dataType=\"" + dataType + "\"/>";
-}
 
 std::vector<tConnectedAP> readBack(const std::string& path, xmlpp::DomParser& parser) {
     parser.parse_file(path);

@@ -50,10 +50,6 @@ void onGoose(GooseSubscriber subscriber, void* parameter) {
     ++r->count;
 }
 
-std::string fcda(const std::string& path, const std::string& fc, const std::string& type) {
-    return "<FCDA path=\"" + path + "\" fc=\"" + fc + "\" dataType=\"" + type + "\"/>";
-}
-
 } // namespace
 
 TEST(CidSimulatedIed, PublishesTheGooseOfAWrittenGooseCid) {
@@ -71,8 +67,8 @@ TEST(CidSimulatedIed, PublishesTheGooseOfAWrittenGooseCid) {
     out.confRev = 42;
     out.minTime = 4;
     out.maxTime = 1000;
-    out.fcdaList = fcda("PROT/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
-                   fcda("PROT/GGIO1.SPCSO1.q", "ST", "BIT_STRING");
+    out.fcdaList = cidtest::fcdaXml("PROT/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
+                   cidtest::fcdaXml("PROT/GGIO1.SPCSO1.q", "ST", "BIT_STRING");
     const std::string path = dir.file("Goose.cid");
     GooseToCid().saveToCid(out, path);
 

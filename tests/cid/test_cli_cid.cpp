@@ -1,9 +1,9 @@
 // The `iecx cid` command, run as a separate process.
 #include "CidTestUtil.h"
+#include "support/CliRun.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include "sim/SimulatedIed.h"
 
@@ -12,43 +12,18 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 using cidtest::readFile;
 using cidtest::TempDir;
+using iecx::test::CliRun;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs `iecx` with the arguments as they are.
-CliRun runCliCommand(const TempDir& dir, const std::vector<std::string>& args, const std::string& env = "") {
-    std::string command = env + " " + quote(IECX_CLI_PATH);
-    for (const auto& a : args)
-        command += " " + quote(a);
-    command += " >" + quote(dir.file("stdout.txt")) + " 2>" + quote(dir.file("stderr.txt"));
-    const int status = std::system(command.c_str());
-    CliRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readFile(dir.file("stdout.txt"));
-    run.err = readFile(dir.file("stderr.txt"));
-    return run;
-}
-
 // Runs `iecx cid` with the arguments.
-CliRun runCli(const TempDir& dir, std::vector<std::string> args, const std::string& env = "") {
+CliRun runCid(std::vector<std::string> args, const std::string& env = "") {
     args.insert(args.begin(), "cid");
-    return runCliCommand(dir, args, env);
+    return iecx::test::runCli(args, env);
 }
 
 std::vector<std::string> listDir(const std::string& path) {
@@ -65,35 +40,26 @@ std::vector<std::string> listDir(const std::string& path) {
     return names;
 }
 
-const std::vector<std::string> kGooseArgs = {"goose",
-                                             "--gocb-ref",
-                                             "TESTIEDLD0/LLN0$GO$gcb01",
-                                             "--ld-ref",
-                                             "LD0/LLN0",
-                                             "--dataset",
-                                             "GooseDS",
-                                             "--mac",
-                                             "01-0C-CD-01-00-01",
-                                             "--appid",
-                                             "0x3FFF",
-                                             "--vlan-id",
-                                             "5",
-                                             "--vlan-priority",
-                                             "4",
-                                             "--conf-rev",
-                                             "1",
-                                             "--min-time",
-                                             "10",
-                                             "--max-time",
-                                             "1000",
-                                             "--fcda",
-                                             "LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN",
-                                             "--fcda",
-                                             "LD0/XPTOC2.Op.general[ST] BOOLEAN",
-                                             "--fcda",
-                                             "LD0/GGIO2.DPCSO1.stVal[ST] Dbpos",
-                                             "--fcda",
-                                             "LD0/GGIO1.AnIn1.mag.f[MX] FLOAT"};
+const std::vector<std::string> kGooseArgs = [] {
+    std::vector<std::string> args{"goose"};
+    for (const auto& [option, value] :
+         std::vector<std::pair<const char*, const char*>>{{"--gocb-ref", "TESTIEDLD0/LLN0$GO$gcb01"},
+                                                          {"--ld-ref", "LD0/LLN0"},
+                                                          {"--dataset", "GooseDS"},
+                                                          {"--mac", "01-0C-CD-01-00-01"},
+                                                          {"--appid", "0x3FFF"},
+                                                          {"--vlan-id", "5"},
+                                                          {"--vlan-priority", "4"},
+                                                          {"--conf-rev", "1"},
+                                                          {"--min-time", "10"},
+                                                          {"--max-time", "1000"},
+                                                          {"--fcda", "LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN"},
+                                                          {"--fcda", "LD0/XPTOC2.Op.general[ST] BOOLEAN"},
+                                                          {"--fcda", "LD0/GGIO2.DPCSO1.stVal[ST] Dbpos"},
+                                                          {"--fcda", "LD0/GGIO1.AnIn1.mag.f[MX] FLOAT"}})
+        args.insert(args.end(), {option, value});
+    return args;
+}();
 
 } // namespace
 
@@ -101,8 +67,8 @@ TEST(CliCid, GooseFromOptionsMatchesTheGoldenDocument) {
     TempDir dir;
     auto args = kGooseArgs;
     args.insert(args.end(), {"-o", dir.file("out/Goose.cid")});
-    const CliRun run = runCli(dir, args);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const CliRun run = runCid(args);
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, dir.file("out/Goose.cid") + "\n");
     EXPECT_EQ(readFile(dir.file("out/Goose.cid")),
               readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid"));
@@ -115,16 +81,16 @@ TEST(CliCid, GooseFromOptionsMatchesTheGoldenDocument) {
 
 TEST(CliCid, GooseFromDescriptionFileMatchesTheGoldenDocument) {
     TempDir dir;
-    const CliRun run = runCli(
-        dir, {"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc", "-o", dir.file("G.cid")});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const CliRun run =
+        runCid({"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc", "-o", dir.file("G.cid")});
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir.file("G.cid")),
               readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid"));
 
     // Options override the file.
-    const CliRun other = runCli(dir, {"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc",
-                                      "--appid", "0x0ABC", "-o", dir.file("H.cid")});
-    ASSERT_EQ(other.exitCode, 0) << other.err;
+    const CliRun other = runCid({"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc",
+                                 "--appid", "0x0ABC", "-o", dir.file("H.cid")});
+    ASSERT_EQ(other.status, 0) << other.err;
     EXPECT_NE(readFile(dir.file("H.cid")).find("<P type=\"APPID\">0ABC</P>"), std::string::npos);
 }
 
@@ -140,8 +106,8 @@ TEST(CliCid, SvFromDescriptionFileMatchesTheGoldenDocument) {
                                            "channel = KAVEN61850MU/TVTR1.VolSv.instMag.i[MX]\n");
     // The fourth channel of the golden document has an FC outside the table, which the tool
     // refuses; the document without it is checked through the reader instead.
-    const CliRun run = runCli(dir, {"sv", "-f", dir.file("sv.txt"), "--json", "-o", dir.file("SV.cid")});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const CliRun run = runCid({"sv", "-f", dir.file("sv.txt"), "--json", "-o", dir.file("SV.cid")});
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "{\"path\":\"" + dir.file("SV.cid") + "\"}\n");
     const std::string written = readFile(dir.file("SV.cid"));
     std::string golden = readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/sv_golden.cid");
@@ -155,8 +121,8 @@ TEST(CliCid, SvFromDescriptionFileMatchesTheGoldenDocument) {
 
 TEST(CliCid, DefaultLocationIsTheCacheDirectory) {
     TempDir dir;
-    const CliRun run = runCli(dir, {"sv"}, "XDG_CACHE_HOME=" + quote(dir.path()));
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const CliRun run = runCid({"sv"}, "XDG_CACHE_HOME='" + dir.path() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, dir.path() + "/vor/SV.cid\n");
     EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/SV.cid"));
 }
@@ -179,23 +145,22 @@ TEST(CliCid, UsageErrors) {
     for (const auto& args : cases) {
         std::vector<std::string> withOutput = args;
         withOutput.insert(withOutput.end(), {"-o", dir.file("never.cid")});
-        const CliRun run = runCli(dir, withOutput);
-        EXPECT_EQ(run.exitCode, 2) << (args.empty() ? "" : args[0]) << " "
-                                   << (args.size() > 1 ? args[1] : "");
+        const CliRun run = runCid(withOutput);
+        EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]) << " " << (args.size() > 1 ? args[1] : "");
         EXPECT_FALSE(run.err.empty());
         EXPECT_TRUE(run.out.empty()) << run.out;
         EXPECT_FALSE(cidtest::fileExists(dir.file("never.cid")));
     }
     auto bad = kGooseArgs;
     bad.insert(bad.end(), {"--fcda", "LD0/GGIO1.Ind1[ST] BOOLEAN", "-o", dir.file("never.cid")});
-    const CliRun run = runCli(dir, bad);
-    EXPECT_EQ(run.exitCode, 2);
+    const CliRun run = runCid(bad);
+    EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("LD0/GGIO1.Ind1[ST] BOOLEAN"), std::string::npos) << run.err;
     EXPECT_FALSE(cidtest::fileExists(dir.file("never.cid")));
 
     cidtest::writeFile(dir.file("bad.txt"), "mac = 01-0C-CD-04-00-01\nvlan-id = 0x1000\n");
-    const CliRun fileRun = runCli(dir, {"sv", "-f", dir.file("bad.txt")});
-    EXPECT_EQ(fileRun.exitCode, 2);
+    const CliRun fileRun = runCid({"sv", "-f", dir.file("bad.txt")});
+    EXPECT_EQ(fileRun.status, 2);
     EXPECT_NE(fileRun.err.find("line 2"), std::string::npos) << fileRun.err;
 }
 
@@ -203,18 +168,17 @@ TEST(CliCid, FailureToWriteLeavesNothingBehind) {
     TempDir dir;
     // The target's directory cannot be created: a file stands where it should be.
     cidtest::writeFile(dir.file("blocker"), "x");
-    CliRun run = runCli(dir, {"sv", "-o", dir.file("blocker/SV.cid")});
-    EXPECT_EQ(run.exitCode, 1);
+    CliRun run = runCid({"sv", "-o", dir.file("blocker/SV.cid")});
+    EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("blocker"), std::string::npos) << run.err;
 
     // The target is a directory: the rename fails and the temporary file is removed.
     ::mkdir(dir.file("target.cid").c_str(), 0755);
     cidtest::writeFile(dir.file("target.cid/keep"), "x");
-    run = runCli(dir, {"sv", "-o", dir.file("target.cid")});
-    EXPECT_EQ(run.exitCode, 1);
+    run = runCid({"sv", "-o", dir.file("target.cid")});
+    EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.empty());
-    EXPECT_EQ(listDir(dir.path()),
-              (std::vector<std::string>{"blocker", "stderr.txt", "stdout.txt", "target.cid"}));
+    EXPECT_EQ(listDir(dir.path()), (std::vector<std::string>{"blocker", "target.cid"}));
 }
 
 // --schema-valid: the rules of the IEC 61850-6 edition 2 (2007B) schema the default form breaks,
@@ -229,8 +193,8 @@ TEST(CliCid, SchemaValidDocumentsFollowTheSchemaRules) {
         auto plainArgs = args, validArgs = args;
         plainArgs.insert(plainArgs.end(), {"-o", dir.file(kind + "_plain.cid")});
         validArgs.insert(validArgs.end(), {"--schema-valid", "-o", dir.file(kind + "_valid.cid")});
-        ASSERT_EQ(runCli(dir, plainArgs).exitCode, 0) << kind;
-        ASSERT_EQ(runCli(dir, validArgs).exitCode, 0) << kind;
+        ASSERT_EQ(runCid(plainArgs).status, 0) << kind;
+        ASSERT_EQ(runCid(validArgs).status, 0) << kind;
 
         xmlpp::DomParser parser;
         parser.parse_file(dir.file(kind + "_valid.cid"));
@@ -253,10 +217,10 @@ TEST(CliCid, SchemaValidDocumentsFollowTheSchemaRules) {
             iecx::sim::SimulatedIed ied;
             EXPECT_NO_THROW(ied.load(dir.file(kind + form + ".cid"))) << kind << form;
         }
-        const CliRun plain = runCliCommand(dir, {"scl", dir.file(kind + "_plain.cid")});
-        const CliRun valid = runCliCommand(dir, {"scl", dir.file(kind + "_valid.cid")});
-        ASSERT_EQ(plain.exitCode, 0) << plain.err;
-        ASSERT_EQ(valid.exitCode, 0) << valid.err;
+        const CliRun plain = iecx::test::runCli({"scl", dir.file(kind + "_plain.cid")});
+        const CliRun valid = iecx::test::runCli({"scl", dir.file(kind + "_valid.cid")});
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        ASSERT_EQ(valid.status, 0) << valid.err;
         if (kind == "goose") {
             EXPECT_EQ(plain.out, valid.out);
         } else {
@@ -267,14 +231,14 @@ TEST(CliCid, SchemaValidDocumentsFollowTheSchemaRules) {
 
 TEST(CliCid, HelpAndOverwrite) {
     TempDir dir;
-    CliRun run = runCli(dir, {"--help"});
-    EXPECT_EQ(run.exitCode, 0);
+    CliRun run = runCid({"--help"});
+    EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("iecx cid goose"), std::string::npos);
-    run = runCli(dir, {"sv", "--help"});
-    EXPECT_EQ(run.exitCode, 0);
+    run = runCid({"sv", "--help"});
+    EXPECT_EQ(run.status, 0);
 
     cidtest::writeFile(dir.file("SV.cid"), "old content");
-    run = runCli(dir, {"sv", "-o", dir.file("SV.cid")});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = runCid({"sv", "-o", dir.file("SV.cid")});
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir.file("SV.cid")).compare(0, 5, "<?xml"), 0);
 }

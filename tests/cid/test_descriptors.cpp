@@ -55,6 +55,14 @@ TEST(GoSvAddress, PhysicalAddressFromText) {
     address.setPhysicalAddress(std::string(" 10CCD010001"));
     GetCapturedStdout();
     EXPECT_EQ(address.getPhysicalAddress()[0], 0x01);
+
+    // A copy is deep.
+    GoSvAddress copy(address);
+    CaptureStdout();
+    address.setPhysicalAddress(std::string("010CCD010002"));
+    GetCapturedStdout();
+    EXPECT_EQ(copy.getPhysicalAddress()[5], 0x01);
+    EXPECT_EQ(address.getPhysicalAddress()[5], 0x02);
 }
 
 TEST(GoSvAddress, BadDigitsRaiseStoiAndStoreNothing) {
@@ -72,17 +80,6 @@ TEST(GoSvAddress, BadDigitsRaiseStoiAndStoreNothing) {
         }
         EXPECT_EQ(address.getPhysicalAddress(), (Mac{0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01})) << text;
     }
-}
-
-TEST(GoSvAddress, CopyIsDeep) {
-    GoSvAddress address;
-    CaptureStdout();
-    address.setPhysicalAddress(std::string("010CCD010001"));
-    GoSvAddress copy(address);
-    address.setPhysicalAddress(std::string("010CCD010002"));
-    GetCapturedStdout();
-    EXPECT_EQ(copy.getPhysicalAddress()[5], 0x01);
-    EXPECT_EQ(address.getPhysicalAddress()[5], 0x02);
 }
 
 TEST(ControlBlockDescriptors, DiagnosticLinesAndOrderOfStoring) {
@@ -127,6 +124,11 @@ TEST(ControlBlockDescriptors, DiagnosticLinesAndOrderOfStoring) {
     EXPECT_EQ(control->getCbDataSetName(), "DS1");
     EXPECT_EQ(control->getDataSet()->getName(), "DS1");
     EXPECT_TRUE(control->getDataSet()->getMembers().empty());
+    // The diagnostic line shows the configuration revision as a signed integer.
+    CaptureStdout();
+    control->setConfRev(4294967295u);
+    EXPECT_EQ(GetCapturedStdout(), "confRev: -1\n");
+    EXPECT_EQ(control->getConfRev(), 4294967295u);
 }
 
 TEST(ControlBlockDescriptors, GooseOwnsItsControlAndDataSet) {
@@ -137,14 +139,6 @@ TEST(ControlBlockDescriptors, GooseOwnsItsControlAndDataSet) {
     dataSet->getMembers().back().ldName = "LD0";
     EXPECT_EQ(goose->getGooseControl()->getDataSet()->getMembers().size(), 1u);
     goose.reset(); // destroys control, data set and members (checked under the leak sanitizer)
-}
-
-TEST(ControlBlockDescriptors, ConfRevPrintsAsSignedInteger) {
-    GooseControl control;
-    CaptureStdout();
-    control.setConfRev(4294967295u);
-    EXPECT_EQ(GetCapturedStdout(), "confRev: -1\n");
-    EXPECT_EQ(control.getConfRev(), 4294967295u);
 }
 
 TEST(SvOut, ChannelsBecomeMmsPathsInOrder) {

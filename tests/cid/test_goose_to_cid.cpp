@@ -8,14 +8,11 @@
 #include <cstdlib>
 
 using namespace VorIec61850;
+using cidtest::fcdaXml;
 using cidtest::readFile;
 using cidtest::TempDir;
 
 namespace {
-
-std::string fcdaXml(const std::string& path, const std::string& fc, const std::string& dataType) {
-    return "<FCDA path=\"" + path + "\" fc=\"" + fc + "\" dataType=\"" + dataType + "\"/>";
-}
 
 GooseOut goldenOut() {
     GooseOut out;

@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -211,16 +209,9 @@ TEST_F(MmsCli, ServerKilledMidRunEndsTheCommand) {
 // A host that accepts the TCP connection but never answers: every command gives up within its
 // --connect-timeout.
 TEST(MmsCliSilentHost, GivesUpWithinTheTimeout) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    iecx::test::SilentDevice silent;
+    ASSERT_NE(silent.port(), 0);
+    const std::string host = silent.address();
     for (const std::string& command : {"browse " + host, "read " + host + " 'CLILD0/GGIO1.Ind1[ST]'",
                                        "report " + host + " LD0/LLN0.RP.x --count 1",
                                        "poll " + host + " 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1"}) {
@@ -230,7 +221,6 @@ TEST(MmsCliSilentHost, GivesUpWithinTheTimeout) {
         EXPECT_TRUE(contains(r.err, "cannot connect to " + host)) << command << r.err;
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(4)) << command;
     }
-    ::close(listener);
 }
 
 TEST(MmsCliArguments, WrongUsageIsStatusTwo) {

@@ -4,7 +4,8 @@
 #  2. `iecx demo` finds the example files installed under the data directory;
 #  3. every installed header compiles on its own;
 #  4. find_package(iecx) and pkg-config consumers build and run (the pkg-config file is right
-#     for the build's CMAKE_INSTALL_LIBDIR, Debian's lib/<multiarch> included);
+#     for the build's CMAKE_INSTALL_LIBDIR, Debian's lib/<multiarch> included), and so do the
+#     installed example programs of docs/;
 #  5. IECX_WERROR is an option, not a hard default;
 #  6. add_subdirectory and FetchContent of the source tree configure and offer iecx::iecx;
 #  7. libiecx.so exports the public API only: the stack's C functions and the public classes,
@@ -27,6 +28,9 @@ prefix="$work/prefix"
 libdir="$prefix/$(cache CMAKE_INSTALL_LIBDIR)"
 bindir="$prefix/$(cache CMAKE_INSTALL_BINDIR)"
 includedir="$prefix/$(cache CMAKE_INSTALL_INCLUDEDIR)"
+# GNUInstallDirs leaves the data directory's cache entry empty unless it is set: <datarootdir>.
+datadir="$(cache CMAKE_INSTALL_DATADIR)"
+datadir="$prefix/${datadir:-$(cache CMAKE_INSTALL_DATAROOTDIR)}"
 [ -f "$libdir/libiecx.so.0" ] || fail "libiecx.so.0 not in $libdir"
 readlink "$libdir/libiecx.so" | grep -q '^libiecx.so.0$' || fail "SONAME link missing"
 
@@ -66,6 +70,21 @@ export PKG_CONFIG_PATH="$libdir/pkgconfig"
 g++ -std=c++17 "$source/tests/install/consumer/main.cpp" -o "$work/pc" $(pkg-config --cflags --libs iecx)
 out=$(LD_LIBRARY_PATH="$libdir" "$work/pc")
 [ "$out" = "IEC-61850 1" ] || fail "pkg-config consumer printed '$out'"
+
+# The example programs as installed, built by a project that finds the installed library.
+mkdir -p "$work/examples"
+cat >"$work/examples/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.18)
+project(iecx_examples C CXX)
+set(CMAKE_CXX_STANDARD 17)
+find_package(iecx REQUIRED)
+add_subdirectory("$datadir/iecx/examples" examples)
+CMAKE
+{ cmake -S "$work/examples" -B "$work/examples/build" -DCMAKE_PREFIX_PATH="$prefix" &&
+  cmake --build "$work/examples/build" -j"$(nproc)"; } >"$work/examples.log" 2>&1 ||
+  { cat "$work/examples.log"; fail "the installed examples do not build"; }
+out=$(LD_LIBRARY_PATH="$libdir" "$work/examples/build/examples/write_cid" "$work/cid") || fail "write_cid: $out"
+[ -s "$work/cid/Goose.cid" ] || fail "the installed write_cid wrote no Goose.cid"
 
 # 5. -Werror is an option (off unless asked for)
 grep -q '^IECX_WERROR:BOOL=' "$build/CMakeCache.txt" || fail "IECX_WERROR option missing"

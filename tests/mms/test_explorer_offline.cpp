@@ -2,11 +2,10 @@
 // constraint conversion, member expansion without a connection, refused insertions, failed
 // connections and their diagnostic lines, and the GOOSE observer.
 #include "mms/IecModelExplorer.h"
+#include "support/SimIed.h"
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -24,22 +23,10 @@ struct ExplorerProbe : IecModelExplorer {
     using IecModelExplorer::_functionalConToEnum;
 };
 
-// A loopback TCP port on which nothing listens: bound, never listened on, then closed.
+// A loopback TCP port on which nothing listens any more.
 int unusedLoopbackPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof(addr);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        return 0;
-    }
-    ::close(fd);
-    return ntohs(addr.sin_port);
+    iecx::test::SilentDevice device;
+    return device.port();
 }
 
 } // namespace

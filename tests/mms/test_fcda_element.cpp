@@ -23,24 +23,6 @@ FCDAElement* add(FCDAElement& parent, std::unique_ptr<FCDAElement> child) {
 
 } // namespace
 
-TEST(FCDAElement, DefaultsAndFields) {
-    FCDAElement e;
-    EXPECT_EQ(e.getPath(), "");
-    EXPECT_EQ(e.getFC(), tFCEnum::NONE);
-    EXPECT_EQ(e.getDataType(), tMmsTypeEnum::BOOLEAN);
-    EXPECT_EQ(e.getParent(), nullptr);
-    EXPECT_TRUE(e.getChildren().empty());
-    EXPECT_FALSE(e.getIsSelected());
-    e.setPath("p");
-    e.setFC(tFCEnum::MX);
-    e.setDataType(tMmsTypeEnum::FLOAT);
-    e.setIsSelected(true);
-    EXPECT_EQ(e.getPath(), "p");
-    EXPECT_EQ(e.getFC(), tFCEnum::MX);
-    EXPECT_EQ(e.getDataType(), tMmsTypeEnum::FLOAT);
-    EXPECT_TRUE(e.getIsSelected());
-}
-
 TEST(FCDAElement, FullPaths) {
     FCDAElement root;
     FCDAElement* relative = add(root, element("Mod.stVal"));
@@ -103,7 +85,7 @@ TEST(FCDAElement, FindElementDescentIsFinal) {
     EXPECT_EQ(root.findElement("LD0/LLN0.Mod.stVal[ST]"), nullptr);
 }
 
-TEST(FCDAElement, XmlRoundTrip) {
+TEST(FCDAElement, XmlRoundTripAndClone) {
     FCDAElement root;
     FCDAElement* mod = add(root, element("LD0/LLN0.Mod", tFCEnum::ST, tMmsTypeEnum::STRUCTURE));
     add(*mod, element("stVal", tFCEnum::ST, tMmsTypeEnum::INTEGER));
@@ -134,6 +116,11 @@ TEST(FCDAElement, XmlRoundTrip) {
     EXPECT_EQ(back->getChildren()[2]->getFC(), tFCEnum::NONE);
     EXPECT_EQ(back->getChildren()[2]->getDataType(), tMmsTypeEnum::DATA_ACCESS_ERROR);
     EXPECT_EQ(back->findElement("LD0/LLN0.Mod.t[ST]")->getFullPathWithFC(), "LD0/LLN0.Mod.t[ST]");
+    // A clone is deep.
+    auto copy = root.clone();
+    EXPECT_EQ(copy->serializeToString(), text);
+    EXPECT_EQ(copy->getChildren()[0]->getParent(), copy.get());
+    EXPECT_NE(copy->getChildren()[0].get(), mod);
 }
 
 TEST(FCDAElement, DeserializeFallbacksAndRejections) {
@@ -163,9 +150,6 @@ TEST(FCDAElement, DeserializeFallbacksAndRejections) {
     ASSERT_EQ(mixed->getChildren().size(), 2u);
     EXPECT_EQ(mixed->getChildren()[0]->getFC(), tFCEnum::GO);
     EXPECT_EQ(mixed->getChildren()[1]->getDataType(), tMmsTypeEnum::UTC_TIME);
-}
-
-TEST(FCDAElement, MalformedXmlRaisesParseError) {
     EXPECT_THROW(FCDAElement::deserialize(std::string("<FCDA path=\"x\">")), xmlpp::exception);
     EXPECT_THROW(FCDAElement::deserialize(std::string("not xml")), xmlpp::exception);
 }
@@ -182,16 +166,6 @@ TEST(FCDAElement, SerializeIntoGivenParent) {
     EXPECT_EQ(written->get_attribute_value("dataType"), "INTEGER");
     auto back = FCDAElement::deserialize(written);
     EXPECT_EQ(back->getFullPathWithFC(), "LD0/LLN0.Beh.stVal[ST]");
-}
-
-TEST(FCDAElement, CloneIsDeep) {
-    FCDAElement root("r", tFCEnum::NONE, tMmsTypeEnum::STRUCTURE, nullptr);
-    FCDAElement* a = add(root, element("a", tFCEnum::ST));
-    add(*a, element("b", tFCEnum::ST));
-    auto copy = root.clone();
-    EXPECT_EQ(copy->serializeToString(), root.serializeToString());
-    EXPECT_EQ(copy->getChildren()[0]->getParent(), copy.get());
-    EXPECT_NE(copy->getChildren()[0].get(), a);
 }
 
 TEST(FCDAElement, FCCodeOutsideTheTableActsAsNone) {

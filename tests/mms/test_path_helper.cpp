@@ -8,46 +8,38 @@
 
 using namespace VorIec61850;
 
-TEST(MmsPathHelper, PathWithoutFC) {
-    EXPECT_EQ(MmsPathHelper::getPathWithoutFC("A.b[ST]"), "A.b");
-    EXPECT_EQ(MmsPathHelper::getPathWithoutFC("A.b"), "A.b");
-    EXPECT_EQ(MmsPathHelper::getPathWithoutFC("A.b]"), "A.b]");
-    EXPECT_EQ(MmsPathHelper::getPathWithoutFC(""), "");
-    EXPECT_EQ(MmsPathHelper::getPathWithoutFC("A[1].b[MX]"), "A[1].b"); // the last '[' counts
-    EXPECT_EQ(MmsPathHelper::getPathWithoutFC("A[ST].b"), "A[ST].b");   // no bracket at the end
-}
-
-TEST(MmsPathHelper, FCTextAndCode) {
-    EXPECT_EQ(MmsPathHelper::getPathFCstring("A.b[]"), "");
-    EXPECT_EQ(MmsPathHelper::getPathFC("A.b[]"), tFCEnum::NONE);
-    EXPECT_EQ(MmsPathHelper::getPathFCstring("A.b[XX]"), "XX");
-    EXPECT_EQ(MmsPathHelper::getPathFC("A.b[XX]"), tFCEnum::NONE);
-    EXPECT_EQ(MmsPathHelper::getPathFC("A.b[MX]"), tFCEnum::MX);
-    EXPECT_EQ(MmsPathHelper::getPathFC("LD0/LLN0.Mod.stVal[ST]"), tFCEnum::ST);
-    EXPECT_EQ(MmsPathHelper::getPathFC("A.b[GO]"), tFCEnum::GO);
-    EXPECT_EQ(MmsPathHelper::getPathFC("A.b[st]"), tFCEnum::NONE);
-    EXPECT_EQ(MmsPathHelper::getPathFCstring("A.b"), "");
-    EXPECT_EQ(MmsPathHelper::getPathFCstring("]"), "");
-    EXPECT_EQ(MmsPathHelper::getPathFCstring("[]"), "");
-    EXPECT_EQ(MmsPathHelper::getPathWithoutFC("[]"), "");
-}
-
-TEST(MmsPathHelper, ParentNodePath) {
-    EXPECT_EQ(MmsPathHelper::getParentNodePath("LD/LN.DO.stVal"), "LD/LN.DO");
-    EXPECT_EQ(MmsPathHelper::getParentNodePath("LD/LN"), "");
-    EXPECT_EQ(MmsPathHelper::getParentNodePath(""), "");
-    // The FC bracket is not looked at: callers strip it first when it may contain a dot.
-    EXPECT_EQ(MmsPathHelper::getParentNodePath("LD/LN.DO.stVal[ST]"), "LD/LN.DO");
-}
-
-TEST(MmsPath, CarriesPathAndChannel) {
-    auto* channel = reinterpret_cast<VorRelay::IChannel*>(0x1234);
-    MmsPath path("LD0/LLN0.Mod.stVal[ST]", channel);
-    EXPECT_EQ(path.path, "LD0/LLN0.Mod.stVal[ST]");
-    EXPECT_EQ(path.channel, channel);
-    MmsPath copy = path;
-    EXPECT_EQ(copy, path);
-    EXPECT_EQ(MmsPath().channel, nullptr);
+TEST(MmsPathHelper, FunctionalConstraintAndParentOfAPath) {
+    const struct {
+        const char* path;
+        const char* withoutFc;
+        const char* fcText;
+        tFCEnum fc;
+        const char* parent;
+    } cases[] = {
+        {"A.b[ST]", "A.b", "ST", tFCEnum::ST, "A"},
+        {"A.b", "A.b", "", tFCEnum::NONE, "A"},
+        {"A.b]", "A.b]", "", tFCEnum::NONE, "A"},
+        {"", "", "", tFCEnum::NONE, ""},
+        {"A[1].b[MX]", "A[1].b", "MX", tFCEnum::MX, "A[1]"}, // the last '[' counts
+        {"A[ST].b", "A[ST].b", "", tFCEnum::NONE, "A[ST]"},  // no bracket at the end
+        {"A.b[]", "A.b", "", tFCEnum::NONE, "A"},
+        {"A.b[XX]", "A.b", "XX", tFCEnum::NONE, "A"},
+        {"A.b[GO]", "A.b", "GO", tFCEnum::GO, "A"},
+        {"A.b[st]", "A.b", "st", tFCEnum::NONE, "A"},
+        {"]", "]", "", tFCEnum::NONE, ""},
+        {"[]", "", "", tFCEnum::NONE, ""},
+        {"LD/LN.DO.stVal", "LD/LN.DO.stVal", "", tFCEnum::NONE, "LD/LN.DO"},
+        {"LD/LN", "LD/LN", "", tFCEnum::NONE, ""},
+        // The FC bracket is not looked at: callers strip it first when it may contain a dot.
+        {"LD/LN.DO.stVal[ST]", "LD/LN.DO.stVal", "ST", tFCEnum::ST, "LD/LN.DO"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(MmsPathHelper::getPathWithoutFC(c.path), c.withoutFc);
+        EXPECT_EQ(MmsPathHelper::getPathFCstring(c.path), c.fcText);
+        EXPECT_EQ(MmsPathHelper::getPathFC(c.path), c.fc);
+        EXPECT_EQ(MmsPathHelper::getParentNodePath(c.path), c.parent);
+    }
 }
 
 TEST(MmsValueElement, BooleanReadingsWithAndWithoutValue) {

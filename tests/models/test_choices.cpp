@@ -38,32 +38,21 @@ TEST(Choices, PositionsAsDeviceAndElementValues) {
     EXPECT_EQ(protocol.getEnumValue(), TransferProtocol::MmsReports); // nothing selected reads as 0
 }
 
-TEST(FunctionalConDA, DefaultsAndCopies) {
+// A copy takes the names and the constraint, never the children (they stay with the original).
+TEST(FunctionalConDA, CopiesTakeNamesNotChildren) {
     FunctionalConDA a;
-    EXPECT_EQ(a.getId(), "");
-    EXPECT_EQ(a.count, 0);
-    EXPECT_FALSE(a.flag);
-    EXPECT_EQ(static_cast<int>(a.fc), 0);
     a.ldName = "LD0";
-    a.lnName = "MMXU1";
-    a.doName = "PhV";
     a.daName = "phsA";
     a.fc = tFCEnum::MX;
     a.add(new FunctionalConDA());
     FunctionalConDA b(a);
-    EXPECT_EQ(b.ldName, "LD0");
-    EXPECT_EQ(b.lnName, "MMXU1");
-    EXPECT_EQ(b.doName, "PhV");
-    EXPECT_EQ(b.daName, "phsA");
+    EXPECT_EQ(b.ldName + b.daName, "LD0phsA");
     EXPECT_EQ(b.fc, tFCEnum::MX);
-    EXPECT_TRUE(b.empty()); // children stay with the original
-    std::vector<FunctionalConDA> members;
-    for (int i = 0; i < 10; ++i) {
-        members.push_back(a);
-    }
-    EXPECT_EQ(members[9].daName, "phsA");
+    EXPECT_TRUE(b.empty());
+    std::vector<FunctionalConDA> members(10, a);
     b = members[3];
     EXPECT_EQ(b.fc, tFCEnum::MX);
+    EXPECT_TRUE(b.empty());
 }
 
 TEST(FunctionalConDA, TypedNodeCollectionAsTheExplorerFillsIt) {

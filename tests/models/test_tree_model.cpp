@@ -31,47 +31,45 @@ struct SignalCounter {
 
 } // namespace
 
-TEST(TreeModel, RootIdentity) {
-    TreeModel model;
-    CheckNodeDescriptorModel* root = model.getNode();
+// Paths of every length become checked leaves whose ids have no dots; the checked elements give
+// the path back as "LD/LN.DO.DA" with its unit.
+TEST(TreeModel, PathsBecomeCheckedLeaves) {
+    TreeModel empty;
+    CheckNodeDescriptorModel* root = empty.getNode();
     EXPECT_EQ(root->getId(), "root");
     EXPECT_EQ(root->getName().toString(), "root");
-    EXPECT_TRUE(root->getDescription().empty());
     EXPECT_FALSE(root->getIsEvaluated().has_value()); // no children: undetermined
     EXPECT_EQ(root->getCachedState(), Vor::Nullable<bool>(false));
-    EXPECT_TRUE(model.getCheckedElements().empty());
-}
+    EXPECT_TRUE(empty.getCheckedElements().empty());
 
-TEST(TreeModel, LeafPathWithEmptyUnit) {
-    TreeModel model;
-    model.addNode({"LD0", "LLN0", "Mod", "stVal"}, "");
-    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LLN0.Mod.stVal", ""}}));
-    auto* leaf = dynamic_cast<CheckLastNode*>(
-        child(child(child(model.getNode(), "LD0"), "LLN0"), "Mod")->getById("stVal"));
-    ASSERT_NE(leaf, nullptr);
-    EXPECT_TRUE(leaf->isEvaluatedObject);
-    EXPECT_EQ(model.getNode()->getIsEvaluated(), Vor::Nullable<bool>(true));
-}
-
-TEST(TreeModel, DottedNamesBecomeUnderscoredIds) {
+    const struct {
+        std::vector<std::string> path;
+        std::string unit;
+        Pairs checked;
+    } cases[] = {
+        {{}, "x", {}},
+        {{"single"}, "u", {{"single", "u"}}},
+        {{"IED1LD0", "GGIO1.Ind1.stVal[ST]"}, "", {{"IED1LD0/GGIO1.Ind1.stVal[ST]", ""}}},
+        {{"LD0", "LLN0", "Mod", "stVal"}, "", {{"LD0/LLN0.Mod.stVal", ""}}},
+        {{"LD0", "MMXU1", "PhV.phsA", "cVal.mag.f"}, "V", {{"LD0/MMXU1.PhV.phsA.cVal.mag.f", "V"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.path));
+        TreeModel model;
+        model.addNode(c.path, c.unit);
+        EXPECT_EQ(model.getCheckedElements(), c.checked);
+        EXPECT_EQ(model.getNode()->getIsEvaluated(),
+                  c.checked.empty() ? Vor::Nullable<bool>() : Vor::Nullable<bool>(true));
+    }
     TreeModel model;
     model.addNode({"LD0", "MMXU1", "PhV.phsA", "cVal.mag.f"}, "V");
     auto* doNode = child(child(child(model.getNode(), "LD0"), "MMXU1"), "PhV_phsA");
     ASSERT_NE(doNode, nullptr);
     EXPECT_EQ(doNode->getName().toString(), "PhV.phsA");
-    auto* leaf = child(doNode, "cVal_mag_f");
+    auto* leaf = dynamic_cast<CheckLastNode*>(doNode->getById("cVal_mag_f"));
     ASSERT_NE(leaf, nullptr);
+    EXPECT_TRUE(leaf->isEvaluatedObject);
     EXPECT_EQ(leaf->getUnit(), "V");
-    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/MMXU1.PhV.phsA.cVal.mag.f", "V"}}));
-}
-
-TEST(TreeModel, ShortPaths) {
-    TreeModel model;
-    model.addNode({}, "x"); // nothing
-    EXPECT_TRUE(model.getNode()->empty());
-    model.addNode({"single"}, "u");
-    model.addNode({"IED1LD0", "GGIO1.Ind1.stVal[ST]"}, "");
-    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"single", "u"}, {"IED1LD0/GGIO1.Ind1.stVal[ST]", ""}}));
 }
 
 TEST(TreeModel, SameBranchTwiceReusesNodesAndKeepsTheLeafAsItIs) {

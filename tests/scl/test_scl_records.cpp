@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 using namespace VorIec61850;
 
@@ -19,6 +21,7 @@ template <typename E> void expectTableRoundTrip(const char* const* table, int co
 
 } // namespace
 
+// Every text of a table maps back to its own index (the enumerations are indexes into them).
 TEST(SclEnums, TablesHaveTheirSizesAndOrder) {
     expectTableRoundTrip<tFCEnum>(tFCEnum_STRING, 20);
     expectTableRoundTrip<tBasicTypeEnum>(tBasicTypeEnum_STRING, 33);
@@ -26,51 +29,37 @@ TEST(SclEnums, TablesHaveTheirSizesAndOrder) {
     expectTableRoundTrip<tSmpMod>(tSmpMod_STRING, 3);
     expectTableRoundTrip<tCDCEnum>(tCDCEnum_STRING, 50);
     expectTableRoundTrip<tLNClassEnum>(tLNClassEnum_STRING, 91);
-    EXPECT_STREQ(tFCEnum_STRING[18], "GO");
-    EXPECT_STREQ(tBasicTypeEnum_STRING[24], "Struct");
-    EXPECT_STREQ(tBasicTypeEnum_STRING[32], "SvOptFlds");
-    EXPECT_STREQ(tMmsTypeEnum_STRING[15], "DATA_ACCESS_ERROR");
-    EXPECT_STREQ(tCDCEnum_STRING[46], "CSD1");
-    EXPECT_STREQ(tCDCEnum_STRING[49], "VSG");
-    EXPECT_STREQ(tLNClassEnum_STRING[1], "LLN0");
-    EXPECT_STREQ(tLNClassEnum_STRING[68], "TCTR");
-    EXPECT_STREQ(tLNClassEnum_STRING[69], "TVTR");
-    EXPECT_STREQ(tLNClassEnum_STRING[90], "ZTCR");
-    EXPECT_EQ(static_cast<int>(tMmsTypeEnum::FLOAT), 6);
-    EXPECT_EQ(static_cast<int>(tLNClassEnum::TCTR), 68);
 }
 
 TEST(SclEnums, TextConversions) {
-    EXPECT_EQ(fcFromString("ST"), tFCEnum::ST);
-    EXPECT_EQ(fcFromString("GO"), tFCEnum::GO);
-    EXPECT_EQ(fcFromString("NONE"), tFCEnum::NONE);
-    EXPECT_EQ(fcFromString(""), tFCEnum::NONE);
-    EXPECT_EQ(fcFromString("st"), tFCEnum::NONE);
+    for (const auto& [text, fc] : std::vector<std::pair<const char*, tFCEnum>>{{"ST", tFCEnum::ST},
+                                                                               {"GO", tFCEnum::GO},
+                                                                               {"NONE", tFCEnum::NONE},
+                                                                               {"", tFCEnum::NONE},
+                                                                               {"st", tFCEnum::NONE}})
+        EXPECT_EQ(fcFromString(text), fc) << text;
     EXPECT_EQ(toString(tFCEnum::NONE), "");
     EXPECT_EQ(toString(tFCEnum::MX), "MX");
-
-    EXPECT_EQ(valKindFromString("RO"), tValKindEnum::RO);
-    EXPECT_EQ(valKindFromString("Spec"), tValKindEnum::Spec);
-    EXPECT_EQ(valKindFromString("Conf"), tValKindEnum::Conf);
-    EXPECT_EQ(valKindFromString("set"), tValKindEnum::Set);
-    EXPECT_EQ(valKindFromString("ro"), tValKindEnum::Set);
-    EXPECT_EQ(valKindFromString(""), tValKindEnum::Set);
-
-    EXPECT_EQ(gseControlTypeFromString("goose"), tGSEControlTypeEnum::GOOSE);
-    EXPECT_EQ(gseControlTypeFromString("GoOsE"), tGSEControlTypeEnum::GOOSE);
-    EXPECT_EQ(gseControlTypeFromString("GSSE"), tGSEControlTypeEnum::GSSE);
-    EXPECT_EQ(gseControlTypeFromString(""), tGSEControlTypeEnum::GSSE);
-
-    EXPECT_TRUE(sclBoolFromString("true"));
-    EXPECT_TRUE(sclBoolFromString("TRUE"));
-    EXPECT_FALSE(sclBoolFromString("1"));
-    EXPECT_FALSE(sclBoolFromString(""));
-    EXPECT_FALSE(sclBoolFromString(" true"));
-
+    for (const auto& [text, kind] :
+         std::vector<std::pair<const char*, tValKindEnum>>{{"RO", tValKindEnum::RO},
+                                                           {"Spec", tValKindEnum::Spec},
+                                                           {"Conf", tValKindEnum::Conf},
+                                                           {"set", tValKindEnum::Set},
+                                                           {"ro", tValKindEnum::Set},
+                                                           {"", tValKindEnum::Set}})
+        EXPECT_EQ(valKindFromString(text), kind) << text;
+    for (const auto& [text, type] :
+         std::vector<std::pair<const char*, tGSEControlTypeEnum>>{{"goose", tGSEControlTypeEnum::GOOSE},
+                                                                  {"GoOsE", tGSEControlTypeEnum::GOOSE},
+                                                                  {"GSSE", tGSEControlTypeEnum::GSSE},
+                                                                  {"", tGSEControlTypeEnum::GSSE}})
+        EXPECT_EQ(gseControlTypeFromString(text), type) << text;
+    for (const auto& [text, value] : std::vector<std::pair<const char*, bool>>{
+             {"true", true}, {"TRUE", true}, {"1", false}, {"", false}, {" true", false}})
+        EXPECT_EQ(sclBoolFromString(text), value) << text;
     EXPECT_EQ(smpModFromString("SmpPerSec"), tSmpMod::SmpPerSec);
     EXPECT_EQ(smpModFromString("SecPerSmp"), tSmpMod::SecPerSmp);
     EXPECT_EQ(smpModFromString(""), tSmpMod::SmpPerPeriod);
-
     EXPECT_EQ(basicTypeFromString("Quality"), tBasicTypeEnum::Quality);
     EXPECT_EQ(basicTypeFromString("quality"), tBasicTypeEnum::BOOLEAN);
     EXPECT_EQ(cdcFromString("SAV"), tCDCEnum::SAV);
@@ -117,23 +106,14 @@ TEST(SclRecords, PFromText) {
 }
 
 TEST(SclRecords, PFromTextErrors) {
-    try {
-        tP("APPID", "");
-        FAIL() << "no exception";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "stoul");
-    }
-    try {
-        tP("APPID", "xyz");
-        FAIL() << "no exception";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "stoul");
-    }
-    try {
-        tP("APPID", "FFFFFFFFFFFFFFFFFFFFFFFF");
-        FAIL() << "no exception";
-    } catch (const std::out_of_range& e) {
-        EXPECT_STREQ(e.what(), "stoul");
+    // The messages are those of the standard conversions (the extractor reports them as they are).
+    for (const char* text : {"", "xyz", "FFFFFFFFFFFFFFFFFFFFFFFF"}) {
+        try {
+            tP("APPID", text);
+            ADD_FAILURE() << "no exception for \"" << text << "\"";
+        } catch (const std::logic_error& e) { // invalid_argument or out_of_range
+            EXPECT_STREQ(e.what(), "stoul") << text;
+        }
     }
     EXPECT_THROW(tP("MAC-Address", "01-02-03"), std::invalid_argument);
     EXPECT_THROW(tP("IP", "10.0.0"), std::invalid_argument);
@@ -161,14 +141,11 @@ TEST(SclRecords, ControlBlockLookupsTakeFirstMatch) {
     EXPECT_EQ(block.getMacAddress(), "01-0C-CD-01-00-05");
 }
 
-TEST(SclRecords, DefaultsAndDeepCopies) {
+TEST(SclRecords, ControlBlocksAreCopiedDeep) {
     tGSE gse;
     ASSERT_NE(gse.gseControl, nullptr);
     ASSERT_NE(gse.gseControl->dataSet, nullptr);
     EXPECT_TRUE(gse.gseControl->dataSet->fcdas.empty());
-    EXPECT_EQ(gse.gseControl->type, tGSEControlTypeEnum::GOOSE);
-    EXPECT_EQ(gse.minTime.unitCode, 3);
-    EXPECT_EQ(gse.maxTime.reservedCode2, 1);
 
     gse.gseControl->name = "GCB";
     gse.gseControl->dataSet->name = "DS";
@@ -190,23 +167,11 @@ TEST(SclRecords, DefaultsAndDeepCopies) {
 
     tSMV smv;
     ASSERT_NE(smv.svControl, nullptr);
-    EXPECT_TRUE(smv.svControl->multicast);
-    EXPECT_TRUE(smv.svControl->smvOpts.sampleSynchronized);
-    EXPECT_FALSE(smv.svControl->smvOpts.refreshTime);
     smv.svControl->dataSet->fcdas.resize(2);
     tSMV smvCopy;
     smvCopy = smv;
     smvCopy.svControl->dataSet->fcdas.clear();
     EXPECT_EQ(smv.svControl->dataSet->fcdas.size(), 2u);
-
-    tSubNetwork subNetwork;
-    EXPECT_EQ(subNetwork.type, "8-MMS");
-    EXPECT_EQ(subNetwork.reservedCode, 3);
-    tFCDA fcda;
-    EXPECT_EQ(fcda.fc, tFCEnum::NONE);
-    tDA da;
-    EXPECT_EQ(da.valKind, tValKindEnum::Set);
-    EXPECT_EQ(da.count, "0");
 }
 
 TEST(SclRecords, ControlBlockReference) {

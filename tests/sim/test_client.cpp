@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -148,48 +149,45 @@ TEST_F(SimClient, DataSetDirectory) {
 }
 
 TEST_F(SimClient, ReadsOfEveryMmsType) {
-    Value v = read("SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BOOLEAN);
-    EXPECT_TRUE(MmsValue_getBoolean(v.get()));
-    v = read("SIMIEDLD0/GGIO1.Ind1.q", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BIT_STRING);
-    EXPECT_EQ(MmsValue_getBitStringSize(v.get()), 13);
-    v = read("SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_UTC_TIME);
-    EXPECT_GT(MmsValue_getUtcTimeInMs(v.get()), 1600000000000ull);
-    v = read("SIMIEDLD0/XCBR1.OpCnt.stVal", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_INTEGER);
-    EXPECT_EQ(MmsValue_toInt32(v.get()), -42);
-    v = read("SIMIEDLD0/GGIO1.CntVal.actVal", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_INTEGER);
-    v = read("SIMIEDLD0/XCBR1.Pos.sboTimeout", IEC61850_FC_CF);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_UNSIGNED);
-    EXPECT_EQ(MmsValue_toUint32(v.get()), 30000u);
-    v = read("SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_FLOAT);
-    EXPECT_FLOAT_EQ(MmsValue_toFloat(v.get()), 12.5f);
-    v = read("SIMIEDLD0/GGIO1.CntVal.pulsQty", IEC61850_FC_CF);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_FLOAT);
-    EXPECT_DOUBLE_EQ(MmsValue_toDouble(v.get()), 0.5);
-    v = read("SIMIEDLD0/LLN0.NamPlt.vendor", IEC61850_FC_DC);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_VISIBLE_STRING);
-    EXPECT_STREQ(MmsValue_toString(v.get()), "iecx");
-    v = read("SIMIEDLD0/GGIO1.Ind1.dU", IEC61850_FC_DC);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_STRING);
-    v = read("SIMIEDPROT/PTOCPTOC1.OpDlTmms.ownerId", IEC61850_FC_SP);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_OCTET_STRING);
-    v = read("SIMIEDPROT/PTOCPTOC1.OpDlTmms.tOp", IEC61850_FC_SP);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_BINARY_TIME);
-    v = read("SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_ARRAY);
-    EXPECT_EQ(MmsValue_getArraySize(v.get()), 4u);
-    EXPECT_EQ(MmsValue_getType(MmsValue_getElement(v.get(), 0)), MMS_STRUCTURE);
-    v = read("SIMIEDLD0/XCBR1.Pos", IEC61850_FC_ST);
-    ASSERT_EQ(MmsValue_getType(v.get()), MMS_STRUCTURE);
-    ASSERT_EQ(MmsValue_getArraySize(v.get()), 4u); // stVal, q, t, stSeld
-    MmsValue* pos = MmsValue_getElement(v.get(), 0);
-    EXPECT_TRUE(MmsValue_getBitStringBit(pos, 0));
-    EXPECT_FALSE(MmsValue_getBitStringBit(pos, 1));
+    const struct {
+        const char* ref;
+        FunctionalConstraint fc;
+        MmsType type;
+        const char* printed; // nullptr: not compared
+    } cases[] = {
+        {"SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST, MMS_BOOLEAN, "true"},
+        {"SIMIEDLD0/GGIO1.Ind1.q", IEC61850_FC_ST, MMS_BIT_STRING, "0000000000000"},
+        {"SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST, MMS_UTC_TIME, nullptr},
+        {"SIMIEDLD0/XCBR1.OpCnt.stVal", IEC61850_FC_ST, MMS_INTEGER, "-42"},
+        {"SIMIEDLD0/GGIO1.CntVal.actVal", IEC61850_FC_ST, MMS_INTEGER, nullptr},
+        {"SIMIEDLD0/XCBR1.Pos.sboTimeout", IEC61850_FC_CF, MMS_UNSIGNED, "30000"},
+        {"SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX, MMS_FLOAT, "12.500000"},
+        {"SIMIEDLD0/GGIO1.CntVal.pulsQty", IEC61850_FC_CF, MMS_FLOAT, "0.500000"},
+        {"SIMIEDLD0/LLN0.NamPlt.vendor", IEC61850_FC_DC, MMS_VISIBLE_STRING, "iecx"},
+        {"SIMIEDLD0/GGIO1.Ind1.dU", IEC61850_FC_DC, MMS_STRING, nullptr},
+        {"SIMIEDPROT/PTOCPTOC1.OpDlTmms.ownerId", IEC61850_FC_SP, MMS_OCTET_STRING, nullptr},
+        {"SIMIEDPROT/PTOCPTOC1.OpDlTmms.tOp", IEC61850_FC_SP, MMS_BINARY_TIME, nullptr},
+        {"SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX, MMS_ARRAY, nullptr},
+        {"SIMIEDLD0/XCBR1.Pos", IEC61850_FC_ST, MMS_STRUCTURE, nullptr}, // stVal, q, t, stSeld
+    };
+    for (const auto& c : cases) {
+        Value v = read(c.ref, c.fc);
+        ASSERT_EQ(MmsValue_getType(v.get()), c.type) << c.ref;
+        char text[256];
+        if (c.printed) {
+            EXPECT_STREQ(MmsValue_printToBuffer(v.get(), text, sizeof text), c.printed) << c.ref;
+        }
+    }
+    EXPECT_GT(MmsValue_getUtcTimeInMs(read("SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST).get()),
+              1600000000000ull);
+    Value harm = read("SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
+    EXPECT_EQ(MmsValue_getArraySize(harm.get()), 4u);
+    EXPECT_EQ(MmsValue_getType(MmsValue_getElement(harm.get(), 0)), MMS_STRUCTURE);
+    Value pos = read("SIMIEDLD0/XCBR1.Pos", IEC61850_FC_ST);
+    ASSERT_EQ(MmsValue_getArraySize(pos.get()), 4u);
+    char text[64];
+    EXPECT_STREQ(MmsValue_printToBuffer(MmsValue_getElement(pos.get(), 0), text, sizeof text), "10");
+    Value v;
 
     // Unknown objects are answered with an access error value.
     for (auto ref : {std::make_pair("SIMIEDLD0/GGIO1.Nope.stVal", IEC61850_FC_ST),
@@ -409,26 +407,57 @@ TEST(SimServer, OwnLoopbackAddressAndPortClash) {
 }
 
 namespace {
-struct RawCounts {
+
+struct RawLog {
     std::atomic<int> sent{0};
     std::atomic<int> received{0};
+    std::atomic<int> badThread{0};
+    std::thread::id caller = std::this_thread::get_id();
+    std::vector<uint8_t> firstTags;
+    std::mutex mutex;
+
     static void onMessage(void* p, uint8_t* message, int length, bool received) {
-        auto* self = static_cast<RawCounts*>(p);
-        // Each message is an MMS PDU: a context-specific constructed tag (a0 confirmed request,
-        // a1 confirmed response, a3 unconfirmed, ...).
-        if (length > 0 && (message[0] & 0xe0) == 0xa0)
-            ++(received ? self->received : self->sent);
+        auto* log = static_cast<RawLog*>(p);
+        if (std::this_thread::get_id() == log->caller)
+            ++log->badThread;
+        {
+            std::lock_guard<std::mutex> lock(log->mutex);
+            if (length > 0)
+                log->firstTags.push_back(message[0]);
+        }
+        ++(received ? log->received : log->sent);
     }
 };
+
 } // namespace
 
-TEST_F(SimClient, RawMessageHandlerSeesEveryPdu) {
-    RawCounts counts;
-    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), &RawCounts::onMessage, &counts);
+// Every MMS PDU, the association's included, reaches the raw message handler on the receive
+// thread.
+TEST_F(SimClient, RawMessageHandlerSeesEveryPduOnTheReceiveThread) {
+    IedConnection other = IedConnection_create();
+    RawLog log;
+    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(other), &RawLog::onMessage, &log);
     IedClientError err;
+    IedConnection_connect(other, &err, (sim->host() + ":" + std::to_string(sim->port())).c_str(), 102);
+    ASSERT_EQ(err, IED_ERROR_OK);
     for (int i = 0; i < 5; ++i)
-        Value v(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
-    EXPECT_EQ(counts.sent.load(), 5);
-    EXPECT_EQ(counts.received.load(), 5);
-    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), nullptr, nullptr);
+        Value v(IedConnection_readObject(other, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
+    for (int i = 0; i < 400 && log.received.load() < 6; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(log.sent.load(), 6); // initiate + 5 reads
+    EXPECT_EQ(log.received.load(), 6);
+    EXPECT_EQ(log.badThread.load(), 0);
+    {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        ASSERT_GE(log.firstTags.size(), 4u);
+        // initiate request and response, confirmed request and response
+        EXPECT_EQ(std::vector<uint8_t>(log.firstTags.begin(), log.firstTags.begin() + 4),
+                  (std::vector<uint8_t>{0xA8, 0xA9, 0xA0, 0xA1}));
+    }
+    MmsServerIdentity* id = MmsConnection_identify(IedConnection_getMmsConnection(other), nullptr);
+    ASSERT_NE(id, nullptr);
+    EXPECT_STREQ(id->vendorName, "iecx");
+    EXPECT_STREQ(id->modelName, "simulated SIMIED");
+    MmsServerIdentity_destroy(id);
+    IedConnection_destroy(other);
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -352,4 +353,69 @@ TEST_F(SimReports, TimedChangesProduceReports) {
     EXPECT_EQ(sink.at(0).reasons[0], IEC61850_REASON_DATA_CHANGE);
     EXPECT_EQ(sink.at(0).reasons[2], IEC61850_REASON_DATA_CHANGE);
     EXPECT_NE(MmsValue_getBoolean(sink.at(0).values[0]), MmsValue_getBoolean(sink.at(1).values[0]));
+}
+
+// The client side: the handler runs on the receive thread, where a blocking service fails at once
+// instead of deadlocking; a member not included keeps its last value, an included one is updated
+// in place; reports under another RptID, or after the handler is uninstalled, reach nobody.
+TEST_F(SimReports, HandlerOnTheReceiveThreadSeesValuesUpdatedInPlace) {
+    struct Log {
+        IedConnection con = nullptr;
+        std::atomic<int> count{0};
+        std::vector<int> reasons0;
+        std::vector<bool> values0;
+        std::vector<const MmsValue*> element0;
+        std::thread::id thread;
+        IedClientError nestedError = IED_ERROR_OK;
+        double nestedSeconds = 0;
+    } log;
+    log.con = con;
+    auto handler = [](void* p, ClientReport report) {
+        auto* log = static_cast<Log*>(p);
+        MmsValue* e0 = MmsValue_getElement(ClientReport_getDataSetValues(report), 0);
+        log->reasons0.push_back(ClientReport_getReasonForInclusion(report, 0));
+        log->element0.push_back(e0);
+        log->values0.push_back(e0 != nullptr && MmsValue_getBoolean(e0));
+        log->thread = std::this_thread::get_id();
+        auto t0 = std::chrono::steady_clock::now();
+        MmsValue_deleteIfNotNull(IedConnection_readObject(log->con, &log->nestedError,
+                                                          "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST));
+        log->nestedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ++log->count;
+    };
+    auto waitCount = [&](int n) {
+        for (int i = 0; i < 600 && log.count.load() < n; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return log.count.load() >= n;
+    };
+    Sink unused(3);
+    ASSERT_EQ(enable(con, kUrcb, unused, TRG_OPT_DATA_CHANGED | TRG_OPT_QUALITY_CHANGED), IED_ERROR_OK);
+    IedConnection_installReportHandler(con, kUrcb, "StatusRpt", handler, &log);
+    set("LD0/GGIO1.Ind1.stVal", MmsValue_newBoolean(false));
+    ASSERT_TRUE(waitCount(1));
+    MmsValue* q = MmsValue_newBitString(13); // a quality change only: stVal not included
+    MmsValue_setBitStringBit(q, 1, true);
+    set("LD0/GGIO1.Ind1.q", q);
+    ASSERT_TRUE(waitCount(2));
+    set("LD0/GGIO1.Ind1.stVal", MmsValue_newBoolean(true));
+    ASSERT_TRUE(waitCount(3));
+    EXPECT_EQ(log.reasons0, (std::vector<int>{IEC61850_REASON_DATA_CHANGE, IEC61850_REASON_NOT_INCLUDED,
+                                              IEC61850_REASON_DATA_CHANGE}));
+    EXPECT_EQ(log.values0, (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(log.element0[0], log.element0[2]);
+    EXPECT_NE(log.thread, std::this_thread::get_id());
+    EXPECT_EQ(log.nestedError, IED_ERROR_OUTSTANDING_CALL_LIMIT_REACHED);
+    EXPECT_LT(log.nestedSeconds, 0.5);
+
+    IedConnection_installReportHandler(con, kUrcb, "Other", handler, &log);
+    set("LD0/GGIO1.Ind1.stVal", MmsValue_newBoolean(false));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    IedConnection_uninstallReportHandler(con, kUrcb);
+    set("LD0/GGIO1.Ind1.stVal", MmsValue_newBoolean(true));
+    // A read after the reports proves they were processed (same receive thread, in order).
+    IedClientError err;
+    MmsValue_deleteIfNotNull(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Ind1.q", IEC61850_FC_ST));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(log.count.load(), 3);
+    EXPECT_EQ(unused.count(), 0u);
 }

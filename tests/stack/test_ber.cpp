@@ -61,28 +61,33 @@ TEST(Ber, UnsignedLengthsAreMinimalAtEveryBoundary) {
     }
 }
 
+// Lengths on both sides of each form boundary, written directly and patched into nested
+// constructions: short form up to 127, then 0x81 nn, then 0x82 nn nn.
 TEST(Ber, NestedLengthsArePatchedAcrossTheLongForm) {
-    Writer w;
-    size_t outer = w.open(0x61);
-    size_t inner = w.open(0xA2);
-    std::vector<uint8_t> payload(300, 0xAB);
-    w.primitive(0x84, payload.data(), payload.size());
-    w.close(inner);
-    w.close(outer);
-    Reader r(w.bytes().data(), w.size());
-    Tlv a;
-    ASSERT_TRUE(r.next(a));
-    EXPECT_TRUE(r.atEnd());
-    EXPECT_TRUE(a.is(Application, true, 1));
-    Reader ra(a);
-    Tlv b;
-    ASSERT_TRUE(ra.next(b));
-    EXPECT_TRUE(b.is(Context, true, 2));
-    Tlv c;
-    Reader rb(b);
-    ASSERT_TRUE(rb.next(c));
-    EXPECT_EQ(c.length, 300u);
-    EXPECT_EQ(c.headerLength, 4u); // 0x84 0x82 0x01 0x2C
+    for (size_t length : {size_t(127), size_t(128), size_t(255), size_t(256), size_t(300)}) {
+        SCOPED_TRACE(length);
+        Writer w;
+        size_t outer = w.open(0x61);
+        size_t inner = w.open(0xA2);
+        std::vector<uint8_t> payload(length, 0xAB);
+        w.primitive(0x84, payload.data(), payload.size());
+        w.close(inner);
+        w.close(outer);
+        Reader r(w.bytes().data(), w.size());
+        Tlv a;
+        ASSERT_TRUE(r.next(a));
+        EXPECT_TRUE(r.atEnd());
+        EXPECT_TRUE(a.is(Application, true, 1));
+        Reader ra(a);
+        Tlv b;
+        ASSERT_TRUE(ra.next(b));
+        EXPECT_TRUE(b.is(Context, true, 2));
+        Tlv c;
+        Reader rb(b);
+        ASSERT_TRUE(rb.next(c));
+        EXPECT_EQ(c.length, length);
+        EXPECT_EQ(c.headerLength, length < 128 ? 2u : length < 256 ? 3u : 4u); // 300: 0x84 0x82 0x01 0x2C
+    }
 }
 
 TEST(Ber, HighTagNumbersRoundTrip) {

@@ -15,22 +15,12 @@
 #include <string>
 #include <vector>
 
+using iecx::test::fromHex;
 using namespace stack::goose;
 using stack::mms::decodeDataList;
 using stack::mms::updateDataList;
 
 namespace {
-
-std::vector<uint8_t> fromHex(const std::string& hex) {
-    std::vector<uint8_t> out;
-    std::string digits;
-    for (char c : hex)
-        if (isxdigit(static_cast<unsigned char>(c)))
-            digits += c;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 std::vector<uint8_t> ascii(const char* s) {
     return std::vector<uint8_t>(s, s + strlen(s));

@@ -1,8 +1,10 @@
-// GOOSE from our publisher to our receiver across a veth pair.
+// GOOSE from our publisher to our receiver across a veth pair (and interfaces that do not exist).
 #include "goose_publisher.h"
 #include "goose_receiver.h"
 #include "goose_subscriber.h"
 #include "hal_ethernet.h"
+#include "sv_publisher.h"
+#include "sv_subscriber.h"
 #include "support/Veth.h"
 
 #include <gtest/gtest.h>
@@ -98,7 +100,7 @@ GooseReceiver receiver(const std::string& ifname, Received* r, const char* ref =
 
 } // namespace
 
-TEST(GooseWire, ReceiverThatCannotOpenItsInterfaceIsNotRunning) {
+TEST(GooseWire, ReceiversAndPublishersThatCannotOpenTheirInterfaceDoNotRun) {
     GooseReceiver rx = GooseReceiver_create();
     GooseReceiver_setInterfaceId(rx, "ixnosuchif0");
     GooseReceiver_start(rx);
@@ -107,8 +109,16 @@ TEST(GooseWire, ReceiverThatCannotOpenItsInterfaceIsNotRunning) {
     GooseReceiver_destroy(rx);
     CommParameters p = params(1, 0, 0);
     EXPECT_EQ(GoosePublisher_create(&p, "ixnosuchif0"), nullptr);
+    SVReceiver sv = SVReceiver_create();
+    SVReceiver_setInterfaceId(sv, "ixnosuchif0");
+    SVReceiver_start(sv);
+    EXPECT_FALSE(SVReceiver_isRunning(sv));
+    SVReceiver_destroy(sv);
+    EXPECT_EQ(SVPublisher_create(nullptr, "ixnosuchif0"), nullptr);
 }
 
+// Values, state number, simulation flag and VLAN tag arrive as published: a full tag, none by
+// default, and a priority-only tag (VLAN 0).
 TEST(GooseWire, PublishedValuesAndVlanTagArrive) {
     Veth veth;
     IECX_REQUIRE_VETH(veth);
@@ -116,60 +126,36 @@ TEST(GooseWire, PublishedValuesAndVlanTagArrive) {
     GooseReceiver rx = receiver(veth.b(), &got);
     GooseReceiver_start(rx);
     ASSERT_TRUE(GooseReceiver_isRunning(rx));
-    GoosePublisher pub = publisher(veth.a(), params(1, 0x123, 5));
-    ASSERT_NE(pub, nullptr);
+    const struct {
+        uint16_t vlanId;
+        uint8_t prio;
+        bool simulation, tagged;
+    } cases[] = {{0x123, 5, true, true}, {0, 0, false, false}, {0, 6, false, true}};
     DataSet ds;
-    MmsValue_setInt32(ds.value, 77);
-    GoosePublisher_setSimulation(pub, true);
-    ASSERT_EQ(GoosePublisher_publish(pub, ds.list), 0);
-    ASSERT_TRUE(waitFor(got.count, 1));
-    {
-        std::lock_guard<std::mutex> lock(got.mutex);
-        EXPECT_EQ(got.value, 77);
-        EXPECT_TRUE(got.vlanSet);
-        EXPECT_EQ(got.vlanId, 0x123);
-        EXPECT_EQ(got.vlanPrio, 5);
-        EXPECT_EQ(got.stNum, 1u);
-        EXPECT_TRUE(got.test);
-    }
-    // A new state.
-    MmsValue_setInt32(ds.value, -5);
-    GoosePublisher_increaseStNum(pub);
-    ASSERT_EQ(GoosePublisher_publish(pub, ds.list), 0);
-    ASSERT_TRUE(waitFor(got.count, 2));
-    {
-        std::lock_guard<std::mutex> lock(got.mutex);
-        EXPECT_EQ(got.value, -5);
-        EXPECT_EQ(got.stNum, 2u);
+    int count = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.vlanId * 10 + c.prio);
+        GoosePublisher pub = publisher(veth.a(), params(1, c.vlanId, c.prio));
+        ASSERT_NE(pub, nullptr);
+        GoosePublisher_setSimulation(pub, c.simulation);
+        for (int32_t value : {77, -5}) { // a second state
+            MmsValue_setInt32(ds.value, value);
+            ASSERT_EQ(GoosePublisher_publish(pub, ds.list), 0);
+            ASSERT_TRUE(waitFor(got.count, ++count));
+            std::lock_guard<std::mutex> lock(got.mutex);
+            EXPECT_EQ(got.value, value);
+            EXPECT_EQ(got.stNum, value == 77 ? 1u : 2u);
+            EXPECT_EQ(got.vlanSet, c.tagged);
+            EXPECT_EQ(got.vlanId, c.vlanId);
+            EXPECT_EQ(got.vlanPrio, c.prio);
+            EXPECT_EQ(got.test, c.simulation);
+            GoosePublisher_increaseStNum(pub);
+        }
+        GoosePublisher_destroy(pub);
     }
     GooseReceiver_stop(rx);
     EXPECT_FALSE(GooseReceiver_isRunning(rx));
     GooseReceiver_destroy(rx);
-    GoosePublisher_destroy(pub);
-}
-
-TEST(GooseWire, UntaggedByDefaultAndPriorityOnlyTag) {
-    Veth veth;
-    IECX_REQUIRE_VETH(veth);
-    Received got;
-    GooseReceiver rx = receiver(veth.b(), &got);
-    GooseReceiver_start(rx);
-    ASSERT_TRUE(GooseReceiver_isRunning(rx));
-    DataSet ds;
-    GoosePublisher untagged = publisher(veth.a(), params(1, 0, 0));
-    ASSERT_EQ(GoosePublisher_publish(untagged, ds.list), 0);
-    ASSERT_TRUE(waitFor(got.count, 1));
-    EXPECT_FALSE(got.vlanSet);
-    GoosePublisher prioOnly = publisher(veth.a(), params(1, 0, 6));
-    ASSERT_EQ(GoosePublisher_publish(prioOnly, ds.list), 0);
-    ASSERT_TRUE(waitFor(got.count, 2));
-    GooseReceiver_stop(rx);
-    EXPECT_TRUE(got.vlanSet);
-    EXPECT_EQ(got.vlanId, 0);
-    EXPECT_EQ(got.vlanPrio, 6);
-    GooseReceiver_destroy(rx);
-    GoosePublisher_destroy(untagged);
-    GoosePublisher_destroy(prioOnly);
 }
 
 TEST(GooseWire, OnlyTheReceiversInterfaceCounts) {

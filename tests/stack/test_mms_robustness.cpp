@@ -9,7 +9,8 @@
 #include "stack/src/iso/Cotp.h"
 #include "stack/src/iso/IsoConnection.h"
 #include "stack/src/mms/MmsPdu.h"
-#include "test_mms_model.h"
+#include "support/SimIed.h"
+#include "test_mms_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -55,17 +56,28 @@ bool peerClosesWithin(int fd, int ms) {
     return false;
 }
 
-int listenOnFreePort(uint16_t& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    ::listen(fd, 4);
-    socklen_t len = sizeof(addr);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    port = ntohs(addr.sin_port);
-    return fd;
+// Accepts one connection on `device` and completes the association like a server; then
+// `afterAssociation` plays the peer.
+std::thread associatingPeer(iecx::test::SilentDevice& device,
+                            std::function<void(stack::iso::IsoConnection&)> afterAssociation) {
+    return std::thread([&device, afterAssociation] {
+        int c = device.accept();
+        if (c < 0)
+            return;
+        stack::iso::IsoConnection iso;
+        std::string error;
+        auto st = iso.accept(
+            c, 2000,
+            [](const uint8_t*, size_t, std::vector<uint8_t>& resp) {
+                stack::ber::Writer w;
+                stack::mms::encodeInitiateResponse(w, stack::mms::InitiateParams());
+                resp = w.bytes();
+                return true;
+            },
+            error);
+        if (st == stack::iso::IsoStatus::Ok)
+            afterAssociation(iso);
+    });
 }
 
 bool serverStillServes(uint16_t port) {
@@ -84,7 +96,7 @@ bool serverStillServes(uint16_t port) {
 } // namespace
 
 TEST(MmsRobustness, ServerClosesConnectionsThatSendGarbage) {
-    TestModel model;
+    LargeAnswers model;
     MmsServer server(model);
     ASSERT_TRUE(server.start("127.0.0.1", 0));
     const std::vector<std::vector<uint8_t>> inputs = {
@@ -105,7 +117,7 @@ TEST(MmsRobustness, ServerClosesConnectionsThatSendGarbage) {
 }
 
 TEST(MmsRobustness, ServerBoundsReassemblyOfEndlessSegments) {
-    TestModel model;
+    LargeAnswers model;
     MmsServer server(model);
     ASSERT_TRUE(server.start("127.0.0.1", 0));
     int fd = connectTo(server.port());
@@ -130,7 +142,7 @@ TEST(MmsRobustness, ServerBoundsReassemblyOfEndlessSegments) {
 }
 
 TEST(MmsRobustness, ServerDropsSilentConnectionsDuringSetUp) {
-    TestModel model;
+    LargeAnswers model;
     stack::mms::MmsServerOptions options;
     options.associationTimeoutMs = 300;
     MmsServer server(model, options);
@@ -144,10 +156,10 @@ TEST(MmsRobustness, ServerDropsSilentConnectionsDuringSetUp) {
 }
 
 TEST(MmsRobustness, ClientRejectsGarbageDuringConnect) {
-    uint16_t port = 0;
-    int lfd = listenOnFreePort(port);
-    std::thread peer([lfd]() {
-        int c = ::accept(lfd, nullptr, nullptr);
+    iecx::test::SilentDevice device;
+    const uint16_t port = device.port();
+    std::thread peer([&device]() {
+        int c = device.accept();
         if (c < 0)
             return;
         uint8_t buf[256];
@@ -167,29 +179,11 @@ TEST(MmsRobustness, ClientRejectsGarbageDuringConnect) {
     EXPECT_EQ(IedConnection_getState(con), IED_STATE_CLOSED);
     IedConnection_destroy(con);
     peer.join();
-    ::close(lfd);
 }
 
 TEST(MmsRobustness, ClientDropsAssociationOnMalformedResponse) {
-    uint16_t port = 0;
-    int lfd = listenOnFreePort(port);
-    std::thread peer([lfd]() {
-        int c = ::accept(lfd, nullptr, nullptr);
-        if (c < 0)
-            return;
-        stack::iso::IsoConnection iso;
-        std::string error;
-        auto st = iso.accept(
-            c, 2000,
-            [](const uint8_t*, size_t, std::vector<uint8_t>& resp) {
-                stack::ber::Writer w;
-                stack::mms::encodeInitiateResponse(w, stack::mms::InitiateParams());
-                resp = w.bytes();
-                return true;
-            },
-            error);
-        if (st != stack::iso::IsoStatus::Ok)
-            return;
+    iecx::test::SilentDevice device;
+    std::thread peer = associatingPeer(device, [](stack::iso::IsoConnection& iso) {
         std::vector<uint8_t> pdu;
         stack::iso::IsoConnection::Event ev;
         if (iso.receive(pdu, ev, 2000) == stack::iso::IsoStatus::Ok) {
@@ -200,7 +194,7 @@ TEST(MmsRobustness, ClientDropsAssociationOnMalformedResponse) {
     });
     IedConnection con = IedConnection_create();
     IedClientError err;
-    IedConnection_connect(con, &err, "127.0.0.1", port);
+    IedConnection_connect(con, &err, "127.0.0.1", device.port());
     ASSERT_EQ(err, IED_ERROR_OK);
     MmsValue* v = IedConnection_readObject(con, &err, "LD0/LLN0.Mod.stVal", IEC61850_FC_ST);
     EXPECT_EQ(v, nullptr);
@@ -208,28 +202,12 @@ TEST(MmsRobustness, ClientDropsAssociationOnMalformedResponse) {
     EXPECT_EQ(IedConnection_getState(con), IED_STATE_CLOSED);
     IedConnection_destroy(con);
     peer.join();
-    ::close(lfd);
 }
 
 TEST(MmsRobustness, ClientRequestTimeoutWhenServerStopsAnswering) {
-    uint16_t port = 0;
-    int lfd = listenOnFreePort(port);
+    iecx::test::SilentDevice device;
     std::atomic<bool> done{false};
-    std::thread peer([lfd, &done]() {
-        int c = ::accept(lfd, nullptr, nullptr);
-        if (c < 0)
-            return;
-        stack::iso::IsoConnection iso;
-        std::string error;
-        iso.accept(
-            c, 2000,
-            [](const uint8_t*, size_t, std::vector<uint8_t>& resp) {
-                stack::ber::Writer w;
-                stack::mms::encodeInitiateResponse(w, stack::mms::InitiateParams());
-                resp = w.bytes();
-                return true;
-            },
-            error);
+    std::thread peer = associatingPeer(device, [&done](stack::iso::IsoConnection& iso) {
         std::vector<uint8_t> pdu;
         stack::iso::IsoConnection::Event ev;
         while (!done.load()) {
@@ -241,7 +219,7 @@ TEST(MmsRobustness, ClientRequestTimeoutWhenServerStopsAnswering) {
     IedConnection con = IedConnection_create();
     IedConnection_setRequestTimeout(con, 300);
     IedClientError err;
-    IedConnection_connect(con, &err, "127.0.0.1", port);
+    IedConnection_connect(con, &err, "127.0.0.1", device.port());
     ASSERT_EQ(err, IED_ERROR_OK);
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(IedConnection_readObject(con, &err, "LD0/LLN0.Mod.stVal", IEC61850_FC_ST), nullptr);
@@ -250,7 +228,6 @@ TEST(MmsRobustness, ClientRequestTimeoutWhenServerStopsAnswering) {
     done.store(true);
     IedConnection_destroy(con);
     peer.join();
-    ::close(lfd);
 }
 
 // Every function that takes a handle accepts NULL for it: no crash, the failure value, and the

@@ -12,20 +12,10 @@
 #include <string>
 #include <vector>
 
+using iecx::test::fromHex;
 using namespace stack::sv;
 
 namespace {
-
-std::vector<uint8_t> fromHex(const std::string& hex) {
-    std::vector<uint8_t> out;
-    std::string digits;
-    for (char c : hex)
-        if (isxdigit(static_cast<unsigned char>(c)))
-            digits += c;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 const char* kGolden = "010CCD040001 001122334455 88BA 4000 002E 0000 0000"
                       "6024 800101 A21F 301D 8004 4D553031 82020102 830400000001 850102"

@@ -75,15 +75,6 @@ struct Stream {
 
 } // namespace
 
-TEST(SvWire, ReceiverThatCannotOpenItsInterfaceIsNotRunning) {
-    SVReceiver r = SVReceiver_create();
-    SVReceiver_setInterfaceId(r, "ixnosuchif0");
-    SVReceiver_start(r);
-    EXPECT_FALSE(SVReceiver_isRunning(r));
-    SVReceiver_destroy(r);
-    EXPECT_EQ(SVPublisher_create(nullptr, "ixnosuchif0"), nullptr);
-}
-
 // Through the receivers' ring and through the socket's receive queue alike.
 TEST(SvWire, EveryAsduArrivesInOrder) {
     const size_t ringBytes = Ethernet_getReceiverRingSize();

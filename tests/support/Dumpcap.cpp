@@ -55,7 +55,7 @@ bool Dumpcap::available() {
     return access("/usr/bin/dumpcap", X_OK) == 0;
 }
 
-Dumpcap::Dumpcap(const std::string& iface, const std::string& path) {
+Dumpcap::Dumpcap(const std::string& iface, const std::string& path, const std::string& filter) {
     int errPipe[2];
     if (!available() || pipe(errPipe) != 0) {
         _error = "dumpcap cannot be started";
@@ -68,7 +68,11 @@ Dumpcap::Dumpcap(const std::string& iface, const std::string& path) {
         dup2(devnull, 1);
         close(errPipe[0]);
         close(errPipe[1]);
-        execl("/usr/bin/dumpcap", "dumpcap", "-q", "-i", iface.c_str(), "-P", "-w", path.c_str(), nullptr);
+        std::vector<const char*> argv{"dumpcap", "-q", "-i", iface.c_str(), "-P", "-w", path.c_str()};
+        if (!filter.empty())
+            argv.insert(argv.end(), {"-f", filter.c_str()});
+        argv.push_back(nullptr);
+        execv("/usr/bin/dumpcap", const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     close(errPipe[1]);

@@ -31,8 +31,9 @@ PcapContents readPcap(const std::string& path);
 
 class Dumpcap {
 public:
-    // Starts dumpcap on `iface` writing PCAP into `path`; waits (up to 10 s) until it captures.
-    Dumpcap(const std::string& iface, const std::string& path);
+    // Starts dumpcap on `iface` writing PCAP into `path`, with an optional capture filter; waits
+    // (up to 10 s) until it captures.
+    Dumpcap(const std::string& iface, const std::string& path, const std::string& filter = "");
     ~Dumpcap() { stop(); }
     Dumpcap(const Dumpcap&) = delete;
     Dumpcap& operator=(const Dumpcap&) = delete;

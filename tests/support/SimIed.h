@@ -41,6 +41,27 @@ private:
     std::string _error;
 };
 
+// A device that never answers: a socket listening on a free port of 127.0.0.1 that accepts no
+// connection (the kernel completes the TCP handshake, nothing more comes). For peers that answer
+// with garbage, `accept()` hands over the next connection.
+class SilentDevice {
+public:
+    SilentDevice();
+    ~SilentDevice();
+    SilentDevice(const SilentDevice&) = delete;
+    SilentDevice& operator=(const SilentDevice&) = delete;
+
+    uint16_t port() const { return _port; }
+    // "127.0.0.1:<port>"
+    std::string address() const { return "127.0.0.1:" + std::to_string(_port); }
+    // The next connection (-1 on failure); the caller closes it.
+    int accept();
+
+private:
+    int _fd = -1;
+    uint16_t _port = 0;
+};
+
 // Path of a file in tests/data/sim.
 std::string simData(const std::string& name);
 

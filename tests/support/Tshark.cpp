@@ -1,6 +1,7 @@
 #include "support/Tshark.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -152,6 +153,17 @@ std::vector<std::string> Tshark::lines(const std::string& text) {
     std::string line;
     while (std::getline(ss, line))
         out.push_back(line);
+    return out;
+}
+
+std::vector<uint8_t> fromHex(const std::string& hex) {
+    std::vector<uint8_t> out;
+    std::string digits;
+    for (char c : hex)
+        if (isxdigit(static_cast<unsigned char>(c)))
+            digits += c;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 

@@ -50,6 +50,9 @@ public:
 // gets the time stamp 1 s + i us. false when the file cannot be written.
 bool writePcap(const std::string& path, const std::vector<std::vector<uint8_t>>& frames);
 
+// Bytes from hex digits; anything else (blanks, separators) is skipped.
+std::vector<uint8_t> fromHex(const std::string& hex);
+
 // A fresh file name in the temporary directory (not created).
 std::string tempPath(const std::string& stem, const std::string& extension);
 

@@ -68,6 +68,16 @@ bool haveNetworkRights() {
     return geteuid() == 0;
 }
 
+Netns::Netns(const std::string& stem) : _name(stem + std::to_string(::getpid())) {
+    _created = haveNetworkRights() && Veth::ip({"netns", "add", _name});
+    _ok = _created && Veth::ip({"-n", _name, "link", "set", "lo", "up"});
+}
+
+Netns::~Netns() {
+    if (_created)
+        Veth::ip({"netns", "delete", _name});
+}
+
 bool Veth::ip(const std::vector<std::string>& args, std::string* output) {
     std::vector<std::string> argv{"ip"};
     argv.insert(argv.end(), args.begin(), args.end());

@@ -43,6 +43,30 @@ private:
 // true when the process may create interfaces and raw sockets (effective uid 0).
 bool haveNetworkRights();
 
+// A network namespace of its own with only `lo` (up), so that programs run in it see no other
+// test's frames; deleted in the destructor. Needs root: without it `ok()` is false and
+// `prefix()` empty, so that commands run in the current namespace.
+//
+//     iecx::test::Netns ns("iecxdemo");
+//     runCommand(ns.prefix() + " iecx demo");    // "ip netns exec iecxdemo<pid> iecx demo"
+class Netns {
+public:
+    explicit Netns(const std::string& stem);
+    ~Netns();
+    Netns(const Netns&) = delete;
+    Netns& operator=(const Netns&) = delete;
+
+    bool ok() const { return _ok; }
+    const std::string& name() const { return _name; }
+    // "ip netns exec <name>" to put before a command line, empty without the namespace.
+    std::string prefix() const { return _ok ? "ip netns exec " + _name : std::string(); }
+
+private:
+    std::string _name;
+    bool _created = false;
+    bool _ok = false;
+};
+
 } // namespace test
 } // namespace iecx
 

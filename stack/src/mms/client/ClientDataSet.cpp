@@ -57,14 +57,7 @@ bool toVariableName(const char* reference, ObjectName& name) {
 } // namespace mms
 } // namespace stack
 
-namespace {
-
-void setError(IedClientError* error, IedClientError value) {
-    if (error != nullptr)
-        *error = value;
-}
-
-} // namespace
+namespace {} // namespace
 
 extern "C" {
 

@@ -23,11 +23,6 @@ struct sClientGooseControlBlock {
 
 namespace {
 
-void setError(IedClientError* error, IedClientError value) {
-    if (error != nullptr)
-        *error = value;
-}
-
 bool isType(const MmsValue* v, MmsType t) {
     return v != nullptr && v->type == t;
 }

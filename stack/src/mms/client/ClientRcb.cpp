@@ -32,11 +32,6 @@ struct sClientReportControlBlock {
 
 namespace {
 
-void setError(IedClientError* error, IedClientError value) {
-    if (error != nullptr)
-        *error = value;
-}
-
 // Bit string bits 1..n as flags 1, 2, 4, ... (bit 0 is reserved in OptFlds and TrgOps).
 int flagsFromBits(const MmsValue* v) {
     int flags = 0;

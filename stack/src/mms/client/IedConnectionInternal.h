@@ -49,6 +49,11 @@ bool toDataSetName(const char* reference, ObjectName& name);
 bool toVariableName(const char* reference, ObjectName& name);
 
 char* copyString(const std::string& text);
+// Stores a client error where the caller asked for it (error may be NULL).
+inline void setError(IedClientError* error, IedClientError value) {
+    if (error != nullptr)
+        *error = value;
+}
 LinkedList toLinkedList(const std::vector<std::string>& names);
 // The component names of a structure type as a list (empty for other types).
 LinkedList componentList(const MmsVariableSpecification* spec);

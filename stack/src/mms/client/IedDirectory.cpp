@@ -19,11 +19,6 @@ namespace ber = stack::ber;
 
 namespace {
 
-void setError(IedClientError* error, IedClientError value) {
-    if (error != nullptr)
-        *error = value;
-}
-
 std::vector<std::string> splitDollar(const std::string& s) {
     std::vector<std::string> parts;
     size_t start = 0;

@@ -385,4 +385,68 @@ bool MmsConnection_deleteNamedVariableList(MmsConnection self, MmsError* mmsErro
     return false;
 }
 
+void MmsConnection_setRawMessageHandler(MmsConnection self, MmsRawMessageHandler handler,
+                                        void* parameter) try {
+    if (self != nullptr)
+        self->setRawMessageHandler(handler, parameter);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
+}
+
+void MmsConnection_setRequestTimeout(MmsConnection self, uint32_t timeoutInMs) try {
+    if (self == nullptr)
+        return;
+    self->requestTimeoutMs = timeoutInMs;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
+}
+void MmsConnection_setConnectTimeout(MmsConnection self, uint32_t timeoutInMs) try {
+    if (self == nullptr)
+        return;
+    self->connectTimeoutMs = timeoutInMs;
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
+}
+
+int MmsConnection_getLocalDetail(MmsConnection self) {
+    if (self == nullptr)
+        return 0;
+    return self->isConnected() ? static_cast<int>(self->maxPduSize()) : 0;
+}
+
+MmsServerIdentity* MmsConnection_identify(MmsConnection self, MmsError* mmsError) try {
+    if (self == nullptr) {
+        if (mmsError != nullptr)
+            *mmsError = MMS_ERROR_OTHER;
+        return nullptr;
+    }
+    Response r;
+    MmsError err = self->request([](ber::Writer& w, uint32_t id) { encodeIdentifyRequest(w, id); }, r);
+    ServerIdentity id;
+    if (err == MMS_ERROR_NONE && !decodeIdentifyResponse(r.pdu.service, id))
+        err = MMS_ERROR_PARSING_RESPONSE;
+    if (mmsError != nullptr)
+        *mmsError = err;
+    if (err != MMS_ERROR_NONE)
+        return nullptr;
+    auto* identity = static_cast<MmsServerIdentity*>(std::calloc(1, sizeof(MmsServerIdentity)));
+    identity->vendorName = copyString(id.vendor);
+    identity->modelName = copyString(id.model);
+    identity->revision = copyString(id.revision);
+    return identity;
+} catch (...) {
+    return nullptr;
+}
+
+void MmsServerIdentity_destroy(MmsServerIdentity* self) try {
+    if (self == nullptr)
+        return;
+    std::free(self->vendorName);
+    std::free(self->modelName);
+    std::free(self->revision);
+    std::free(self);
+} catch (...) {
+    // an exception ends the call here instead of crossing into C
+}
+
 } // extern "C"
