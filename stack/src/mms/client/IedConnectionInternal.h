@@ -4,6 +4,7 @@
 #include "stack/src/mms/client/MmsClient.h"
 
 #include <atomic>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,6 +54,12 @@ char* copyString(const std::string& text);
 inline void setError(IedClientError* error, IedClientError value) {
     if (error != nullptr)
         *error = value;
+}
+// Ends an entry point whose body threw: the caller gets IED_ERROR_UNKNOWN and an empty result,
+// so no exception crosses into C.
+inline std::nullptr_t unknownFailure(IedClientError* error) {
+    setError(error, IED_ERROR_UNKNOWN);
+    return nullptr;
 }
 LinkedList toLinkedList(const std::vector<std::string>& names);
 // The component names of a structure type as a list (empty for other types).
