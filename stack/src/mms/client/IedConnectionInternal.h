@@ -84,6 +84,10 @@ struct sIedConnection {
     IedClientError notConnectedError() const {
         return lost.load() ? IED_ERROR_CONNECTION_LOST : IED_ERROR_NOT_CONNECTED;
     }
+    // The error of a call that finds the MMS connection down. Down while the state still says
+    // connected (no close by the user) is a loss, even before the receive thread reports it:
+    // marks it, so that every later call answers CONNECTION_LOST too.
+    IedClientError disconnectedError();
 
     std::recursive_mutex reportMutex; // held while a report handler runs
     std::vector<std::shared_ptr<stack::mms::ReportSubscription>> reports;
