@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 using namespace VorIec61850;
 
@@ -35,9 +36,12 @@ int main(int argc, char** argv) {
     sv.appId = 0x4100;
     sv.vlanId = 10;
     sv.vlanPriority = 4;
-    // The host's channel pointer and its two numbers are carried, not written.
-    sv.channels.emplace_back("TESTSETMU/TCTR1.AmpSv.instMag.i[MX]", nullptr, 1.0, 0.0);
-    sv.channels.emplace_back("TESTSETMU/TVTR1.VolSv.instMag.i[MX]", nullptr, 1.0, 0.0);
+    // Channels name the written IED's logical device in full (IED name + LD instance), as the
+    // data set members of that IED; the host's channel pointer and its two numbers are carried,
+    // not written.
+    const std::string ld = std::string(SvToCid::kIedName) + SvToCid::kLdInst;
+    sv.channels.emplace_back(ld + "/TCTR1.AmpSv.instMag.i[MX]", nullptr, 1.0, 0.0);
+    sv.channels.emplace_back(ld + "/TVTR1.VolSv.instMag.i[MX]", nullptr, 1.0, 0.0);
 
     try {
         // An empty path writes into the host's cache directory instead.

@@ -36,7 +36,7 @@ public:
     static std::unique_ptr<FCDAElement> createDatasetStructure(const tDataSet* dataSet);
 
     // The type description of a member reference (without FC) under an FC, as a new
-    // specification the caller destroys; null when the device has no such variable.
+    // type description the caller destroys; null when the device has no such variable.
     using TypeLookup =
         std::function<MmsVariableSpecification*(const std::string& reference, FunctionalConstraint fc)>;
     // The same structure for a data set of a device: one child of the root per member reference

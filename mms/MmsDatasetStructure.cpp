@@ -12,14 +12,14 @@ namespace {
 constexpr int kMaxDepth = 32;
 
 // The client's MMS type codes and tMmsTypeEnum number their types alike.
-tMmsTypeEnum typeOfSpecification(MmsVariableSpecification* spec) {
+tMmsTypeEnum mmsTypeOf(MmsVariableSpecification* spec) {
     const int type = static_cast<int>(MmsVariableSpecification_getType(spec));
     if (type < 0 || type > static_cast<int>(tMmsTypeEnum::DATA_ACCESS_ERROR))
         return tMmsTypeEnum::BOOLEAN;
     return static_cast<tMmsTypeEnum>(type);
 }
 
-void addSpecificationComponents(FCDAElement& parent, MmsVariableSpecification* spec, tFCEnum fc, int depth) {
+void addTypeComponents(FCDAElement& parent, MmsVariableSpecification* spec, tFCEnum fc, int depth) {
     if (depth > kMaxDepth || MmsVariableSpecification_getType(spec) != MMS_STRUCTURE)
         return;
     const int size = MmsVariableSpecification_getSize(spec);
@@ -28,9 +28,8 @@ void addSpecificationComponents(FCDAElement& parent, MmsVariableSpecification* s
         if (child == nullptr)
             continue;
         const char* name = MmsVariableSpecification_getName(child);
-        auto element =
-            std::make_unique<FCDAElement>(name ? name : "", fc, typeOfSpecification(child), nullptr);
-        addSpecificationComponents(*element, child, fc, depth + 1);
+        auto element = std::make_unique<FCDAElement>(name ? name : "", fc, mmsTypeOf(child), nullptr);
+        addTypeComponents(*element, child, fc, depth + 1);
         parent.addChild(std::move(element));
     }
 }
@@ -47,8 +46,8 @@ std::unique_ptr<FCDAElement> MmsDatasetHelper::createDatasetStructure(const std:
         MmsVariableSpecification* spec =
             typeOf ? typeOf(path, MmsPathHelper::getPathConstraint(reference)) : nullptr;
         if (spec != nullptr) {
-            member->setDataType(typeOfSpecification(spec));
-            addSpecificationComponents(*member, spec, fc, 0);
+            member->setDataType(mmsTypeOf(spec));
+            addTypeComponents(*member, spec, fc, 0);
             MmsVariableSpecification_destroy(spec);
         }
         root->addChild(std::move(member));

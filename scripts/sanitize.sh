@@ -9,7 +9,7 @@ kinds=("$@")
 [ ${#kinds[@]} -eq 0 ] && kinds=(address thread)
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp"
 for kind in "${kinds[@]}"; do
   dir="build-$kind"
   case "$kind" in

@@ -13,7 +13,7 @@ namespace {
 ModelNode* addLeaf(ModelNode& parent, const char* name, MmsType type, int size) {
     auto node = std::make_unique<ModelNode>(ModelNode::Kind::Attribute, name);
     node->fc = parent.fc;
-    node->spec = newBasicSpec(type, size);
+    node->spec = stack::mms::makeTypeSpec(type, nullptr, size);
     node->value = MmsValue_newDefaultValue(node->spec);
     return parent.addChild(std::move(node));
 }
@@ -80,19 +80,10 @@ std::unique_ptr<ModelNode> buildGooseControlNode(const GooseControlDef& def, con
 }
 
 MmsVariableSpecification* phyComAddrSpec() {
-    auto* spec = static_cast<MmsVariableSpecification*>(calloc(1, sizeof(MmsVariableSpecification)));
-    spec->type = MMS_STRUCTURE;
-    spec->typeSpec.structure.elementCount = 4;
-    spec->typeSpec.structure.elements =
-        static_cast<MmsVariableSpecification**>(calloc(4, sizeof(MmsVariableSpecification*)));
-    const char* names[4] = {"Addr", "PRIORITY", "VID", "APPID"};
-    MmsVariableSpecification* parts[4] = {newBasicSpec(MMS_OCTET_STRING, 6), newBasicSpec(MMS_UNSIGNED, 8),
-                                          newBasicSpec(MMS_UNSIGNED, 16), newBasicSpec(MMS_UNSIGNED, 16)};
-    for (int i = 0; i < 4; ++i) {
-        parts[i]->name = strdup(names[i]);
-        spec->typeSpec.structure.elements[i] = parts[i];
-    }
-    return spec;
+    using stack::mms::makeTypeSpec;
+    return stack::mms::makeStructureSpec(
+        nullptr, {makeTypeSpec(MMS_OCTET_STRING, "Addr", 6), makeTypeSpec(MMS_UNSIGNED, "PRIORITY", 8),
+                  makeTypeSpec(MMS_UNSIGNED, "VID", 16), makeTypeSpec(MMS_UNSIGNED, "APPID", 16)});
 }
 
 namespace {

@@ -1,78 +1,11 @@
 #include "sim/Model.h"
 
+#include "mms_type_spec.h"
+
 #include <cstdlib>
 #include <cstring>
 
 namespace iecx::sim {
-
-// ---- specifications ----
-
-MmsVariableSpecification* newBasicSpec(MmsType type, int size) {
-    auto* spec = static_cast<MmsVariableSpecification*>(calloc(1, sizeof(MmsVariableSpecification)));
-    spec->type = type;
-    switch (type) {
-    case MMS_INTEGER:
-        spec->typeSpec.integer = size;
-        break;
-    case MMS_UNSIGNED:
-        spec->typeSpec.unsignedInteger = size;
-        break;
-    case MMS_FLOAT:
-        spec->typeSpec.floatingpoint.formatWidth = static_cast<uint8_t>(size);
-        spec->typeSpec.floatingpoint.exponentWidth = size == 64 ? 11 : 8;
-        break;
-    case MMS_BIT_STRING:
-        spec->typeSpec.bitString = size;
-        break;
-    case MMS_OCTET_STRING:
-        spec->typeSpec.octetString = size;
-        break;
-    case MMS_VISIBLE_STRING:
-        spec->typeSpec.visibleString = size;
-        break;
-    case MMS_STRING:
-        spec->typeSpec.mmsString = size;
-        break;
-    case MMS_BINARY_TIME:
-        spec->typeSpec.binaryTime = size;
-        break;
-    default:
-        break;
-    }
-    return spec;
-}
-
-MmsVariableSpecification* cloneSpec(const MmsVariableSpecification* spec) {
-    if (!spec)
-        return nullptr;
-    auto* copy = static_cast<MmsVariableSpecification*>(malloc(sizeof(MmsVariableSpecification)));
-    *copy = *spec;
-    copy->name = spec->name ? strdup(spec->name) : nullptr;
-    if (spec->type == MMS_STRUCTURE) {
-        int n = spec->typeSpec.structure.elementCount;
-        copy->typeSpec.structure.elements =
-            static_cast<MmsVariableSpecification**>(calloc(n > 0 ? n : 1, sizeof(MmsVariableSpecification*)));
-        for (int i = 0; i < n; ++i)
-            copy->typeSpec.structure.elements[i] = cloneSpec(spec->typeSpec.structure.elements[i]);
-    } else if (spec->type == MMS_ARRAY) {
-        copy->typeSpec.array.elementTypeSpec = cloneSpec(spec->typeSpec.array.elementTypeSpec);
-    }
-    return copy;
-}
-
-void deleteSpecTree(MmsVariableSpecification* spec) {
-    if (!spec)
-        return;
-    free(spec->name);
-    if (spec->type == MMS_STRUCTURE) {
-        for (int i = 0; i < spec->typeSpec.structure.elementCount; ++i)
-            deleteSpecTree(spec->typeSpec.structure.elements[i]);
-        free(spec->typeSpec.structure.elements);
-    } else if (spec->type == MMS_ARRAY) {
-        deleteSpecTree(spec->typeSpec.array.elementTypeSpec);
-    }
-    free(spec);
-}
 
 std::vector<std::string> splitPath(const std::string& path, char sep) {
     std::vector<std::string> parts;
@@ -94,7 +27,7 @@ ModelNode::ModelNode(Kind kind_, std::string name_) : kind(kind_), name(std::mov
 ModelNode::~ModelNode() {
     if (value) {
         MmsValue_delete(value);
-        deleteSpecTree(spec); // value holders own their whole specification
+        MmsVariableSpecification_destroy(spec); // value holders own their whole specification
     } else if (spec) {
         // Structure shell: the elements belong to the children.
         free(spec->name);

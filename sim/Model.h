@@ -10,6 +10,7 @@
 #include "mms_common.h"
 #include "mms_value.h"
 #include "stack/src/mms/AlternateAccess.h"
+#include "stack/src/mms/VariableTypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -227,11 +228,6 @@ private:
     std::mutex _listenerMutex;
     std::vector<ChangeListener> _listeners;
 };
-
-// Specification helpers (specifications are allocated with malloc/calloc and names with strdup).
-MmsVariableSpecification* newBasicSpec(MmsType type, int size);
-MmsVariableSpecification* cloneSpec(const MmsVariableSpecification* spec);
-void deleteSpecTree(MmsVariableSpecification* spec);
 
 // Splits "a$b$c" (or "a.b.c") into its parts.
 std::vector<std::string> splitPath(const std::string& path, char sep);

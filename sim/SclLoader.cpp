@@ -4,6 +4,7 @@
 #include "sim/Model.h"
 
 #include "iec61850_common.h"
+#include "mms_type_spec.h"
 
 #include <libxml++/libxml++.h>
 
@@ -291,25 +292,26 @@ MmsVariableSpecification* Loader::typeSpec(const std::string& name, const std::s
         if (it == _daTypes.end())
             throw std::runtime_error("DAType '" + type + "' is not defined");
         auto bdas = kids(it->second, "BDA");
-        spec = static_cast<MmsVariableSpecification*>(calloc(1, sizeof(MmsVariableSpecification)));
-        spec->type = MMS_STRUCTURE;
-        spec->typeSpec.structure.elementCount = static_cast<int>(bdas.size());
-        spec->typeSpec.structure.elements = static_cast<MmsVariableSpecification**>(
-            calloc(bdas.empty() ? 1 : bdas.size(), sizeof(MmsVariableSpecification*)));
-        for (size_t i = 0; i < bdas.size(); ++i)
-            spec->typeSpec.structure.elements[i] =
-                typeSpec(attr(bdas[i], "name"), attr(bdas[i], "bType"), attr(bdas[i], "type"), depth + 1);
+        std::vector<MmsVariableSpecification*> components;
+        try {
+            for (const Element* bda : bdas)
+                components.push_back(
+                    typeSpec(attr(bda, "name"), attr(bda, "bType"), attr(bda, "type"), depth + 1));
+        } catch (...) {
+            for (MmsVariableSpecification* c : components)
+                MmsVariableSpecification_destroy(c);
+            throw;
+        }
+        spec = stack::mms::makeStructureSpec(nullptr, components);
     } else if (bType == "PhyComAddr") {
         spec = phyComAddrSpec();
     } else if (basicType(bType, mmsType, size)) {
-        spec = newBasicSpec(mmsType, size);
+        spec = stack::mms::makeTypeSpec(mmsType, nullptr, size);
     } else {
         throw std::runtime_error("attribute " + name + " has the unknown basic type '" + bType + "'");
     }
-    if (!name.empty()) {
-        free(spec->name);
-        spec->name = strdup(name.c_str());
-    }
+    if (!name.empty())
+        stack::mms::setTypeSpecName(spec, name.c_str());
     return spec;
 }
 

@@ -121,6 +121,8 @@ TEST(Examples, EachProgramRunsAgainstTheSimulatedIed) {
              EXPECT_TRUE(contains(goose.out, "gcbTestSet")) << goose.out << goose.err;
              const CliRun sv = iecx::test::runCli("scl " + dir + "/SV.cid");
              EXPECT_TRUE(contains(sv.out, "4100")) << sv.out << sv.err;
+             // Each channel is a member of the written logical device's data set.
+             EXPECT_TRUE(contains(sv.out, "2 FCDAs")) << sv.out;
          }},
         {"workflow_goose",
          "PROT1",

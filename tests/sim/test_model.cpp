@@ -162,73 +162,41 @@ TEST_F(ModelTest, TypesMapToMmsTypes) {
     EXPECT_STREQ(lln0->typeSpec.structure.elements[0]->name, "BR");
 }
 
-TEST_F(ModelTest, InitialValuesComeFromInstancesThenTemplates) {
-    Value v(read("SIMIEDLD0", "GGIO1$ST$Ind1$stVal"));
-    EXPECT_TRUE(MmsValue_getBoolean(v.get()));
-    v.reset(read("SIMIEDLD0", "GGIO1$ST$Ind2$stVal"));
-    EXPECT_FALSE(MmsValue_getBoolean(v.get()));
-    v.reset(read("SIMIEDLD0", "GGIO1$MX$AnIn1$mag$f"));
-    EXPECT_FLOAT_EQ(MmsValue_toFloat(v.get()), 12.5f);
-    v.reset(read("SIMIEDLD0", "GGIO1$CF$AnIn1$units$SIUnit"));
-    EXPECT_EQ(MmsValue_toInt32(v.get()), 29); // enumeration text to its ord
-    v.reset(read("SIMIEDLD0", "GGIO1$CF$AnIn1$units$multiplier"));
-    EXPECT_EQ(MmsValue_toInt32(v.get()), 3); // BDA default
-    v.reset(read("SIMIEDLD0", "GGIO1$CF$AnIn1$db"));
-    EXPECT_EQ(MmsValue_toUint32(v.get()), 1000u);
-    v.reset(read("SIMIEDLD0", "LLN0$ST$Beh$stVal"));
-    EXPECT_EQ(MmsValue_toInt32(v.get()), 1); // DA default "on"
-    v.reset(read("SIMIEDLD0", "LLN0$DC$NamPlt$vendor"));
-    EXPECT_STREQ(MmsValue_toString(v.get()), "iecx");
-    v.reset(read("SIMIEDLD0", "LLN0$DC$NamPlt$d"));
-    EXPECT_STREQ(MmsValue_toString(v.get()), "simulated device");
-    v.reset(read("SIMIEDLD0", "XCBR1$ST$Pos$stVal"));
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 0)); // "on" is 10
-    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 1));
-    v.reset(read("SIMIEDLD0", "XCBR1$ST$OpCnt$stVal"));
-    EXPECT_EQ(MmsValue_toInt32(v.get()), -42);
-    v.reset(read("SIMIEDLD0", "XCBR1$CF$BlkOpn$ctlModel"));
-    EXPECT_EQ(MmsValue_toInt32(v.get()), 1);
-    v.reset(read("SIMIEDLD0", "GGIO1$CF$CntVal$pulsQty"));
-    EXPECT_DOUBLE_EQ(MmsValue_toDouble(v.get()), 0.5);
-    v.reset(read("SIMIEDPROT", "PTOCPTOC1$SP$StrVal$setMag$f"));
-    EXPECT_FLOAT_EQ(MmsValue_toFloat(v.get()), 1.25f);
-    v.reset(read("SIMIEDPROT", "PTOCPTOC1$SP$OpDlTmms$setVal"));
-    EXPECT_EQ(MmsValue_toInt32(v.get()), 150);
-    v.reset(read("SIMIEDLD0", "GGIO1$ST$Ind1$t"));
-    EXPECT_GT(MmsValue_getUtcTimeInMs(v.get()), 1600000000000ull); // stamped with the load time
-}
+// Initial values come from the instances, then the templates' defaults; control blocks carry their
+// configuration. Values as MmsValue_printToBuffer writes them; those read through a client are
+// checked in test_client.cpp and test_reports.cpp.
+TEST_F(ModelTest, InitialValuesAndControlBlockConfiguration) {
+    const struct {
+        const char* domain;
+        const char* item;
+        const char* printed;
+    } cases[] = {
+        {"SIMIEDLD0", "GGIO1$ST$Ind2$stVal", "false"},
+        {"SIMIEDLD0", "GGIO1$CF$AnIn1$units$SIUnit", "29"},    // enumeration text to its ord
+        {"SIMIEDLD0", "GGIO1$CF$AnIn1$units$multiplier", "3"}, // BDA default
+        {"SIMIEDLD0", "GGIO1$CF$AnIn1$db", "1000"},
+        {"SIMIEDLD0", "LLN0$ST$Beh$stVal", "1"}, // DA default "on"
+        {"SIMIEDLD0", "LLN0$DC$NamPlt$d", "simulated device"},
+        {"SIMIEDLD0", "XCBR1$CF$BlkOpn$ctlModel", "1"},
+        {"SIMIEDPROT", "PTOCPTOC1$SP$StrVal$setMag$f", "1.250000"},
+        {"SIMIEDPROT", "PTOCPTOC1$SP$OpDlTmms$setVal", "150"},
+        {"SIMIEDLD0", "LLN0$GO$gcbStatus$GoID", "SIMIED_Status"},
+        {"SIMIEDLD0", "LLN0$GO$gcbStatus$DstAddress$VID", "90"},
+        {"SIMIEDLD0", "LLN0$GO$gcbStatus$DstAddress$Addr", "010ccd010021"},
+    };
+    for (const auto& c : cases) {
+        Value v(read(c.domain, c.item));
+        ASSERT_TRUE(v) << c.item;
+        char text[128];
+        EXPECT_STREQ(MmsValue_printToBuffer(v.get(), text, sizeof text), c.printed) << c.item;
+    }
 
-TEST_F(ModelTest, ControlBlocksCarryTheirConfiguration) {
     Domain* ld0 = model->domain("SIMIEDLD0");
-    ASSERT_EQ(ld0->reports.size(), 3u); // urcbStatus01, urcbStatus02, brcbMeas
+    ASSERT_EQ(ld0->reports.size(), 3u);
     EXPECT_EQ(ld0->reports[0].name, "urcbStatus01");
     EXPECT_EQ(ld0->reports[1].name, "urcbStatus02");
     EXPECT_EQ(ld0->reports[2].name, "brcbMeas");
     EXPECT_TRUE(ld0->reports[2].buffered);
-    Value v(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$RptID"));
-    EXPECT_STREQ(MmsValue_toString(v.get()), "StatusRpt");
-    v.reset(read("SIMIEDLD0", "LLN0$BR$brcbMeas$RptID"));
-    EXPECT_STREQ(MmsValue_toString(v.get()), "SIMIEDLD0/LLN0$BR$brcbMeas");
-    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$DatSet"));
-    EXPECT_STREQ(MmsValue_toString(v.get()), "SIMIEDLD0/LLN0$Status");
-    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$ConfRev"));
-    EXPECT_EQ(MmsValue_toUint32(v.get()), 3u);
-    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$IntgPd"));
-    EXPECT_EQ(MmsValue_toUint32(v.get()), 1000u);
-    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$TrgOps"));
-    // dchg, qchg, integrity, GI: bits 1, 2, 4, 5
-    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 0));
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 1));
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 2));
-    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 3));
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 4));
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 5));
-    v.reset(read("SIMIEDLD0", "LLN0$RP$urcbStatus01$OptFlds"));
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 1));  // sequence number
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 5));  // data reference
-    EXPECT_FALSE(MmsValue_getBitStringBit(v.get(), 7)); // entry id
-    EXPECT_TRUE(MmsValue_getBitStringBit(v.get(), 8));  // conf rev
-
     ASSERT_EQ(ld0->gooses.size(), 1u);
     const GooseControlDef& g = ld0->gooses[0];
     EXPECT_EQ(g.reference(), "SIMIEDLD0/LLN0$GO$gcbStatus");
@@ -238,12 +206,6 @@ TEST_F(ModelTest, ControlBlocksCarryTheirConfiguration) {
     EXPECT_EQ(g.minTime, 20u);
     EXPECT_EQ(g.maxTime, 2000u);
     EXPECT_EQ(g.dstAddress[5], 0x21);
-    v.reset(read("SIMIEDLD0", "LLN0$GO$gcbStatus$GoID"));
-    EXPECT_STREQ(MmsValue_toString(v.get()), "SIMIED_Status");
-    v.reset(read("SIMIEDLD0", "LLN0$GO$gcbStatus$DstAddress$VID"));
-    EXPECT_EQ(MmsValue_toUint32(v.get()), 0x5au);
-    v.reset(read("SIMIEDLD0", "LLN0$GO$gcbStatus$DstAddress$Addr"));
-    EXPECT_EQ(MmsValue_getOctetStringSize(v.get()), 6);
 }
 
 TEST_F(ModelTest, DataSetMembersResolveAcrossDevices) {

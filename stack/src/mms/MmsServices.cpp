@@ -3,7 +3,7 @@
 #include "mms_type_spec.h"
 #include "mms_value.h"
 #include "stack/src/mms/MmsData.h"
-#include "stack/src/mms/MmsTypeSpec.h"
+#include "stack/src/mms/MmsTypeBuilder.h"
 #include "stack/src/mms/MmsPdu.h"
 
 namespace stack {

@@ -230,9 +230,7 @@ ClientGooseControlBlock IedConnection_getGoCBValues(IedConnection self, IedClien
     setError(error, IED_ERROR_OK);
     return g;
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 } // extern "C"

@@ -388,9 +388,7 @@ ClientReportControlBlock IedConnection_getRCBValues(IedConnection self, IedClien
     setError(error, IED_ERROR_OK);
     return rcb;
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 void IedConnection_setRCBValues(IedConnection self, IedClientError* error, ClientReportControlBlock rcb,

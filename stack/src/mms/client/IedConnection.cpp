@@ -20,18 +20,26 @@ void sIedConnection::setState(IedConnectionState newState) {
 }
 
 IedClientError sIedConnection::finish(MmsError err) {
-    if (err == MMS_ERROR_CONNECTION_LOST || err == MMS_ERROR_PARSING_RESPONSE) {
-        if (!mms.isConnected()) {
-            lost.store(true);
-            setState(IED_STATE_CLOSED);
-        }
+    // A lost connection is lost from this answer on, even while the receive thread has not yet
+    // seen the socket close: later calls answer CONNECTION_LOST, never NOT_CONNECTED.
+    if (err == MMS_ERROR_CONNECTION_LOST || (err == MMS_ERROR_PARSING_RESPONSE && !mms.isConnected())) {
+        lost.store(true);
+        setState(IED_STATE_CLOSED);
     }
     return toIedError(err);
 }
 
+IedClientError sIedConnection::disconnectedError() {
+    if (state.load() == IED_STATE_CONNECTED) {
+        lost.store(true);
+        setState(IED_STATE_CLOSED);
+    }
+    return notConnectedError();
+}
+
 IedClientError sIedConnection::request(const MmsClient::Encoder& encode, Response& response) {
     if (!mms.isConnected())
-        return state.load() == IED_STATE_CONNECTED ? IED_ERROR_CONNECTION_LOST : notConnectedError();
+        return disconnectedError();
     return finish(mms.request(encode, response));
 }
 
@@ -39,7 +47,7 @@ IedClientError sIedConnection::getNameList(ObjectClass cls, const std::string& d
                                            std::vector<std::string>& names) {
     names.clear();
     if (!mms.isConnected())
-        return notConnectedError();
+        return disconnectedError();
     return finish(mms.getNameList(static_cast<int>(cls), domain, names));
 }
 
@@ -146,7 +154,7 @@ void IedConnection_release(IedConnection self, IedClientError* error) try {
         return;
     }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
-        setError(error, self->notConnectedError());
+        setError(error, self->disconnectedError());
         return;
     }
     self->setState(IED_STATE_CLOSING);
@@ -164,7 +172,7 @@ void IedConnection_abort(IedConnection self, IedClientError* error) try {
         return;
     }
     if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
-        setError(error, self->notConnectedError());
+        setError(error, self->disconnectedError());
         return;
     }
     self->setState(IED_STATE_CLOSING);
@@ -190,8 +198,8 @@ void IedConnection_close(IedConnection self) try {
 }
 
 IedConnectionState IedConnection_getState(IedConnection self) {
-    if (self->state.load() == IED_STATE_CONNECTED && !self->mms.isConnected())
-        self->setState(IED_STATE_CLOSED);
+    if (!self->mms.isConnected())
+        self->disconnectedError(); // a loss the receive thread has not reported yet
     return static_cast<IedConnectionState>(self->state.load());
 }
 

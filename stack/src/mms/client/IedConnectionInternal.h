@@ -4,6 +4,7 @@
 #include "stack/src/mms/client/MmsClient.h"
 
 #include <atomic>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,12 @@ inline void setError(IedClientError* error, IedClientError value) {
     if (error != nullptr)
         *error = value;
 }
+// Ends an entry point whose body threw: the caller gets IED_ERROR_UNKNOWN and an empty result,
+// so no exception crosses into C.
+inline std::nullptr_t unknownFailure(IedClientError* error) {
+    setError(error, IED_ERROR_UNKNOWN);
+    return nullptr;
+}
 LinkedList toLinkedList(const std::vector<std::string>& names);
 // The component names of a structure type as a list (empty for other types).
 LinkedList componentList(const MmsVariableSpecification* spec);
@@ -77,6 +84,10 @@ struct sIedConnection {
     IedClientError notConnectedError() const {
         return lost.load() ? IED_ERROR_CONNECTION_LOST : IED_ERROR_NOT_CONNECTED;
     }
+    // The error of a call that finds the MMS connection down. Down while the state still says
+    // connected (no close by the user) is a loss, even before the receive thread reports it:
+    // marks it, so that every later call answers CONNECTION_LOST too.
+    IedClientError disconnectedError();
 
     std::recursive_mutex reportMutex; // held while a report handler runs
     std::vector<std::shared_ptr<stack::mms::ReportSubscription>> reports;

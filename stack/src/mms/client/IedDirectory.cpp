@@ -206,17 +206,13 @@ LinkedList IedConnection_getServerDirectory(IedConnection self, IedClientError* 
     setError(error, e);
     return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getLogicalDeviceList(IedConnection self, IedClientError* error) try {
     return IedConnection_getServerDirectory(self, error, false);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClientError* error,
@@ -239,9 +235,7 @@ LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClient
     setError(error, IED_ERROR_OK);
     return toLinkedList(lns);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientError* error,
@@ -342,9 +336,7 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     setError(error, IED_ERROR_OK);
     return toLinkedList(out);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientError* error,
@@ -368,9 +360,7 @@ LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientEr
     setError(error, IED_ERROR_OK);
     return toLinkedList(out);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClientError* error,
@@ -384,9 +374,7 @@ LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClient
     setError(error, e);
     return e == IED_ERROR_OK ? toLinkedList(*names) : nullptr;
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientError* error,
@@ -400,27 +388,21 @@ LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientE
     setError(error, e);
     return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getDataDirectory(IedConnection self, IedClientError* error,
                                           const char* dataReference) try {
     return dataDirectory(self, error, dataReference, std::string(), false);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getDataDirectoryFC(IedConnection self, IedClientError* error,
                                             const char* dataReference) try {
     return dataDirectory(self, error, dataReference, std::string(), true);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError* error,
@@ -455,9 +437,7 @@ LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError
     setError(error, IED_ERROR_OK);
     return componentList(t);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 LinkedList IedConnection_getDataSetDirectory(IedConnection self, IedClientError* error,
@@ -492,9 +472,7 @@ LinkedList IedConnection_getDataSetDirectory(IedConnection self, IedClientError*
     setError(error, IED_ERROR_OK);
     return toLinkedList(out);
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection self, IedClientError* error,
@@ -536,9 +514,7 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
     setError(error, IED_ERROR_OK);
     return spec;
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 } // extern "C"

@@ -58,9 +58,7 @@ MmsValue* IedConnection_readObject(IedConnection self, IedClientError* error,
     setError(error, self->readVariable(domain, toMmsItem(rest, fc), value, true));
     return value;
 } catch (...) {
-    if (error != nullptr)
-        *error = IED_ERROR_UNKNOWN;
-    return nullptr;
+    return unknownFailure(error);
 }
 
 void IedConnection_writeObject(IedConnection self, IedClientError* error, const char* dataAttributeReference,

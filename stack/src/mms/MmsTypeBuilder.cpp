@@ -1,4 +1,4 @@
-#include "stack/src/mms/MmsTypeSpec.h"
+#include "stack/src/mms/MmsTypeBuilder.h"
 
 #include "mms_type_spec.h"
 #include "stack/src/mms/VariableTypes.h"
