@@ -1,7 +1,6 @@
 // MmsReportPool against the simulated IED on loopback: path mapping onto the report's data set,
 // values with the time stamps of their data objects, members not included in a report, the
-// missing control block message, control blocks shared with other clients, a server that dies,
-// and start/stop from several threads.
+// missing control block message and control blocks shared with other clients.
 #include "acquisition/Messages.h"
 #include "acquisition/MmsReportPool.h"
 #include "host/Language.h"
@@ -434,12 +433,6 @@ TEST_F(MmsReportPoolTest, DataSetOutsideLln0WithDataObjectMembers) {
     EXPECT_EQ(values[0]->getUnixTimestamp(), ind1Time);
     EXPECT_EQ(values[1]->getUnixTimestamp(), ind1Time);
     EXPECT_EQ(values[2]->getUnixTimestamp(), magTime);
-}
-
-TEST_F(MmsReportPoolTest, StartAndStopFromSeveralThreadsWhileReportsArrive) {
-    MmsReportPool pool;
-    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q})));
-    startStopStorm(pool, sim, [&](int) { pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q})); });
 }
 
 } // namespace
