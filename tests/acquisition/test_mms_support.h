@@ -198,9 +198,11 @@ void startStopStorm(Pool& pool, iecx::test::SimIed& sim, Retarget retarget) {
     EXPECT_GT(updates.load(), before);
     EXPECT_GT(reads.load(), 0);
     // Elements kept past stop() are still whole.
-    for (const auto& element : kept)
-        if (element && element->getValue())
+    for (const auto& element : kept) {
+        if (element && element->getValue()) {
             EXPECT_NE(MmsValue_getType(element->getValue()), MMS_DATA_ACCESS_ERROR);
+        }
+    }
 }
 
 } // namespace mmspooltest
