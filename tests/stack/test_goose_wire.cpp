@@ -153,27 +153,6 @@ TEST(GooseWire, PublishedValuesAndVlanTagArrive) {
     GooseReceiver_destroy(rx);
 }
 
-TEST(GooseWire, OnlyTheReceiversInterfaceCounts) {
-    Veth one, two;
-    IECX_REQUIRE_VETH(one);
-    IECX_REQUIRE_VETH(two);
-    Received onOne, onTwo;
-    GooseReceiver rx1 = receiver(one.b(), &onOne);
-    GooseReceiver rx2 = receiver(two.b(), &onTwo);
-    GooseReceiver_start(rx1);
-    GooseReceiver_start(rx2);
-    GoosePublisher pub = publisher(two.a(), params(1, 0, 0));
-    DataSet ds;
-    for (int i = 0; i < 50; ++i)
-        GoosePublisher_publish(pub, ds.list);
-    ASSERT_TRUE(waitForCount(onTwo.count, 50));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(onOne.count, 0);
-    GooseReceiver_destroy(rx1);
-    GooseReceiver_destroy(rx2);
-    GoosePublisher_destroy(pub);
-}
-
 // Broken frames reach nobody; a broken data set behind a good header arrives as invalid.
 TEST(GooseWire, MalformedFramesOnTheWire) {
     Veth veth;
