@@ -236,6 +236,9 @@ TEST(GooseCodec, HostileFramesAreRejectedWithoutReadingPastTheEnd) {
     padded.resize(good.size() + 20, 0);
     ASSERT_TRUE(parseGooseFrame(padded.data(), padded.size(), nullptr, m));
     EXPECT_EQ(m.link.length, good.size() - 14);
+    auto otherTag = good; // a PDU of another kind behind a good header
+    otherTag[22] = 0x62;
+    EXPECT_FALSE(parseGooseFrame(otherTag.data(), otherTag.size(), nullptr, m));
     // A Length field smaller than the header, and one that claims a byte more than present.
     auto small = good;
     small[16] = 0;
