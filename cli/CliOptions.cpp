@@ -83,11 +83,11 @@ void addRunOptions(CLI::App& app, uint64_t& count, double& seconds, bool& json, 
     app.add_flag("--json", json, jsonText);
 }
 
-void printJson(const Json& value, bool pretty) {
+void printJson(const Json& value, bool pretty, FILE* to) {
     const std::string text = value.dump(pretty ? 2 : -1, ' ', false, Json::error_handler_t::replace);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), to);
+    std::fputc('\n', to);
+    std::fflush(to);
 }
 
 int fail(const std::string& command, const std::string& message) {

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -49,7 +50,7 @@ void addRunOptions(CLI::App& app, uint64_t& count, double& seconds, bool& json, 
 
 // Prints one JSON document (indented) or one JSON line (compact, for streams) on stdout and
 // flushes. Text that is not valid UTF-8 is written with replacement characters, never refused.
-void printJson(const Json& value, bool pretty = true);
+void printJson(const Json& value, bool pretty = true, FILE* to = stdout);
 
 // "iecx NAME: message" on stderr; returns the failure exit status for `return fail(...)`.
 int fail(const std::string& command, const std::string& message);

@@ -107,7 +107,18 @@ void Progress::update(const std::string& text) {
     _shown = true;
 }
 
+FILE* resultsOut() {
+    static FILE* const out = [] {
+        std::fflush(stdout);
+        const int fd = ::dup(STDOUT_FILENO);
+        FILE* f = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+        return f != nullptr ? f : stdout;
+    }();
+    return out;
+}
+
 QuietStdout::QuietStdout() {
+    resultsOut(); // taken before stdout goes quiet
     std::fflush(stdout);
     _saved = ::dup(STDOUT_FILENO);
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);

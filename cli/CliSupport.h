@@ -2,6 +2,7 @@
 // Small helpers shared by the commands: raw-socket rights, interfaces, numbers, Ctrl-C and
 // progress lines.
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -38,6 +39,11 @@ private:
     bool _shown = false;
     int64_t _startMs;
 };
+
+// The standard output as it was before any QuietStdout. Results printed on a pool's thread go
+// here, so that one arriving while a QuietStdout lives is not swallowed with the library's lines.
+// Flush after each write.
+FILE* resultsOut();
 
 // Sends what the library writes on stdout (its fixed diagnostic lines) to /dev/null while the
 // object lives, so that a command's stdout holds only its results.

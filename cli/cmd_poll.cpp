@@ -88,13 +88,13 @@ int run(const std::vector<std::string>& args) {
             if (json)
                 printJson(
                     {{"reference", references[i]}, {"value", valueJson(values[i]->getValue())}, {"t", t}},
-                    false);
+                    false, resultsOut());
             else
-                std::printf("%s = %s  t=%s\n", references[i].c_str(),
-                            valueText(values[i]->getValue()).c_str(), t.c_str());
+                std::fprintf(resultsOut(), "%s = %s  t=%s\n", references[i].c_str(),
+                             valueText(values[i]->getValue()).c_str(), t.c_str());
             ++changes;
         }
-        std::fflush(stdout);
+        std::fflush(resultsOut());
     });
     const Vor::Result result = pool.setTarget(target);
     if (!result)

@@ -187,14 +187,14 @@ int run(const std::vector<std::string>& args) {
                          {"members", members}};
             if (ClientReport_hasSeqNum(report))
                 line["seqNum"] = ClientReport_getSeqNum(report);
-            printJson(line, false);
+            printJson(line, false, resultsOut());
         } else {
             std::string head = "report " + millisecondsText(time);
             if (ClientReport_hasSeqNum(report))
                 head += " seqNum " + std::to_string(ClientReport_getSeqNum(report));
             head += " rptID " + std::string(rptId ? rptId : "");
-            std::printf("%s\n%s", head.c_str(), text.c_str());
-            std::fflush(stdout);
+            std::fprintf(resultsOut(), "%s\n%s", head.c_str(), text.c_str());
+            std::fflush(resultsOut());
         }
         ++reports;
     });
