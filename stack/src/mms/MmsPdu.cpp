@@ -8,10 +8,6 @@
 namespace stack {
 namespace mms {
 
-using ber::Reader;
-using ber::Tlv;
-using ber::Writer;
-
 namespace {
 
 // Parameter CBB: str1, str2, vnam, valt, vlis (11 bits).
