@@ -2,6 +2,8 @@
 // Shared pieces of the network benchmarks: a veth pair that the program creates and always
 // removes (also on Ctrl-C), thread pinning and CPU clocks, and a raw sender that floods or paces
 // frames with sendmmsg. Header-only: every bench/*.cpp is a program of its own.
+#include "host/NonCopyable.h"
+
 #include <fcntl.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
@@ -231,7 +233,7 @@ template <typename Count> void waitForDrain(Count count) {
 // The baseline receiver of the benchmarks: one packet socket for an EtherType on an interface,
 // read with recvmmsg on a thread of its own (pinned to cpu when it names one), counting frames and
 // the thread's CPU time.
-class RawCounter {
+class RawCounter : Vor::NonCopyable {
 public:
     RawCounter(const std::string& iface, uint16_t etherType, int cpu = -1) {
         _fd = socket(AF_PACKET, SOCK_RAW, htons(etherType));
@@ -247,8 +249,6 @@ public:
         _thread = std::thread([this, cpu] { _read(cpu); });
     }
     ~RawCounter() { stop(); }
-    RawCounter(const RawCounter&) = delete;
-    RawCounter& operator=(const RawCounter&) = delete;
 
     uint64_t received() const { return _received.load(); }
     // Waits until the frames stop coming, ends the thread and returns its CPU seconds.
