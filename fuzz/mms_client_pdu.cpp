@@ -4,9 +4,8 @@
 // information reports) and the IEC 61850 report decoding of a connection's report handler.
 #include "iec61850_client.h"
 #include "mms_type_spec.h"
+#include "TpktStream.h"
 #include "mms_value.h"
-#include "stack/src/iso/Cotp.h"
-#include "stack/src/iso/IsoConnection.h"
 #include "stack/src/iso/Presentation.h"
 #include "stack/src/iso/Session.h"
 #include "stack/src/mms/MmsListServices.h"
@@ -119,25 +118,7 @@ void decodeTsdu(const uint8_t* p, size_t n) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The input is a TCP byte stream: TPKTs one after the other.
-    std::vector<uint8_t> tsdu;
-    size_t pos = 0;
-    while (pos + iso::kTpktHeaderSize <= size) {
-        size_t len = iso::tpktLength(data + pos);
-        if (len == 0 || pos + len > size)
-            break;
-        iso::CotpTpdu tpdu;
-        if (iso::decodeCotp(data + pos + 4, len - 4, tpdu) && tpdu.code == iso::CotpDT) {
-            if (tsdu.size() + tpdu.dataLength > iso::kMaxTsduSize)
-                break;
-            tsdu.insert(tsdu.end(), tpdu.data, tpdu.data + tpdu.dataLength);
-            if (tpdu.eot) {
-                decodeTsdu(tsdu.data(), tsdu.size());
-                tsdu.clear();
-            }
-        }
-        pos += len;
-    }
+    forEachTsdu(data, size, decodeTsdu);
     // Inputs that are not framed still reach the upper decoders directly.
     decodeTsdu(data, size);
     decodeMms(data, size);
