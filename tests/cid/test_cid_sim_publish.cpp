@@ -56,29 +56,17 @@ TEST(CidSimulatedIed, PublishesTheGooseOfAWrittenGooseCid) {
     iecx::test::Veth veth;
     IECX_REQUIRE_VETH(veth);
     cidtest::TempDir dir;
-    GooseOut out;
-    out.macAddress = "01-0C-CD-01-00-7F";
-    out.appId = 0x3FFF;
-    out.vlanId = 5;
-    out.vlanPriority = 6;
-    out.dataSetName = "TripDS";
-    out.ldReference = "PROT/LLN0";
-    out.goCbRef = "RELAY7PROT/LLN0$GO$gcbTrip";
-    out.confRev = 42;
-    out.minTime = 4;
-    out.maxTime = 1000;
-    out.fcdaList = cidtest::fcdaXml("PROT/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
-                   cidtest::fcdaXml("PROT/GGIO1.SPCSO1.q", "ST", "BIT_STRING");
+    const GooseOut out = cidtest::goldenGooseOut();
     const std::string path = dir.file("Goose.cid");
     GooseToCid().saveToCid(out, path);
 
     iecx::sim::SimulatedIed ied;
-    ASSERT_NO_THROW(ied.load(path, "RELAY7"));
+    ASSERT_NO_THROW(ied.load(path, "TESTIED"));
 
     Received received;
     GooseReceiver receiver = GooseReceiver_create();
     GooseReceiver_setInterfaceId(receiver, veth.b().c_str());
-    char reference[] = "RELAY7PROT/LLN0$GO$gcbTrip";
+    char reference[] = "TESTIEDLD0/LLN0$GO$gcb01";
     GooseSubscriber subscriber = GooseSubscriber_create(reference, nullptr);
     GooseSubscriber_setListener(subscriber, onGoose, &received);
     GooseReceiver_addSubscriber(receiver, subscriber);
@@ -95,13 +83,13 @@ TEST(CidSimulatedIed, PublishesTheGooseOfAWrittenGooseCid) {
     ASSERT_GE(received.count, 2) << "the written control block is published and repeated";
     std::lock_guard<std::mutex> lock(received.mutex);
     EXPECT_EQ(received.appId, 0x3FFF);
-    EXPECT_EQ(received.confRev, 42u);
-    EXPECT_EQ(received.goCbRef, "RELAY7PROT/LLN0$GO$gcbTrip");
-    EXPECT_EQ(received.dataSet, "RELAY7PROT/LLN0$TripDS");
-    EXPECT_EQ(received.members, 2);
+    EXPECT_EQ(received.confRev, 1u);
+    EXPECT_EQ(received.goCbRef, "TESTIEDLD0/LLN0$GO$gcb01");
+    EXPECT_EQ(received.dataSet, "TESTIEDLD0/LLN0$GooseDS");
+    EXPECT_EQ(received.members, 4);
     EXPECT_TRUE(received.vlan);
     EXPECT_EQ(received.vlanId, 5);
-    EXPECT_EQ(received.vlanPrio, 6);
-    const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x7F};
+    EXPECT_EQ(received.vlanPrio, 4);
+    const uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
     EXPECT_TRUE(std::equal(mac, mac + 6, received.dst));
 }
