@@ -228,7 +228,4 @@ private:
     std::vector<ChangeListener> _listeners;
 };
 
-// Splits "a$b$c" (or "a.b.c") into its parts.
-std::vector<std::string> splitPath(const std::string& path, char sep);
-
 } // namespace iecx::sim

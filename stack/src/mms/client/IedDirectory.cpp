@@ -19,24 +19,12 @@ namespace ber = stack::ber;
 
 namespace {
 
-std::vector<std::string> splitDollar(const std::string& s) {
+// The parts of a name between `separator`s ("a$b$c", '$' -> a, b, c); empty parts are kept.
+std::vector<std::string> split(const std::string& s, char separator) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
-        size_t p = s.find('$', start);
-        parts.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
-        if (p == std::string::npos)
-            break;
-        start = p + 1;
-    }
-    return parts;
-}
-
-std::vector<std::string> splitDots(const std::string& s) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t p = s.find('.', start);
+        size_t p = s.find(separator, start);
         parts.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
         if (p == std::string::npos)
             break;
@@ -102,7 +90,7 @@ std::vector<Child> childrenOf(const std::vector<std::string>& names, const std::
         // every data object, over the whole cached name list of the device.
         if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
             continue;
-        std::vector<std::string> parts = splitDollar(n);
+        std::vector<std::string> parts = split(n, '$');
         if (parts.size() < 2 + path.size() || parts[0] != ln)
             continue;
         if (!fc.empty() && parts[1] != fc)
@@ -132,7 +120,7 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> parts = splitDots(rest);
+    std::vector<std::string> parts = split(rest, '.');
     if (parts.size() < 2 ||
         std::any_of(parts.begin(), parts.end(), [](const std::string& p) { return p.empty(); })) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
@@ -317,7 +305,7 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
             // Names of other logical nodes are skipped without splitting.
             if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
                 continue;
-            std::vector<std::string> parts = splitDollar(n);
+            std::vector<std::string> parts = split(n, '$');
             if (parts.size() == 3 && parts[0] == ln)
                 members.emplace_back(parts[1], parts[2]);
         }
@@ -484,7 +472,7 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> parts = splitDots(rest);
+    std::vector<std::string> parts = split(rest, '.');
     const std::string fcText = FunctionalConstraint_toString(fc);
     std::string last = parts.back();
     MmsVariableSpecification* spec = nullptr;
