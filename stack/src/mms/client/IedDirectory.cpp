@@ -74,6 +74,14 @@ IedClientError domainVariables(IedConnection self, const std::string& domain, Na
     return e;
 }
 
+// A connection and a logical device name to ask about; OBJECT_REFERENCE_INVALID otherwise.
+bool validLogicalDevice(IedConnection self, const char* ldName, IedClientError* error) {
+    if (self != nullptr && ldName != nullptr && ldName[0] != '\0')
+        return true;
+    setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+    return false;
+}
+
 // Children of a data object / attribute path (after the LN) under one FC or all (fc empty).
 // `exists` tells whether the path itself was found under that FC (any FC when empty).
 struct Child {
@@ -353,10 +361,8 @@ LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientEr
 
 LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClientError* error,
                                                    const char* ldName) try {
-    if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
-        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+    if (!validLogicalDevice(self, ldName, error))
         return nullptr;
-    }
     NameList names;
     IedClientError e = domainVariables(self, ldName, names);
     setError(error, e);
@@ -367,10 +373,8 @@ LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClient
 
 LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientError* error,
                                                   const char* ldName) try {
-    if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
-        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+    if (!validLogicalDevice(self, ldName, error))
         return nullptr;
-    }
     std::vector<std::string> names;
     IedClientError e = self->getNameList(ObjectClass::NamedVariableList, ldName, names);
     setError(error, e);
