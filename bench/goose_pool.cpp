@@ -286,6 +286,7 @@ void printRow(const char* name, const Measurement& m, const Measurement& base) {
 int main(int argc, char** argv) {
     const double seconds = option(argc, argv, "--seconds", 2.0);
     const double paced = option(argc, argv, "--paced", 500000);
+    senderThreads() = std::max(1, static_cast<int>(option(argc, argv, "--senders", senderThreads())));
     std::string a, b;
     if (!setUp("bench_goose_pool", true, " for the veth pair and raw sockets", "ixbg", a, b))
         return 1;

@@ -156,22 +156,21 @@ bool record(Streams& streams, const std::string& b, Recording& rec) {
     return missing == 0;
 }
 
-// Replays `samples` rounds at 4 800 rounds per second (a frame per stream, one sendmmsg per round).
+// Replays `samples` rounds at 4 800 rounds per second (a frame per stream). The streams are
+// shared among the sender threads (one sendmmsg per round each), all paced by one clock.
 struct ReplayResult {
     uint64_t frames = 0;
     double seconds = 0;
     double maxLagMs = 0;
 };
 
-ReplayResult sendAll(const Recording& rec, const std::string& a, uint64_t samples) {
+ReplayResult sendStreams(const Recording& rec, const std::string& a, uint64_t samples, int first, int count,
+                         Clock::time_point start) {
     ReplayResult r;
     sockaddr_ll addr;
     int fd = openSender(a, addr);
-    std::vector<mmsghdr> msgStorage(static_cast<size_t>(kStreams));
-    std::vector<iovec> iovStorage(static_cast<size_t>(kStreams));
-    mmsghdr* msgs = msgStorage.data();
-    iovec* iov = iovStorage.data();
-    const auto start = Clock::now();
+    std::vector<mmsghdr> msgs(static_cast<size_t>(count));
+    std::vector<iovec> iov(static_cast<size_t>(count));
     const auto deadline = start + std::chrono::duration<double>(double(samples) / kFramesPerSecond + 5.0);
     for (uint64_t sample = 0; sample < samples && Clock::now() < deadline; ++sample) {
         auto due = start + std::chrono::duration<double>(double(sample) / kFramesPerSecond);
@@ -184,13 +183,13 @@ ReplayResult sendAll(const Recording& rec, const std::string& a, uint64_t sample
         if (lag > r.maxLagMs)
             r.maxLagMs = lag;
         size_t round = sample % kFramesPerSecond;
-        for (int st = 0; st < kStreams; ++st) {
-            const auto& f = rec.frames[round * kStreams + st];
-            setMessage(msgs[st], iov[st], addr, f.data(), f.size());
+        for (int i = 0; i < count; ++i) {
+            const auto& f = rec.frames[round * kStreams + static_cast<size_t>(first + i)];
+            setMessage(msgs[i], iov[i], addr, f.data(), f.size());
         }
         int sent = 0;
-        for (int tries = 0; sent < kStreams && tries < 100; ++tries) {
-            int n = sendmmsg(fd, msgs + sent, kStreams - sent, 0);
+        for (int tries = 0; sent < count && tries < 100; ++tries) {
+            int n = sendmmsg(fd, msgs.data() + sent, static_cast<unsigned>(count - sent), 0);
             if (n > 0)
                 sent += n;
             else
@@ -203,12 +202,36 @@ ReplayResult sendAll(const Recording& rec, const std::string& a, uint64_t sample
     return r;
 }
 
+ReplayResult sendAll(const Recording& rec, const std::string& a, uint64_t samples) {
+    const int threads = std::min(senderThreads(), kStreams);
+    std::vector<ReplayResult> parts(static_cast<size_t>(threads));
+    std::vector<std::thread> senders;
+    const auto start = Clock::now() + std::chrono::milliseconds(5);
+    for (int t = 0; t < threads; ++t)
+        senders.emplace_back([&, t] {
+            pinToCpu(t);
+            const int first = kStreams * t / threads, last = kStreams * (t + 1) / threads;
+            parts[static_cast<size_t>(t)] = sendStreams(rec, a, samples, first, last - first, start);
+        });
+    ReplayResult all;
+    for (int t = 0; t < threads; ++t) {
+        senders[static_cast<size_t>(t)].join();
+        const ReplayResult& p = parts[static_cast<size_t>(t)];
+        all.frames += p.frames;
+        all.seconds = std::max(all.seconds, p.seconds);
+        all.maxLagMs = std::max(all.maxLagMs, p.maxLagMs);
+    }
+    return all;
+}
+
 struct Measurement {
     uint64_t sent = 0;
     uint64_t received = 0;
     uint64_t gaps = 0;
     double cpuSeconds = 0;
     double maxLagMs = 0;
+    double sendSeconds = 0;
+    double sendRate() const { return sendSeconds > 0 ? sent / sendSeconds : 0; }
     double lossPercent() const { return sent ? 100.0 * (1.0 - double(received) / double(sent)) : 0; }
     double cpuPerFrameUs() const { return received ? cpuSeconds / received * 1e6 : 0; }
 };
@@ -224,6 +247,7 @@ Measurement measureRawSocket(const Recording& rec, const std::string& a, const s
     m.sent = s.frames;
     m.received = counter.received();
     m.maxLagMs = s.maxLagMs;
+    m.sendSeconds = s.seconds;
     return m;
 }
 
@@ -314,6 +338,7 @@ Measurement measureSubscribers(const Recording& rec, const std::string& a, const
     m.sent = r.frames;
     m.received = total();
     m.maxLagMs = r.maxLagMs;
+    m.sendSeconds = r.seconds;
     return m;
 }
 
@@ -363,6 +388,7 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
     m.sent = r.frames;
     m.received = total();
     m.maxLagMs = r.maxLagMs;
+    m.sendSeconds = r.seconds;
     return m;
 }
 
@@ -371,6 +397,7 @@ Measurement measureSharedReceiver(const Recording& rec, const std::string& a, co
 int main(int argc, char** argv) {
     const double seconds = option(argc, argv, "--seconds", 3.0);
     kStreams = std::max(1, std::min(256, static_cast<int>(option(argc, argv, "--streams", kStreams))));
+    senderThreads() = std::max(1, static_cast<int>(option(argc, argv, "--senders", senderThreads())));
     std::string a, b;
     if (!setUp("bench_sv_pool", true, " for the veth pair and raw sockets", "ixbs", a, b))
         return 1;
@@ -381,9 +408,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const uint64_t samples = static_cast<uint64_t>(seconds * kFramesPerSecond);
-    std::printf("SV load: %d streams x %d frames/s (%d channels), %.1f s (%llu frames) over veth %s -> %s\n",
+    std::printf("SV load: %d streams x %d frames/s (%d channels), %.1f s (%llu frames) over veth %s -> %s, "
+                "%d sender threads\n",
                 kStreams, kFramesPerSecond, kChannels, seconds,
-                static_cast<unsigned long long>(samples * kStreams), a.c_str(), b.c_str());
+                static_cast<unsigned long long>(samples * kStreams), a.c_str(), b.c_str(), senderThreads());
     Recording rec;
     if (!record(streams, b, rec)) {
         std::fprintf(stderr, "bench_sv_pool: cannot record the streams' frames\n");
@@ -402,10 +430,11 @@ int main(int argc, char** argv) {
     auto row = [&](const char* name, const Measurement& m) {
         std::printf(
             "  %-26s sent %8llu  received %8llu  loss %6.3f%%  gaps %4llu  cpu %6.3f us/frame (x%.2f)  "
-            "sender lag max %.2f ms\n",
+            "sent at %.0f/s, lag max %.2f ms\n",
             name, static_cast<unsigned long long>(m.sent), static_cast<unsigned long long>(m.received),
             m.lossPercent(), static_cast<unsigned long long>(m.gaps), m.cpuPerFrameUs(),
-            base.cpuPerFrameUs() > 0 ? m.cpuPerFrameUs() / base.cpuPerFrameUs() : 0, m.maxLagMs);
+            base.cpuPerFrameUs() > 0 ? m.cpuPerFrameUs() / base.cpuPerFrameUs() : 0, m.sendRate(),
+            m.maxLagMs);
     };
     row("packet socket (base)", base);
     const std::string n = std::to_string(kStreams);

@@ -161,9 +161,9 @@ struct SendResult {
 // Sends up to maxFrames frames on iface in batches, frame i being frames[i % size] after
 // prepare(frame bytes, i) when given: as fast as possible when rate is 0, else paced to `rate`
 // frames per second. Ends after maxSeconds in any case.
-inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<uint8_t>> frames,
-                             uint64_t maxFrames, double rate, double maxSeconds,
-                             const std::function<void(std::vector<uint8_t>&, uint64_t)>& prepare = nullptr) {
+inline SendResult sendFramesOnce(const std::string& iface, const std::vector<std::vector<uint8_t>>& frames,
+                                 uint64_t maxFrames, double rate, double maxSeconds,
+                                 const std::function<void(std::vector<uint8_t>&, uint64_t)>& prepare) {
     SendResult result;
     sockaddr_ll addr;
     int fd = openSender(iface, addr);
@@ -199,7 +199,7 @@ inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<u
             const auto& f = frames[index % frames.size()];
             uint8_t* bytes = const_cast<uint8_t*>(f.data());
             if (prepare) {
-                slots[i] = f;
+                slots[i].assign(f.begin(), f.end()); // reuses the slot's storage
                 prepare(slots[i], index);
                 bytes = slots[i].data();
             }
@@ -216,6 +216,40 @@ inline SendResult sendFrames(const std::string& iface, std::vector<std::vector<u
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     close(fd);
     return result;
+}
+
+// How many threads send: on a veth pair the kernel delivers each frame on the sending CPU, so
+// one sender thread is the limit long before the receiver is. --senders N (default: one per CPU).
+inline int& senderThreads() {
+    static int n = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return n;
+}
+
+// sendFramesOnce on senderThreads() threads, one per CPU, each with its own socket and a share of
+// the frames and of the rate. prepare() needs the frames' order, so it keeps one thread.
+inline SendResult sendFrames(const std::string& iface, const std::vector<std::vector<uint8_t>>& frames,
+                             uint64_t maxFrames, double rate, double maxSeconds,
+                             const std::function<void(std::vector<uint8_t>&, uint64_t)>& prepare = nullptr) {
+    const int threads = prepare ? 1 : senderThreads();
+    if (threads == 1)
+        return sendFramesOnce(iface, frames, maxFrames, rate, maxSeconds, prepare);
+    std::vector<SendResult> results(static_cast<size_t>(threads));
+    std::vector<std::thread> senders;
+    for (int t = 0; t < threads; ++t)
+        senders.emplace_back([&, t] {
+            pinToCpu(t);
+            const uint64_t share =
+                maxFrames / threads + (static_cast<uint64_t>(t) < maxFrames % threads ? 1 : 0);
+            results[static_cast<size_t>(t)] =
+                sendFramesOnce(iface, frames, share, rate / threads, maxSeconds, nullptr);
+        });
+    SendResult total;
+    for (int t = 0; t < threads; ++t) {
+        senders[static_cast<size_t>(t)].join();
+        total.sent += results[static_cast<size_t>(t)].sent;
+        total.seconds = std::max(total.seconds, results[static_cast<size_t>(t)].seconds);
+    }
+    return total;
 }
 
 // Waits until count() stops growing (a receiver has drained its queue), at most 2 s.
