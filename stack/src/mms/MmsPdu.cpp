@@ -30,6 +30,14 @@ void encodeInitiate(Writer& w, uint8_t tag, const InitiateParams& p) {
     w.close(m);
 }
 
+// The [0] original invoke ID of an error or reject PDU into `out`; false when it does not decode.
+bool takeInvokeId(const Tlv& t, Pdu& out) {
+    if (!ber::decodeUint32(t, out.invokeId))
+        return false;
+    out.hasInvokeId = true;
+    return true;
+}
+
 } // namespace
 
 bool parsePdu(const uint8_t* data, size_t length, Pdu& out) {
@@ -65,13 +73,10 @@ bool parsePdu(const uint8_t* data, size_t length, Pdu& out) {
         Reader r(top);
         Tlv t;
         while (r.next(t)) {
-            if (t.is(ber::Context, false, 0)) {
-                if (!ber::decodeUint32(t, out.invokeId))
-                    return false;
-                out.hasInvokeId = true;
-            } else if (t.is(ber::Context, true, 2)) {
+            if (t.is(ber::Context, false, 0) && !takeInvokeId(t, out))
+                return false;
+            if (t.is(ber::Context, true, 2))
                 out.service = t;
-            }
         }
         return r.atEnd() && out.hasInvokeId && out.service.value != nullptr;
     }
@@ -91,13 +96,9 @@ bool parsePdu(const uint8_t* data, size_t length, Pdu& out) {
         out.service = top;
         Reader r(top);
         Tlv t;
-        while (r.next(t)) {
-            if (t.is(ber::Context, false, 0)) {
-                if (!ber::decodeUint32(t, out.invokeId))
-                    return false;
-                out.hasInvokeId = true;
-            }
-        }
+        while (r.next(t))
+            if (t.is(ber::Context, false, 0) && !takeInvokeId(t, out))
+                return false;
         return r.atEnd();
     }
     case 8:
