@@ -1,5 +1,6 @@
 #include "CidTestUtil.h"
 #include "cid/GooseToCid.h"
+#include "cid/SvToCid.h"
 
 #include <gtest/gtest.h>
 
@@ -186,13 +187,17 @@ TEST(GooseToCid, CollectsLogicalNodesAndItemsInSetOrder) {
     EXPECT_EQ(second.find("//x:LDevice/x:LN").size(), 4u);
 }
 
-TEST(GooseToCid, WritesDefaultAndGivenLocations) {
+// Both writers put an unnamed document into the host's cache directory.
+TEST(CidWriters, WriteDefaultAndGivenLocations) {
     TempDir dir;
     {
         cidtest::CacheHome cache(dir.path());
         EXPECT_EQ(GooseToCid::targetPath(""), dir.path() + "/vor/Goose.cid");
+        EXPECT_EQ(SvToCid::targetPath(""), dir.path() + "/vor/SV.cid");
         GooseToCid().saveToCid(cidtest::goldenGooseOut(), "");
+        SvToCid().saveToCid(cidtest::goldenSvOut(), "");
         EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/Goose.cid"));
+        EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/SV.cid"));
     }
     const std::string nested = dir.file("a/b/c/mine.cid");
     EXPECT_EQ(GooseToCid::targetPath(nested), nested);

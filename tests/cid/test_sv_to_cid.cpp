@@ -106,11 +106,3 @@ TEST(SvToCid, MacTextWithoutSeparatorsReadsAsNumber) {
     }
     EXPECT_FALSE(cidtest::fileExists(dir.file("bad.cid")));
 }
-
-TEST(SvToCid, WritesDefaultLocation) {
-    TempDir dir;
-    cidtest::CacheHome cache(dir.path());
-    EXPECT_EQ(SvToCid::targetPath(""), dir.path() + "/vor/SV.cid");
-    SvToCid().saveToCid(cidtest::goldenSvOut(), "");
-    EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/SV.cid"));
-}
