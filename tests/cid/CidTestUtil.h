@@ -60,6 +60,15 @@ inline VorIec61850::GooseOut goldenGooseOut() {
     return out;
 }
 
+// Data set members whose data objects the written templates declare (single and double points
+// and their quality), so that the SCL reader and the simulated IED resolve every one of them.
+inline std::string declaredMembers() {
+    return fcdaXml("LD0/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
+           fcdaXml("LD0/XPTOC2.Op.stVal", "ST", "BOOLEAN") + "\n" +
+           fcdaXml("LD0/XCBR1.Pos.stVal", "ST", "Dbpos") + "\n" +
+           fcdaXml("LD0/GGIO1.SPCSO1.q", "ST", "BIT_STRING");
+}
+
 // The Sampled Values publication of sv_golden.cid; its fourth channel has an FC outside the table.
 inline VorIec61850::SvOut goldenSvOut() {
     VorIec61850::SvOut out;

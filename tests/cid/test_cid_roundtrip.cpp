@@ -39,8 +39,8 @@ std::string membersText(const tDataSet& dataSet) {
 TEST(CidRoundTrip, GooseDocumentReadsBack) {
     TempDir dir;
     GooseOut out = cidtest::goldenGooseOut();
-    out.fcdaList += "\n" + fcdaXml("LD0/GGIO1.Ind1", "ST", "BOOLEAN") + // a data object only: left out
-                    "\n" + fcdaXml("LD0/GGIO1.SPCSO1.q", "ST", "BIT_STRING");
+    out.fcdaList = cidtest::declaredMembers() + "\n" +
+                   fcdaXml("LD0/GGIO1.Ind1", "ST", "BOOLEAN"); // a data object only: left out
     GooseToCid().saveToCid(out, dir.file("Goose.cid"));
 
     xmlpp::DomParser parser;
@@ -57,9 +57,8 @@ TEST(CidRoundTrip, GooseDocumentReadsBack) {
     EXPECT_EQ(control.confRev, 1);
     EXPECT_EQ(control.appID, "16383"); // the APPID in decimal
     EXPECT_EQ(membersText(*control.dataSet), "LD0||GGIO|1|SPCSO1|stVal|ST|BOOLEAN\n"
-                                             "LD0|X|PTOC|2|Op|general|ST|BOOLEAN\n"
-                                             "LD0||GGIO|2|DPCSO1|stVal|ST|BIT_STRING\n"
-                                             "LD0||GGIO|1|AnIn1|mag.f|MX|FLOAT\n"
+                                             "LD0|X|PTOC|2|Op|stVal|ST|BOOLEAN\n"
+                                             "LD0||XCBR|1|Pos|stVal|ST|BIT_STRING\n"
                                              "LD0||GGIO|1|SPCSO1|q|ST|BIT_STRING\n");
 }
 

@@ -56,7 +56,8 @@ TEST(CidSimulatedIed, PublishesTheGooseOfAWrittenGooseCid) {
     iecx::test::Veth veth;
     IECX_REQUIRE_VETH(veth);
     cidtest::TempDir dir;
-    const GooseOut out = cidtest::goldenGooseOut();
+    GooseOut out = cidtest::goldenGooseOut();
+    out.fcdaList = cidtest::declaredMembers();
     const std::string path = dir.file("Goose.cid");
     GooseToCid().saveToCid(out, path);
 
