@@ -61,6 +61,8 @@ TEST_F(GoosePoolTest, ObserverPrintsEachMessageWithItsHeaderAndData) {
     iterateMainLoopUntil([] { return false; }, 50);
 }
 
+// A receiver that cannot start ends the observer on the main loop; it can start again, and
+// destroying a running observer stops it.
 TEST(GooseObserver, ReceiverThatCannotStartEndsTheObserverOnTheMainLoop) {
     GooseObserver observer;
     ::testing::internal::CaptureStdout();
@@ -69,20 +71,17 @@ TEST(GooseObserver, ReceiverThatCannotStartEndsTheObserverOnTheMainLoop) {
     std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(stopped);
     EXPECT_EQ(out, "\nSTART OBSERVER on interface: ixnosuchif0\n\nSTOP OBSERVER\n");
-    // It can be started again afterwards.
     ::testing::internal::CaptureStdout();
     observer.startObserver("ixnosuchif1");
     EXPECT_TRUE(iterateMainLoopUntil([&] { return !observer.isRunning(); }));
     ::testing::internal::GetCapturedStdout();
-}
 
-TEST(GooseObserver, DestroyingARunningObserverStopsIt) {
     ::testing::internal::CaptureStdout();
     {
-        GooseObserver observer;
-        observer.startObserver("lo");
+        GooseObserver running;
+        running.startObserver("lo");
     }
-    std::string out = ::testing::internal::GetCapturedStdout();
+    out = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("\nSTOP OBSERVER\n"), std::string::npos) << out;
 }
 

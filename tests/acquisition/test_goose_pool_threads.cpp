@@ -148,13 +148,15 @@ TEST_F(GoosePoolTest, ReceiverOnADownInterfaceKeepsRunningAndReceivesOnceItIsUp)
     EXPECT_GE(seen.count(), 2u);
 }
 
-TEST_F(GoosePoolTest, NoUpdateAfterStopReturnsWhileMessagesKeepComing) {
+// While messages keep coming: no update after stop() returns, start and stop from two threads
+// keep one consistent state, and destroying a running pool stops it.
+TEST_F(GoosePoolTest, StartStopAndDestroyWhileMessagesKeepComing) {
+    const GooseIn target = makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO2.Ind2.stVal[ST]"});
+    Flood flood(veth.a());
     GooseSubscriberPool pool;
     Seen seen;
     seen.connect(pool);
-    ASSERT_TRUE(
-        pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO2.Ind2.stVal[ST]"})));
-    Flood flood(veth.a());
+    ASSERT_TRUE(pool.setTarget(target));
     for (int round = 0; round < 15; ++round) {
         ASSERT_TRUE(pool.start());
         seen.waitFor(seen.count() + 1, std::chrono::milliseconds(300));
@@ -164,14 +166,7 @@ TEST_F(GoosePoolTest, NoUpdateAfterStopReturnsWhileMessagesKeepComing) {
         ASSERT_EQ(seen.count(), afterStop) << "an update arrived after stop() returned";
     }
     EXPECT_GT(seen.count(), 0u);
-}
 
-TEST_F(GoosePoolTest, StartAndStopFromTwoThreadsKeepOneConsistentState) {
-    GooseSubscriberPool pool;
-    Seen seen;
-    seen.connect(pool);
-    ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"})));
-    Flood flood(veth.a());
     std::atomic<int> starts{0};
     std::atomic<int> stops{0};
     auto worker = [&] {
@@ -191,21 +186,18 @@ TEST_F(GoosePoolTest, StartAndStopFromTwoThreadsKeepOneConsistentState) {
     EXPECT_FALSE(pool.isRunning());
     EXPECT_EQ(starts.load(), stops.load()); // every successful start was matched by one stop
     EXPECT_GE(starts.load(), 20);
-}
 
-TEST_F(GoosePoolTest, DestroyingARunningPoolStopsIt) {
-    Flood flood(veth.a());
     for (int round = 0; round < 5; ++round) {
-        auto pool = std::make_unique<GooseSubscriberPool>();
-        Seen seen;
-        seen.connect(*pool);
-        ASSERT_TRUE(pool->setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"})));
-        ASSERT_TRUE(pool->start());
-        seen.waitFor(1, std::chrono::milliseconds(300));
-        pool.reset(); // receivers stopped and joined before the pool goes
-        size_t after = seen.count();
+        auto running = std::make_unique<GooseSubscriberPool>();
+        Seen runningSeen;
+        runningSeen.connect(*running);
+        ASSERT_TRUE(running->setTarget(target));
+        ASSERT_TRUE(running->start());
+        runningSeen.waitFor(1, std::chrono::milliseconds(300));
+        running.reset(); // receivers stopped and joined before the pool goes
+        size_t after = runningSeen.count();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_EQ(seen.count(), after);
+        EXPECT_EQ(runningSeen.count(), after);
     }
 }
 

@@ -1,7 +1,6 @@
 // MmsReportPool against the simulated IED on loopback: path mapping onto the report's data set,
 // values with the time stamps of their data objects, members not included in a report, the
-// missing control block message, control blocks shared with other clients, a server that dies,
-// and start/stop from several threads.
+// missing control block message and control blocks shared with other clients.
 #include "acquisition/Messages.h"
 #include "acquisition/MmsReportPool.h"
 #include "host/Language.h"
@@ -63,15 +62,6 @@ const char* const kScl = R"(<?xml version="1.0" encoding="UTF-8"?>
             </ReportControl>
           </LN0>
           <LN lnClass="GGIO" inst="1" lnType="GGIO_T">
-            <DataSet name="Local">
-              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="Ind1" fc="ST"/>
-              <FCDA ldInst="LD0" lnClass="GGIO" lnInst="1" doName="AnIn1" fc="MX"/>
-            </DataSet>
-            <ReportControl name="urcbLocal" datSet="Local" rptID="LocalRpt" confRev="1" buffered="false" bufTime="0" intgPd="150">
-              <TrgOps dchg="true" qchg="true" period="true" gi="true"/>
-              <OptFields seqNum="true" timeStamp="true" dataSet="true" reasonCode="true"/>
-              <RptEnabled max="1"/>
-            </ReportControl>
             <DOI name="AnIn1"><SDI name="mag"><DAI name="f"><Val>12.5</Val></DAI></SDI></DOI>
           </LN>
           <LN lnClass="XCBR" inst="1" lnType="XCBR_T"/>
@@ -115,7 +105,6 @@ const std::string kInd2 = "RPTLD0/GGIO1.Ind2.stVal[ST]";
 const std::string kPos = "RPTLD0/XCBR1.Pos.stVal[ST]";
 const std::string kMod = "RPTLD0/LLN0.Mod.stVal[ST]";    // not in the data set
 const std::string kInd2Object = "RPTLD0/GGIO1.Ind2[ST]"; // the whole data object member
-const std::string kLocal = "RPTLD0/GGIO1.RP.urcbLocal";  // a data set outside LLN0
 
 std::string sclFile() {
     static const std::string path = [] {
@@ -406,40 +395,6 @@ TEST_F(MmsReportPoolTest, StartStopAndSetTargetFollowTheLifecycle) {
     EXPECT_EQ(pool.getValues().size(), 2u);
     ASSERT_TRUE(pool.start());
     EXPECT_TRUE(pool.stop());
-}
-
-TEST_F(MmsReportPoolTest, DataSetOutsideLln0WithDataObjectMembers) {
-    MmsReportPool pool;
-    const std::string ind1 = "RPTLD0/GGIO1.Ind1[ST]", stVal = "RPTLD0/GGIO1.Ind1.stVal[ST]",
-                      magF = "RPTLD0/GGIO1.AnIn1.mag.f[MX]";
-    ASSERT_TRUE(pool.setTarget(targetOf(sim, kLocal, {ind1, stVal, magF})));
-    Recorder recorder(pool, true);
-    const uint64_t ind1Time = 1764940001000ULL, magTime = 1764940002000ULL;
-    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.Ind1.t[ST]", ind1Time));
-    ASSERT_TRUE(setTime(sim, "RPTLD0/GGIO1.AnIn1.t[MX]", magTime));
-    ASSERT_TRUE(setBool(sim, "RPTLD0/GGIO1.Ind1.stVal[ST]", true));
-    ASSERT_TRUE(pool.start());
-    ASSERT_TRUE(
-        recorder.waitFor([](const Delivery& d) { return d.present[0] && d.present[1] && d.present[2]; }));
-    pool.stop();
-    const MmsValueElementList values = pool.getValues();
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::string& path = pool.getTarget().paths[i].path;
-        SCOPED_TRACE(path);
-        MmsValue* served = sim.ied().getValue(path);
-        ASSERT_NE(served, nullptr);
-        EXPECT_TRUE(MmsValue_equals(values[i]->getValue(), served));
-        MmsValue_delete(served);
-    }
-    EXPECT_EQ(values[0]->getUnixTimestamp(), ind1Time);
-    EXPECT_EQ(values[1]->getUnixTimestamp(), ind1Time);
-    EXPECT_EQ(values[2]->getUnixTimestamp(), magTime);
-}
-
-TEST_F(MmsReportPoolTest, StartAndStopFromSeveralThreadsWhileReportsArrive) {
-    MmsReportPool pool;
-    ASSERT_TRUE(pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q})));
-    startStopStorm(pool, sim, [&](int) { pool.setTarget(targetOf(sim, kEvents, {kInd1, kMagF, kInd2q})); });
 }
 
 } // namespace

@@ -133,7 +133,7 @@ private:
 };
 
 // Starts, stops and retargets `pool` from three threads while the IED's values change; afterwards
-// a clean start still delivers.
+// a clean start still delivers, and its lists can be read from another thread meanwhile.
 template <class Pool, class Retarget>
 void startStopStorm(Pool& pool, iecx::test::SimIed& sim, Retarget retarget) {
     std::atomic<int> updates{0};
@@ -169,15 +169,40 @@ void startStopStorm(Pool& pool, iecx::test::SimIed& sim, Retarget retarget) {
     EXPECT_GT(started.load(), 0);
     EXPECT_FALSE(pool.isRunning());
     // Whether the short runs above caught a change depends on the machine's load: the check that
-    // values flow is made on a run of its own.
+    // values flow is made on a run of its own, while another thread (the host's user-interface
+    // thread) reads the lists the pool refreshes.
     const int before = updates.load();
     ASSERT_TRUE(pool.start()) << pool.getLastError();
+    std::atomic<bool> done{false};
+    std::atomic<long> reads{0};
+    std::thread reader([&] {
+        while (!done.load()) {
+            for (const auto& element : pool.getValues())
+                if (element && element->getValue()) {
+                    char text[256];
+                    MmsValue_printToBuffer(element->getValue(), text, sizeof text);
+                    element->getUnixTimestamp();
+                    ++reads;
+                }
+            std::this_thread::yield();
+        }
+    });
     const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (updates.load() == before && Clock::now() < deadline)
+    while (updates.load() < before + 3 && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const MmsValueElementList kept = pool.getValues();
     EXPECT_TRUE(pool.stop());
+    done = true;
+    reader.join();
     sim.ied().changeValuesEvery(0);
     EXPECT_GT(updates.load(), before);
+    EXPECT_GT(reads.load(), 0);
+    // Elements kept past stop() are still whole.
+    for (const auto& element : kept) {
+        if (element && element->getValue()) {
+            EXPECT_NE(MmsValue_getType(element->getValue()), MMS_DATA_ACCESS_ERROR);
+        }
+    }
 }
 
 } // namespace mmspooltest

@@ -6,13 +6,11 @@
 #include "host/Nullable.h"
 #include "host/Result.h"
 #include "host/StringHelper.h"
-#include "host/ThreadHelper.h"
 #include "host/XmlHelper.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,18 +122,6 @@ TEST(HostNetworkHelper, FindsLoopback) {
         }
     }
     EXPECT_TRUE(found);
-}
-
-TEST(HostThreadHelper, NamesTheCallingThread) {
-    std::string seen;
-    std::thread t([&seen] {
-        Vor::ThreadHelper::setCurrentThreadName("MmsPollingPool_readValues");
-        char name[32] = {0};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        seen = name;
-    });
-    t.join();
-    EXPECT_EQ(seen, "MmsPollingPool_"); // cut to the kernel's 15 bytes
 }
 
 TEST(HostAutoResetEvent, SetReleasesOnceAndTimeOut) {

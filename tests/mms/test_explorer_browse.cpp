@@ -108,7 +108,8 @@ TEST_F(ExplorerBrowse, DataAttributesCarryTheirFunctionalConstraints) {
 }
 
 TEST_F(ExplorerBrowse, DataSetsOfAllNodesAndTheirMembers) {
-    EXPECT_EQ(explorer.getDataSets("PROT1PROT"), (Names{"LLN0.dsTrip", "LLN0.dsMeas", "LLN0.dsEvents", "MMXU1.dsPower"}));
+    EXPECT_EQ(explorer.getDataSets("PROT1PROT"),
+              (Names{"LLN0.dsTrip", "LLN0.dsMeas", "LLN0.dsEvents", "MMXU1.dsPower"}));
     EXPECT_EQ(explorer.getDataSets("PROT1CTRL"), (Names{"LLN0.dsPos", "LLN0.dsStatus"}));
     EXPECT_EQ(explorer.getError(), IED_ERROR_OK);
 

@@ -155,6 +155,23 @@ TEST(ExplorerOffline, MemberWithoutConnectionBecomesOneLeafWithItsFirstFourToken
     EXPECT_EQ(explorer.getNodes().size(), 3u);
 }
 
+// A copy takes the names and the constraint, never the children (they stay with the original).
+TEST(FunctionalConDA, CopiesTakeNamesNotChildren) {
+    FunctionalConDA a;
+    a.ldName = "LD0";
+    a.daName = "phsA";
+    a.fc = tFCEnum::MX;
+    a.add(new FunctionalConDA());
+    FunctionalConDA b(a);
+    EXPECT_EQ(b.ldName + b.daName, "LD0phsA");
+    EXPECT_EQ(b.fc, tFCEnum::MX);
+    EXPECT_TRUE(b.empty());
+    std::vector<FunctionalConDA> members(10, a);
+    b = members[3];
+    EXPECT_EQ(b.fc, tFCEnum::MX);
+    EXPECT_TRUE(b.empty());
+}
+
 TEST(ExplorerOffline, RefusedMemberIsNotAddedAndLeavesThePathsAsTheyWere) {
     IecModelExplorer explorer;
     explorer.setObjectPaths("LD0/LLN0.Mod.stVal[ST]");

@@ -1,17 +1,15 @@
 #include "models/ParamsModel.h"
 #include "models/SourceFileModel.h"
 #include "models/ModelRecorder.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 using namespace VorIec61850;
 using namespace iecx::test;
@@ -178,19 +176,12 @@ TEST(SourceFileModel, SendDataHandsOnTheStoredControlBlock) {
 }
 
 TEST(SourceFileModel, FileNameIsTheLastBackslashPiece) {
-    char dir[] = "/tmp/iecx_models_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/C:\\scl\\station.scd";
-    {
-        std::ifstream in(kStation, std::ios::binary);
-        std::ofstream out(path, std::ios::binary);
-        out << in.rdbuf();
-    }
+    TempDir dir;
+    const std::string path = dir.file("C:\\scl\\station.scd");
+    std::ofstream(path) << std::ifstream(kStation).rdbuf();
     SourceFileModel model;
     model.setTransferProtocol(TransferProtocol::Goose);
     model.onAddFile(path);
-    std::remove(path.c_str());
-    rmdir(dir);
     EXPECT_EQ(model.getFileNameUnit()->getValue(), "station.scd");
     EXPECT_EQ(model.getDeviceUnit()->getLimiter()->size(), 2u);
 }
@@ -263,26 +254,18 @@ TEST(SourceFileModel, DataSetMembersOfTheSecondStationFile) {
 
 TEST(SourceFileModel, MemberWithoutFunctionalConstraintHasNoBrackets) {
     // The file source writes the FC of each leaf between brackets, none when the FC is absent.
-    char dir[] = "/tmp/iecx_models_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/nofc.scd";
-    {
-        std::ifstream in(IECX_TEST_DATA_DIR "/scl/station_2007.scd");
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string content = text.str();
-        const std::string from = R"(doName="Ind1" daName="stVal" fc="ST"/>)";
-        const std::size_t at = content.find(from);
-        ASSERT_NE(at, std::string::npos);
-        content.replace(at, from.size(), R"(doName="Ind1" daName="stVal"/>)");
-        std::ofstream(path) << content;
-    }
+    TempDir dir;
+    std::stringstream text;
+    text << std::ifstream(IECX_TEST_DATA_DIR "/scl/station_2007.scd").rdbuf();
+    std::string content = text.str();
+    const std::string from = R"(doName="Ind1" daName="stVal" fc="ST"/>)";
+    ASSERT_NE(content.find(from), std::string::npos);
+    content.replace(content.find(from), from.size(), R"(doName="Ind1" daName="stVal"/>)");
+    std::ofstream(dir.file("nofc.scd")) << content;
     SourceFileModel model;
     Recorder rec(model);
     model.setTransferProtocol(TransferProtocol::Goose);
-    model.onAddFile(path);
-    std::remove(path.c_str());
-    rmdir(dir);
+    model.onAddFile(dir.file("nofc.scd"));
     auto round = rec.lastRound();
     const bool withoutBrackets = std::any_of(round.begin(), round.end(), [](const std::string& e) {
         return e.rfind("add:RELAY1LD0|GGIO1.Ind1.stVal", 0) == 0 && e.find('[') == std::string::npos;

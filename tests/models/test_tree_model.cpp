@@ -91,6 +91,17 @@ TEST(TreeModel, SameBranchTwiceReusesNodesAndKeepsTheLeafAsItIs) {
     model.addNode({"LD0", "LLN0", "Mod", "q"}, "");
     EXPECT_EQ(mod->size(), 2u);
     EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LLN0.Mod.q", ""}}));
+
+    // Below an explicit parent.
+    auto* ld = child(model.getNode(), "LD0");
+    model.addNode({"LN2", "x"}, "u", ld);
+    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LLN0.Mod.q", ""}, {"LD0/LN2.x", "u"}}));
+
+    // A refused insertion is a logic error; reusing an existing branch needs none.
+    ld->_lockCollection();
+    EXPECT_THROW(model.addNode({"LD0", "b"}, ""), std::logic_error);
+    EXPECT_EQ(ld->size(), 2u);
+    model.addNode({"LD0", "LLN0", "Mod", "q"}, "");
 }
 
 TEST(TreeModel, MixedStateStillYieldsCheckedLeaves) {
@@ -140,23 +151,22 @@ TEST(TreeModel, UncheckingAnInnerNodeSignalsOncePerChangedNode) {
     EXPECT_TRUE(counter.counts.empty());
 }
 
-TEST(TreeModel, FirstBranchSignalsOnTheRoot) {
+// The new inner node makes the root mixed, its unchecked leaf false, the check true; the leaf's
+// created signal comes before the check, with the leaf attached.
+TEST(TreeModel, FirstBranchSignalsOnTheRootAndCreatedBeforeTheCheck) {
     TreeModel model;
     int rootSignals = 0;
     model.getNode()->signalIsEvaluatedChanged.connect([&](CheckNodeDescriptorModel* n) {
         EXPECT_EQ(n, model.getNode());
         ++rootSignals;
     });
-    // The new inner node makes the root mixed, its unchecked leaf false, the check true.
     model.addNode({"A", "b"}, "");
     EXPECT_EQ(rootSignals, 3);
     EXPECT_EQ(model.getNode()->getCachedState(), Vor::Nullable<bool>(true));
-}
 
-TEST(TreeModel, CreatedSignalComesBeforeTheCheck) {
-    TreeModel model;
+    TreeModel flat;
     std::vector<std::string> seen;
-    model.getNode()->signalCollectionChanged.connect([&](VorTree::Node::ChangedArgs& args) {
+    flat.getNode()->signalCollectionChanged.connect([&](VorTree::Node::ChangedArgs& args) {
         auto* leaf = dynamic_cast<CheckLastNode*>(args.item);
         ASSERT_NE(leaf, nullptr);
         leaf->signalCreated.connect([&seen, leaf] {
@@ -164,7 +174,7 @@ TEST(TreeModel, CreatedSignalComesBeforeTheCheck) {
                            (leaf->getParent() ? " attached" : " detached"));
         });
     });
-    model.addNode({"leaf"}, "");
+    flat.addNode({"leaf"}, "");
     EXPECT_EQ(seen, std::vector<std::string>{"leaf unchecked attached"});
 }
 
@@ -219,23 +229,6 @@ TEST(TreeModel, ClearNodesEmptiesAndAllowsRebuilding) {
     EXPECT_TRUE(model.getCheckedElements().empty());
     model.addNode({"LD0", "LLN0", "Beh", "stVal"}, "");
     EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LLN0.Beh.stVal", ""}}));
-}
-
-TEST(TreeModel, RefusedInsertionIsALogicError) {
-    TreeModel model;
-    model.addNode({"LD0", "a"}, "");
-    child(model.getNode(), "LD0")->_lockCollection();
-    EXPECT_THROW(model.addNode({"LD0", "b"}, ""), std::logic_error);
-    EXPECT_EQ(child(model.getNode(), "LD0")->size(), 1u);
-    model.addNode({"LD0", "a"}, ""); // reusing needs no insertion
-}
-
-TEST(TreeModel, ExplicitParent) {
-    TreeModel model;
-    model.addNode({"LD0", "LN"}, "");
-    auto* ld = child(model.getNode(), "LD0");
-    model.addNode({"LN2", "x"}, "u", ld);
-    EXPECT_EQ(model.getCheckedElements(), (Pairs{{"LD0/LN", ""}, {"LD0/LN2.x", "u"}}));
 }
 
 namespace {

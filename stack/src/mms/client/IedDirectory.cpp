@@ -12,6 +12,8 @@
 #include "stack/src/mms/VariableTypes.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 
 using namespace stack::mms;
@@ -120,44 +122,72 @@ std::vector<Child> childrenOf(const std::vector<std::string>& names, const std::
     return out;
 }
 
+// "name" or "name[FC]" as a new C string.
+char* childName(const char* name, const char* fc, bool withFc) {
+    const size_t n = std::strlen(name), f = withFc ? std::strlen(fc) : 0;
+    char* s = static_cast<char*>(std::malloc(n + (withFc ? f + 3 : 1)));
+    std::memcpy(s, name, n);
+    if (withFc) {
+        s[n] = '[';
+        std::memcpy(s + n + 1, fc, f);
+        s[n + 1 + f] = ']';
+        s[n + 2 + f] = '\0';
+    } else {
+        s[n] = '\0';
+    }
+    return s;
+}
+
+// The children of a path found in a logical node's type, as the list the caller gets: each
+// FC group (or only `fc`) that has the path adds its components, "name[FC]" when withFc, else
+// each name once. A browse calls this for every data object and attribute, so the list is
+// built straight from the cached type, with no copies in between. Null when no group has the
+// path.
+LinkedList childrenFromType(const MmsVariableSpecification* lnType, std::string_view dottedPath,
+                            const std::string& fc, bool withFc) {
+    LinkedList list = nullptr, last = nullptr;
+    std::vector<const char*> seen; // names listed so far without FC: a handful per object
+    const auto& groups = lnType->typeSpec.structure;
+    for (int g = 0; g < groups.elementCount; ++g) {
+        const char* group = groups.elements[g]->name != nullptr ? groups.elements[g]->name : "";
+        if (!fc.empty() && fc != group)
+            continue;
+        const MmsVariableSpecification* t = typeBelow(groups.elements[g], dottedPath);
+        if (t == nullptr)
+            continue;
+        if (list == nullptr)
+            last = list = LinkedList_create();
+        if (t->type != MMS_STRUCTURE)
+            continue;
+        for (int i = 0; i < t->typeSpec.structure.elementCount; ++i) {
+            const char* name = t->typeSpec.structure.elements[i]->name;
+            name = name != nullptr ? name : "";
+            if (!withFc) {
+                if (std::any_of(seen.begin(), seen.end(),
+                                [&](const char* n) { return std::strcmp(n, name) == 0; }))
+                    continue;
+                seen.push_back(name);
+            }
+            last = LinkedList_insertAfter(last, childName(name, group, withFc));
+        }
+    }
+    return list;
+}
+
 // Common part of the data directory services.
 LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* dataReference,
                          const std::string& fc, bool withFc) {
     std::string domain, rest;
-    if (self == nullptr || !splitReference(dataReference, domain, rest)) {
+    // "LN.DO[.DA...]": at least two names, none empty.
+    if (self == nullptr || !splitReference(dataReference, domain, rest) || rest.find('.') == rest.npos ||
+        rest.front() == '.' || rest.back() == '.' || rest.find("..") != rest.npos) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> parts = split(rest, '.');
-    if (parts.size() < 2 ||
-        std::any_of(parts.begin(), parts.end(), [](const std::string& p) { return p.empty(); })) {
-        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
-        return nullptr;
-    }
-    std::string ln = parts[0];
-    std::vector<std::string> path(parts.begin() + 1, parts.end());
-    bool exists = false;
-    std::vector<Child> children;
-    TypeRef lnType = logicalNodeType(self, domain, ln);
-    if (lnType) {
-        // Read in place: each FC of the node's type that has the path, and the path's components.
-        const std::string_view dotted = std::string_view(rest).substr(ln.size() + 1);
-        const auto& groups = lnType->typeSpec.structure;
-        for (int g = 0; g < groups.elementCount; ++g) {
-            const char* group = groups.elements[g]->name != nullptr ? groups.elements[g]->name : "";
-            if (!fc.empty() && fc != group)
-                continue;
-            const MmsVariableSpecification* t = typeBelow(groups.elements[g], dotted);
-            if (t == nullptr)
-                continue;
-            exists = true;
-            if (t->type != MMS_STRUCTURE)
-                continue;
-            for (int i = 0; i < t->typeSpec.structure.elementCount; ++i) {
-                const char* name = t->typeSpec.structure.elements[i]->name;
-                children.push_back({name != nullptr ? name : "", group});
-            }
-        }
+    const std::string ln = rest.substr(0, rest.find('.'));
+    LinkedList list = nullptr;
+    if (TypeRef lnType = logicalNodeType(self, domain, ln)) {
+        list = childrenFromType(lnType.get(), std::string_view(rest).substr(ln.size() + 1), fc, withFc);
     } else {
         NameList names;
         IedClientError e = domainVariables(self, domain, names);
@@ -165,22 +195,24 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
             setError(error, e);
             return nullptr;
         }
-        children = childrenOf(*names, ln, path, fc, exists);
+        std::vector<std::string> parts = split(rest, '.');
+        bool exists = false;
+        std::vector<Child> children =
+            childrenOf(*names, ln, std::vector<std::string>(parts.begin() + 1, parts.end()), fc, exists);
+        if (exists) {
+            std::vector<std::string> out;
+            std::set<std::string> seen;
+            for (const Child& c : children) {
+                if (withFc)
+                    out.push_back(c.name + "[" + c.fc + "]");
+                else
+                    addUnique(out, seen, c.name);
+            }
+            list = toLinkedList(out);
+        }
     }
-    if (!exists) {
-        setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
-        return nullptr;
-    }
-    std::vector<std::string> out;
-    std::set<std::string> seen;
-    for (const Child& c : children) {
-        if (withFc)
-            out.push_back(c.name + "[" + c.fc + "]");
-        else
-            addUnique(out, seen, c.name);
-    }
-    setError(error, IED_ERROR_OK);
-    return toLinkedList(out);
+    setError(error, list != nullptr ? IED_ERROR_OK : IED_ERROR_OBJECT_DOES_NOT_EXIST);
+    return list;
 }
 
 } // namespace
