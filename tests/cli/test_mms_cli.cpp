@@ -223,35 +223,4 @@ TEST(MmsCliSilentHost, GivesUpWithinTheTimeout) {
     }
 }
 
-TEST(MmsCliArguments, WrongUsageIsStatusTwo) {
-    const std::vector<std::string> wrong = {
-        "read",
-        "read 127.0.0.1 LD0/GGIO1.Ind1",          // no FC
-        "read 127.0.0.1 'CLILD0/GGIO1.Ind1[XX]'", // unknown FC
-        "read 127.0.0.1:99999 'CLILD0/GGIO1.Ind1[ST]'",
-        "read 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --count 2", // --count without --watch
-        "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]'",           // no --period
-        "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1.5",
-        "report 127.0.0.1 LD0/LLN0.RP.x --count 0",
-        "report 127.0.0.1 LD0/LLN0.RP.x --integrity -5",
-        "browse 127.0.0.1 --depth leaves",
-        "browse 127.0.0.1 --connect-timeout 0x",
-        "browse",
-    };
-    for (const std::string& args : wrong) {
-        const CliRun r = runCli(args);
-        EXPECT_EQ(r.status, 2) << args << "\n" << r.err;
-        EXPECT_FALSE(r.err.empty()) << args;
-    }
-    for (const char* command : {"browse", "read", "report", "poll"}) {
-        const CliRun help = runCli(std::string(command) + " --help");
-        EXPECT_EQ(help.status, 0) << command;
-        EXPECT_TRUE(contains(help.out, "--connect-timeout")) << command << help.out;
-        EXPECT_TRUE(contains(help.out, "Example: iecx ")) << command << help.out;
-    }
-    const CliRun version = runCli("--version");
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("iecx ", 0), 0u) << version.out;
-}
-
 } // namespace
