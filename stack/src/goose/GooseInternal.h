@@ -31,6 +31,8 @@ struct sGooseSubscriber {
     std::atomic<uint64_t> invalidityTimeMs{0};
     std::string goId;
     std::string lastGoCbRef;
+    std::vector<uint8_t> lastAllData; // the data bytes of the last good message
+    int lastCount = 0;                // and its number of members
     std::string dataSet;
     int32_t appId = -1;
     uint8_t srcMac[6] = {0, 0, 0, 0, 0, 0};

@@ -37,12 +37,21 @@ bool sGooseSubscriber::invalidate(GooseParseError error) {
 bool sGooseSubscriber::take(const GooseMessage& m) {
     // The whole data set is checked before anything changes: a refused message leaves the values
     // and fields of the last good one.
-    const int count = stack::mms::countDataList(m.allData.data, m.allData.size);
+    // Most messages on a station bus are retransmissions: the same data bytes as the last good
+    // message of the same stream and confRev decode to the values already held, so they are not
+    // decoded again (a caller's own value structure is always updated, it may have changed it).
+    const bool repeated =
+        ownsValues && dataSetValues && m.confRev == confRev && m.allData.size == lastAllData.size() &&
+        (lastAllData.empty() || std::memcmp(m.allData.data, lastAllData.data(), lastAllData.size()) == 0) &&
+        m.gocbRef.equals(lastGoCbRef.data(), lastGoCbRef.size());
+    const int count = repeated ? lastCount : stack::mms::countDataList(m.allData.data, m.allData.size);
     if (count < 0)
         return invalidate(GOOSE_PARSE_ERROR_TAGDECODE);
     if (m.hasNumDatSetEntries && m.numDatSetEntries != static_cast<uint32_t>(count))
         return invalidate(GOOSE_PARSE_ERROR_LENGTH_MISMATCH);
-    if (!dataSetValues || !stack::mms::updateDataList(dataSetValues, m.allData.data, m.allData.size)) {
+    if (repeated) {
+        // the values stand
+    } else if (!dataSetValues || !stack::mms::updateDataList(dataSetValues, m.allData.data, m.allData.size)) {
         // A publisher changes the shape of its data set only with a new confRev; the same stream
         // under the same confRev with another shape is a broken message.
         const bool sameStream =
@@ -56,6 +65,10 @@ bool sGooseSubscriber::take(const GooseMessage& m) {
         }
         MmsValue_delete(dataSetValues);
         dataSetValues = fresh;
+    }
+    if (!repeated) {
+        lastAllData.assign(m.allData.data, m.allData.data + m.allData.size);
+        lastCount = count;
     }
     lastGoCbRef.assign(reinterpret_cast<const char*>(m.gocbRef.data), m.gocbRef.size);
     dataSet.assign(reinterpret_cast<const char*>(m.datSet.data), m.datSet.size);
