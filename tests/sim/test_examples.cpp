@@ -1,6 +1,6 @@
 // Every IED of the example SCL files served by the simulated IED and browsed completely
 // through the client: every attribute is found, every data set member resolves and reads.
-#include "support/SimIed.h"
+#include "support/IedClient.h"
 
 #include "iec61850_client.h"
 
@@ -18,12 +18,7 @@ using iecx::sim::ModelNode;
 namespace {
 
 std::vector<std::string> names(LinkedList list) {
-    std::vector<std::string> out;
-    for (LinkedList e = LinkedList_getNext(list); e; e = LinkedList_getNext(e))
-        out.emplace_back(static_cast<const char*>(LinkedList_getData(e)));
-    if (list)
-        LinkedList_destroy(list);
-    return out;
+    return toVector(list);
 }
 
 size_t expand(IedConnection con, const std::string& ref, FunctionalConstraint fc) {

@@ -2,6 +2,7 @@
 #include "sim/Model.h"
 
 #include "mms_type_spec.h"
+#include "support/IedClient.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <stdexcept>
 
 using namespace iecx::sim;
+using iecx::test::Value;
 
 namespace {
 
@@ -32,11 +34,6 @@ protected:
     }
 };
 Model* ModelTest::model = nullptr;
-
-struct ValueDeleter {
-    void operator()(MmsValue* v) const { MmsValue_delete(v); }
-};
-using Value = std::unique_ptr<MmsValue, ValueDeleter>;
 
 bool contains(const std::vector<std::string>& list, const std::string& s) {
     return std::find(list.begin(), list.end(), s) != list.end();
@@ -112,55 +109,7 @@ TEST_F(ModelTest, NamesFollowTheFcGroupedMapping) {
     EXPECT_EQ(ld0->dataSetNames(), (std::vector<std::string>{"LLN0$Status", "LLN0$Measurements"}));
 }
 
-TEST_F(ModelTest, TypesMapToMmsTypes) {
-    struct Case {
-        const char* item;
-        MmsType type;
-        int size;
-    } cases[] = {
-        {"GGIO1$ST$Ind1$stVal", MMS_BOOLEAN, -1},
-        {"GGIO1$ST$Ind1$q", MMS_BIT_STRING, 13},
-        {"GGIO1$ST$Ind1$t", MMS_UTC_TIME, -1},
-        {"LLN0$ST$Mod$stVal", MMS_INTEGER, 8},
-        {"XCBR1$ST$Pos$stVal", MMS_BIT_STRING, 2},
-        {"XCBR1$ST$OpCnt$stVal", MMS_INTEGER, 32},
-        {"XCBR1$CF$Pos$sboTimeout", MMS_UNSIGNED, 32},
-        {"GGIO1$MX$AnIn1$mag$f", MMS_FLOAT, 32},
-        {"GGIO1$CF$CntVal$pulsQty", MMS_FLOAT, 64},
-        {"GGIO1$ST$CntVal$actVal", MMS_INTEGER, 64},
-        {"LLN0$DC$NamPlt$vendor", MMS_VISIBLE_STRING, 255},
-        {"GGIO1$DC$Ind1$dU", MMS_STRING, 255},
-        {"GGIO1$MX$Harm$har", MMS_ARRAY, 4},
-        {"GGIO1$CF$Harm$frequency", MMS_ARRAY, 3},
-        {"GGIO1$MX$AnIn1", MMS_STRUCTURE, 3},
-        {"LLN0$BR$brcbMeas$TimeofEntry", MMS_BINARY_TIME, -1},
-        {"LLN0$RP$urcbStatus01", MMS_STRUCTURE, 11},
-        {"LLN0$BR$brcbMeas", MMS_STRUCTURE, 14},
-        {"LLN0$GO$gcbStatus", MMS_STRUCTURE, 9},
-        {"LLN0$GO$gcbStatus$DstAddress$Addr", MMS_OCTET_STRING, 6},
-    };
-    for (const auto& c : cases) {
-        ModelNode* node = model->find("SIMIEDLD0", c.item);
-        ASSERT_NE(node, nullptr) << c.item;
-        auto* spec = const_cast<MmsVariableSpecification*>(node->spec);
-        EXPECT_EQ(spec->type, c.type) << c.item;
-        if (c.size >= 0) {
-            EXPECT_EQ(MmsVariableSpecification_getSize(spec), c.size) << c.item;
-        }
-        Value v(model->read(node));
-        ASSERT_TRUE(v) << c.item;
-        EXPECT_EQ(MmsValue_getType(v.get()), c.type) << c.item;
-    }
-    auto* anIn = model->find("SIMIEDLD0", "GGIO1$MX$AnIn1")->spec;
-    EXPECT_STREQ(anIn->typeSpec.structure.elements[0]->name, "mag");
-    EXPECT_STREQ(anIn->typeSpec.structure.elements[0]->typeSpec.structure.elements[0]->name, "f");
-    auto* har = model->find("SIMIEDLD0", "GGIO1$MX$Harm$har")->spec;
-    EXPECT_EQ(har->typeSpec.array.elementTypeSpec->type, MMS_STRUCTURE);
-    // The whole logical node is one structure of FC groups.
-    auto* lln0 = model->find("SIMIEDLD0", "LLN0")->spec;
-    ASSERT_EQ(lln0->type, MMS_STRUCTURE);
-    EXPECT_STREQ(lln0->typeSpec.structure.elements[0]->name, "BR");
-}
+// Types and their sizes are checked through the client in test_client.cpp.
 
 // Initial values come from the instances, then the templates' defaults; control blocks carry their
 // configuration. Values as MmsValue_printToBuffer writes them; those read through a client are
@@ -263,8 +212,4 @@ TEST_F(ModelTest, SetValueReportsTriggersOnlyForRealChanges) {
     EXPECT_TRUE(local->setValue(mag, s.get()));
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[2].node, local->findReference("LD0/GGIO1.AnIn1.mag.f"));
-}
-
-TEST_F(ModelTest, AttributeCountCoversEveryLeaf) {
-    EXPECT_GT(model->attributeCount(), 100u);
 }

@@ -1,7 +1,7 @@
 // Report control blocks of the simulated IED driven through the stack's client: enabling,
 // data change, quality change, integrity and GI reports with their reason codes, buffering of
 // buffered blocks, and reservation by one client.
-#include "support/SimIed.h"
+#include "support/IedClient.h"
 
 #include "iec61850_client.h"
 
@@ -89,31 +89,8 @@ struct Sink {
 const char* kUrcb = "SIMIEDLD0/LLN0.RP.urcbStatus01";
 const char* kBrcb = "SIMIEDLD0/LLN0.BR.brcbMeas";
 
-class SimReports : public ::testing::Test {
+class SimReports : public SimpleIedClient {
 protected:
-    void SetUp() override {
-        sim = std::make_unique<SimIed>(simData("simple.cid"), "SIMIED");
-        ASSERT_TRUE(sim->ok()) << sim->error();
-        con = connect();
-        ASSERT_NE(con, nullptr);
-    }
-    void TearDown() override {
-        if (con)
-            IedConnection_destroy(con);
-        sim.reset();
-    }
-
-    IedConnection connect() {
-        IedConnection c = IedConnection_create();
-        IedClientError err;
-        IedConnection_connect(c, &err, sim->host().c_str(), sim->port());
-        if (err != IED_ERROR_OK) {
-            IedConnection_destroy(c);
-            return nullptr;
-        }
-        return c;
-    }
-
     // Reads the block, installs the sink, applies the changes and enables it in one request.
     IedClientError enable(IedConnection c, const char* ref, Sink& sink, int trgOps = -1, int intgPd = -1,
                           const char* rptId = nullptr) {
@@ -145,12 +122,9 @@ protected:
     }
 
     void set(const char* ref, MmsValue* v) {
-        EXPECT_TRUE(sim->ied().setValue(ref, v)) << ref;
+        EXPECT_TRUE(sim.ied().setValue(ref, v)) << ref;
         MmsValue_delete(v);
     }
-
-    std::unique_ptr<SimIed> sim;
-    IedConnection con = nullptr;
 };
 
 } // namespace
@@ -280,7 +254,7 @@ TEST_F(SimReports, ConfigurationIsLockedWhileEnabled) {
 TEST_F(SimReports, EnabledBlockBelongsToItsClient) {
     Sink first(3), second(3), third(3);
     ASSERT_EQ(enable(con, kUrcb, first, TRG_OPT_DATA_CHANGED), IED_ERROR_OK);
-    IedConnection other = connect();
+    IedConnection other = connectTo(sim);
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(enable(other, kUrcb, second, TRG_OPT_DATA_CHANGED), IED_ERROR_TEMPORARILY_UNAVAILABLE);
     // Both instances carry the configured RptID; a client that enables two of them on one
@@ -295,14 +269,10 @@ TEST_F(SimReports, EnabledBlockBelongsToItsClient) {
     IedConnection_destroy(con);
     con = nullptr;
     IedClientError err;
-    bool enabled = true;
-    for (int i = 0; i < 100 && enabled; ++i) {
-        enabled =
-            IedConnection_readBooleanValue(other, &err, "SIMIEDLD0/LLN0.urcbStatus01.RptEna", IEC61850_FC_RP);
-        if (enabled)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_FALSE(enabled);
+    EXPECT_TRUE(waitUntil([&] {
+        return !IedConnection_readBooleanValue(other, &err, "SIMIEDLD0/LLN0.urcbStatus01.RptEna",
+                                               IEC61850_FC_RP);
+    }));
     EXPECT_EQ(enable(other, kUrcb, second, TRG_OPT_DATA_CHANGED), IED_ERROR_OK);
     set("LD0/GGIO1.Ind1.stVal", MmsValue_newBoolean(true));
     ASSERT_TRUE(second.waitCount(1));
@@ -343,18 +313,6 @@ TEST_F(SimReports, BufferedBlockKeepsEntriesUntilEnabled) {
     ClientReportControlBlock_destroy(rcb);
 }
 
-TEST_F(SimReports, TimedChangesProduceReports) {
-    Sink sink(3);
-    ASSERT_EQ(enable(con, kUrcb, sink, TRG_OPT_DATA_CHANGED), IED_ERROR_OK);
-    sim->ied().changeValuesEvery(20);
-    ASSERT_TRUE(sink.waitCount(3));
-    sim->ied().changeValuesEvery(0);
-    // Ind1.stVal and Pos.stVal toggle on every round.
-    EXPECT_EQ(sink.at(0).reasons[0], IEC61850_REASON_DATA_CHANGE);
-    EXPECT_EQ(sink.at(0).reasons[2], IEC61850_REASON_DATA_CHANGE);
-    EXPECT_NE(MmsValue_getBoolean(sink.at(0).values[0]), MmsValue_getBoolean(sink.at(1).values[0]));
-}
-
 // The client side: the handler runs on the receive thread, where a blocking service fails at once
 // instead of deadlocking; a member not included keeps its last value, an included one is updated
 // in place; reports under another RptID, or after the handler is uninstalled, reach nobody.
@@ -383,11 +341,7 @@ TEST_F(SimReports, HandlerOnTheReceiveThreadSeesValuesUpdatedInPlace) {
         log->nestedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         ++log->count;
     };
-    auto waitCount = [&](int n) {
-        for (int i = 0; i < 600 && log.count.load() < n; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return log.count.load() >= n;
-    };
+    auto waitCount = [&](int n) { return waitForCount(log.count, n); };
     Sink unused(3);
     ASSERT_EQ(enable(con, kUrcb, unused, TRG_OPT_DATA_CHANGED | TRG_OPT_QUALITY_CHANGED), IED_ERROR_OK);
     IedConnection_installReportHandler(con, kUrcb, "StatusRpt", handler, &log);

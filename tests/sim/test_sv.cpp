@@ -246,16 +246,11 @@ TEST(SimSv, ExampleMergingUnitFramesDecodeInTshark) {
     std::string pcap = tempPath("sim_sv", "pcap");
     ASSERT_TRUE(writePcap(pcap, frames));
     // The nine-two-LE reading of the samples (values and quality words) is a preference.
-    std::vector<std::string> args{"-n",         "-r", pcap, "-o",     "sv.decode_data_as_phsmeas:TRUE",
-                                  "-Y",         "sv", "-T", "fields", "-E",
-                                  "separator=|"};
-    for (const char* field : {"eth.dst", "vlan.id", "vlan.priority", "sv.appid", "sv.noASDU", "sv.svID",
-                              "sv.datSet", "sv.smpCnt", "sv.confRev", "sv.smpSynch", "sv.smpRate",
-                              "sv.meas_value", "sv.meas_quality", "_ws.malformed", "_ws.expert.severity"}) {
-        args.push_back("-e");
-        args.push_back(field);
-    }
-    auto r = Tshark::run(args);
+    auto r = Tshark::fields(pcap,
+                            {"eth.dst", "vlan.id", "vlan.priority", "sv.appid", "sv.noASDU", "sv.svID",
+                             "sv.datSet", "sv.smpCnt", "sv.confRev", "sv.smpSynch", "sv.smpRate",
+                             "sv.meas_value", "sv.meas_quality", "_ws.malformed", "_ws.expert.severity"},
+                            "sv", {"-o", "sv.decode_data_as_phsmeas:TRUE"});
     std::remove(pcap.c_str());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> lines = Tshark::lines(r.out);

@@ -42,13 +42,8 @@ TEST(SimWire, SessionDecodesCleanlyInTshark) {
     ied.load(simData("simple.cid"), "SIMIED");
     if (!ied.start("127.0.0.9", 102))
         GTEST_SKIP() << "127.0.0.9:102 is taken: " << ied.lastError();
-    struct {
-        iecx::sim::SimulatedIed& i;
-        iecx::sim::SimulatedIed& ied() { return i; }
-        uint16_t port() const { return i.port(); }
-    } sim{ied};
     std::string pcap = tempPath("sim_session", ".pcap");
-    std::string port = std::to_string(sim.port());
+    std::string port = std::to_string(ied.port());
     Dumpcap capture("lo", pcap, "host 127.0.0.9 and tcp port " + port);
     ASSERT_TRUE(capture.ok()) << capture.error();
     // dumpcap announces the capture slightly before its filter sees the first packets.
@@ -56,7 +51,7 @@ TEST(SimWire, SessionDecodesCleanlyInTshark) {
 
     IedConnection con = IedConnection_create();
     IedClientError err;
-    IedConnection_connect(con, &err, "127.0.0.9", sim.port());
+    IedConnection_connect(con, &err, "127.0.0.9", ied.port());
     ASSERT_EQ(err, IED_ERROR_OK);
     LinkedList_destroy(IedConnection_getServerDirectory(con, &err, false));
     LinkedList_destroy(IedConnection_getLogicalDeviceDirectory(con, &err, "SIMIEDLD0"));
@@ -87,9 +82,9 @@ TEST(SimWire, SessionDecodesCleanlyInTshark) {
     ClientReportControlBlock_setGI(rcb, true);
     IedConnection_setRCBValues(con, &err, rcb, RCB_ELEMENT_RPT_ENA | RCB_ELEMENT_GI, true);
     ClientReportControlBlock_destroy(rcb);
-    sim.ied().changeValuesEvery(50);
+    ied.changeValuesEvery(50);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    sim.ied().changeValuesEvery(0);
+    ied.changeValuesEvery(0);
     IedConnection_close(con); // conclude and release
     IedConnection_destroy(con);
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the last frames reach the file

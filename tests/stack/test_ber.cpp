@@ -4,30 +4,7 @@
 
 using namespace stack::ber;
 
-namespace {
-std::vector<uint8_t> encodeInt(int64_t v) {
-    Writer w;
-    w.integer(0x85, v);
-    return w.bytes();
-}
-} // namespace
-
-TEST(Ber, IntegersUseMinimalTwosComplement) {
-    EXPECT_EQ(encodeInt(0), (std::vector<uint8_t>{0x85, 1, 0x00}));
-    EXPECT_EQ(encodeInt(127), (std::vector<uint8_t>{0x85, 1, 0x7F}));
-    EXPECT_EQ(encodeInt(128), (std::vector<uint8_t>{0x85, 2, 0x00, 0x80}));
-    EXPECT_EQ(encodeInt(-1), (std::vector<uint8_t>{0x85, 1, 0xFF}));
-    EXPECT_EQ(encodeInt(-129), (std::vector<uint8_t>{0x85, 2, 0xFF, 0x7F}));
-    for (int64_t v : {int64_t(0), int64_t(-1), int64_t(300), int64_t(-32768), INT64_MAX, INT64_MIN}) {
-        auto bytes = encodeInt(v);
-        Tlv t;
-        ASSERT_TRUE(decodeSingle(bytes.data(), bytes.size(), t));
-        int64_t back = 0;
-        ASSERT_TRUE(decodeInt64(t, back));
-        EXPECT_EQ(back, v);
-    }
-}
-
+// Signed integers are checked through the MMS data encodings (test_mms_codec.cpp).
 TEST(Ber, UnsignedLengthsAreMinimalAtEveryBoundary) {
     // n octets carry values below 2^(8n-1); a set top bit needs a leading zero octet.
     const struct {

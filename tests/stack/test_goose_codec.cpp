@@ -70,6 +70,15 @@ struct Values {
     }
 };
 
+// An empty data set of the golden frame's shape, as a caller hands it to a subscriber.
+MmsValue* goldenShape() {
+    MmsValue* v = MmsValue_createEmptyArray(3);
+    MmsValue_setElement(v, 0, MmsValue_newBoolean(false));
+    MmsValue_setElement(v, 1, MmsValue_newBitString(13));
+    MmsValue_setElement(v, 2, MmsValue_newUtcTime(0));
+    return v;
+}
+
 Values goldenValues() {
     Values vals;
     vals.v.push_back(MmsValue_newBoolean(true));
@@ -91,31 +100,6 @@ std::vector<uint8_t> encode(const GooseFrameParams& p, const std::vector<MmsValu
 TEST(GooseCodec, EncodesTheGoldenFrame) {
     Values v = goldenValues();
     EXPECT_EQ(encode(goldenParams(), v.v), goldenFrame());
-}
-
-TEST(GooseCodec, ParsesTheGoldenFrame) {
-    auto f = goldenFrame();
-    GooseMessage m;
-    ASSERT_TRUE(parseGooseFrame(f.data(), f.size(), nullptr, m));
-    EXPECT_TRUE(m.gocbRef.equals("IED1LD0/LLN0$GO$gcb1", 20));
-    EXPECT_TRUE(m.datSet.equals("IED1LD0/LLN0$DS1", 16));
-    EXPECT_TRUE(m.hasGoId);
-    EXPECT_TRUE(m.goId.equals("gcb1", 4));
-    EXPECT_EQ(m.timeAllowedToLive, 2000u);
-    EXPECT_EQ(m.stNum, 1u);
-    EXPECT_EQ(m.sqNum, 0u);
-    EXPECT_EQ(m.confRev, 1u);
-    EXPECT_EQ(m.numDatSetEntries, 3u);
-    EXPECT_FALSE(m.link.vlanSet);
-    EXPECT_EQ(m.link.appId, 1);
-    EXPECT_EQ(utcTimeToMs(m.t), 1600000000500ull);
-    MmsValue* list = decodeDataList(m.allData.data, m.allData.size);
-    ASSERT_NE(list, nullptr);
-    ASSERT_EQ(MmsValue_getArraySize(list), 3u);
-    EXPECT_TRUE(MmsValue_getBoolean(MmsValue_getElement(list, 0)));
-    EXPECT_EQ(MmsValue_getBitStringSize(MmsValue_getElement(list, 1)), 13);
-    EXPECT_EQ(MmsValue_getUtcTimeInMs(MmsValue_getElement(list, 2)), 1600000000500ull);
-    MmsValue_delete(list);
 }
 
 TEST(GooseCodec, UtcTimeConversionAgreesWithTheValueModel) {
@@ -141,7 +125,7 @@ TEST(GooseCodec, UtcTimeConversionAgreesWithTheValueModel) {
     MmsValue_delete(v);
 }
 
-// One value of every kind GOOSE carries, nested.
+// One value of every kind GOOSE and MMS carry, nested, with long lengths (the data codec is one).
 static Values everyKind() {
     Values vals;
     vals.v.push_back(MmsValue_newBoolean(false));
@@ -154,22 +138,25 @@ static Values everyKind() {
     vals.v.push_back(MmsValue_newUnsignedFromUint32(0xFFFFFFFFu));
     vals.v.push_back(MmsValue_newFloat(-1.5f));
     vals.v.push_back(MmsValue_newDouble(3.141592653589793));
-    MmsValue* octets = MmsValue_newOctetString(0, 16);
-    const uint8_t raw[5] = {0, 1, 2, 0xFE, 0xFF};
-    MmsValue_setOctetString(octets, raw, 5);
+    MmsValue* octets = MmsValue_newOctetString(0, 64);
+    uint8_t raw[64];
+    for (int i = 0; i < 64; ++i)
+        raw[i] = static_cast<uint8_t>(i * 5);
+    MmsValue_setOctetString(octets, raw, 64);
     vals.v.push_back(octets);
-    vals.v.push_back(MmsValue_newVisibleString("hello GOOSE"));
+    vals.v.push_back(MmsValue_newVisibleString(std::string(300, 'x').c_str()));
     vals.v.push_back(MmsValue_newMmsString("\xD0\x9F\xD1\x80\xD0\xB8")); // UTF-8
     vals.v.push_back(MmsValue_newUtcTimeByMsTime(1733400000123ull));
     MmsValue* bt = MmsValue_newBinaryTime(false);
     MmsValue_setBinaryTime(bt, 1733400000123ull);
     vals.v.push_back(bt);
+    vals.v.push_back(MmsValue_newBinaryTime(true));
     MmsValue* st = MmsValue_createEmptyStructure(3);
     MmsValue_setElement(st, 0, MmsValue_newFloat(50.0f));
     MmsValue_setElement(st, 1, MmsValue_newBitString(13));
     MmsValue* arr = MmsValue_createEmptyArray(2);
     MmsValue_setElement(arr, 0, MmsValue_newIntegerFromInt8(1));
-    MmsValue_setElement(arr, 1, MmsValue_newIntegerFromInt8(-1));
+    MmsValue_setElement(arr, 1, MmsValue_newIntegerFromInt16(-300));
     MmsValue_setElement(st, 2, arr);
     vals.v.push_back(st);
     return vals;
@@ -228,9 +215,9 @@ TEST(GooseCodec, TsharkDecodesOurFramesWithoutComplaint) {
     auto lines = iecx::test::Tshark::lines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out << r.err;
     EXPECT_EQ(lines[0], "0x0001|IED1LD0/LLN0$GO$gcb1|2000|IED1LD0/LLN0$DS1|gcb1|1|0|0|1|0|3||||");
-    EXPECT_EQ(lines[1].substr(lines[1].size() - 6), "13||||") << "every value kind, no complaint";
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 6), "14||||") << "every value kind, no complaint";
     EXPECT_EQ(lines[2],
-              "0x0001|IED1LD0/LLN0$GO$gcb1|2000|IED1LD0/LLN0$DS1|gcb1|305419896|2147483648|1|1|1|13|100|4||");
+              "0x0001|IED1LD0/LLN0$GO$gcb1|2000|IED1LD0/LLN0$DS1|gcb1|305419896|2147483648|1|1|1|14|100|4||");
 }
 
 TEST(GooseCodec, HostileFramesAreRejectedWithoutReadingPastTheEnd) {
@@ -249,18 +236,6 @@ TEST(GooseCodec, HostileFramesAreRejectedWithoutReadingPastTheEnd) {
     padded.resize(good.size() + 20, 0);
     ASSERT_TRUE(parseGooseFrame(padded.data(), padded.size(), nullptr, m));
     EXPECT_EQ(m.link.length, good.size() - 14);
-    // Every single-byte corruption either parses to something or is rejected; values decode or
-    // fail cleanly.
-    for (size_t i = 14; i < good.size(); ++i) {
-        for (uint8_t x : {0x00, 0x7F, 0x80, 0xFF}) {
-            auto bad = good;
-            bad[i] = x;
-            if (parseGooseFrame(bad.data(), bad.size(), nullptr, m)) {
-                MmsValue* v = decodeDataList(m.allData.data, m.allData.size);
-                MmsValue_delete(v);
-            }
-        }
-    }
     // A Length field smaller than the header, and one that claims a byte more than present.
     auto small = good;
     small[16] = 0;
@@ -292,16 +267,20 @@ void onGoose(GooseSubscriber s, void* p) {
 
 } // namespace
 
+// Subscribers match by control block, APPID and destination; the matching one takes the message's
+// fields and updates the caller's values in place.
 TEST(GooseMatching, ByControlBlockAppIdAndDestination) {
     GooseReceiver r = GooseReceiver_create();
     Seen byRef, byAppId, wrongAppId, byMac, wrongMac, observer, otherRef;
-    auto add = [&](const char* ref, Seen* seen) {
-        GooseSubscriber s = GooseSubscriber_create(const_cast<char*>(ref), nullptr);
+    auto add = [&](const char* ref, Seen* seen, MmsValue* values = nullptr) {
+        GooseSubscriber s = GooseSubscriber_create(const_cast<char*>(ref), values);
         GooseSubscriber_setListener(s, onGoose, seen);
         GooseReceiver_addSubscriber(r, s);
         return s;
     };
-    add("IED1LD0/LLN0$GO$gcb1", &byRef);
+    MmsValue* mine = goldenShape();
+    GooseSubscriber s = add("IED1LD0/LLN0$GO$gcb1", &byRef, mine);
+    EXPECT_FALSE(GooseSubscriber_isValid(s));
     GooseSubscriber_setAppId(add("IED1LD0/LLN0$GO$gcb1", &byAppId), 1);
     GooseSubscriber_setAppId(add("IED1LD0/LLN0$GO$gcb1", &wrongAppId), 2);
     uint8_t mac[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
@@ -321,45 +300,31 @@ TEST(GooseMatching, ByControlBlockAppIdAndDestination) {
     EXPECT_EQ(observer.count, 1);
     EXPECT_EQ(otherRef.count, 0);
     EXPECT_EQ(observer.goId, "gcb1");
-    // A truncated copy reaches nobody.
-    GooseReceiver_handleMessage(r, f.data(), static_cast<int>(f.size() - 1));
-    EXPECT_EQ(observer.count, 1);
-    GooseReceiver_destroy(r); // releases the subscribers
-}
 
-TEST(GooseMatching, SubscriberStateAndCallerOwnedValues) {
-    GooseReceiver r = GooseReceiver_create();
-    // The caller's values have the golden shape: updated in place.
-    MmsValue* mine = MmsValue_createEmptyArray(3);
-    MmsValue_setElement(mine, 0, MmsValue_newBoolean(false));
-    MmsValue_setElement(mine, 1, MmsValue_newBitString(13));
-    MmsValue_setElement(mine, 2, MmsValue_newUtcTime(0));
-    GooseSubscriber s = GooseSubscriber_create(const_cast<char*>("IED1LD0/LLN0$GO$gcb1"), mine);
-    Seen seen;
-    GooseSubscriber_setListener(s, onGoose, &seen);
-    GooseReceiver_addSubscriber(r, s);
-    EXPECT_FALSE(GooseSubscriber_isValid(s));
-
-    auto f = goldenFrame();
-    GooseReceiver_handleMessage(r, f.data(), static_cast<int>(f.size()));
-    ASSERT_EQ(seen.count, 1);
     EXPECT_EQ(GooseSubscriber_getDataSetValues(s), mine);
     EXPECT_TRUE(MmsValue_getBoolean(MmsValue_getElement(mine, 0)));
+    EXPECT_EQ(MmsValue_getBitStringSize(MmsValue_getElement(mine, 1)), 13);
+    EXPECT_EQ(MmsValue_getUtcTimeInMs(MmsValue_getElement(mine, 2)), 1600000000500ull);
     EXPECT_TRUE(GooseSubscriber_isValid(s));
     EXPECT_EQ(GooseSubscriber_getParseError(s), GOOSE_PARSE_ERROR_NO_ERROR);
     EXPECT_STREQ(GooseSubscriber_getGoCbRef(s), "IED1LD0/LLN0$GO$gcb1");
     EXPECT_STREQ(GooseSubscriber_getDataSet(s), "IED1LD0/LLN0$DS1");
+    EXPECT_STREQ(GooseSubscriber_getGoId(s), "gcb1");
     EXPECT_EQ(GooseSubscriber_getTimestamp(s), 1600000000500ull);
     EXPECT_EQ(GooseSubscriber_getTimeAllowedToLive(s), 2000u);
+    EXPECT_EQ(GooseSubscriber_getStNum(s), 1u);
+    EXPECT_EQ(GooseSubscriber_getSqNum(s), 0u);
     EXPECT_EQ(GooseSubscriber_getConfRev(s), 1u);
     EXPECT_EQ(GooseSubscriber_getAppId(s), 1);
     uint8_t src[6];
     GooseSubscriber_getSrcMac(s, src);
     EXPECT_EQ(src[5], 0x55);
     EXPECT_FALSE(GooseSubscriber_isVlanSet(s));
-
-    GooseReceiver_destroy(r);
-    MmsValue_delete(mine); // still the caller's
+    // A truncated copy reaches nobody.
+    GooseReceiver_handleMessage(r, f.data(), static_cast<int>(f.size() - 1));
+    EXPECT_EQ(observer.count, 1);
+    GooseReceiver_destroy(r); // releases the subscribers
+    MmsValue_delete(mine);    // still the caller's
 }
 
 namespace {
@@ -421,13 +386,7 @@ TEST(GooseMatching, MessagesAreValidatedWholeBeforeAnyValueChanges) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         GooseReceiver r = GooseReceiver_create();
-        MmsValue* mine = nullptr;
-        if (c.callerValues) {
-            mine = MmsValue_createEmptyArray(3);
-            MmsValue_setElement(mine, 0, MmsValue_newBoolean(false));
-            MmsValue_setElement(mine, 1, MmsValue_newBitString(13));
-            MmsValue_setElement(mine, 2, MmsValue_newUtcTime(0));
-        }
+        MmsValue* mine = c.callerValues ? goldenShape() : nullptr;
         GooseSubscriber s = GooseSubscriber_create(const_cast<char*>("IED1LD0/LLN0$GO$gcb1"), mine);
         Seen seen;
         GooseSubscriber_setListener(s, onGoose, &seen);

@@ -1,59 +1,23 @@
 #pragma once
-// Shared pieces of the client tests: list conversion, waiting helpers, a client connected to the
-// simulated IED, and a bare server with long answers.
+// A bare server engine with long answers, for the client tests.
 #include "iec61850_client.h"
 #include "stack/src/mms/server/MmsServer.h"
-#include "support/SimIed.h"
+#include "support/IedClient.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace mmstest {
 
+using iecx::test::Strings;
+using iecx::test::toVector;
 using stack::mms::MmsServer;
 using stack::mms::MmsServerConnection;
 using stack::mms::ObjectClass;
 using stack::mms::ObjectName;
-using Strings = std::vector<std::string>;
-
-inline Strings toVector(LinkedList list) {
-    Strings out;
-    for (LinkedList e = LinkedList_getNext(list); e != nullptr; e = LinkedList_getNext(e))
-        out.push_back(static_cast<const char*>(LinkedList_getData(e)));
-    LinkedList_destroy(list);
-    return out;
-}
-
-inline double secondsSince(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-inline bool waitFor(const std::atomic<int>& counter, int target) {
-    for (int i = 0; i < 400 && counter.load() < target; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return counter.load() >= target;
-}
-
-// A client connected to the simulated IED of simple.cid (IED "SIMIED").
-class MmsClientTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(sim.ok()) << sim.error();
-        con = IedConnection_create();
-        IedClientError err = IED_ERROR_UNKNOWN;
-        IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
-        ASSERT_EQ(err, IED_ERROR_OK);
-    }
-    void TearDown() override { IedConnection_destroy(con); }
-    iecx::test::SimIed sim{iecx::test::simData("simple.cid"), "SIMIED"};
-    IedConnection con = nullptr;
-};
 
 // A server with long answers: 5000 variable names (several GetNameList pages) and a 60000
 // character string for every read (an MMS PDU spread over many COTP segments). Counts the

@@ -183,16 +183,6 @@ TEST(SvCodec, HostileFramesAreRejectedWithoutReadingPastTheEnd) {
     auto padded = good;
     padded.resize(good.size() + 30, 0xAA);
     EXPECT_TRUE(parseSvFrame(padded.data(), padded.size(), nullptr, link, slots));
-    for (size_t i = 18; i < good.size(); ++i) {
-        for (uint8_t x : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
-            auto bad = good;
-            bad[i] = x;
-            if (parseSvFrame(bad.data(), bad.size(), nullptr, link, slots))
-                for (auto& s : slots)
-                    for (int k = 0; k < SVSubscriber_ASDU_getDataSize(&s.asdu); ++k)
-                        (void)SVSubscriber_ASDU_getINT8(&s.asdu, k);
-        }
-    }
     // noASDU that disagrees with the ASDUs present.
     auto p = fullParams(2, 1);
     auto wrongCount = encode(p);

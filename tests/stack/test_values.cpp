@@ -216,29 +216,24 @@ TEST(MmsValueModel, ElementsDefaultsAndDeletion) {
 }
 
 TEST(MmsValueModel, EqualsComparesTypeAndContentRecursively) {
+    using Make = std::function<MmsValue*()>;
+    const Make sx = [] {
+        return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
+    };
+    const Make sy = [] {
+        return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("y")}).release();
+    };
+    const Make shorter = [] { return structureOf({MmsValue_newBoolean(true)}).release(); };
+    const Make time = [] { return MmsValue_newUtcTimeByMsTime(1700000000123ull); };
+    const Make date = [] { return binaryTime(false, 1700000000123ull); };
     const struct {
-        std::function<MmsValue*()> a, b;
+        Make a, b;
         bool equal;
         const char* what;
     } cases[] = {
-        {[] {
-             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
-         },
-         [] {
-             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
-         },
-         true, "same structure"},
-        {[] {
-             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
-         },
-         [] {
-             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("y")}).release();
-         },
-         false, "a component differs"},
-        {[] {
-             return structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")}).release();
-         },
-         [] { return structureOf({MmsValue_newBoolean(true)}).release(); }, false, "shorter"},
+        {sx, sx, true, "same structure"},
+        {sx, sy, false, "a component differs"},
+        {sx, shorter, false, "shorter"},
         {[] { return MmsValue_newIntegerFromInt32(5); }, [] { return MmsValue_newIntegerFromInt64(5); }, true,
          "the number counts, not its width"},
         {[] { return MmsValue_newIntegerFromInt32(5); }, [] { return MmsValue_newUnsignedFromUint32(5); },
@@ -250,30 +245,25 @@ TEST(MmsValueModel, EqualsComparesTypeAndContentRecursively) {
         {[] { return bitString(13, {}); }, [] { return bitString(13, {}); }, true, "bit strings"},
         {[] { return bitString(13, {}); }, [] { return bitString(12, {}); }, false, "bit string sizes"},
         {[] { return bitString(13, {}); }, [] { return bitString(13, {12}); }, false, "last bit"},
-        {[] { return MmsValue_newUtcTimeByMsTime(1700000000123ull); },
-         [] { return MmsValue_newUtcTimeByMsTime(1700000000123ull); }, true, "times"},
-        {[] { return MmsValue_newUtcTimeByMsTime(1700000000123ull); },
+        {time, time, true, "times"},
+        {time,
          [] {
              MmsValue* t = MmsValue_newUtcTimeByMsTime(1700000000123ull);
              MmsValue_setUtcTimeQuality(t, 0x0a);
              return t;
          },
          false, "time quality"},
-        {[] { return binaryTime(false, 1700000000123ull); },
-         [] { return binaryTime(false, 1700000000123ull); }, true, "binary times"},
-        {[] { return binaryTime(false, 1700000000123ull); },
-         [] { return binaryTime(true, 1700000000123ull); }, false, "date and time of day"},
+        {date, date, true, "binary times"},
+        {date, [] { return binaryTime(true, 1700000000123ull); }, false, "date and time of day"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Value a(c.a()), b(c.b());
         EXPECT_EQ(MmsValue_equals(a.get(), b.get()), c.equal);
     }
-    Value a = structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("x")});
-    Value c = structureOf({MmsValue_newBoolean(true), MmsValue_newVisibleString("y")});
-    Value shorter = structureOf({MmsValue_newBoolean(true)});
+    Value a(sx()), c(sy()), one(shorter());
     EXPECT_TRUE(MmsValue_equalTypes(a.get(), c.get()));
-    EXPECT_FALSE(MmsValue_equalTypes(a.get(), shorter.get()));
+    EXPECT_FALSE(MmsValue_equalTypes(a.get(), one.get()));
     EXPECT_FALSE(MmsValue_equals(nullptr, nullptr));
     EXPECT_FALSE(MmsValue_equals(a.get(), nullptr));
 }
@@ -453,47 +443,34 @@ void countingDelete(void* data) {
 } // namespace
 
 TEST(LinkedList, OrderAccessAndOwnership) {
+    deletedCount = 0;
     LinkedList list = LinkedList_create();
-    EXPECT_EQ(LinkedList_size(list), 0);
-    EXPECT_EQ(LinkedList_getNext(list), nullptr);
     EXPECT_EQ(LinkedList_getLastElement(list), list);
-    for (const char* s : {"a", "b", "c"})
-        LinkedList_add(list, strdup(s));
-    EXPECT_EQ(LinkedList_size(list), 3);
+    char* b = strdup("b");
+    for (char* s : {strdup("a"), b, strdup("c")})
+        LinkedList_add(list, s);
+    LinkedList_add(list, nullptr);                // empty data is not handed to the delete function
     EXPECT_EQ(LinkedList_getData(list), nullptr); // the head carries no data
     LinkedList_insertAfter(LinkedList_get(list, 0), strdup("x"));
     std::string joined;
     for (LinkedList e = LinkedList_getNext(list); e; e = LinkedList_getNext(e))
-        joined += static_cast<char*>(LinkedList_getData(e));
-    EXPECT_EQ(joined, "axbc");
+        joined += e->data ? static_cast<char*>(LinkedList_getData(e)) : "-";
+    EXPECT_EQ(joined, "axbc-");
+    EXPECT_EQ(LinkedList_size(list), 5);
     EXPECT_STREQ(static_cast<char*>(LinkedList_getData(LinkedList_get(list, 1))), "x");
-    EXPECT_EQ(LinkedList_get(list, 4), nullptr);
+    EXPECT_EQ(LinkedList_get(list, 5), nullptr);
     EXPECT_EQ(LinkedList_get(list, -1), nullptr);
-    EXPECT_STREQ(static_cast<char*>(LinkedList_getData(LinkedList_getLastElement(list))), "c");
-    LinkedList_destroy(list); // frees every string: LeakSanitizer would report otherwise
-
-    list = LinkedList_create();
-    char* a = strdup("a");
-    char* b = strdup("b");
-    LinkedList_add(list, a);
-    LinkedList_add(list, b);
     EXPECT_TRUE(LinkedList_contains(list, b));
     EXPECT_TRUE(LinkedList_remove(list, b));
     EXPECT_FALSE(LinkedList_remove(list, b));
     EXPECT_FALSE(LinkedList_contains(list, b));
-    EXPECT_EQ(LinkedList_size(list), 1);
     std::free(b); // removal left the data to the caller
-    LinkedList_destroyStatic(list);
-    std::free(a); // destroyStatic left it too
-
-    deletedCount = 0;
-    LinkedList deep = LinkedList_create();
-    LinkedList_add(deep, strdup("1"));
-    LinkedList_add(deep, strdup("2"));
-    LinkedList_add(deep, nullptr); // empty data is not handed to the delete function
-    LinkedList_destroyDeep(deep, countingDelete);
-    EXPECT_EQ(deletedCount, 2);
+    LinkedList_destroyDeep(list, countingDelete);
+    EXPECT_EQ(deletedCount, 3);
+    list = LinkedList_create();
+    char stack[] = "s";
+    LinkedList_add(list, stack);
+    LinkedList_destroyStatic(list); // leaves the data alone
     LinkedList_destroy(nullptr);
     EXPECT_EQ(LinkedList_size(nullptr), 0);
-    EXPECT_EQ(LinkedList_getNext(nullptr), nullptr);
 }

@@ -53,7 +53,10 @@ CliRun runCommand(const std::string& commandLine) {
     return r;
 }
 
-CliProcess::CliProcess(const std::vector<std::string>& args, bool unprivileged) {
+CliProcess::CliProcess(const std::vector<std::string>& args, bool unprivileged)
+    : CliProcess(IECX_CLI_PATH, args, unprivileged) {}
+
+CliProcess::CliProcess(const std::string& program, const std::vector<std::string>& args, bool unprivileged) {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0)
         return;
@@ -64,11 +67,11 @@ CliProcess::CliProcess(const std::vector<std::string>& args, bool unprivileged) 
         close(out[0]), close(out[1]), close(err[0]), close(err[1]);
         if (unprivileged && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(126);
-        std::vector<char*> argv{const_cast<char*>(IECX_CLI_PATH)};
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(argv[0], argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);
@@ -91,6 +94,8 @@ CliProcess::~CliProcess() {
 }
 
 bool CliProcess::poll() {
+    if (_pid <= 0)
+        return true;
     drain();
     if (_pid > 0 && !_exited) {
         int status = 0;
@@ -103,11 +108,12 @@ bool CliProcess::poll() {
     return _exited;
 }
 
-bool CliProcess::waitForOutput(const std::string& text, int milliseconds) {
+bool CliProcess::waitForOutput(const std::string& text, int milliseconds, bool onStandardError) {
+    const std::string& output = onStandardError ? _stderr : _stdout;
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (_stdout.find(text) == std::string::npos && !poll() && std::chrono::steady_clock::now() < end)
+    while (output.find(text) == std::string::npos && !poll() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return _stdout.find(text) != std::string::npos;
+    return output.find(text) != std::string::npos;
 }
 
 void CliProcess::interrupt() {

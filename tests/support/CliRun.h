@@ -1,6 +1,7 @@
 #pragma once
 // Runs the built iecx tool (or another program) as a child process and collects its exit status
-// and output: to the end (runCli), or while the test goes on (CliProcess).
+// and output: to the end (runCli), or while the test goes on (CliProcess, also for tshark and
+// dumpcap).
 #include <sys/types.h>
 
 #include <chrono>
@@ -25,17 +26,20 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& env = "")
 // Runs any command line through the shell.
 CliRun runCommand(const std::string& commandLine);
 
-// "iecx <args>" running while the test goes on, its output collected. With `unprivileged` the
-// child drops to user nobody first. Killed in the destructor if it is still running.
+// "iecx <args>" (or `program` <args>, searched on the PATH) running while the test goes on, its
+// output collected. With `unprivileged` the child drops to user nobody first. Killed in the
+// destructor if it is still running.
 class CliProcess {
 public:
     explicit CliProcess(const std::vector<std::string>& args, bool unprivileged = false);
+    CliProcess(const std::string& program, const std::vector<std::string>& args, bool unprivileged = false);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
-    // true once the child has ended; collects what it wrote so far.
+    // true once the child has ended (or never started); collects what it wrote so far.
     bool poll();
+    bool started() const { return _pid > 0; }
     // Waits for the end, at most the given time; calls `whileRunning` about every 20 ms.
     template <typename F> bool waitForExit(int milliseconds, F whileRunning) {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -48,8 +52,8 @@ public:
     bool waitForExit(int milliseconds) {
         return waitForExit(milliseconds, [] {});
     }
-    // Waits until the standard output holds `text`, at most the given time.
-    bool waitForOutput(const std::string& text, int milliseconds);
+    // Waits until the standard output (or error) holds `text`, at most the given time.
+    bool waitForOutput(const std::string& text, int milliseconds, bool onStandardError = false);
     // Ctrl-C.
     void interrupt();
     int exitCode() const { return _exitCode; } // -1 while running or after a signal

@@ -1,13 +1,8 @@
 #include "support/Dumpcap.h"
 
 #include <chrono>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <poll.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -56,65 +51,28 @@ bool Dumpcap::available() {
 }
 
 Dumpcap::Dumpcap(const std::string& iface, const std::string& path, const std::string& filter) {
-    int errPipe[2];
-    if (!available() || pipe(errPipe) != 0) {
+    if (!available()) {
         _error = "dumpcap cannot be started";
         return;
     }
-    _pid = fork();
-    if (_pid == 0) {
-        dup2(errPipe[1], 2);
-        int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        close(errPipe[0]);
-        close(errPipe[1]);
-        std::vector<const char*> argv{"dumpcap", "-q", "-i", iface.c_str(), "-P", "-w", path.c_str()};
-        if (!filter.empty())
-            argv.insert(argv.end(), {"-f", filter.c_str()});
-        argv.push_back(nullptr);
-        execv("/usr/bin/dumpcap", const_cast<char* const*>(argv.data()));
-        _exit(127);
-    }
-    close(errPipe[1]);
-    _errFd = errPipe[0];
+    std::vector<std::string> args{"-q", "-i", iface, "-P", "-w", path};
+    if (!filter.empty())
+        args.insert(args.end(), {"-f", filter});
+    _process = std::make_unique<CliProcess>("/usr/bin/dumpcap", args);
     // dumpcap says "Capturing on '<iface>'" once its socket is open.
-    std::string text;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline && text.find("Capturing on") == std::string::npos) {
-        pollfd p{_errFd, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-            continue;
-        char buf[512];
-        ssize_t n = read(_errFd, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<size_t>(n));
-    }
-    _ok = text.find("Capturing on") != std::string::npos;
+    _ok = _process->waitForOutput("Capturing on", 10000, true);
     if (!_ok)
-        _error = "dumpcap did not start: " + text;
+        _error = "dumpcap did not start: " + _process->err();
     // Its own socket is open; give it a moment to be bound before traffic starts.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 void Dumpcap::stop() {
-    if (_pid > 0) {
-        kill(_pid, SIGINT);
-        int status = 0;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (waitpid(_pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(_pid, SIGKILL);
-                waitpid(_pid, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        _pid = -1;
+    if (_process) {
+        _process->interrupt();
+        _process->waitForExit(10000); // killed by the destructor after that
+        _process.reset();
     }
-    if (_errFd >= 0)
-        close(_errFd);
-    _errFd = -1;
 }
 
 } // namespace test

@@ -6,9 +6,11 @@
 //     ... traffic ...
 //     reference.stop();
 //     auto records = iecx::test::readPcap(path);
+#include "support/CliRun.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace iecx {
@@ -43,11 +45,9 @@ public:
     const std::string& error() const { return _error; }
     // Ends the capture (SIGINT) and waits for dumpcap to write its last records.
     void stop();
-    pid_t pid() const { return _pid; }
 
 private:
-    pid_t _pid = -1;
-    int _errFd = -1;
+    std::unique_ptr<CliProcess> _process;
     bool _ok = false;
     std::string _error;
 };

@@ -1,17 +1,12 @@
 #include "support/Tshark.h"
 
+#include "support/CliRun.h"
+
 #include <atomic>
 #include <cctype>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <poll.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace iecx {
@@ -47,74 +42,12 @@ bool Tshark::available() {
 
 TsharkResult Tshark::run(const std::vector<std::string>& args, int timeoutMs) {
     TsharkResult result;
-    int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0)
-        return result;
-    if (pipe(errPipe) != 0) {
-        close(outPipe[0]);
-        close(outPipe[1]);
-        return result;
-    }
-    pid_t pid = fork();
-    if (pid < 0) {
-        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
-            close(fd);
-        return result;
-    }
-    if (pid == 0) {
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
-            close(fd);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>("tshark"));
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp("tshark", argv.data());
-        _exit(127);
-    }
-    result.ran = true;
-    close(outPipe[1]);
-    close(errPipe[1]);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    int open = 2;
-    char buf[8192];
-    while (open > 0) {
-        auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                .count();
-        if (left <= 0) {
-            result.timedOut = true;
-            kill(pid, SIGKILL);
-            break;
-        }
-        int r = poll(fds, 2, static_cast<int>(left));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    for (auto& p : fds)
-        if (p.fd >= 0)
-            close(p.fd);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    CliProcess tshark("tshark", args);
+    result.ran = tshark.started();
+    result.timedOut = !tshark.waitForExit(timeoutMs); // killed by the destructor
+    result.exitCode = tshark.exitCode();
+    result.out = tshark.out();
+    result.err = tshark.err();
     return result;
 }
 
