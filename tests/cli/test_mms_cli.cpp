@@ -3,6 +3,7 @@
 // another client, references that do not exist, a silent host, a server that dies mid-run, JSON
 // output read back, and wrong arguments.
 #include "support/CliRun.h"
+#include "support/IedClient.h"
 #include "support/SimIed.h"
 
 #include "iec61850_client.h"
@@ -122,10 +123,9 @@ TEST_F(MmsCli, ReportPrintsValuesWithReasonsAndDisablesTheBlock) {
     EXPECT_TRUE(contains(reports[0].dump(), "CLILD0/GGIO1.AnIn1[MX]")) << r.out;
 
     // Disabled on exit: another client can enable it at once.
-    IedConnection other = IedConnection_create();
+    IedConnection other = iecx::test::connectTo(sim);
+    ASSERT_NE(other, nullptr);
     IedClientError error = IED_ERROR_OK;
-    IedConnection_connect(other, &error, sim.host().c_str(), sim.port());
-    ASSERT_EQ(error, IED_ERROR_OK);
     ClientReportControlBlock rcb =
         IedConnection_getRCBValues(other, &error, "CLILD0/LLN0.RP.urcbEvents", nullptr);
     ASSERT_NE(rcb, nullptr);
@@ -150,10 +150,9 @@ TEST_F(MmsCli, ReportRefusesMissingAndOwnedBlocks) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(contains(missing.err, "no report control block 'CLILD0/LLN0.RP.nothing01'")) << missing.err;
 
-    IedConnection owner = IedConnection_create();
+    IedConnection owner = iecx::test::connectTo(sim);
+    ASSERT_NE(owner, nullptr);
     IedClientError error = IED_ERROR_OK;
-    IedConnection_connect(owner, &error, sim.host().c_str(), sim.port());
-    ASSERT_EQ(error, IED_ERROR_OK);
     ClientReportControlBlock rcb = ClientReportControlBlock_create("CLILD0/LLN0.RP.urcbEvents");
     ClientReportControlBlock_setRptEna(rcb, true);
     IedConnection_setRCBValues(owner, &error, rcb, RCB_ELEMENT_RPT_ENA, true);
