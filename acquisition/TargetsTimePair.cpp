@@ -25,6 +25,12 @@ void TimePair::refresh(MmsValueElementList& list, const std::vector<MmsValue*>& 
         if (!value)
             continue;
         const MmsValue* time = 2 * i + 1 < values.size() ? values[2 * i + 1] : nullptr;
+        // A retransmission brings the same value and time: the element the host may hold stays.
+        const MmsValueElement* held = list[i].get();
+        if (held && held->getValue() &&
+            (!time || MmsValue_getUtcTimeInMs(time) == held->getUnixTimestamp()) &&
+            MmsValue_equals(held->getValue(), value))
+            continue;
         std::shared_ptr<MmsValueElement> element = makeElement(value, time);
         if (!time && list[i])
             element->unixTimestamp = list[i]->getUnixTimestamp();

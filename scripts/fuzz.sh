@@ -6,6 +6,7 @@
 #             code are merged into the corpus, findings are left as fuzz/crash-* files.
 #   --check   the CI run: as many targets at once as there are cores (default 30 s each); the
 #             corpus is only read, new inputs go to a temporary directory.
+#   IECX_FUZZ_RUNS=N  a target also ends after N executions (a campaign of "N runs or S seconds").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 check=0
@@ -27,6 +28,7 @@ run_target() {
   local name="$1" corpus="fuzz/corpus/$1" fresh="$work/$1" log="$work/$1.log" status=0
   mkdir -p "$corpus" "$fresh"
   local args=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1)
+  [ -n "${IECX_FUZZ_RUNS:-}" ] && args+=(-runs="$IECX_FUZZ_RUNS")
   if [ $check -eq 1 ]; then
     build-fuzz/fuzz/"fuzz_$name" "${args[@]}" -artifact_prefix="$work/$name-" "$fresh" "$corpus" >"$log" 2>&1 || status=$?
   else
