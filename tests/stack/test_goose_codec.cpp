@@ -236,6 +236,9 @@ TEST(GooseCodec, HostileFramesAreRejectedWithoutReadingPastTheEnd) {
     padded.resize(good.size() + 20, 0);
     ASSERT_TRUE(parseGooseFrame(padded.data(), padded.size(), nullptr, m));
     EXPECT_EQ(m.link.length, good.size() - 14);
+    auto otherTag = good; // a PDU of another kind behind a good header
+    otherTag[22] = 0x62;
+    EXPECT_FALSE(parseGooseFrame(otherTag.data(), otherTag.size(), nullptr, m));
     // A Length field smaller than the header, and one that claims a byte more than present.
     auto small = good;
     small[16] = 0;
@@ -347,41 +350,17 @@ TEST(GooseMatching, MessagesAreValidatedWholeBeforeAnyValueChanges) {
         bool callerValues;
         uint32_t confRev;
         Shape shape;
-        std::vector<uint8_t> from, to; // a patch of the encoded frame
-        GooseParseError error;         // NO_ERROR: taken
+        const char *from, *to; // a patch of the encoded frame, in hex
+        GooseParseError error; // NO_ERROR: taken
     } cases[] = {
-        {"same shape", false, 1, Same, {}, {}, GOOSE_PARSE_ERROR_NO_ERROR},
-        {"new shape under a new confRev", false, 2, Other, {}, {}, GOOSE_PARSE_ERROR_NO_ERROR},
-        {"new shape under the same confRev", false, 1, Other, {}, {}, GOOSE_PARSE_ERROR_TYPE_MISMATCH},
-        {"shape not fitting the caller's values", true, 2, Other, {}, {}, GOOSE_PARSE_ERROR_TYPE_MISMATCH},
-        {"numDatSetEntries too small",
-         false,
-         1,
-         Same,
-         {0x8A, 0x01, 0x03},
-         {0x8A, 0x01, 0x02},
-         GOOSE_PARSE_ERROR_LENGTH_MISMATCH},
-        {"numDatSetEntries too large",
-         true,
-         1,
-         Same,
-         {0x8A, 0x01, 0x03},
-         {0x8A, 0x01, 0x04},
-         GOOSE_PARSE_ERROR_LENGTH_MISMATCH},
-        {"second member malformed",
-         false,
-         1,
-         Same,
-         {0x84, 0x03, 0x03},
-         {0x84, 0x03, 0x08},
-         GOOSE_PARSE_ERROR_TAGDECODE},
-        {"last member of an unknown kind",
-         true,
-         1,
-         Same,
-         {0x91, 0x08},
-         {0x92, 0x08},
-         GOOSE_PARSE_ERROR_TAGDECODE},
+        {"same shape", false, 1, Same, "", "", GOOSE_PARSE_ERROR_NO_ERROR},
+        {"new shape under a new confRev", false, 2, Other, "", "", GOOSE_PARSE_ERROR_NO_ERROR},
+        {"new shape under the same confRev", false, 1, Other, "", "", GOOSE_PARSE_ERROR_TYPE_MISMATCH},
+        {"shape not fitting the caller's values", true, 2, Other, "", "", GOOSE_PARSE_ERROR_TYPE_MISMATCH},
+        {"numDatSetEntries too small", false, 1, Same, "8A0103", "8A0102", GOOSE_PARSE_ERROR_LENGTH_MISMATCH},
+        {"numDatSetEntries too large", true, 1, Same, "8A0103", "8A0104", GOOSE_PARSE_ERROR_LENGTH_MISMATCH},
+        {"second member malformed", false, 1, Same, "840303", "840308", GOOSE_PARSE_ERROR_TAGDECODE},
+        {"last member of an unknown kind", true, 1, Same, "9108", "9208", GOOSE_PARSE_ERROR_TAGDECODE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -406,8 +385,8 @@ TEST(GooseMatching, MessagesAreValidatedWholeBeforeAnyValueChanges) {
         Values next = c.shape == Same ? goldenValues() : everyKind();
         MmsValue_setBoolean(next.v[0], false);
         auto f = encode(p, next.v);
-        if (!c.from.empty())
-            patch(f, c.from, c.to);
+        if (*c.from)
+            patch(f, fromHex(c.from), fromHex(c.to));
         GooseReceiver_handleMessage(r, f.data(), static_cast<int>(f.size()));
         EXPECT_EQ(seen.count, 2) << "delivered either way";
         EXPECT_EQ(GooseSubscriber_getParseError(s), c.error);

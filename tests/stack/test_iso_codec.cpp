@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 using namespace stack::iso;
@@ -52,23 +53,6 @@ TEST(IsoCotp, DataAndDisconnectGoldenBuf) {
     EXPECT_EQ(out, Buf({0x03, 0x00, 0x00, 0x0B, 0x06, 0x80, 0x00, 0x01, 0x00, 0x02, 0x00}));
 }
 
-TEST(IsoCotp, MalformedInputIsRejected) {
-    const uint8_t badVersion[] = {0x02, 0x00, 0x00, 0x10};
-    EXPECT_EQ(tpktLength(badVersion), 0u);
-    const uint8_t tooShort[] = {0x03, 0x00, 0x00, 0x04};
-    EXPECT_EQ(tpktLength(tooShort), 0u);
-    CotpTpdu t;
-    const uint8_t liBeyondEnd[] = {0x20, 0xE0, 0x00};
-    EXPECT_FALSE(decodeCotp(liBeyondEnd, sizeof(liBeyondEnd), t));
-    const uint8_t dtWrongLi[] = {0x03, 0xF0, 0x80, 0x00};
-    EXPECT_FALSE(decodeCotp(dtWrongLi, sizeof(dtWrongLi), t));
-    const uint8_t paramOverrun[] = {0x08, 0xE0, 0x00, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x05};
-    EXPECT_FALSE(decodeCotp(paramOverrun, sizeof(paramOverrun), t));
-    const uint8_t unknown[] = {0x02, 0x10, 0x00};
-    EXPECT_FALSE(decodeCotp(unknown, sizeof(unknown), t));
-    EXPECT_FALSE(decodeCotp(nullptr, 0, t));
-}
-
 TEST(IsoSession, ConnectAcceptAndDataUnits) {
     Buf user = {0xAA, 0xBB};
     Buf cn;
@@ -101,20 +85,6 @@ TEST(IsoSession, ConnectAcceptAndDataUnits) {
     appendAbortSpdu(ab);
     ASSERT_TRUE(decodeSpdu(ab.data(), ab.size(), s));
     EXPECT_EQ(s.type, SpduAbort);
-}
-
-TEST(IsoSession, MalformedInputIsRejected) {
-    Spdu s;
-    const uint8_t truncated[] = {0x0D, 0x10, 0x05};
-    EXPECT_FALSE(decodeSpdu(truncated, sizeof(truncated), s));
-    const uint8_t badParam[] = {0x0D, 0x03, 0xC1, 0x05, 0x00};
-    EXPECT_FALSE(decodeSpdu(badParam, sizeof(badParam), s));
-    const uint8_t unknownType[] = {0x33, 0x00};
-    EXPECT_FALSE(decodeSpdu(unknownType, sizeof(unknownType), s));
-    const uint8_t gtWithoutDt[] = {0x01, 0x00, 0x05, 0x00};
-    EXPECT_FALSE(decodeSpdu(gtWithoutDt, sizeof(gtWithoutDt), s));
-    const uint8_t longFormTruncated[] = {0x0E, 0xFF, 0x01};
-    EXPECT_FALSE(decodeSpdu(longFormTruncated, sizeof(longFormTruncated), s));
 }
 
 TEST(IsoPresentation, UserDataGoldenBytesAndRoundTrip) {
@@ -178,32 +148,6 @@ TEST(IsoPresentation, ConnectPpduCarriesAarqAndNegotiatesContexts) {
     EXPECT_EQ(acseApduType(rl.data(), rl.size()), AcseApdu::Rlrq);
 }
 
-TEST(IsoPresentation, MalformedOrForeignInputIsRejected) {
-    CpInfo info;
-    const uint8_t notASet[] = {0x30, 0x00};
-    EXPECT_FALSE(decodeCpType(notASet, sizeof(notASet), info));
-    const uint8_t emptySet[] = {0x31, 0x00};
-    EXPECT_FALSE(decodeCpType(emptySet, sizeof(emptySet), info));
-    const uint8_t truncated[] = {0x31, 0x10, 0xA0, 0x03};
-    EXPECT_FALSE(decodeCpType(truncated, sizeof(truncated), info));
-    int ctx;
-    stack::iso::Bytes v;
-    const uint8_t octetAligned[] = {0x61, 0x07, 0x30, 0x05, 0x02, 0x01, 0x03, 0x81, 0x00};
-    EXPECT_FALSE(decodeUserData(octetAligned, sizeof(octetAligned), ctx, v));
-    bool accepted;
-    const uint8_t noResult[] = {0x61, 0x00};
-    EXPECT_FALSE(decodeAare(noResult, sizeof(noResult), accepted, v));
-    // A CP without the MMS abstract syntax cannot be served.
-    const uint8_t init[] = {0xA8, 0x00};
-    Buf aarq, cp;
-    appendAarq(aarq, 1, init, 2);
-    appendCpType(cp, aarq.data(), aarq.size());
-    for (size_t i = 0; i + 4 < cp.size(); ++i)
-        if (cp[i] == 0x28 && cp[i + 1] == 0xCA && cp[i + 4] == 0x01)
-            cp[i + 4] = 0x07; // corrupt 1.0.9506.2.1
-    EXPECT_FALSE(decodeCpType(cp.data(), cp.size(), info));
-}
-
 TEST(IsoAcse, ObjectIdentifierTexts) {
     const struct {
         const char* text;
@@ -260,4 +204,57 @@ TEST(IsoAcse, PasswordAndApTitlesInTheAarq) {
     appendAare(aare, false, 3, nullptr, 0, stack::iso::kAcseDiagnosticAuthenticationFailure);
     const Buf diagnostic = {0xA3, 0x05, 0xA1, 0x03, 0x02, 0x01, 0x0D};
     EXPECT_NE(std::search(aare.begin(), aare.end(), diagnostic.begin(), diagnostic.end()), aare.end());
+}
+
+// Malformed input of every layer is rejected by its decoder.
+TEST(IsoLayers, MalformedInputIsRejected) {
+    CotpTpdu cotp;
+    Spdu spdu;
+    CpInfo info;
+    int ctx;
+    bool accepted;
+    stack::iso::Bytes v;
+    const std::function<bool(const Buf&)> decoder[] = {
+        [](const Buf& b) { return tpktLength(b.data()) != 0; },
+        [&](const Buf& b) { return decodeCotp(b.data(), b.size(), cotp); },
+        [&](const Buf& b) { return decodeSpdu(b.data(), b.size(), spdu); },
+        [&](const Buf& b) { return decodeCpType(b.data(), b.size(), info); },
+        [&](const Buf& b) { return decodeUserData(b.data(), b.size(), ctx, v); },
+        [&](const Buf& b) { return decodeAare(b.data(), b.size(), accepted, v); },
+    };
+    enum { Tpkt, Cotp, Session, Cp, UserData, Aare };
+    const struct {
+        int layer;
+        Buf bytes;
+        const char* what;
+    } cases[] = {
+        {Tpkt, {0x02, 0x00, 0x00, 0x10}, "TPKT version"},
+        {Tpkt, {0x03, 0x00, 0x00, 0x04}, "TPKT too short"},
+        {Cotp, {0x20, 0xE0, 0x00}, "length indicator beyond the end"},
+        {Cotp, {0x03, 0xF0, 0x80, 0x00}, "DT with a wrong length indicator"},
+        {Cotp, {0x08, 0xE0, 0x00, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x05}, "parameter overrun"},
+        {Cotp, {0x02, 0x10, 0x00}, "unknown TPDU"},
+        {Cotp, {}, "nothing"},
+        {Session, {0x0D, 0x10, 0x05}, "SPDU cut short"},
+        {Session, {0x0D, 0x03, 0xC1, 0x05, 0x00}, "parameter beyond the SPDU"},
+        {Session, {0x33, 0x00}, "unknown SPDU"},
+        {Session, {0x01, 0x00, 0x05, 0x00}, "give tokens without data transfer"},
+        {Session, {0x0E, 0xFF, 0x01}, "long length cut short"},
+        {Cp, {0x30, 0x00}, "CP not a set"},
+        {Cp, {0x31, 0x00}, "empty CP"},
+        {Cp, {0x31, 0x10, 0xA0, 0x03}, "CP cut short"},
+        {UserData, {0x61, 0x07, 0x30, 0x05, 0x02, 0x01, 0x03, 0x81, 0x00}, "octet-aligned user data"},
+        {Aare, {0x61, 0x00}, "AARE without a result"},
+    };
+    for (const auto& c : cases)
+        EXPECT_FALSE(decoder[c.layer](c.bytes)) << c.what;
+    // A CP without the MMS abstract syntax cannot be served.
+    const uint8_t init[] = {0xA8, 0x00};
+    Buf aarq, cp;
+    appendAarq(aarq, 1, init, 2);
+    appendCpType(cp, aarq.data(), aarq.size());
+    for (size_t i = 0; i + 4 < cp.size(); ++i)
+        if (cp[i] == 0x28 && cp[i + 1] == 0xCA && cp[i + 4] == 0x01)
+            cp[i + 4] = 0x07; // corrupt 1.0.9506.2.1
+    EXPECT_FALSE(decodeCpType(cp.data(), cp.size(), info));
 }

@@ -43,69 +43,46 @@ struct States {
 
 TEST_F(SimpleIedClient, BadReferencesGiveErrorCodes) {
     IedClientError err = IED_ERROR_OK;
-    const auto invalid = IED_ERROR_OBJECT_REFERENCE_INVALID;
+    const auto invalid = IED_ERROR_OBJECT_REFERENCE_INVALID, missing = IED_ERROR_OBJECT_DOES_NOT_EXIST;
+    // Each case: the code, then a call that returns its failure value (null, false or 0).
+    // clang-format off
+#define FAILS(code, ...) {#__VA_ARGS__, [&] { return !(__VA_ARGS__); }, code}
+    // clang-format on
     const struct {
-        const char* what;
-        std::function<bool()> failed; // true when the call returned its failure value
+        const char* call;
+        std::function<bool()> failed;
         IedClientError code;
     } cases[] = {
-        {"read without LD",
-         [&] { return !IedConnection_readObject(con, &err, "GGIO1.Ind1.stVal", IEC61850_FC_ST); }, invalid},
-        {"read of null", [&] { return !IedConnection_readObject(con, &err, nullptr, IEC61850_FC_ST); },
-         invalid},
-        {"read of LD only", [&] { return !IedConnection_readObject(con, &err, "LD0/", IEC61850_FC_ST); },
-         invalid},
-        {"data directory", [&] { return !IedConnection_getDataDirectory(con, &err, "Ind1"); }, invalid},
-        {"data directory of null", [&] { return !IedConnection_getDataDirectoryFC(con, &err, nullptr); },
-         invalid},
-        {"data directory by FC",
-         [&] { return !IedConnection_getDataDirectoryByFC(con, &err, "/x", IEC61850_FC_ST); }, invalid},
-        {"node directory",
-         [&] { return !IedConnection_getLogicalNodeDirectory(con, &err, "LLN0", ACSI_CLASS_DATA_OBJECT); },
-         invalid},
-        {"data set directory", [&] { return !IedConnection_getDataSetDirectory(con, &err, "DS1", nullptr); },
-         invalid},
-        {"RCB", [&] { return !IedConnection_getRCBValues(con, &err, "urcb01", nullptr); }, invalid},
-        {"GoCB", [&] { return !IedConnection_getGoCBValues(con, &err, "gcb01", nullptr); }, invalid},
-        {"variable specification",
-         [&] { return !IedConnection_getVariableSpecification(con, &err, "x", IEC61850_FC_ST); }, invalid},
-        {"unknown LD", [&] { return !IedConnection_getLogicalDeviceDirectory(con, &err, "LDX"); },
-         IED_ERROR_OBJECT_UNDEFINED},
-        {"directory of another FC",
-         [&] {
-             return !IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_SP);
-         },
-         IED_ERROR_OBJECT_DOES_NOT_EXIST},
-        {"unknown data object",
-         [&] { return !IedConnection_getDataDirectory(con, &err, "SIMIEDLD0/GGIO1.Nothing"); },
-         IED_ERROR_OBJECT_DOES_NOT_EXIST},
-        {"unknown data set",
-         [&] { return !IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.NoSuchSet", nullptr); },
-         IED_ERROR_OBJECT_DOES_NOT_EXIST},
-        {"unknown RCB",
-         [&] { return !IedConnection_getRCBValues(con, &err, "SIMIEDLD0/LLN0.RP.none", nullptr); },
-         IED_ERROR_OBJECT_DOES_NOT_EXIST},
-        {"not a control block",
-         [&] { return !IedConnection_getRCBValues(con, &err, "SIMIEDLD0/GGIO1.ST.Ind1", nullptr); },
-         IED_ERROR_UNEXPECTED_VALUE_RECEIVED},
+        FAILS(invalid, IedConnection_readObject(con, &err, "GGIO1.Ind1.stVal", IEC61850_FC_ST)),
+        FAILS(invalid, IedConnection_readObject(con, &err, nullptr, IEC61850_FC_ST)),
+        FAILS(invalid, IedConnection_readObject(con, &err, "LD0/", IEC61850_FC_ST)),
+        FAILS(invalid, IedConnection_getDataDirectory(con, &err, "Ind1")),
+        FAILS(invalid, IedConnection_getDataDirectoryFC(con, &err, nullptr)),
+        FAILS(invalid, IedConnection_getDataDirectoryByFC(con, &err, "/x", IEC61850_FC_ST)),
+        FAILS(invalid, IedConnection_getLogicalNodeDirectory(con, &err, "LLN0", ACSI_CLASS_DATA_OBJECT)),
+        FAILS(invalid, IedConnection_getDataSetDirectory(con, &err, "DS1", nullptr)),
+        FAILS(invalid, IedConnection_getRCBValues(con, &err, "urcb01", nullptr)),
+        FAILS(invalid, IedConnection_getGoCBValues(con, &err, "gcb01", nullptr)),
+        FAILS(invalid, IedConnection_getVariableSpecification(con, &err, "x", IEC61850_FC_ST)),
+        FAILS(IED_ERROR_OBJECT_UNDEFINED, IedConnection_getLogicalDeviceDirectory(con, &err, "LDX")),
+        FAILS(missing,
+              IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_SP)),
+        FAILS(missing, IedConnection_getDataDirectory(con, &err, "SIMIEDLD0/GGIO1.Nothing")),
+        FAILS(missing, IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.NoSuchSet", nullptr)),
+        FAILS(missing, IedConnection_getRCBValues(con, &err, "SIMIEDLD0/LLN0.RP.none", nullptr)),
+        FAILS(IED_ERROR_UNEXPECTED_VALUE_RECEIVED,
+              IedConnection_getRCBValues(con, &err, "SIMIEDLD0/GGIO1.ST.Ind1", nullptr)),
         // A refused read is an access error value; the typed readers turn it into a code.
-        {"typed read of an unknown object",
-         [&] {
-             return !IedConnection_readBooleanValue(con, &err, "SIMIEDLD0/GGIO1.Ind1.nothing",
-                                                    IEC61850_FC_ST);
-         },
-         IED_ERROR_OBJECT_DOES_NOT_EXIST},
-        {"typed read of another type",
-         [&] {
-             return IedConnection_readFloatValue(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST) ==
-                    0;
-         },
-         IED_ERROR_UNEXPECTED_VALUE_RECEIVED},
+        FAILS(missing,
+              IedConnection_readBooleanValue(con, &err, "SIMIEDLD0/GGIO1.Ind1.nothing", IEC61850_FC_ST)),
+        FAILS(IED_ERROR_UNEXPECTED_VALUE_RECEIVED,
+              IedConnection_readFloatValue(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal", IEC61850_FC_ST)),
     };
+#undef FAILS
     for (const auto& c : cases) {
         err = IED_ERROR_OK;
-        EXPECT_TRUE(c.failed()) << c.what;
-        EXPECT_EQ(err, c.code) << c.what;
+        EXPECT_TRUE(c.failed()) << c.call;
+        EXPECT_EQ(err, c.code) << c.call;
     }
     // A leaf has an empty directory, not an error; the connection is still fine afterwards.
     LinkedList leaf =

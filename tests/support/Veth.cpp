@@ -1,12 +1,10 @@
 #include "support/Veth.h"
 
+#include "support/CliRun.h"
+
 #include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace iecx {
 namespace test {
@@ -14,43 +12,6 @@ namespace test {
 namespace {
 
 std::atomic<unsigned> pairCounter{0};
-
-// Runs a program with arguments (no shell) and collects its standard output and error.
-int runProgram(const std::vector<std::string>& argv, std::string* output) {
-    int pipeFd[2];
-    if (pipe(pipeFd) != 0)
-        return -1;
-    pid_t pid = fork();
-    if (pid < 0) {
-        close(pipeFd[0]);
-        close(pipeFd[1]);
-        return -1;
-    }
-    if (pid == 0) {
-        dup2(pipeFd[1], 1);
-        dup2(pipeFd[1], 2);
-        close(pipeFd[0]);
-        close(pipeFd[1]);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    close(pipeFd[1]);
-    char buf[512];
-    ssize_t n;
-    while ((n = read(pipeFd[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0 && output)
-            output->append(buf, static_cast<size_t>(n));
-    }
-    close(pipeFd[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 void disableIpv6(const std::string& ifname) {
     std::string path = "/proc/sys/net/ipv6/conf/" + ifname + "/disable_ipv6";
@@ -79,9 +40,13 @@ Netns::~Netns() {
 }
 
 bool Veth::ip(const std::vector<std::string>& args, std::string* output) {
-    std::vector<std::string> argv{"ip"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProgram(argv, output) == 0;
+    std::string command = "ip";
+    for (const auto& a : args)
+        command += " '" + a + "'"; // names, numbers and keywords: nothing to escape
+    CliRun r = runCommand(command);
+    if (output)
+        *output += r.out + r.err;
+    return r.status == 0;
 }
 
 Veth::Veth() {

@@ -122,6 +122,16 @@ public:
     std::atomic<bool> _open{false};
     std::string _peer;
     size_t _maxPdu = 65000;
+    // The name list a client reads page by page: a continued GetNameList of the same class and
+    // domain is answered from the list its first page came from, so a long list costs the
+    // handler one listing instead of one per page. Used by the connection's thread only.
+    struct NameListPages {
+        int objectClass = -1;
+        int scope = -1;
+        std::string domain;
+        std::vector<std::string> names;
+        size_t next = 0; // the index after the last name sent
+    } _nameListPages;
 
 private:
     uint64_t _id;
@@ -322,22 +332,39 @@ void MmsServerImpl::handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber:
             encodeConfirmedError(w, id, ErrorClassService, 0);
             return;
         }
-        std::vector<std::string> names;
-        bool ok;
-        if (cls == ObjectClass::Domain)
-            ok = req.scope == ObjectName::Scope::Vmd && handler.getNameList(conn, cls, std::string(), names);
-        else if (req.scope == ObjectName::Scope::Domain)
-            ok = handler.getNameList(conn, cls, req.domain, names);
-        else
-            ok = true; // nothing is defined in VMD or association scope
-        if (!ok) {
-            encodeConfirmedError(w, id, ErrorClassDefinition, 1); // object-undefined
-            return;
+        auto& pages = conn._nameListPages;
+        const std::string domain = cls == ObjectClass::Domain ? std::string() : req.domain;
+        const bool continued = req.hasContinueAfter && pages.objectClass == static_cast<int>(cls) &&
+                               pages.scope == static_cast<int>(req.scope) && pages.domain == domain;
+        if (!continued) {
+            pages.objectClass = -1;
+            pages.names.clear();
+            bool ok;
+            if (cls == ObjectClass::Domain)
+                ok = req.scope == ObjectName::Scope::Vmd &&
+                     handler.getNameList(conn, cls, domain, pages.names);
+            else if (req.scope == ObjectName::Scope::Domain)
+                ok = handler.getNameList(conn, cls, domain, pages.names);
+            else
+                ok = true; // nothing is defined in VMD or association scope
+            if (!ok) {
+                encodeConfirmedError(w, id, ErrorClassDefinition, 1); // object-undefined
+                return;
+            }
+            pages.objectClass = static_cast<int>(cls);
+            pages.scope = static_cast<int>(req.scope);
+            pages.domain = domain;
+            pages.next = 0;
         }
+        const std::vector<std::string>& names = pages.names;
         size_t first = 0;
         if (req.hasContinueAfter) {
-            auto it = std::find(names.begin(), names.end(), req.continueAfter);
-            first = it == names.end() ? names.size() : static_cast<size_t>(it - names.begin()) + 1;
+            if (pages.next > 0 && pages.next <= names.size() && names[pages.next - 1] == req.continueAfter) {
+                first = pages.next;
+            } else {
+                auto it = std::find(names.begin(), names.end(), req.continueAfter);
+                first = it == names.end() ? names.size() : static_cast<size_t>(it - names.begin()) + 1;
+            }
         }
         size_t budget = conn._maxPdu > kResponseOverhead ? conn._maxPdu - kResponseOverhead : 0;
         size_t used = 0, count = 0;
@@ -348,6 +375,7 @@ void MmsServerImpl::handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber:
             used += cost;
             ++count;
         }
+        pages.next = first + count;
         encodeGetNameListResponse(w, id, names, first, count, first + count < names.size());
         return;
     }
