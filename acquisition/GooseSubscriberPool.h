@@ -3,6 +3,7 @@
 #include "acquisition/IMmsPool.h"
 #include "acquisition/InnerGooseSubscriber.h"
 #include "acquisition/PoolValues.h"
+#include "host/NonCopyable.h"
 #include "host/Result.h"
 
 #include <sigc++/sigc++.h>
@@ -17,12 +18,10 @@ namespace VorIec61850 {
 // for each accepted message, replaces its value list with new elements (a copy of the value of
 // each wanted path, whole data objects and structures included, with the time stamp of its data
 // object) and emits valuesUpdated, then timestampUpdated, on the receive thread.
-class GooseSubscriberPool : public virtual IMmsPool {
+class GooseSubscriberPool : public virtual IMmsPool, Vor::NonCopyable {
 public:
     GooseSubscriberPool();
     ~GooseSubscriberPool() override;
-    GooseSubscriberPool(const GooseSubscriberPool&) = delete;
-    GooseSubscriberPool& operator=(const GooseSubscriberPool&) = delete;
 
     // Time stamp in milliseconds of the message that caused the refresh.
     sigc::signal<void, uint64_t> timestampUpdated;

@@ -3,6 +3,7 @@
 #include "acquisition/MmsPollingTarget.h"
 #include "acquisition/PoolValues.h"
 #include "host/AutoResetEvent.h"
+#include "host/NonCopyable.h"
 #include "host/Result.h"
 #include "mms/MmsPath.h"
 
@@ -27,12 +28,10 @@ namespace VorIec61850 {
 // which IED was lost; start() then connects anew.
 //
 // stop() joins the polling thread; it must not be called from a handler of the signals.
-class MmsPollingPool : public virtual IMmsPool {
+class MmsPollingPool : public virtual IMmsPool, Vor::NonCopyable {
 public:
     MmsPollingPool() = default;
     ~MmsPollingPool() override;
-    MmsPollingPool(const MmsPollingPool&) = delete;
-    MmsPollingPool& operator=(const MmsPollingPool&) = delete;
 
     // The connection ended while polling (polling thread).
     sigc::signal<void> connectionLost;

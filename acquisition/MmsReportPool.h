@@ -3,6 +3,7 @@
 #include "acquisition/MmsReportPoolReciver.h"
 #include "acquisition/MmsReportTarget.h"
 #include "acquisition/PoolValues.h"
+#include "host/NonCopyable.h"
 #include "host/Result.h"
 
 #include <sigc++/sigc++.h>
@@ -20,13 +21,11 @@ namespace VorIec61850 {
 // When the connection is lost (the IED closes it or goes away) the pool emits connectionLost on
 // the receive thread, isRunning() turns false, getLastError() tells which IED was lost, and the
 // elements delivered so far stay; start() then connects anew.
-class MmsReportPool : public virtual IMmsPool {
+class MmsReportPool : public virtual IMmsPool, Vor::NonCopyable {
 public:
     // `number` is kept by the receiver for the host (see MmsReportReciver); reception ignores it.
     explicit MmsReportPool(uint64_t number = 0);
     ~MmsReportPool() override;
-    MmsReportPool(const MmsReportPool&) = delete;
-    MmsReportPool& operator=(const MmsReportPool&) = delete;
 
     // Time stamp in milliseconds of the report that caused the refresh (0 when it has none).
     sigc::signal<void, uint64_t> timestampUpdated;

@@ -2,6 +2,7 @@
 // The report receiver behind MmsReportPool: one MMS client connection to an IED, the report
 // control block enabled on it, and the mapping of the wanted paths onto the report's data set.
 #include "acquisition/MmsReportTarget.h"
+#include "host/NonCopyable.h"
 #include "mms/FCDAElement.h"
 #include "mms/MmsDatasetHelper.h"
 
@@ -28,7 +29,7 @@ namespace VorIec61850 {
 // Threads: start(), stop() and setTarget() run on the caller's thread and perform blocking MMS
 // services; reports, raw messages and connectionLost arrive on the connection's receive thread.
 // No callback runs after stop() returns. stop() must not be called from a handler of the signals.
-class MmsReportReciver {
+class MmsReportReciver : Vor::NonCopyable {
 public:
     using IndexPath = MmsDatasetHelper::IndexPath;
 
@@ -36,8 +37,6 @@ public:
     // pools apart); reception does not use it.
     explicit MmsReportReciver(uint64_t number = 0);
     ~MmsReportReciver();
-    MmsReportReciver(const MmsReportReciver&) = delete;
-    MmsReportReciver& operator=(const MmsReportReciver&) = delete;
 
     // Every MMS message of the connection: bytes, length, true when received (false when sent).
     sigc::signal<void, uint8_t*, int32_t, bool> rawMessageReceived;

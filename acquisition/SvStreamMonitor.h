@@ -1,6 +1,7 @@
 #pragma once
 #include "acquisition/InnerSvSubscriber.h"
 #include "acquisition/SvIn.h"
+#include "host/NonCopyable.h"
 
 #include <sigc++/sigc++.h>
 
@@ -17,7 +18,7 @@ namespace VorIec61850 {
 // rate over a sliding window and keeps the latest sample of every channel (the 9-2LE layout: a
 // 32-bit value followed by a 32-bit quality word per channel). The host reads a locked snapshot
 // from any thread; `updated` is emitted on the receive thread after each ASDU.
-class SvStreamMonitor {
+class SvStreamMonitor : Vor::NonCopyable {
 public:
     struct Snapshot {
         std::string svId;
@@ -34,8 +35,6 @@ public:
 
     explicit SvStreamMonitor(std::chrono::milliseconds window = std::chrono::milliseconds(1000));
     ~SvStreamMonitor();
-    SvStreamMonitor(const SvStreamMonitor&) = delete;
-    SvStreamMonitor& operator=(const SvStreamMonitor&) = delete;
 
     sigc::signal<void> updated;
 

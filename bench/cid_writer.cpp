@@ -4,6 +4,7 @@
 //   - reserialise: libxml++ writing (formatted) the same document parsed back from the file.
 // Usage: bench_cid_writer [repetitions] (default 15); prints medians.
 #include "cid/GooseToCid.h"
+#include "cid/PublicationDescription.h"
 
 #include <libxml++/libxml++.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,24 +24,19 @@ using namespace VorIec61850;
 
 namespace {
 
+// The example publication of the test set with `lines` generated members.
 GooseOut makeOut(int lines) {
     static const char* const kClasses[] = {"GGIO", "PTOC", "XCBR", "CSWI", "MMXU",
                                            "PDIS", "PTRC", "XSWI", "RREC", "PDIF"};
     GooseOut out;
-    out.macAddress = "01-0C-CD-01-00-01";
-    out.appId = 0x3FFF;
-    out.vlanId = 5;
-    out.vlanPriority = 4;
-    out.dataSetName = "BigDS";
-    out.ldReference = "LD0/LLN0";
-    out.goCbRef = "BENCHIEDLD0/LLN0$GO$gcb01";
-    out.confRev = 1;
-    out.minTime = 10;
-    out.maxTime = 1000;
+    const std::string error =
+        PublicationDescription::readGooseDescriptionFile(IECX_EXAMPLES_DIR "/testset_goose.desc", out);
+    if (!error.empty())
+        throw std::runtime_error(error);
     std::ostringstream list;
     for (int i = 0; i < lines; ++i) {
         const char* dataType = i % 3 == 0 ? "Dbpos" : "BOOLEAN";
-        list << "<FCDA path=\"LD0/" << kClasses[i % 10] << (i / 10 % 100 + 1) << ".Ind" << (i % 50 + 1)
+        list << "<FCDA path=\"TS/" << kClasses[i % 10] << (i / 10 % 100 + 1) << ".Ind" << (i % 50 + 1)
              << ".stVal\" fc=\"ST\" dataType=\"" << dataType << "\"/>";
         if (i + 1 < lines)
             list << '\n';

@@ -150,16 +150,7 @@ Measurement measureRawSocket(const std::string& a, const std::string& b,
                              const std::vector<std::vector<uint8_t>>& frames, uint64_t maxFrames, double rate,
                              double seconds, int receiverCpu, Latency* latency = nullptr) {
     Measurement m;
-    int fd = socket(AF_PACKET, SOCK_RAW, htons(0x88B8));
-    int rcvbuf = 4 << 20; // the stack's sockets ask for as much
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
-    sockaddr_ll addr{};
-    addr.sll_family = AF_PACKET;
-    addr.sll_protocol = htons(0x88B8);
-    addr.sll_ifindex = static_cast<int>(if_nametoindex(b.c_str()));
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    timeval tv{0, 10000};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    const int fd = openReceiver(b, 0x88B8, 4 << 20, 10000); // as much buffer as the stack's sockets
     std::atomic<uint64_t> received{0};
     std::atomic<bool> stop{false};
     std::atomic<double> cpu{0};
@@ -168,26 +159,13 @@ Measurement measureRawSocket(const std::string& a, const std::string& b,
         clockid_t clock;
         pthread_getcpuclockid(pthread_self(), &clock);
         double cpuStart = cpuSeconds(clock);
-        constexpr int kBatch = 32;
-        static uint8_t storage[kBatch][2048];
-        mmsghdr msgs[kBatch];
-        iovec iov[kBatch];
-        while (!stop) {
-            for (int i = 0; i < kBatch; ++i) {
-                iov[i] = {storage[i], sizeof storage[i]};
-                std::memset(&msgs[i], 0, sizeof msgs[i]);
-                msgs[i].msg_hdr.msg_iov = &iov[i];
-                msgs[i].msg_hdr.msg_iovlen = 1;
-            }
-            int n = recvmmsg(fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
-            if (n > 0) {
-                if (latency)
-                    for (int i = 0; i < n; ++i)
-                        if (received + static_cast<uint64_t>(i) < latency->delivered.size())
-                            latency->delivered[received + static_cast<uint64_t>(i)] = nowNs();
-                received += static_cast<uint64_t>(n);
-            }
-        }
+        readBatches(fd, stop, [&](int n) {
+            if (latency)
+                for (int i = 0; i < n; ++i)
+                    if (received + static_cast<uint64_t>(i) < latency->delivered.size())
+                        latency->delivered[received + static_cast<uint64_t>(i)] = nowNs();
+            received += static_cast<uint64_t>(n);
+        });
         cpu = cpuSeconds(clock) - cpuStart;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -102,16 +102,7 @@ struct Recording {
 };
 
 bool record(Streams& streams, const std::string& b, Recording& rec) {
-    int fd = socket(AF_PACKET, SOCK_RAW, htons(0x88BA));
-    int rcvbuf = 64 << 20;
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
-    sockaddr_ll addr{};
-    addr.sll_family = AF_PACKET;
-    addr.sll_protocol = htons(0x88BA);
-    addr.sll_ifindex = static_cast<int>(if_nametoindex(b.c_str()));
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    timeval tv{0, 100000};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    const int fd = openReceiver(b, 0x88BA, 64 << 20, 100000);
     rec.frames.assign(static_cast<size_t>(kFramesPerSecond) * kStreams, {});
     size_t missing = rec.frames.size();
     for (int pass = 0; pass < 5 && missing > 0; ++pass) {

@@ -8,6 +8,7 @@
 // share one socket whose filter admits both EtherTypes, so they arrive in one kernel queue.
 #include "capture/ArrivalOrder.h"
 #include "hal_ethernet.h"
+#include "host/NonCopyable.h"
 
 #include <sigc++/sigc++.h>
 
@@ -26,7 +27,7 @@ struct CaptureCounters {
     uint64_t dropped = 0;  // frames the kernel dropped because a receive queue was full
 };
 
-class EthernetPacketHandler {
+class EthernetPacketHandler : Vor::NonCopyable {
 public:
     static constexpr uint16_t kGooseEtherType = 0x88B8;
     static constexpr uint16_t kSvEtherType = 0x88BA;
@@ -38,8 +39,6 @@ public:
 
     EthernetPacketHandler();
     virtual ~EthernetPacketHandler();
-    EthernetPacketHandler(const EthernetPacketHandler&) = delete;
-    EthernetPacketHandler& operator=(const EthernetPacketHandler&) = delete;
 
     void setPromiscuousModeActive(bool active) { promiscuous = active; }
     bool isPromiscuousModeActive() const { return promiscuous; }

@@ -3,6 +3,7 @@
 // goes to the file in one write, so the file on disk ends with a whole record after every call
 // and other programs can read it while the capture runs.
 #include "capture/ArrivalOrder.h"
+#include "host/NonCopyable.h"
 
 #include <sys/uio.h>
 
@@ -13,14 +14,12 @@
 
 namespace VorIec61850 {
 
-class PcapFile {
+class PcapFile : Vor::NonCopyable {
 public:
     static constexpr uint32_t kDefaultSnapLength = 65535;
 
     PcapFile() = default;
     ~PcapFile() { close(); }
-    PcapFile(const PcapFile&) = delete;
-    PcapFile& operator=(const PcapFile&) = delete;
 
     // Opens `path` for appending; a missing or empty file gets the 24-byte global header first
     // (snapshot length 65535, or `snapLength` when larger). false, with error(), when the file

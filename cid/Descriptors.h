@@ -3,6 +3,7 @@
 // settings) and the test set's own publications. Every setter of the control block descriptors
 // writes one fixed diagnostic line to standard output, so that a run can be traced on the console.
 #include "cid/Publications.h"
+#include "host/NonCopyable.h"
 #include "host/tree/Unit.h"
 #include "mms/FunctionalConDA.h"
 
@@ -86,12 +87,10 @@ private:
 };
 
 // The settings common to control blocks; owns its data set.
-class Control {
+class Control : Vor::NonCopyable {
 public:
     Control();
     virtual ~Control();
-    Control(const Control&) = delete;
-    Control& operator=(const Control&) = delete;
 
     void setCbName(const std::string& cbName);
     // Stores, then prints "DataSet: <name>".
@@ -135,12 +134,10 @@ private:
 };
 
 // A GOOSE control block of an IED; owns its settings.
-class Goose : public ControlBlock {
+class Goose : public ControlBlock, Vor::NonCopyable {
 public:
     Goose();
     ~Goose() override;
-    Goose(const Goose&) = delete;
-    Goose& operator=(const Goose&) = delete;
 
     GooseControl* getGooseControl() const { return gooseControl.get(); }
     // Each prints "minTime: %f" / "maxTime: %f", then stores (milliseconds).

@@ -5,6 +5,7 @@
 #include "scl/SclEnums.h"
 
 #include <cctype>
+#include <fstream>
 #include <limits>
 #include <sstream>
 
@@ -229,6 +230,34 @@ parseDescription(const std::string& text,
             return "line " + std::to_string(number) + ": " + error;
     }
     return {};
+}
+
+namespace {
+
+std::string
+readDescriptionFile(const std::string& path,
+                    const std::function<std::string(const std::string&, const std::string&)>& apply) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return "cannot read description file '" + path + "'";
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string error = parseDescription(text.str(), apply);
+    return error.empty() ? error : path + ": " + error;
+}
+
+} // namespace
+
+std::string readGooseDescriptionFile(const std::string& path, GooseOut& out) {
+    return readDescriptionFile(path, [&out](const std::string& key, const std::string& value) {
+        return applyGooseSetting(out, key, value);
+    });
+}
+
+std::string readSvDescriptionFile(const std::string& path, SvOut& out) {
+    return readDescriptionFile(path, [&out](const std::string& key, const std::string& value) {
+        return applySvSetting(out, key, value);
+    });
 }
 
 std::string checkGooseOut(const GooseOut& out) {

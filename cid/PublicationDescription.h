@@ -39,6 +39,11 @@ std::string applySvSetting(SvOut& out, const std::string& key, const std::string
 std::string parseDescription(const std::string& text,
                              const std::function<std::string(const std::string&, const std::string&)>& apply);
 
+// Reads a whole description file into `out`. The error names the file when it cannot be read,
+// or the line of the first wrong setting.
+std::string readGooseDescriptionFile(const std::string& path, GooseOut& out);
+std::string readSvDescriptionFile(const std::string& path, SvOut& out);
+
 // Checks that a GOOSE publication names its control block, logical device and data set.
 std::string checkGooseOut(const GooseOut& out);
 

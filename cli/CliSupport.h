@@ -1,6 +1,8 @@
 #pragma once
 // Small helpers shared by the commands: raw-socket rights, interfaces, numbers, Ctrl-C and
 // progress lines.
+#include "host/NonCopyable.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -25,12 +27,10 @@ bool waitUntil(const std::function<bool()>& done, double seconds);
 
 // A one-line progress indicator on stderr for work that takes longer than a second, shown only
 // when stderr is a terminal; the line is cleared when the object ends.
-class Progress {
+class Progress : Vor::NonCopyable {
 public:
     Progress();
     ~Progress();
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
     void update(const std::string& text);
 
 private:
@@ -41,12 +41,10 @@ private:
 
 // Sends what the library writes on stdout (its fixed diagnostic lines) to /dev/null while the
 // object lives, so that a command's stdout holds only its results.
-class QuietStdout {
+class QuietStdout : Vor::NonCopyable {
 public:
     QuietStdout();
     ~QuietStdout();
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
 
 private:
     int _saved = -1;

@@ -2,6 +2,7 @@
 // What the MMS client commands share: the HOST[:PORT] argument, the connect time-out, one
 // connection that closes itself, object references with their FC, and client error texts.
 #include "cli/CliOptions.h"
+#include "host/NonCopyable.h"
 
 #include "iec61850_client.h"
 
@@ -36,12 +37,10 @@ struct ConnectOptions {
 };
 
 // One client connection, closed and released with the object.
-class IedSession {
+class IedSession : Vor::NonCopyable {
 public:
     IedSession() = default;
     ~IedSession();
-    IedSession(const IedSession&) = delete;
-    IedSession& operator=(const IedSession&) = delete;
 
     // Connects within the time-out; false with a message that names the address.
     bool connect(const ConnectOptions& options, std::string& error);

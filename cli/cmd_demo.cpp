@@ -6,6 +6,7 @@
 // traffic and writes CID files for the test set's own publications.
 #include "capture/PacketCapturer.h"
 #include "cid/GooseToCid.h"
+#include "cid/PublicationDescription.h"
 #include "cid/SvToCid.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSupport.h"
@@ -50,9 +51,9 @@ struct Options {
     int port = 0;
 };
 
-// The example station: installed under the data directory beside the tool's prefix, or in the
-// build tree under share/iecx next to the tool, or examples/ of the working directory.
-std::string findStation() {
+// An example file: installed under the data directory beside the tool's prefix, or in the build
+// tree under share/iecx next to the tool, or examples/ of the working directory.
+std::string findExample(const std::string& name) {
     std::string toolDir;
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
@@ -60,9 +61,9 @@ std::string findStation() {
         toolDir.assign(self, static_cast<size_t>(n));
         toolDir.erase(toolDir.rfind('/') + 1);
     }
-    const std::string file = "iecx/examples/station.scd";
+    const std::string file = "iecx/examples/" + name;
     const std::string candidates[] = {toolDir + IECX_BIN_TO_DATA "/" + file, toolDir + "share/" + file,
-                                      "examples/station.scd"};
+                                      "examples/" + name};
     for (const std::string& candidate : candidates)
         if (::access(candidate.c_str(), R_OK) == 0)
             return candidate;
@@ -190,20 +191,14 @@ void startIed(iecx::sim::SimulatedIed& ied, const std::string& scl, const std::s
         throw StepFailed("the simulated IED " + name + " does not start: " + ied.lastError());
 }
 
+// The test set's own publications: the GOOSE from the example description file that
+// `iecx cid goose -f` reads as well.
 void writeCids(const std::string& dir) {
     GooseOut goose;
-    goose.macAddress = "01-0C-CD-01-01-00";
-    goose.appId = 0x0100;
-    goose.vlanId = 10;
-    goose.vlanPriority = 4;
-    goose.dataSetName = "TestSetDS";
-    goose.ldReference = "TS/LLN0";
-    goose.goCbRef = "TESTSETTS/LLN0$GO$gcbTestSet";
-    goose.confRev = 1;
-    goose.minTime = 2;
-    goose.maxTime = 1000;
-    goose.fcdaList = "<FCDA path=\"TS/GGIO1.SPCSO1.stVal\" fc=\"ST\" dataType=\"BOOLEAN\"/>\n"
-                     "<FCDA path=\"TS/GGIO1.SPCSO1.q\" fc=\"ST\" dataType=\"BIT_STRING\"/>";
+    const std::string error =
+        PublicationDescription::readGooseDescriptionFile(findExample("testset_goose.desc"), goose);
+    if (!error.empty())
+        throw StepFailed(error);
     GooseToCid().saveToCid(goose, dir + "/Goose.cid");
     SvOut sv;
     sv.macAddress = "01-0C-CD-04-01-00";
@@ -296,7 +291,7 @@ int runDemo(const std::vector<std::string>& args) {
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (o.scl.empty())
-        o.scl = findStation();
+        o.scl = findExample("station.scd");
     if (o.ui)
         return runUiDemo(o);
 

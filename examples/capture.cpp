@@ -1,6 +1,8 @@
 // Capture of GOOSE and Sampled Values frames into a PCAP file (nanosecond time stamps from the
 // kernel), with the counters of frames seen, captured and dropped.
 //     capture INTERFACE DIRECTORY SECONDS [--all]
+#include "example.h"
+
 #include "capture/PacketCapturer.h"
 
 #include <atomic>
@@ -13,10 +15,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: capture INTERFACE DIRECTORY SECONDS [--all]\n");
-        return 2;
-    }
+    requireArguments(argc >= 4, "capture INTERFACE DIRECTORY SECONDS [--all]");
     PacketCapturer capturer;
     capturer.initPacketCapture(argv[2]); // the directory must exist
     capturer.setPcapPromiscuousMode(argc > 4 && std::strcmp(argv[4], "--all") == 0); // every frame

@@ -1,5 +1,5 @@
-// What the example programs share: the value lines they print, ending on a failed result, and
-// starting an MMS pool.
+// What the example programs share: the usage check, the value lines they print, ending on a
+// failed result, and starting an MMS pool.
 #pragma once
 #include "host/Result.h"
 #include "mms/MmsValueElement.h"
@@ -9,6 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+// Ends the program with its usage line (status 2) unless the arguments are complete.
+inline void requireArguments(bool complete, const char* usage) {
+    if (!complete) {
+        std::fprintf(stderr, "usage: %s\n", usage);
+        std::exit(2);
+    }
+}
 
 // One line per value, "PATH = VALUE @ MS ms" where MS is the value's time stamp (Unix time in
 // milliseconds, 0 when the device sent none).

@@ -15,10 +15,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: goose_pool HOST PORT INTERFACE SECONDS\n");
-        return 2;
-    }
+    requireArguments(argc == 5, "goose_pool HOST PORT INTERFACE SECONDS");
     // The data set's members and types, as the GOOSE messages carry them.
     IedClientError error = IED_ERROR_OK;
     IedConnection connection = IedConnection_create();

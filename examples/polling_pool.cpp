@@ -12,10 +12,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: polling_pool HOST:PORT PERIOD_MS SECONDS PATH[FC]...\n");
-        return 2;
-    }
+    requireArguments(argc >= 5, "polling_pool HOST:PORT PERIOD_MS SECONDS PATH[FC]...");
     MmsPollingTarget target(argv[1], std::strtoull(argv[2], nullptr, 10));
     for (int i = 4; i < argc; ++i)
         target.paths.emplace_back(argv[i], nullptr); // every path needs its FC

@@ -12,10 +12,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: report_pool HOST:PORT SECONDS RCBREF PATH[FC]...\n");
-        return 2;
-    }
+    requireArguments(argc >= 5, "report_pool HOST:PORT SECONDS RCBREF PATH[FC]...");
     MmsReportTarget target(argv[1], argv[3]); // e.g. "PROT1CTRL/LLN0.RP.urcbPos01"
     for (int i = 4; i < argc; ++i)
         target.paths.emplace_back(argv[i], nullptr); // a data set member or an attribute inside one

@@ -1,6 +1,8 @@
 // The root model by hand: create VorIec61850Model, connect its sources' signals to the data tree
 // and the parameters, then make the choices through the units, as a host's settings view does.
 //     root_model STATION.scd IED GSECONTROL
+#include "example.h"
+
 #include "models/GeneralSettingsModel.h"
 #include "models/ParamsModel.h"
 #include "models/SourceDeviceModel.h"
@@ -13,10 +15,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: root_model STATION.scd IED GSECONTROL\n");
-        return 2;
-    }
+    requireArguments(argc == 4, "root_model STATION.scd IED GSECONTROL");
     VorIec61850Model root;
     GeneralSettingsModel& settings = *root.getSettingsModel();
     TreeModel& tree = *root.getTreeModel();
@@ -54,7 +53,7 @@ int main(int argc, char** argv) {
          {params.getControlBlockReferenceUnit(), params.getMacAddressUnit(), params.getAppIdUnit(),
           params.getGooseIdUnit(), params.getConfRevUnit()})
         std::printf("%s = %s\n", unit->getId().c_str(), unit->getText().c_str());
-    tree.getNode()->setIsEvaluated(true); // check every leaf; a host lets the user click
+    tree.getNode()->setIsEvaluated(true);                      // check every leaf; a host lets the user click
     for (const auto& [path, unit] : tree.getCheckedElements()) // object paths with FC, and units
         std::printf("checked %s%s\n", path.c_str(), unit.empty() ? "" : (" (" + unit + ")").c_str());
     return 0;

@@ -1,6 +1,8 @@
 // Sampled Values: subscribe to one stream by APPID and svID and watch it: frame rate, smpCnt
 // gaps and the latest sample of each channel. InnerSvSubscriber underneath hands out raw ASDUs.
 //     sv_pool INTERFACE APPID SVID SECONDS
+#include "example.h"
+
 #include "acquisition/SvStreamMonitor.h"
 
 #include <chrono>
@@ -11,10 +13,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: sv_pool INTERFACE APPID SVID SECONDS\n");
-        return 2;
-    }
+    requireArguments(argc == 5, "sv_pool INTERFACE APPID SVID SECONDS");
     SvIn target;
     target.interfaceName = argv[1];
     target.appId = static_cast<int64_t>(std::strtol(argv[2], nullptr, 0));

@@ -15,10 +15,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: workflow_goose STATION.scd IED GSECONTROL INTERFACE SECONDS\n");
-        return 2;
-    }
+    requireArguments(argc == 6, "workflow_goose STATION.scd IED GSECONTROL INTERFACE SECONDS");
     VorIec61850Model root;
     AcquisitionWorkflow workflow(root); // connects the sources to the tree and the parameters
     workflow.setInterface(argv[4]);

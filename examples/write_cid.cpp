@@ -1,6 +1,8 @@
 // CID files for the test set's own publications: a GOOSE with two members and a Sampled Values
 // stream with two channels, written as Goose.cid and SV.cid into a directory.
 //     write_cid DIRECTORY
+#include "example.h"
+
 #include "cid/GooseToCid.h"
 #include "cid/SvToCid.h"
 
@@ -11,10 +13,7 @@
 using namespace VorIec61850;
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: write_cid DIRECTORY\n");
-        return 2;
-    }
+    requireArguments(argc == 2, "write_cid DIRECTORY");
     const std::string dir = argv[1];
 
     GooseOut goose;

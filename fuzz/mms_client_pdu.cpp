@@ -4,11 +4,8 @@
 // information reports) and the IEC 61850 report decoding of a connection's report handler.
 #include "iec61850_client.h"
 #include "mms_type_spec.h"
+#include "IsoStream.h"
 #include "mms_value.h"
-#include "stack/src/iso/Cotp.h"
-#include "stack/src/iso/IsoConnection.h"
-#include "stack/src/iso/Presentation.h"
-#include "stack/src/iso/Session.h"
 #include "stack/src/mms/MmsListServices.h"
 #include "stack/src/mms/MmsPdu.h"
 #include "stack/src/mms/client/IedConnectionInternal.h"
@@ -93,25 +90,18 @@ void decodeMms(const uint8_t* p, size_t n) {
     }
 }
 
-void decodeTsdu(const uint8_t* p, size_t n) {
-    iso::Spdu spdu;
-    if (!iso::decodeSpdu(p, n, spdu))
-        return;
+void decodeSpdu(const iso::Spdu& spdu) {
+    iso::Bytes data;
     if (spdu.type == iso::SpduAccept) {
-        iso::Bytes aare, mmsData;
+        iso::Bytes aare;
         bool accepted;
         if (iso::decodeCpaPpdu(spdu.userData, spdu.userDataLength, aare) &&
-            iso::decodeAare(aare.data, aare.length, accepted, mmsData))
-            decodeMms(mmsData.data, mmsData.length);
-    } else if (spdu.type == iso::SpduDataTransfer) {
-        int ctx;
-        iso::Bytes data;
-        if (iso::decodeUserData(spdu.userData, spdu.userDataLength, ctx, data))
+            iso::decodeAare(aare.data, aare.length, accepted, data))
             decodeMms(data.data, data.length);
-    } else {
-        int ctx;
-        iso::Bytes data;
-        if (iso::decodeUserData(spdu.userData, spdu.userDataLength, ctx, data))
+    } else if (userDataOf(spdu, data)) {
+        if (spdu.type == iso::SpduDataTransfer)
+            decodeMms(data.data, data.length);
+        else
             (void)iso::acseApduType(data.data, data.length);
     }
 }
@@ -119,27 +109,7 @@ void decodeTsdu(const uint8_t* p, size_t n) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The input is a TCP byte stream: TPKTs one after the other.
-    std::vector<uint8_t> tsdu;
-    size_t pos = 0;
-    while (pos + iso::kTpktHeaderSize <= size) {
-        size_t len = iso::tpktLength(data + pos);
-        if (len == 0 || pos + len > size)
-            break;
-        iso::CotpTpdu tpdu;
-        if (iso::decodeCotp(data + pos + 4, len - 4, tpdu) && tpdu.code == iso::CotpDT) {
-            if (tsdu.size() + tpdu.dataLength > iso::kMaxTsduSize)
-                break;
-            tsdu.insert(tsdu.end(), tpdu.data, tpdu.data + tpdu.dataLength);
-            if (tpdu.eot) {
-                decodeTsdu(tsdu.data(), tsdu.size());
-                tsdu.clear();
-            }
-        }
-        pos += len;
-    }
-    // Inputs that are not framed still reach the upper decoders directly.
-    decodeTsdu(data, size);
+    forEachSpdu(data, size, decodeSpdu);
     decodeMms(data, size);
     return 0;
 }

@@ -3,11 +3,8 @@
 // server serves (getNameList, read, write, getVariableAccessAttributes,
 // getNamedVariableListAttributes, defineNamedVariableList, deleteNamedVariableList), with the
 // response encoders fed from what was decoded.
+#include "IsoStream.h"
 #include "mms_value.h"
-#include "stack/src/iso/Cotp.h"
-#include "stack/src/iso/IsoConnection.h"
-#include "stack/src/iso/Presentation.h"
-#include "stack/src/iso/Session.h"
 #include "stack/src/mms/MmsListServices.h"
 #include "stack/src/mms/MmsPdu.h"
 
@@ -83,49 +80,25 @@ void decodeRequest(const uint8_t* p, size_t n) {
     }
 }
 
-void decodeTsdu(const uint8_t* p, size_t n) {
-    iso::Spdu spdu;
-    if (!iso::decodeSpdu(p, n, spdu))
-        return;
+void decodeSpdu(const iso::Spdu& spdu) {
+    iso::Bytes data;
     if (spdu.type == iso::SpduConnect) {
         iso::CpInfo cp;
-        iso::Bytes mmsData;
         if (iso::decodeCpType(spdu.userData, spdu.userDataLength, cp) &&
-            iso::decodeAarq(cp.userData.data, cp.userData.length, mmsData)) {
+            iso::decodeAarq(cp.userData.data, cp.userData.length, data)) {
             std::vector<uint8_t> out;
-            iso::appendCpaPpdu(out, cp, mmsData.data, mmsData.length);
-            decodeRequest(mmsData.data, mmsData.length);
-        }
-    } else if (spdu.type == iso::SpduDataTransfer) {
-        int ctx;
-        iso::Bytes data;
-        if (iso::decodeUserData(spdu.userData, spdu.userDataLength, ctx, data))
+            iso::appendCpaPpdu(out, cp, data.data, data.length);
             decodeRequest(data.data, data.length);
+        }
+    } else if (spdu.type == iso::SpduDataTransfer && userDataOf(spdu, data)) {
+        decodeRequest(data.data, data.length);
     }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<uint8_t> tsdu;
-    size_t pos = 0;
-    while (pos + iso::kTpktHeaderSize <= size) {
-        size_t len = iso::tpktLength(data + pos);
-        if (len == 0 || pos + len > size)
-            break;
-        iso::CotpTpdu tpdu;
-        if (iso::decodeCotp(data + pos + 4, len - 4, tpdu) && tpdu.code == iso::CotpDT) {
-            if (tsdu.size() + tpdu.dataLength > iso::kMaxTsduSize)
-                break;
-            tsdu.insert(tsdu.end(), tpdu.data, tpdu.data + tpdu.dataLength);
-            if (tpdu.eot) {
-                decodeTsdu(tsdu.data(), tsdu.size());
-                tsdu.clear();
-            }
-        }
-        pos += len;
-    }
-    decodeTsdu(data, size);
+    forEachSpdu(data, size, decodeSpdu);
     decodeRequest(data, size);
     return 0;
 }

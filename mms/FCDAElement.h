@@ -1,4 +1,5 @@
 #pragma once
+#include "host/NonCopyable.h"
 #include "scl/SclTypes.h"
 
 #include <cstddef>
@@ -15,14 +16,12 @@ namespace VorIec61850 {
 // A node of a data set structure: a path segment (or a whole element path), its functional
 // constraint and MMS data type, and its owned children. Held in memory and exchanged as XML:
 //   <FCDA path="LD0/LLN0.Mod" fc="ST" dataType="STRUCTURE"><FCDA path="stVal" .../></FCDA>
-class FCDAElement {
+class FCDAElement : Vor::NonCopyable {
 public:
     using Children = std::vector<std::unique_ptr<FCDAElement>>;
 
     FCDAElement() = default;
     FCDAElement(const std::string& path, tFCEnum fc, tMmsTypeEnum dataType, FCDAElement* parent);
-    FCDAElement(const FCDAElement&) = delete;
-    FCDAElement& operator=(const FCDAElement&) = delete;
     ~FCDAElement();
 
     const std::string& getPath() const { return _path; }

@@ -1,6 +1,7 @@
 #pragma once
 #include "goose_receiver.h"
 #include "goose_subscriber.h"
+#include "host/NonCopyable.h"
 
 #include <glibmm/dispatcher.h>
 
@@ -15,12 +16,10 @@ namespace VorIec61850 {
 // output. Its thread watches the running flag in 100 ms steps; when it ends (stopped, or the
 // receiver could not start) it signals a dispatcher so that stopObserver completes on the main
 // loop. Create, start and stop it on the thread that runs the main loop.
-class GooseObserver {
+class GooseObserver : Vor::NonCopyable {
 public:
     GooseObserver();
     ~GooseObserver();
-    GooseObserver(const GooseObserver&) = delete;
-    GooseObserver& operator=(const GooseObserver&) = delete;
 
     // Does nothing while an observer thread exists.
     void startObserver(const std::string& interfaceId);

@@ -167,19 +167,29 @@ std::vector<GooseControlBlock> IecModelExplorer::getGooseControlBlocks(const std
     return blocks;
 }
 
+namespace {
+
+// The data set a control block read from the device names ("" for none or no block); the block
+// is freed.
+template <class Block>
+std::string takeDataSet(Block block, const char* (*dataSetOf)(Block), void (*destroy)(Block)) {
+    if (block == nullptr)
+        return {};
+    const char* dataSet = dataSetOf(block);
+    std::string result = dataSet != nullptr ? dataSet : "";
+    destroy(block);
+    return result;
+}
+
+} // namespace
+
 std::string IecModelExplorer::getRcbDataSet(const std::string& rcbReference) {
     if (connection == nullptr) {
         error = IED_ERROR_NOT_CONNECTED;
         return {};
     }
-    ClientReportControlBlock rcb =
-        IedConnection_getRCBValues(connection, &error, rcbReference.c_str(), nullptr);
-    if (rcb == nullptr)
-        return {};
-    const char* dataSet = ClientReportControlBlock_getDataSetReference(rcb);
-    std::string result = dataSet != nullptr ? dataSet : "";
-    ClientReportControlBlock_destroy(rcb);
-    return result;
+    return takeDataSet(IedConnection_getRCBValues(connection, &error, rcbReference.c_str(), nullptr),
+                       ClientReportControlBlock_getDataSetReference, ClientReportControlBlock_destroy);
 }
 
 ClientGooseControlBlock IecModelExplorer::getGooseCBValues(const std::string& gocbReference) {
@@ -191,13 +201,8 @@ ClientGooseControlBlock IecModelExplorer::getGooseCBValues(const std::string& go
 }
 
 std::string IecModelExplorer::getGooseDataSet(const std::string& gocbReference) {
-    ClientGooseControlBlock gocb = getGooseCBValues(gocbReference);
-    if (gocb == nullptr)
-        return {};
-    const char* dataSet = ClientGooseControlBlock_getDatSet(gocb);
-    std::string result = dataSet != nullptr ? dataSet : "";
-    ClientGooseControlBlock_destroy(gocb);
-    return result;
+    return takeDataSet(getGooseCBValues(gocbReference), ClientGooseControlBlock_getDatSet,
+                       ClientGooseControlBlock_destroy);
 }
 
 } // namespace VorIec61850

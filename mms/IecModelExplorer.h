@@ -1,4 +1,5 @@
 #pragma once
+#include "host/NonCopyable.h"
 #include "host/tree/NodeTypedCollection.h"
 #include "mms/FCDAElement.h"
 #include "mms/FunctionalConDA.h"
@@ -38,7 +39,7 @@ struct GooseControlBlock {
 //
 // Library errors are never raised: every client call leaves its code in getError() and the
 // listing it served stays empty. Used from one thread; no locks.
-class IecModelExplorer {
+class IecModelExplorer : Vor::NonCopyable {
 public:
     using TokenList = std::vector<std::string>;
 
@@ -47,8 +48,6 @@ public:
     // is released, closing it when it is still open, so that no socket or receive thread is
     // left behind.
     ~IecModelExplorer();
-    IecModelExplorer(const IecModelExplorer&) = delete;
-    IecModelExplorer& operator=(const IecModelExplorer&) = delete;
 
     // Opens a new connection to host:port, releasing the previous handle first, giving up after
     // the connect time-out. Returns the client error code (0 on success) and prints

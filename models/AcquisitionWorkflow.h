@@ -5,6 +5,7 @@
 #include "acquisition/MmsReportTarget.h"
 #include "acquisition/SvIn.h"
 #include "acquisition/SvStreamMonitor.h"
+#include "host/NonCopyable.h"
 #include "host/Result.h"
 #include "mms/MmsValueElement.h"
 #include "models/Choices.h"
@@ -31,7 +32,7 @@ class SourceModel;
 //
 // Used from the host's thread. Pools deliver on their own threads: `valuesUpdated` is emitted
 // there, and getValues() / getSvSnapshot() hand out locked copies that any thread may read.
-class AcquisitionWorkflow : public sigc::trackable {
+class AcquisitionWorkflow : public sigc::trackable, Vor::NonCopyable {
 public:
     // How the values are acquired; MMS reports unless polling is asked for.
     enum class Mode { Reports, Polling, Goose, SampledValues };
@@ -49,8 +50,6 @@ public:
 
     explicit AcquisitionWorkflow(VorIec61850Model& root);
     ~AcquisitionWorkflow();
-    AcquisitionWorkflow(const AcquisitionWorkflow&) = delete;
-    AcquisitionWorkflow& operator=(const AcquisitionWorkflow&) = delete;
 
     // Emitted after each refresh of the values, on the pool's thread.
     sigc::signal<void> valuesUpdated;

@@ -1,4 +1,5 @@
 #pragma once
+#include "host/NonCopyable.h"
 #include "host/tree/Enum.h"
 #include "host/tree/Unit.h"
 #include "models/Choices.h"
@@ -14,12 +15,10 @@ class SourceDeviceModel;
 
 // The general settings node "IEC61850": the choice of data source (an IED on the network or an
 // SCL file, "Файл SCL" by default) and the two source models that serve it, in display order.
-class GeneralSettingsModel : public VorTree::UnitableContainer {
+class GeneralSettingsModel : public VorTree::UnitableContainer, Vor::NonCopyable {
 public:
     GeneralSettingsModel();
     ~GeneralSettingsModel() override;
-    GeneralSettingsModel(const GeneralSettingsModel&) = delete;
-    GeneralSettingsModel& operator=(const GeneralSettingsModel&) = delete;
 
     // Emitted on every change of the data source with its int value (0 IED device, 1 SCL file).
     sigc::signal<void, int> signalDataSourceChanged;

@@ -1,4 +1,5 @@
 #pragma once
+#include "host/NonCopyable.h"
 #include "host/tree/Enum.h"
 #include "host/tree/Unit.h"
 #include "models/Choices.h"
@@ -17,14 +18,12 @@ namespace VorIec61850 {
 // signals through which a source tells the data tree and the parameters what to show and hands
 // on the user's selection. The file and device sources fill the device and element lists their
 // own way.
-class SourceModel : public VorTree::UnitableContainer {
+class SourceModel : public VorTree::UnitableContainer, Vor::NonCopyable {
 public:
     using DataList = std::vector<std::pair<std::string, std::string>>;
 
     SourceModel();
     ~SourceModel() override;
-    SourceModel(const SourceModel&) = delete;
-    SourceModel& operator=(const SourceModel&) = delete;
 
     // One leaf of the data tree: node names from the top down, and the leaf's unit text.
     sigc::signal<void, std::vector<std::string>, std::string> signalAddNode;

@@ -1,4 +1,5 @@
 #pragma once
+#include "host/NonCopyable.h"
 #include "models/CheckNodes.h"
 
 #include <sigc++/sigc++.h>
@@ -12,7 +13,7 @@ namespace VorIec61850 {
 
 // The check-box tree of data attributes. Branches are built from path token lists (one name
 // per tree level); the checked leaves come back as object paths with their units.
-class TreeModel : public sigc::trackable {
+class TreeModel : public sigc::trackable, Vor::NonCopyable {
 public:
     // One checked leaf: the names from the top down, and the leaf's unit.
     struct PathUnit {
@@ -22,8 +23,6 @@ public:
 
     TreeModel();
     ~TreeModel();
-    TreeModel(const TreeModel&) = delete;
-    TreeModel& operator=(const TreeModel&) = delete;
 
     // The root node, id "root"; kept for the model's whole life.
     CheckNodeDescriptorModel* getNode() const { return _node.get(); }

@@ -1,4 +1,6 @@
 #pragma once
+#include "host/NonCopyable.h"
+
 #include <sigc++/sigc++.h>
 
 #include <memory>
@@ -14,12 +16,10 @@ class TreeModel;
 // sources), the parameters and the data tree, created in this order and kept for the root's
 // whole life. The host connects the sources' signals to the tree and the parameters (or lets
 // AcquisitionWorkflow do it).
-class VorIec61850Model {
+class VorIec61850Model : Vor::NonCopyable {
 public:
     VorIec61850Model();
     ~VorIec61850Model();
-    VorIec61850Model(const VorIec61850Model&) = delete;
-    VorIec61850Model& operator=(const VorIec61850Model&) = delete;
 
     // The host's own signal; the extension neither connects nor emits it.
     sigc::signal<void> signal;

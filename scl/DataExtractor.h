@@ -1,4 +1,5 @@
 #pragma once
+#include "host/NonCopyable.h"
 #include "scl/SclTypes.h"
 
 #include <libxml++/libxml++.h>
@@ -19,7 +20,7 @@ class SclQueries;
 //
 // Conversion errors leave the constructor as standard exceptions whose messages are the
 // conversion names ("stoi", "stod", "stoul").
-class DataExtractor {
+class DataExtractor : Vor::NonCopyable {
 public:
     // How node lookups are answered. Both give the same records: Indexed answers from maps built
     // once per parent node (fast on large substation files), XPath runs each query text.
@@ -29,8 +30,6 @@ public:
     // outlive the extractor.
     explicit DataExtractor(const xmlpp::DomParser* parser, Lookup lookup = Lookup::Indexed);
     ~DataExtractor();
-    DataExtractor(const DataExtractor&) = delete;
-    DataExtractor& operator=(const DataExtractor&) = delete;
 
     std::vector<tSubNetwork> getSubNetworkCollection() const { return subNetworks; }
     // The connected access points of all sub-networks, sub-network by sub-network.

@@ -1,4 +1,6 @@
 #pragma once
+#include "host/NonCopyable.h"
+
 #include <libxml++/libxml++.h>
 #include <libxml/tree.h>
 
@@ -16,12 +18,10 @@ namespace VorIec61850 {
 
 using XmlNodes = std::vector<xmlNode*>;
 
-class SclQueries {
+class SclQueries : Vor::NonCopyable {
 public:
     explicit SclQueries(std::string namespaceUri) : _nsUri(std::move(namespaceUri)) {}
     virtual ~SclQueries() = default;
-    SclQueries(const SclQueries&) = delete;
-    SclQueries& operator=(const SclQueries&) = delete;
 
     // "x:Communication/x:SubNetwork" under the root.
     virtual XmlNodes subNetworks(xmlNode* root) = 0;

@@ -3,6 +3,7 @@
 // on the chosen interface. A change of a data set member starts a new state (stNum + 1,
 // sqNum 0) that is sent at once and repeated after MinTime, then at doubling intervals up to
 // MaxTime, where the repetition stays. One thread ("sim_goose") runs the repetitions.
+#include "host/NonCopyable.h"
 #include "sim/Model.h"
 
 #include <chrono>
@@ -18,12 +19,10 @@ typedef struct sGoosePublisher* GoosePublisher;
 
 namespace iecx::sim {
 
-class GoosePublishing {
+class GoosePublishing : Vor::NonCopyable {
 public:
     explicit GoosePublishing(Model& model);
     ~GoosePublishing();
-    GoosePublishing(const GoosePublishing&) = delete;
-    GoosePublishing& operator=(const GoosePublishing&) = delete;
 
     // Opens a publisher per control block on the interface and starts sending. false, with a
     // message in lastError(), when the interface cannot be opened.

@@ -1,24 +1,13 @@
 #include "sim/Model.h"
 
+#include "host/StringHelper.h"
+
 #include "mms_type_spec.h"
 
 #include <cstdlib>
 #include <cstring>
 
 namespace iecx::sim {
-
-std::vector<std::string> splitPath(const std::string& path, char sep) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true) {
-        size_t pos = path.find(sep, start);
-        parts.push_back(path.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
-        if (pos == std::string::npos)
-            break;
-        start = pos + 1;
-    }
-    return parts;
-}
 
 // ---- nodes ----
 
@@ -175,7 +164,7 @@ ModelNode* Model::find(const std::string& domainName, const std::string& itemId)
     Domain* d = domain(domainName);
     if (!d || itemId.empty())
         return nullptr;
-    std::vector<std::string> parts = splitPath(itemId, '$');
+    std::vector<std::string> parts = Vor::StringHelper::split(itemId, '$');
     ModelNode* node = d->logicalNode(parts[0]);
     for (size_t i = 1; node && i < parts.size(); ++i)
         node = node->child(parts[i]);
@@ -188,7 +177,7 @@ ModelNode* Model::findMember(const std::string& domainName, const std::string& i
     Domain* d = domain(domainName);
     if (!d || itemId.empty())
         return nullptr;
-    std::vector<std::string> parts = splitPath(itemId, '$');
+    std::vector<std::string> parts = Vor::StringHelper::split(itemId, '$');
     ModelNode* node = d->logicalNode(parts[0]);
     size_t i = 1;
     for (; node && i < parts.size() && !(node->spec && node->spec->type == MMS_ARRAY); ++i)
@@ -250,7 +239,7 @@ ModelNode* Model::findReference(const std::string& reference, stack::mms::Access
     for (char& c : rest)
         if (c == '.')
             c = '$';
-    std::vector<std::string> parts = splitPath(rest, '$');
+    std::vector<std::string> parts = Vor::StringHelper::split(rest, '$');
     ModelNode* ln = d->logicalNode(parts[0]);
     if (!ln)
         return nullptr;

@@ -7,6 +7,7 @@
 //
 // Every value lives in exactly one node of the tree. The model's mutex guards all values; the
 // tree shape never changes after loading.
+#include "host/NonCopyable.h"
 #include "mms_common.h"
 #include "mms_value.h"
 #include "stack/src/mms/AlternateAccess.h"
@@ -26,14 +27,12 @@ enum TriggerBits : uint8_t { kTrgDchg = 1, kTrgQchg = 2, kTrgDupd = 4 };
 
 class Domain;
 
-class ModelNode {
+class ModelNode : Vor::NonCopyable {
 public:
     enum class Kind { LogicalNode, FcGroup, DataObject, Attribute };
 
     ModelNode(Kind kind, std::string name);
     ~ModelNode();
-    ModelNode(const ModelNode&) = delete;
-    ModelNode& operator=(const ModelNode&) = delete;
 
     Kind kind;
     std::string name;
@@ -228,8 +227,5 @@ private:
     std::mutex _listenerMutex;
     std::vector<ChangeListener> _listeners;
 };
-
-// Splits "a$b$c" (or "a.b.c") into its parts.
-std::vector<std::string> splitPath(const std::string& path, char sep);
 
 } // namespace iecx::sim

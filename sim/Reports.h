@@ -7,6 +7,7 @@
 // arrive through onChanges() on the thread that changed them; writes of control block
 // attributes through write() on the server's connection threads. All state is guarded by one
 // mutex, taken before the model's mutex.
+#include "host/NonCopyable.h"
 #include "sim/Model.h"
 #include "stack/src/mms/server/MmsServer.h"
 
@@ -23,12 +24,10 @@
 
 namespace iecx::sim {
 
-class ReportEngine {
+class ReportEngine : Vor::NonCopyable {
 public:
     explicit ReportEngine(Model& model);
     ~ReportEngine();
-    ReportEngine(const ReportEngine&) = delete;
-    ReportEngine& operator=(const ReportEngine&) = delete;
 
     void start();
     void stop();

@@ -9,6 +9,7 @@
 //     ied.changeValuesEvery(500);
 //     ied.stop();
 #include "host/Export.h"
+#include "host/NonCopyable.h"
 #include "mms_value.h"
 
 #include <cstdint>
@@ -29,12 +30,10 @@ class SvPublishing;
 class SimServerHandler;
 class ValueChanger;
 
-class IECX_API SimulatedIed {
+class IECX_API SimulatedIed : Vor::NonCopyable {
 public:
     SimulatedIed();
     ~SimulatedIed(); // stops
-    SimulatedIed(const SimulatedIed&) = delete;
-    SimulatedIed& operator=(const SimulatedIed&) = delete;
 
     // Loads the IED iedName (the first IED when empty) of a CID/ICD/SCD file. Only while stopped;
     // throws std::runtime_error with a readable message when the file or IED is unusable.

@@ -19,6 +19,7 @@
 // rate is exact) and wakes at most once a millisecond, sending every frame due by then: at 4000
 // frames/s a few frames per wake-up instead of a wake-up per frame. After a hold-up it sends the
 // frames it owes (up to one second's worth, beyond that it skips ahead).
+#include "host/NonCopyable.h"
 #include "sim/Model.h"
 
 #include <atomic>
@@ -36,12 +37,10 @@ constexpr double kCurrentPeak = 141421.0; // mA: 100 A rms
 constexpr double kVoltagePeak = 816497.0; // 10 mV: 5773.5 V rms, 10 kV between phases
 constexpr double kCurrentLagDeg = 30.0;
 
-class SvPublishing {
+class SvPublishing : Vor::NonCopyable {
 public:
     explicit SvPublishing(Model& model);
     ~SvPublishing();
-    SvPublishing(const SvPublishing&) = delete;
-    SvPublishing& operator=(const SvPublishing&) = delete;
 
     // Opens a publisher per stream on the interface and starts the sending thread (none when the
     // model has no stream). false, with a message in lastError(), when the interface cannot be

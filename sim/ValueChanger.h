@@ -2,6 +2,7 @@
 // Periodic changes of a simulated IED's process values so that reports, GOOSE and polling have
 // something to see: measured floats (MX ".f") drift, status booleans and double points (ST
 // "stVal", "general") toggle; the time stamp "t" of each changed data object is renewed.
+#include "host/NonCopyable.h"
 #include "sim/Model.h"
 
 #include <condition_variable>
@@ -10,12 +11,10 @@
 
 namespace iecx::sim {
 
-class ValueChanger {
+class ValueChanger : Vor::NonCopyable {
 public:
     explicit ValueChanger(Model& model);
     ~ValueChanger();
-    ValueChanger(const ValueChanger&) = delete;
-    ValueChanger& operator=(const ValueChanger&) = delete;
 
     // Changes values every periodMs milliseconds on thread "sim_changes"; 0 stops.
     void setPeriod(int periodMs);

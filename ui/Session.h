@@ -1,4 +1,5 @@
 #pragma once
+#include "host/NonCopyable.h"
 #include "ui/Downloads.h"
 #include "ui/LiveValues.h"
 
@@ -30,12 +31,10 @@ public:
 // capture and the CID forms, and the files it wrote. The model nodes are not thread-safe, so
 // every call that reaches them holds one lock; the page's requests arrive on the HTTP server's
 // threads. Pools hand their values to liveValues() on their own threads, outside that lock.
-class Session : public sigc::trackable {
+class Session : public sigc::trackable, Vor::NonCopyable {
 public:
     explicit Session(const std::string& workDirectory);
     ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
 
     // Grows on every signal of the model nodes; a stream sends the model again when it moved.
     uint64_t modelVersion() const { return _modelVersion.load(); }

@@ -1,4 +1,6 @@
 #pragma once
+#include "host/NonCopyable.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,12 +23,10 @@ struct UiOptions {
 // streams model changes, acquired values and status to every open page as server-sent events.
 // Every /api request carries the session token (header X-Iecx-Token or query token=); the
 // page gets it from the URL that url() returns.
-class UiServer {
+class UiServer : Vor::NonCopyable {
 public:
     explicit UiServer(UiOptions options);
     ~UiServer(); // stops
-    UiServer(const UiServer&) = delete;
-    UiServer& operator=(const UiServer&) = delete;
 
     // Binds and starts serving on background threads; false with error() when it cannot bind.
     bool start();

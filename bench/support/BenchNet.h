@@ -2,6 +2,8 @@
 // Shared pieces of the network benchmarks: a veth pair that the program creates and always
 // removes (also on Ctrl-C), thread pinning and CPU clocks, and a raw sender that floods or paces
 // frames with sendmmsg. Header-only: every bench/*.cpp is a program of its own.
+#include "host/NonCopyable.h"
+
 #include <fcntl.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
@@ -262,27 +264,53 @@ template <typename Count> void waitForDrain(Count count) {
     }
 }
 
+// A packet socket that receives `etherType` on iface, with a receive buffer of bufferBytes and
+// reads that give up after timeoutUs microseconds; fd < 0 when it cannot be opened.
+inline int openReceiver(const std::string& iface, uint16_t etherType, int bufferBytes, long timeoutUs) {
+    int fd = socket(AF_PACKET, SOCK_RAW, htons(etherType));
+    if (fd < 0)
+        return fd;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bufferBytes, sizeof bufferBytes);
+    sockaddr_ll addr{};
+    addr.sll_family = AF_PACKET;
+    addr.sll_protocol = htons(etherType);
+    addr.sll_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    timeval tv{0, timeoutUs};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    return fd;
+}
+
+// Reads fd in recvmmsg batches of up to 32 frames until `stop`; onBatch(n) after each batch of
+// n > 0 frames (the bytes themselves are not kept).
+template <typename OnBatch> void readBatches(int fd, const std::atomic<bool>& stop, OnBatch onBatch) {
+    constexpr int kBatch = 32;
+    std::vector<uint8_t> storage(kBatch * 2048);
+    mmsghdr msgs[kBatch];
+    iovec iov[kBatch];
+    while (!stop) {
+        for (int i = 0; i < kBatch; ++i) {
+            iov[i] = {storage.data() + i * 2048, 2048};
+            std::memset(&msgs[i], 0, sizeof msgs[i]);
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+        }
+        int n = recvmmsg(fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
+        if (n > 0)
+            onBatch(n);
+    }
+}
+
 // The baseline receiver of the benchmarks: one packet socket for an EtherType on an interface,
 // read with recvmmsg on a thread of its own (pinned to cpu when it names one), counting frames and
 // the thread's CPU time.
-class RawCounter {
+class RawCounter : Vor::NonCopyable {
 public:
     RawCounter(const std::string& iface, uint16_t etherType, int cpu = -1) {
-        _fd = socket(AF_PACKET, SOCK_RAW, htons(etherType));
-        int rcvbuf = 4 << 20; // the stack's sockets ask for as much
-        setsockopt(_fd, SOL_SOCKET, SO_RCVBUFFORCE, &rcvbuf, sizeof rcvbuf);
-        sockaddr_ll addr{};
-        addr.sll_family = AF_PACKET;
-        addr.sll_protocol = htons(etherType);
-        addr.sll_ifindex = static_cast<int>(if_nametoindex(iface.c_str()));
-        bind(_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        timeval tv{0, 10000};
-        setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        _fd = openReceiver(iface, etherType, 4 << 20, 10000); // as much buffer as the stack's sockets
         _thread = std::thread([this, cpu] { _read(cpu); });
     }
     ~RawCounter() { stop(); }
-    RawCounter(const RawCounter&) = delete;
-    RawCounter& operator=(const RawCounter&) = delete;
 
     uint64_t received() const { return _received.load(); }
     // Waits until the frames stop coming, ends the thread and returns its CPU seconds.
@@ -306,21 +334,7 @@ private:
         clockid_t clock;
         pthread_getcpuclockid(pthread_self(), &clock);
         const double start = cpuSeconds(clock);
-        constexpr int kBatch = 32;
-        static uint8_t storage[kBatch][2048];
-        mmsghdr msgs[kBatch];
-        iovec iov[kBatch];
-        while (!_stop) {
-            for (int i = 0; i < kBatch; ++i) {
-                iov[i] = {storage[i], sizeof storage[i]};
-                std::memset(&msgs[i], 0, sizeof msgs[i]);
-                msgs[i].msg_hdr.msg_iov = &iov[i];
-                msgs[i].msg_hdr.msg_iovlen = 1;
-            }
-            int n = recvmmsg(_fd, msgs, kBatch, MSG_WAITFORONE, nullptr);
-            if (n > 0)
-                _received += static_cast<uint64_t>(n);
-        }
+        readBatches(_fd, _stop, [this](int n) { _received += static_cast<uint64_t>(n); });
         _cpu = cpuSeconds(clock) - start;
     }
 

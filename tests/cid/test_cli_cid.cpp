@@ -63,33 +63,27 @@ const std::vector<std::string> kGooseArgs = [] {
 
 } // namespace
 
-TEST(CliCid, GooseFromOptionsMatchesTheGoldenDocument) {
+// The golden publication from options, from its description file, and from the file with an
+// option that overrides one of its settings.
+TEST(CliCid, GooseFromOptionsOrDescriptionFile) {
     TempDir dir;
-    auto args = kGooseArgs;
-    args.insert(args.end(), {"-o", dir.file("out/Goose.cid")});
-    const CliRun run = runCid(args);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, dir.file("out/Goose.cid") + "\n");
-    EXPECT_EQ(readFile(dir.file("out/Goose.cid")),
-              readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid"));
+    const std::string description = cidtest::dataFile("goose.desc");
+    auto fromOptions = kGooseArgs;
+    fromOptions.insert(fromOptions.end(), {"-o", dir.file("out/Goose.cid")});
+    for (const auto& args :
+         {fromOptions, std::vector<std::string>{"goose", "-f", description, "-o", dir.file("G.cid")}}) {
+        const CliRun run = runCid(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, args.back() + "\n");
+        EXPECT_EQ(readFile(args.back()), readFile(cidtest::dataFile("goose_golden.cid")));
+    }
     // Nothing else is left in the directory, and the file has ordinary permissions.
     EXPECT_EQ(listDir(dir.file("out")), std::vector<std::string>{"Goose.cid"});
     struct stat st {};
     ASSERT_EQ(::stat(dir.file("out/Goose.cid").c_str(), &st), 0);
     EXPECT_NE(st.st_mode & S_IRGRP, 0u);
-}
 
-TEST(CliCid, GooseFromDescriptionFileMatchesTheGoldenDocument) {
-    TempDir dir;
-    const CliRun run =
-        runCid({"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc", "-o", dir.file("G.cid")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readFile(dir.file("G.cid")),
-              readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid"));
-
-    // Options override the file.
-    const CliRun other = runCid({"goose", "-f", std::string(IECX_TEST_DATA_DIR) + "/cid/goose.desc",
-                                 "--appid", "0x0ABC", "-o", dir.file("H.cid")});
+    const CliRun other = runCid({"goose", "-f", description, "--appid", "0x0ABC", "-o", dir.file("H.cid")});
     ASSERT_EQ(other.status, 0) << other.err;
     EXPECT_NE(readFile(dir.file("H.cid")).find("<P type=\"APPID\">0ABC</P>"), std::string::npos);
 }
@@ -110,7 +104,7 @@ TEST(CliCid, SvFromDescriptionFileMatchesTheGoldenDocument) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "{\"path\":\"" + dir.file("SV.cid") + "\"}\n");
     const std::string written = readFile(dir.file("SV.cid"));
-    std::string golden = readFile(std::string(IECX_TEST_DATA_DIR) + "/cid/sv_golden.cid");
+    std::string golden = readFile(cidtest::dataFile("sv_golden.cid"));
     const std::string fourth =
         "              <FCDA ldInst=\"MU\" prefix=\"\" lnClass=\"TVTR\" lnInst=\"4\" doName=\"VolSv\" "
         "daName=\"instMag.i\" fc=\"\"/>\n";

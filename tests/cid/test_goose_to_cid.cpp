@@ -1,79 +1,19 @@
 #include "CidTestUtil.h"
 #include "cid/GooseToCid.h"
-
-#include <libxml++/libxml++.h>
+#include "cid/SvToCid.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 using namespace VorIec61850;
 using cidtest::fcdaXml;
 using cidtest::readFile;
 using cidtest::TempDir;
+using cidtest::Written;
 
-namespace {
-
-GooseOut goldenOut() {
-    GooseOut out;
-    out.macAddress = "01-0C-CD-01-00-01";
-    out.appId = 0x3FFF;
-    out.vlanId = 5;
-    out.vlanPriority = 4;
-    out.dataSetName = "GooseDS";
-    out.ldReference = "LD0/LLN0";
-    out.goCbRef = "TESTIEDLD0/LLN0$GO$gcb01";
-    out.confRev = 1;
-    out.minTime = 10;
-    out.maxTime = 1000;
-    out.fcdaList = fcdaXml("LD0/GGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
-                   fcdaXml("LD0/XPTOC2.Op.general", "ST", "BOOLEAN") + "\n" +
-                   fcdaXml("LD0/GGIO1.Ind1", "ST", "BOOLEAN") + "\n" + // names a data object only: left out
-                   fcdaXml("LD0/GGIO2.DPCSO1.stVal", "ST", "Dbpos") + "\n" +
-                   fcdaXml("LD0/GGIO1.AnIn1.mag.f", "MX", "FLOAT");
-    return out;
-}
-
-// Parses a written document and answers XPath queries in the SCL namespace.
-class Written {
-public:
-    explicit Written(const std::string& path) { parser_.parse_file(path); }
-    xmlpp::NodeSet find(const std::string& xpath) const {
-        return parser_.get_document()->get_root_node()->find(xpath,
-                                                             {{"x", "http://www.iec.ch/61850/2003/SCL"}});
-    }
-    std::string text(const std::string& xpath) const {
-        auto nodes = find(xpath);
-        if (nodes.empty())
-            return "<missing>";
-        auto* element = dynamic_cast<xmlpp::Element*>(nodes.front());
-        return element->get_child_text() != nullptr ? std::string(element->get_child_text()->get_content())
-                                                    : "";
-    }
-    std::string attribute(const std::string& xpath, const std::string& name) const {
-        auto nodes = find(xpath);
-        if (nodes.empty())
-            return "<missing>";
-        return dynamic_cast<xmlpp::Element*>(nodes.front())->get_attribute_value(name);
-    }
-
-private:
-    xmlpp::DomParser parser_;
-};
-
-} // namespace
-
-// The whole document, byte for byte. Set IECX_UPDATE_GOLDEN=1 to rewrite the reference file
-// (then read the difference before committing it).
 TEST(GooseToCid, WritesTheGoldenDocument) {
     TempDir dir;
-    const std::string path = dir.file("Goose.cid");
-    GooseToCid writer;
-    writer.saveToCid(goldenOut(), path);
-    const std::string golden = std::string(IECX_TEST_DATA_DIR) + "/cid/goose_golden.cid";
-    if (std::getenv("IECX_UPDATE_GOLDEN") != nullptr)
-        cidtest::writeFile(golden, readFile(path));
-    EXPECT_EQ(readFile(path), readFile(golden));
+    GooseToCid().saveToCid(cidtest::goldenGooseOut(), dir.file("Goose.cid"));
+    cidtest::expectGolden(dir.file("Goose.cid"), "goose_golden.cid");
 }
 
 struct ParseCase {
@@ -149,7 +89,7 @@ TEST(GooseToCid, DerivesNamesFromReferences) {
         {"LD0/LLN0", "LD0/LLN0$GO$x", "", "LD0", "x"}, // IED name empty
     };
     for (const auto& c : cases) {
-        GooseOut out = goldenOut();
+        GooseOut out = cidtest::goldenGooseOut();
         out.ldReference = c.ldRef;
         out.goCbRef = c.goCbRef;
         GooseToCid writer;
@@ -181,7 +121,7 @@ TEST(GooseToCid, FormatsNumbers) {
         {0, 0, 0, 2, 3, "01-0C-CD-01-00-01", "0000", "000", "0", "0"},
     };
     for (const auto& c : cases) {
-        GooseOut out = goldenOut();
+        GooseOut out = cidtest::goldenGooseOut();
         out.appId = c.appId;
         out.vlanId = c.vlanId;
         out.vlanPriority = c.vlanPriority;
@@ -202,7 +142,7 @@ TEST(GooseToCid, FormatsNumbers) {
 
 TEST(GooseToCid, CollectsLogicalNodesAndItemsInSetOrder) {
     TempDir dir;
-    GooseOut out = goldenOut();
+    GooseOut out = cidtest::goldenGooseOut();
     out.fcdaList = fcdaXml("LD0/aGGIO1.SPCSO1.stVal", "ST", "BOOLEAN") + "\n" +
                    fcdaXml("LD0/XPTOC2.Op.general", "ST", "BOOLEAN") + "\n" +
                    fcdaXml("LD0/GGIO1.Pos.stVal", "ST", "Dbpos") + "\n" +
@@ -247,17 +187,21 @@ TEST(GooseToCid, CollectsLogicalNodesAndItemsInSetOrder) {
     EXPECT_EQ(second.find("//x:LDevice/x:LN").size(), 4u);
 }
 
-TEST(GooseToCid, WritesDefaultAndGivenLocations) {
+// Both writers put an unnamed document into the host's cache directory.
+TEST(CidWriters, WriteDefaultAndGivenLocations) {
     TempDir dir;
     {
         cidtest::CacheHome cache(dir.path());
         EXPECT_EQ(GooseToCid::targetPath(""), dir.path() + "/vor/Goose.cid");
-        GooseToCid().saveToCid(goldenOut(), "");
+        EXPECT_EQ(SvToCid::targetPath(""), dir.path() + "/vor/SV.cid");
+        GooseToCid().saveToCid(cidtest::goldenGooseOut(), "");
+        SvToCid().saveToCid(cidtest::goldenSvOut(), "");
         EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/Goose.cid"));
+        EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/SV.cid"));
     }
     const std::string nested = dir.file("a/b/c/mine.cid");
     EXPECT_EQ(GooseToCid::targetPath(nested), nested);
-    GooseToCid().saveToCid(goldenOut(), nested);
+    GooseToCid().saveToCid(cidtest::goldenGooseOut(), nested);
     EXPECT_EQ(readFile(nested), readFile(dir.path() + "/vor/Goose.cid"));
 }
 
@@ -265,5 +209,5 @@ TEST(GooseToCid, UnwritableTargetRaises) {
     TempDir dir;
     // The target is an existing directory: the stream cannot be opened and the XML library's
     // write fails.
-    EXPECT_ANY_THROW(GooseToCid().saveToCid(goldenOut(), dir.path()));
+    EXPECT_ANY_THROW(GooseToCid().saveToCid(cidtest::goldenGooseOut(), dir.path()));
 }

@@ -60,30 +60,22 @@ TEST(PublicationDescription, ChannelPaths) {
 TEST(PublicationDescription, DescriptionFileForGoose) {
     GooseOut out;
     const std::string text = "# test set GOOSE\n"
-                             "mac = 01-0C-CD-01-00-02\n"
-                             "appid = 0x3001\n"
                              "  vlan-id=0x10  \n"
                              "vlan-priority = 5\r\n"
                              "\n"
                              "dataset = DS1\n"
                              "ld-ref = LD0/LLN0\n"
                              "gocb-ref = IED1LD0/LLN0$GO$cb1\n"
-                             "conf-rev = 7\n"
-                             "min-time = 2\n"
-                             "max-time = 5000\n"
                              "fcda = LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN\n"
                              "fcda = LD0/GGIO1.SPCSO1.q[ST] BIT_STRING\n";
     auto apply = [&](const std::string& k, const std::string& v) {
         return Desc::applyGooseSetting(out, k, v);
     };
+    // Every key's effect is checked by the golden document written from goose.desc; here the
+    // layout: comments, blank lines, spaces around and inside, CR LF line ends.
     ASSERT_EQ(Desc::parseDescription(text, apply), "");
-    EXPECT_EQ(out.macAddress, "01-0C-CD-01-00-02");
-    EXPECT_EQ(out.appId, 0x3001u);
     EXPECT_EQ(out.vlanId, 0x10u);
     EXPECT_EQ(out.vlanPriority, 5u);
-    EXPECT_EQ(out.confRev, 7u);
-    EXPECT_EQ(out.minTime, 2u);
-    EXPECT_EQ(out.maxTime, 5000u);
     EXPECT_EQ(out.fcdaList, "<FCDA path=\"LD0/GGIO1.SPCSO1.stVal\" fc=\"ST\" dataType=\"BOOLEAN\"/>\n"
                             "<FCDA path=\"LD0/GGIO1.SPCSO1.q\" fc=\"ST\" dataType=\"BIT_STRING\"/>");
     EXPECT_EQ(Desc::checkGooseOut(out), "");

@@ -1,40 +1,16 @@
 #include "CidTestUtil.h"
 #include "cid/SvToCid.h"
 
-#include <libxml++/libxml++.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <stdexcept>
 
 using namespace VorIec61850;
 using cidtest::readFile;
 using cidtest::TempDir;
+using cidtest::Written;
 
 namespace {
-
-SvOut goldenOut() {
-    SvOut out;
-    out.macAddress = "01-0C-CD-04-00-01";
-    out.appId = 0x4000;
-    out.vlanId = 5;
-    out.vlanPriority = 4;
-    out.channels.emplace_back("KAVEN61850MU/TCTR1.AmpSv.instMag.i[MX]", nullptr, 1.0, 0.5);
-    out.channels.emplace_back("KAVEN61850MU/TCTR2.AmpSv.q[MX]", nullptr, 1.0, 0.5);
-    out.channels.emplace_back("KAVEN61850MU/TVTR1.VolSv.instMag.i[MX]", nullptr, 1.0, 0.5);
-    out.channels.emplace_back("KAVEN61850MU/TVTR4.VolSv.instMag.i[XX]", nullptr, 1.0, 0.5);
-    return out;
-}
-
-xmlpp::NodeSet find(const xmlpp::DomParser& parser, const std::string& xpath) {
-    return parser.get_document()->get_root_node()->find(xpath, {{"x", "http://www.iec.ch/61850/2003/SCL"}});
-}
-
-std::string text(const xmlpp::Node* node) {
-    auto* element = dynamic_cast<const xmlpp::Element*>(node);
-    return element->get_child_text() != nullptr ? std::string(element->get_child_text()->get_content()) : "";
-}
 
 std::string fcdaText(const tFCDA& f) {
     return f.ldInst + "|" + f.prefix + "|" + f.lnClass + "|" + f.lnInst + "|" + f.doName + "|" + f.daName +
@@ -43,15 +19,10 @@ std::string fcdaText(const tFCDA& f) {
 
 } // namespace
 
-// The whole document, byte for byte. Set IECX_UPDATE_GOLDEN=1 to rewrite the reference file.
 TEST(SvToCid, WritesTheGoldenDocument) {
     TempDir dir;
-    const std::string path = dir.file("SV.cid");
-    SvToCid().saveToCid(goldenOut(), path);
-    const std::string golden = std::string(IECX_TEST_DATA_DIR) + "/cid/sv_golden.cid";
-    if (std::getenv("IECX_UPDATE_GOLDEN") != nullptr)
-        cidtest::writeFile(golden, readFile(path));
-    EXPECT_EQ(readFile(path), readFile(golden));
+    SvToCid().saveToCid(cidtest::goldenSvOut(), dir.file("SV.cid"));
+    cidtest::expectGolden(dir.file("SV.cid"), "sv_golden.cid");
 }
 
 TEST(SvToCid, ChannelPathsBecomeFcdas) {
@@ -75,9 +46,9 @@ TEST(SvToCid, ChannelPathsBecomeFcdas) {
 // The golden document covers what one fill writes; a second fill replaces the templates.
 TEST(SvToCid, RefillsTemplatesInsteadOfAppending) {
     SvToCid writer;
-    writer.fillSclData(goldenOut());
+    writer.fillSclData(cidtest::goldenSvOut());
     const auto doTypes = writer.getDoTypes().size();
-    writer.fillSclData(goldenOut());
+    writer.fillSclData(cidtest::goldenSvOut());
     EXPECT_EQ(writer.getDoTypes().size(), doTypes);
     EXPECT_EQ(writer.getLNodeTypes().size(), 6u);
     EXPECT_EQ(writer.getSubNetworks().size(), 2u);
@@ -85,46 +56,46 @@ TEST(SvToCid, RefillsTemplatesInsteadOfAppending) {
 
 TEST(SvToCid, NoChannelsStillDeclaresAllNodes) {
     TempDir dir;
-    SvOut out = goldenOut();
+    SvOut out = cidtest::goldenSvOut();
     out.channels.clear();
     SvToCid().saveToCid(out, dir.file("empty.cid"));
-    xmlpp::DomParser parser(dir.file("empty.cid"));
-    ASSERT_EQ(find(parser, "//x:LN0/x:DataSet").size(), 1u);
-    EXPECT_EQ(find(parser, "//x:LN0/x:DataSet/x:FCDA").size(), 0u);
-    EXPECT_EQ(find(parser, "//x:LDevice/x:LN").size(), 9u);
+    const Written doc(dir.file("empty.cid"));
+    ASSERT_EQ(doc.find("//x:LN0/x:DataSet").size(), 1u);
+    EXPECT_EQ(doc.find("//x:LN0/x:DataSet/x:FCDA").size(), 0u);
+    EXPECT_EQ(doc.find("//x:LDevice/x:LN").size(), 9u);
 }
 
 TEST(SvToCid, AddressParametersInFixedOrderAndFormat) {
     TempDir dir;
-    SvOut out = goldenOut();
+    SvOut out = cidtest::goldenSvOut();
     out.appId = 0xA;
     out.vlanId = 0xABC;
     out.vlanPriority = 7;
     out.macAddress = "01:0c:cd:04:00:ff"; // colon form reads as a MAC as well
     SvToCid().saveToCid(out, dir.file("a.cid"));
-    xmlpp::DomParser parser(dir.file("a.cid"));
-    const auto smvP = find(parser, "//x:SMV/x:Address/x:P");
+    const Written doc(dir.file("a.cid"));
+    const auto smvP = doc.find("//x:SMV/x:Address/x:P");
     ASSERT_EQ(smvP.size(), 4u);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"MAC-Address", "01-0C-CD-04-00-FF"}, {"VLAN-ID", "ABC"}, {"VLAN-PRIORITY", "7"}, {"APPID", "000A"}};
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(dynamic_cast<xmlpp::Element*>(smvP[i])->get_attribute_value("type"), expected[i].first);
-        EXPECT_EQ(text(smvP[i]), expected[i].second);
+        EXPECT_EQ(Written::textOf(smvP[i]), expected[i].second);
     }
-    const auto apP = find(parser, "//x:ConnectedAP/x:Address/x:P");
+    const auto apP = doc.find("//x:ConnectedAP/x:Address/x:P");
     ASSERT_EQ(apP.size(), 6u);
-    EXPECT_EQ(text(apP[1]), "255.255.255.0");
-    EXPECT_EQ(text(apP[2]), "0.0.0.0");
-    EXPECT_EQ(text(apP[5]), "1");
+    EXPECT_EQ(Written::textOf(apP[1]), "255.255.255.0");
+    EXPECT_EQ(Written::textOf(apP[2]), "0.0.0.0");
+    EXPECT_EQ(Written::textOf(apP[5]), "1");
 }
 
 TEST(SvToCid, MacTextWithoutSeparatorsReadsAsNumber) {
     TempDir dir;
-    SvOut out = goldenOut();
+    SvOut out = cidtest::goldenSvOut();
     out.macAddress = "010CCD040001"; // read as a hexadecimal number: no MAC bytes
     SvToCid().saveToCid(out, dir.file("n.cid"));
-    xmlpp::DomParser parser(dir.file("n.cid"));
-    EXPECT_EQ(text(find(parser, "//x:SMV/x:Address/x:P[@type='MAC-Address']")[0]), "00-00-00-00-00-00");
+    const Written doc(dir.file("n.cid"));
+    EXPECT_EQ(doc.text("//x:SMV/x:Address/x:P[@type='MAC-Address']"), "00-00-00-00-00-00");
 
     out.macAddress = "not a mac";
     try {
@@ -134,12 +105,4 @@ TEST(SvToCid, MacTextWithoutSeparatorsReadsAsNumber) {
         EXPECT_STREQ(e.what(), "stoul");
     }
     EXPECT_FALSE(cidtest::fileExists(dir.file("bad.cid")));
-}
-
-TEST(SvToCid, WritesDefaultLocation) {
-    TempDir dir;
-    cidtest::CacheHome cache(dir.path());
-    EXPECT_EQ(SvToCid::targetPath(""), dir.path() + "/vor/SV.cid");
-    SvToCid().saveToCid(goldenOut(), "");
-    EXPECT_TRUE(cidtest::fileExists(dir.path() + "/vor/SV.cid"));
 }

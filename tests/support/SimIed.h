@@ -6,6 +6,7 @@
 //     iecx::test::SimIed sim(iecx::test::simData("simple.cid"), "SIMIED");
 //     ASSERT_TRUE(sim.ok()) << sim.error();
 //     IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
+#include "host/NonCopyable.h"
 #include "sim/Model.h" // tests reach into the served model
 #include "sim/SimulatedIed.h"
 
@@ -14,15 +15,13 @@
 namespace iecx {
 namespace test {
 
-class SimIed {
+class SimIed : Vor::NonCopyable {
 public:
     // A non-empty password makes the IED require ACSE password authentication.
     explicit SimIed(const std::string& sclFile, const std::string& iedName = "",
                     const std::string& gooseInterface = "", const std::string& host = "127.0.0.1",
                     const std::string& password = "");
     ~SimIed();
-    SimIed(const SimIed&) = delete;
-    SimIed& operator=(const SimIed&) = delete;
 
     bool ok() const { return _ok; }
     const std::string& error() const { return _error; }
@@ -44,12 +43,10 @@ private:
 // A device that never answers: a socket listening on a free port of 127.0.0.1 that accepts no
 // connection (the kernel completes the TCP handshake, nothing more comes). For peers that answer
 // with garbage, `accept()` hands over the next connection.
-class SilentDevice {
+class SilentDevice : Vor::NonCopyable {
 public:
     SilentDevice();
     ~SilentDevice();
-    SilentDevice(const SilentDevice&) = delete;
-    SilentDevice& operator=(const SilentDevice&) = delete;
 
     uint16_t port() const { return _port; }
     // "127.0.0.1:<port>"

@@ -9,6 +9,8 @@
 //         IECX_REQUIRE_VETH(veth);           // skips the test with the reason when unavailable
 //         send on veth.a(), receive on veth.b() ...
 //     }
+#include "host/NonCopyable.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,12 +19,10 @@
 namespace iecx {
 namespace test {
 
-class Veth {
+class Veth : Vor::NonCopyable {
 public:
     Veth();
     ~Veth();
-    Veth(const Veth&) = delete;
-    Veth& operator=(const Veth&) = delete;
 
     bool ok() const { return _ok; }
     const std::string& skipReason() const { return _reason; }
@@ -49,12 +49,10 @@ bool haveNetworkRights();
 //
 //     iecx::test::Netns ns("iecxdemo");
 //     runCommand(ns.prefix() + " iecx demo");    // "ip netns exec iecxdemo<pid> iecx demo"
-class Netns {
+class Netns : Vor::NonCopyable {
 public:
     explicit Netns(const std::string& stem);
     ~Netns();
-    Netns(const Netns&) = delete;
-    Netns& operator=(const Netns&) = delete;
 
     bool ok() const { return _ok; }
     const std::string& name() const { return _name; }

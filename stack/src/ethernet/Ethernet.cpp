@@ -93,14 +93,8 @@ void Ethernet_getInterfaceMACAddress(const char* interfaceId, uint8_t* addr) try
 }
 
 EthernetSocket Ethernet_createSocket(const char* interfaceId, uint8_t* destAddress) try {
-    auto socket = stack::eth::PacketSocket::open(interfaceId);
-    if (!socket)
-        return nullptr;
-    auto* self = new (std::nothrow) sEthernetSocket();
-    if (!self)
-        return nullptr;
-    self->socket = std::move(socket);
-    if (destAddress)
+    auto* self = stack::eth::newWithSocket<sEthernetSocket>(interfaceId);
+    if (self && destAddress)
         std::memcpy(self->destAddress, destAddress, 6);
     return self;
 } catch (...) {

@@ -81,5 +81,19 @@ bool finishLinkFrame(size_t appIdOffset, std::vector<uint8_t>& out) {
     return true;
 }
 
+void setPublisherLink(LinkParams& link, const CommParameters* parameters, const uint8_t defaultDst[6],
+                      uint16_t defaultAppId, bool vlan, const uint8_t src[6]) {
+    std::memcpy(link.dst, parameters ? parameters->dstAddress : defaultDst, 6);
+    std::memcpy(link.src, src, 6);
+    link.appId = parameters ? parameters->appId : defaultAppId;
+    link.vlan = vlan;
+    link.vlanId = parameters ? static_cast<uint16_t>(parameters->vlanId & 0x0FFF) : 0;
+    link.vlanPriority = parameters ? static_cast<uint8_t>(parameters->vlanPriority & 7) : 0;
+}
+
+bool wantsVlanTag(const CommParameters* parameters) {
+    return parameters && (parameters->vlanId != 0 || parameters->vlanPriority != 0);
+}
+
 } // namespace eth
 } // namespace stack

@@ -3,6 +3,7 @@
 //   destination(6) source(6) [TPID(2) TCI(2)] EtherType(2) APPID(2) Length(2) Reserved1(2)
 //   Reserved2(2) APDU
 // Length counts from APPID to the end of the APDU; bytes after it (Ethernet padding) are ignored.
+#include "iec61850_common.h"
 #include "stack/src/ethernet/PacketSocket.h"
 
 #include <cstddef>
@@ -43,6 +44,14 @@ struct LinkParams {
     uint16_t appId = 0;
     uint16_t reserved1 = 0;
 };
+
+// The link fields of a publisher on an interface with MAC `src`: the caller's destination, APPID,
+// VLAN ID and priority (cut to their bits), or the defaults when there are no parameters.
+void setPublisherLink(LinkParams& link, const CommParameters* parameters, const uint8_t defaultDst[6],
+                      uint16_t defaultAppId, bool vlan, const uint8_t src[6]);
+// Whether a publisher created without an explicit choice tags its frames: when its parameters
+// name a VLAN ID or priority.
+bool wantsVlanTag(const CommParameters* parameters);
 
 // Appends the header (with a zero Length) to `out` and returns the offset of APPID; call
 // finishLinkFrame once the APDU has been appended.

@@ -29,6 +29,26 @@ int interfaceMtu(int fd, const char* ifname) {
     return req.ifr_mtu;
 }
 
+// The link-layer address a frame leaves by: the interface; the destination MAC is the frame's.
+sockaddr_ll destination(int ifindex) {
+    sockaddr_ll sll{};
+    sll.sll_family = AF_PACKET;
+    sll.sll_ifindex = ifindex;
+    sll.sll_halen = 6;
+    return sll;
+}
+
+// After a failed send: true when trying again makes sense, i.e. the call was interrupted, or the
+// transmit queue was full and has had up to 10 ms to drain a little.
+bool sendAgain(int fd) {
+    if (errno == EINTR)
+        return true;
+    if (errno != ENOBUFS && errno != EAGAIN)
+        return false;
+    pollfd p{fd, POLLOUT, 0};
+    return poll(&p, 1, 10) >= 0;
+}
+
 } // namespace
 
 void restoreTag(RxFrame& frame) {
@@ -247,32 +267,19 @@ bool PacketSocket::addMulticast(const uint8_t mac[6]) {
 bool PacketSocket::send(const uint8_t* frame, size_t length) {
     if (length < 14)
         return false;
-    sockaddr_ll sll{};
-    sll.sll_family = AF_PACKET;
-    sll.sll_ifindex = _ifindex;
-    sll.sll_halen = 6;
+    sockaddr_ll sll = destination(_ifindex);
     std::memcpy(sll.sll_addr, frame, 6);
     for (;;) {
         ssize_t n = sendto(_fd, frame, length, 0, reinterpret_cast<sockaddr*>(&sll), sizeof sll);
         if (n >= 0)
             return static_cast<size_t>(n) == length;
-        if (errno == EINTR)
-            continue;
-        if (errno == ENOBUFS || errno == EAGAIN) {
-            // Transmit queue full: wait until it drains a little and try again.
-            pollfd p{_fd, POLLOUT, 0};
-            if (poll(&p, 1, 10) >= 0)
-                continue;
-        }
-        return false;
+        if (!sendAgain(_fd))
+            return false;
     }
 }
 
 int PacketSocket::sendBatch(const uint8_t* const* frames, const size_t* lengths, int count) {
-    sockaddr_ll sll{};
-    sll.sll_family = AF_PACKET;
-    sll.sll_ifindex = _ifindex;
-    sll.sll_halen = 6;
+    sockaddr_ll sll = destination(_ifindex);
     int sent = 0;
     while (sent < count) {
         mmsghdr msgs[kBatch];
@@ -289,13 +296,8 @@ int PacketSocket::sendBatch(const uint8_t* const* frames, const size_t* lengths,
         }
         int r = sendmmsg(_fd, msgs, static_cast<unsigned>(n), 0);
         if (r < 0) {
-            if (errno == EINTR)
+            if (sendAgain(_fd))
                 continue;
-            if (errno == ENOBUFS || errno == EAGAIN) {
-                pollfd p{_fd, POLLOUT, 0};
-                if (poll(&p, 1, 10) >= 0)
-                    continue;
-            }
             break;
         }
         sent += r;

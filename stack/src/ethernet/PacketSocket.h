@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,18 @@ private:
     int _next = 0;
     int _count = 0;
 };
+
+// A new object of type T (a publisher, an Ethernet socket) that owns a packet socket on the
+// interface in its `socket` member; null when the socket cannot be opened or memory is short.
+template <class T> T* newWithSocket(const char* interfaceId) {
+    auto socket = PacketSocket::open(interfaceId);
+    if (!socket)
+        return nullptr;
+    T* self = new (std::nothrow) T();
+    if (self)
+        self->socket = std::move(socket);
+    return self;
+}
 
 } // namespace eth
 } // namespace stack

@@ -26,13 +26,9 @@ struct Span {
     }
 };
 
-// A parsed GOOSE frame; spans point into the frame.
-struct GooseMessage {
-    eth::LinkFrame link;
-    Span gocbRef;
-    Span datSet;
-    Span goId;
-    bool hasGoId = false;
+// The state fields of a GOOSE PDU between the references and the data set: what a publisher
+// sends, a frame carries and a subscriber keeps of the last message.
+struct GooseState {
     uint32_t timeAllowedToLive = 0;
     uint8_t t[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     uint32_t stNum = 0;
@@ -40,6 +36,15 @@ struct GooseMessage {
     bool simulation = false;
     uint32_t confRev = 0;
     bool ndsCom = false;
+};
+
+// A parsed GOOSE frame; spans point into the frame.
+struct GooseMessage : GooseState {
+    eth::LinkFrame link;
+    Span gocbRef;
+    Span datSet;
+    Span goId;
+    bool hasGoId = false;
     uint32_t numDatSetEntries = 0;
     bool hasNumDatSetEntries = false;
     Span allData; // contents of allData: the Data elements one after the other
@@ -53,18 +58,11 @@ bool parseGooseFrame(const uint8_t* frame, size_t size, const eth::VlanTag* remo
                      GooseParseError* error = nullptr);
 
 // Everything a publisher puts into one frame.
-struct GooseFrameParams {
+struct GooseFrameParams : GooseState {
     eth::LinkParams link;
     std::string gocbRef;
     std::string datSet;
     std::string goId; // omitted when empty
-    uint32_t timeAllowedToLive = 0;
-    uint8_t t[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    uint32_t stNum = 0;
-    uint32_t sqNum = 0;
-    bool simulation = false;
-    uint32_t confRev = 0;
-    bool ndsCom = false;
 };
 
 // Encodes a complete frame (no Ethernet padding) into `out` (replaced). `values` are the data

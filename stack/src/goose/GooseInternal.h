@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-struct sGooseSubscriber {
+struct sGooseSubscriber : stack::goose::GooseState {
     // Matching criteria.
     std::string goCbRef;
     bool observer = false;
@@ -40,13 +40,6 @@ struct sGooseSubscriber {
     bool vlanSet = false;
     uint16_t vlanId = 0;
     uint8_t vlanPrio = 0;
-    uint32_t timeAllowedToLive = 0;
-    uint8_t t[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    uint32_t stNum = 0;
-    uint32_t sqNum = 0;
-    bool simulation = false;
-    uint32_t confRev = 0;
-    bool ndsCom = false;
 
     bool matches(const stack::goose::GooseMessage& m) const;
     // Takes over the fields and values of a matched message. false when the message is refused

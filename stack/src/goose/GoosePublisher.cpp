@@ -16,21 +16,12 @@ extern "C" {
 
 GoosePublisher GoosePublisher_createEx(CommParameters* parameters, const char* interfaceID,
                                        bool useVlanTag) try {
-    auto socket = stack::eth::PacketSocket::open(interfaceID);
-    if (!socket)
-        return nullptr;
-    auto* self = new (std::nothrow) sGoosePublisher();
+    auto* self = stack::eth::newWithSocket<sGoosePublisher>(interfaceID);
     if (!self)
         return nullptr;
-    self->socket = std::move(socket);
-    auto& link = self->params.link;
     static const uint8_t defaultDst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
-    std::memcpy(link.dst, parameters ? parameters->dstAddress : defaultDst, 6);
-    std::memcpy(link.src, self->socket->mac(), 6);
-    link.appId = parameters ? parameters->appId : 0x1000;
-    link.vlan = useVlanTag;
-    link.vlanId = parameters ? static_cast<uint16_t>(parameters->vlanId & 0x0FFF) : 0;
-    link.vlanPriority = parameters ? static_cast<uint8_t>(parameters->vlanPriority & 7) : 0;
+    stack::eth::setPublisherLink(self->params.link, parameters, defaultDst, 0x1000, useVlanTag,
+                                 self->socket->mac());
     GoosePublisher_reset(self);
     return self;
 } catch (...) {
@@ -38,8 +29,7 @@ GoosePublisher GoosePublisher_createEx(CommParameters* parameters, const char* i
 }
 
 GoosePublisher GoosePublisher_create(CommParameters* parameters, const char* interfaceID) try {
-    bool tag = parameters && (parameters->vlanId != 0 || parameters->vlanPriority != 0);
-    return GoosePublisher_createEx(parameters, interfaceID, tag);
+    return GoosePublisher_createEx(parameters, interfaceID, stack::eth::wantsVlanTag(parameters));
 } catch (...) {
     return nullptr;
 }

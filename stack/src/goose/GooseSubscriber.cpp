@@ -82,13 +82,7 @@ bool sGooseSubscriber::take(const GooseMessage& m) {
     vlanSet = m.link.vlanSet;
     vlanId = m.link.vlanId;
     vlanPrio = m.link.vlanPriority;
-    timeAllowedToLive = m.timeAllowedToLive;
-    std::memcpy(t, m.t, 8);
-    stNum = m.stNum;
-    sqNum = m.sqNum;
-    simulation = m.simulation;
-    confRev = m.confRev;
-    ndsCom = m.ndsCom;
+    static_cast<stack::goose::GooseState&>(*this) = m;
     parseError = GOOSE_PARSE_ERROR_NO_ERROR;
     invalidityTimeMs = stack::goose::nowMs() + timeAllowedToLive;
     stateValid = true;

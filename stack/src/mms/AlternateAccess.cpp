@@ -9,10 +9,6 @@
 namespace stack {
 namespace mms {
 
-using ber::Reader;
-using ber::Tlv;
-using ber::Writer;
-
 namespace {
 
 // Appends the steps of a '$'-joined component identifier.

@@ -3,7 +3,7 @@
 // array element ("phsAHar(10)") and the components below it ("cVal$mag$f"). Its wire form, its
 // text form in item ids and object references, and the selection of the part in a value.
 #include "mms_common.h"
-#include "stack/src/ber/Ber.h"
+#include "stack/src/mms/MmsBer.h"
 #include "stack/src/mms/MmsTypes.h"
 
 #include <string>

@@ -8,10 +8,6 @@
 namespace stack {
 namespace mms {
 
-using ber::Reader;
-using ber::Tlv;
-using ber::Writer;
-
 namespace {
 
 // Context tags of the Data CHOICE.

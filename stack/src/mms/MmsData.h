@@ -6,7 +6,7 @@
 //   binary-time [12], bcd [13], objId [15], mMSString [16], utc-time [17].
 // Decoders never read past the given TLV and refuse anything they cannot represent exactly.
 #include "mms_common.h"
-#include "stack/src/ber/Ber.h"
+#include "stack/src/mms/MmsBer.h"
 
 typedef struct sMmsValue MmsValue;
 

@@ -4,10 +4,6 @@
 namespace stack {
 namespace mms {
 
-using ber::Reader;
-using ber::Tlv;
-using ber::Writer;
-
 namespace {
 
 size_t openConfirmed(Writer& w, uint8_t pduTag, uint32_t invokeId) {

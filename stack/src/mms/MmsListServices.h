@@ -1,7 +1,7 @@
 #pragma once
 // MMS named variable list management: DefineNamedVariableList and DeleteNamedVariableList
 // requests and responses (data sets created and deleted by clients).
-#include "stack/src/ber/Ber.h"
+#include "stack/src/mms/MmsBer.h"
 #include "stack/src/mms/MmsPdu.h"
 
 #include <vector>

@@ -8,10 +8,6 @@
 namespace stack {
 namespace mms {
 
-using ber::Reader;
-using ber::Tlv;
-using ber::Writer;
-
 namespace {
 
 // Parameter CBB: str1, str2, vnam, valt, vlis (11 bits).
@@ -32,6 +28,14 @@ void encodeInitiate(Writer& w, uint8_t tag, const InitiateParams& p) {
     w.bitString(0x82, kServicesSupported, 85);
     w.close(d);
     w.close(m);
+}
+
+// The [0] original invoke ID of an error or reject PDU into `out`; false when it does not decode.
+bool takeInvokeId(const Tlv& t, Pdu& out) {
+    if (!ber::decodeUint32(t, out.invokeId))
+        return false;
+    out.hasInvokeId = true;
+    return true;
 }
 
 } // namespace
@@ -69,13 +73,10 @@ bool parsePdu(const uint8_t* data, size_t length, Pdu& out) {
         Reader r(top);
         Tlv t;
         while (r.next(t)) {
-            if (t.is(ber::Context, false, 0)) {
-                if (!ber::decodeUint32(t, out.invokeId))
-                    return false;
-                out.hasInvokeId = true;
-            } else if (t.is(ber::Context, true, 2)) {
+            if (t.is(ber::Context, false, 0) && !takeInvokeId(t, out))
+                return false;
+            if (t.is(ber::Context, true, 2))
                 out.service = t;
-            }
         }
         return r.atEnd() && out.hasInvokeId && out.service.value != nullptr;
     }
@@ -95,13 +96,9 @@ bool parsePdu(const uint8_t* data, size_t length, Pdu& out) {
         out.service = top;
         Reader r(top);
         Tlv t;
-        while (r.next(t)) {
-            if (t.is(ber::Context, false, 0)) {
-                if (!ber::decodeUint32(t, out.invokeId))
-                    return false;
-                out.hasInvokeId = true;
-            }
-        }
+        while (r.next(t))
+            if (t.is(ber::Context, false, 0) && !takeInvokeId(t, out))
+                return false;
         return r.atEnd();
     }
     case 8:

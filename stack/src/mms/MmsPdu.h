@@ -5,7 +5,7 @@
 // informationReport. Encoders append one complete PDU to a writer; decoders never read past
 // their input and return false (or nullptr) for malformed input.
 #include "mms_common.h"
-#include "stack/src/ber/Ber.h"
+#include "stack/src/mms/MmsBer.h"
 #include "stack/src/mms/MmsTypes.h"
 
 #include <string>

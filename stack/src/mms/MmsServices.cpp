@@ -9,10 +9,6 @@
 namespace stack {
 namespace mms {
 
-using ber::Reader;
-using ber::Tlv;
-using ber::Writer;
-
 namespace {
 
 void deleteAll(std::vector<MmsValue*>& values) {

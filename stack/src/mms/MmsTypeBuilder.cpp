@@ -9,10 +9,6 @@
 namespace stack {
 namespace mms {
 
-using ber::Reader;
-using ber::Tlv;
-using ber::Writer;
-
 void encodeTypeSpec(Writer& w, const MmsVariableSpecification* s) {
     switch (s->type) {
     case MMS_ARRAY: {

@@ -2,7 +2,7 @@
 // MMS TypeSpecification encoding and decoding (ISO 9506-2), to and from
 // MmsVariableSpecification.
 #include "mms_common.h"
-#include "stack/src/ber/Ber.h"
+#include "stack/src/mms/MmsBer.h"
 #include "stack/src/mms/MmsData.h"
 
 namespace stack {

@@ -47,34 +47,24 @@ void put(SVPublisher_ASDU self, int index, uint64_t value, int size) {
 extern "C" {
 
 SVPublisher SVPublisher_createEx(CommParameters* parameters, const char* interfaceId, bool useVlanTag) try {
-    auto socket = stack::eth::PacketSocket::open(interfaceId);
-    if (!socket)
-        return nullptr;
-    auto* self = new (std::nothrow) sSVPublisher();
+    auto* self = stack::eth::newWithSocket<sSVPublisher>(interfaceId);
     if (!self)
         return nullptr;
     // The publisher never reads its socket: a filter that accepts nothing keeps the kernel from
     // queueing a copy of every frame of the interface on it (the socket taps all EtherTypes).
     sock_filter none{BPF_RET | BPF_K, 0, 0, 0};
     sock_fprog program{1, &none};
-    setsockopt(socket->fd(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
-    self->socket = std::move(socket);
-    auto& link = self->params.link;
+    setsockopt(self->socket->fd(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
     static const uint8_t defaultDst[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01};
-    std::memcpy(link.dst, parameters ? parameters->dstAddress : defaultDst, 6);
-    std::memcpy(link.src, self->socket->mac(), 6);
-    link.appId = parameters ? parameters->appId : 0x4000;
-    link.vlan = useVlanTag;
-    link.vlanId = parameters ? static_cast<uint16_t>(parameters->vlanId & 0x0FFF) : 0;
-    link.vlanPriority = parameters ? static_cast<uint8_t>(parameters->vlanPriority & 7) : 0;
+    stack::eth::setPublisherLink(self->params.link, parameters, defaultDst, 0x4000, useVlanTag,
+                                 self->socket->mac());
     return self;
 } catch (...) {
     return nullptr;
 }
 
 SVPublisher SVPublisher_create(CommParameters* parameters, const char* interfaceId) try {
-    bool tag = parameters && (parameters->vlanId != 0 || parameters->vlanPriority != 0);
-    return SVPublisher_createEx(parameters, interfaceId, tag);
+    return SVPublisher_createEx(parameters, interfaceId, stack::eth::wantsVlanTag(parameters));
 } catch (...) {
     return nullptr;
 }

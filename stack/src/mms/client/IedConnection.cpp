@@ -37,6 +37,15 @@ IedClientError sIedConnection::disconnectedError() {
     return notConnectedError();
 }
 
+IedClientError sIedConnection::endAssociation(bool release) {
+    if (state.load() != IED_STATE_CONNECTED || !mms.isConnected())
+        return disconnectedError();
+    setState(IED_STATE_CLOSING);
+    mms.close(release);
+    setState(IED_STATE_CLOSED);
+    return IED_ERROR_OK;
+}
+
 IedClientError sIedConnection::request(const MmsClient::Encoder& encode, Response& response) {
     if (!mms.isConnected())
         return disconnectedError();
@@ -149,36 +158,14 @@ void IedConnection_connect(IedConnection self, IedClientError* error, const char
 }
 
 void IedConnection_release(IedConnection self, IedClientError* error) try {
-    if (self == nullptr) {
-        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
-        return;
-    }
-    if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
-        setError(error, self->disconnectedError());
-        return;
-    }
-    self->setState(IED_STATE_CLOSING);
-    self->mms.close(true);
-    self->setState(IED_STATE_CLOSED);
-    setError(error, IED_ERROR_OK);
+    setError(error, self != nullptr ? self->endAssociation(true) : IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
 } catch (...) {
     if (error != nullptr)
         *error = IED_ERROR_UNKNOWN;
 }
 
 void IedConnection_abort(IedConnection self, IedClientError* error) try {
-    if (self == nullptr) {
-        setError(error, IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
-        return;
-    }
-    if (self->state.load() != IED_STATE_CONNECTED || !self->mms.isConnected()) {
-        setError(error, self->disconnectedError());
-        return;
-    }
-    self->setState(IED_STATE_CLOSING);
-    self->mms.close(false);
-    self->setState(IED_STATE_CLOSED);
-    setError(error, IED_ERROR_OK);
+    setError(error, self != nullptr ? self->endAssociation(false) : IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT);
 } catch (...) {
     if (error != nullptr)
         *error = IED_ERROR_UNKNOWN;

@@ -88,6 +88,9 @@ struct sIedConnection {
     // connected (no close by the user) is a loss, even before the receive thread reports it:
     // marks it, so that every later call answers CONNECTION_LOST too.
     IedClientError disconnectedError();
+    // Ends the established association: with `release` an orderly release the server answers,
+    // else an abort. The error of a connection that is not established.
+    IedClientError endAssociation(bool release);
 
     std::recursive_mutex reportMutex; // held while a report handler runs
     std::vector<std::shared_ptr<stack::mms::ReportSubscription>> reports;

@@ -21,24 +21,12 @@ namespace ber = stack::ber;
 
 namespace {
 
-std::vector<std::string> splitDollar(const std::string& s) {
+// The parts of a name between `separator`s ("a$b$c", '$' -> a, b, c); empty parts are kept.
+std::vector<std::string> split(const std::string& s, char separator) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
-        size_t p = s.find('$', start);
-        parts.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
-        if (p == std::string::npos)
-            break;
-        start = p + 1;
-    }
-    return parts;
-}
-
-std::vector<std::string> splitDots(const std::string& s) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t p = s.find('.', start);
+        size_t p = s.find(separator, start);
         parts.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
         if (p == std::string::npos)
             break;
@@ -88,6 +76,14 @@ IedClientError domainVariables(IedConnection self, const std::string& domain, Na
     return e;
 }
 
+// A connection and a logical device name to ask about; OBJECT_REFERENCE_INVALID otherwise.
+bool validLogicalDevice(IedConnection self, const char* ldName, IedClientError* error) {
+    if (self != nullptr && ldName != nullptr && ldName[0] != '\0')
+        return true;
+    setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+    return false;
+}
+
 // Children of a data object / attribute path (after the LN) under one FC or all (fc empty).
 // `exists` tells whether the path itself was found under that FC (any FC when empty).
 struct Child {
@@ -104,7 +100,7 @@ std::vector<Child> childrenOf(const std::vector<std::string>& names, const std::
         // every data object, over the whole cached name list of the device.
         if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
             continue;
-        std::vector<std::string> parts = splitDollar(n);
+        std::vector<std::string> parts = split(n, '$');
         if (parts.size() < 2 + path.size() || parts[0] != ln)
             continue;
         if (!fc.empty() && parts[1] != fc)
@@ -199,7 +195,7 @@ LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* 
             setError(error, e);
             return nullptr;
         }
-        std::vector<std::string> parts = splitDots(rest);
+        std::vector<std::string> parts = split(rest, '.');
         bool exists = false;
         std::vector<Child> children =
             childrenOf(*names, ln, std::vector<std::string>(parts.begin() + 1, parts.end()), fc, exists);
@@ -349,7 +345,7 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
             // Names of other logical nodes are skipped without splitting.
             if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
                 continue;
-            std::vector<std::string> parts = splitDollar(n);
+            std::vector<std::string> parts = split(n, '$');
             if (parts.size() == 3 && parts[0] == ln)
                 members.emplace_back(parts[1], parts[2]);
         }
@@ -397,10 +393,8 @@ LinkedList IedConnection_getLogicalNodeVariables(IedConnection self, IedClientEr
 
 LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClientError* error,
                                                    const char* ldName) try {
-    if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
-        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+    if (!validLogicalDevice(self, ldName, error))
         return nullptr;
-    }
     NameList names;
     IedClientError e = domainVariables(self, ldName, names);
     setError(error, e);
@@ -411,10 +405,8 @@ LinkedList IedConnection_getLogicalDeviceVariables(IedConnection self, IedClient
 
 LinkedList IedConnection_getLogicalDeviceDataSets(IedConnection self, IedClientError* error,
                                                   const char* ldName) try {
-    if (self == nullptr || ldName == nullptr || ldName[0] == '\0') {
-        setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
+    if (!validLogicalDevice(self, ldName, error))
         return nullptr;
-    }
     std::vector<std::string> names;
     IedClientError e = self->getNameList(ObjectClass::NamedVariableList, ldName, names);
     setError(error, e);
@@ -516,7 +508,7 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    std::vector<std::string> parts = splitDots(rest);
+    std::vector<std::string> parts = split(rest, '.');
     const std::string fcText = FunctionalConstraint_toString(fc);
     std::string last = parts.back();
     MmsVariableSpecification* spec = nullptr;
