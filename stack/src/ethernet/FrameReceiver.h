@@ -4,6 +4,7 @@
 // thread sleeps in poll and is woken at once by stop() through an eventfd.
 #include "stack/src/ethernet/PacketSocket.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -65,6 +66,26 @@ private:
     std::atomic<bool> _stopRequested{false};
     int _wakeFd = -1;
     std::mutex _controlMutex; // start/stop/addMulticast against each other
+};
+
+// The subscribers of a GOOSE or SV receiver, each listed once. The mutex guards the list and is
+// held while a frame is dispatched to it.
+template <class Subscriber> struct SubscriberList {
+    std::recursive_mutex mutex;
+    std::vector<Subscriber> subscribers;
+
+    // false when the subscriber is listed already.
+    bool add(Subscriber subscriber) {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        if (std::find(subscribers.begin(), subscribers.end(), subscriber) != subscribers.end())
+            return false;
+        subscribers.push_back(subscriber);
+        return true;
+    }
+    void remove(Subscriber subscriber) {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        subscribers.erase(std::remove(subscribers.begin(), subscribers.end(), subscriber), subscribers.end());
+    }
 };
 
 } // namespace eth

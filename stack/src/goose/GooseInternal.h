@@ -50,10 +50,8 @@ struct sGooseSubscriber : stack::goose::GooseState {
     bool invalidate(GooseParseError error);
 };
 
-struct sGooseReceiver {
+struct sGooseReceiver : stack::eth::SubscriberList<GooseSubscriber> {
     std::string interfaceId = "eth0";
-    std::recursive_mutex mutex; // subscriber list and dispatch
-    std::vector<GooseSubscriber> subscribers;
     stack::eth::FrameReceiver frames;
 
     void handleFrame(const uint8_t* data, size_t size, const stack::eth::VlanTag* removedTag);

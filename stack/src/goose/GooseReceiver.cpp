@@ -65,13 +65,8 @@ const char* GooseReceiver_getInterfaceId(GooseReceiver self) try {
 void GooseReceiver_addSubscriber(GooseReceiver self, GooseSubscriber subscriber) try {
     if (!self || !subscriber)
         return;
-    {
-        std::lock_guard<std::recursive_mutex> lock(self->mutex);
-        if (std::find(self->subscribers.begin(), self->subscribers.end(), subscriber) !=
-            self->subscribers.end())
-            return;
-        self->subscribers.push_back(subscriber);
-    }
+    if (!self->add(subscriber))
+        return;
     if (subscriber->observer || !subscriber->dstMacSet) {
         self->frames.setMode(ETHERNET_SOCKET_MODE_ALL_MULTICAST); // when already open
     } else {
@@ -84,11 +79,8 @@ void GooseReceiver_addSubscriber(GooseReceiver self, GooseSubscriber subscriber)
 }
 
 void GooseReceiver_removeSubscriber(GooseReceiver self, GooseSubscriber subscriber) try {
-    if (!self)
-        return;
-    std::lock_guard<std::recursive_mutex> lock(self->mutex);
-    auto& v = self->subscribers;
-    v.erase(std::remove(v.begin(), v.end(), subscriber), v.end());
+    if (self)
+        self->remove(subscriber);
 } catch (...) {
     // an exception ends the call here instead of crossing into C
 }

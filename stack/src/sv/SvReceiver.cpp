@@ -17,11 +17,9 @@ struct sSVSubscriber {
     void* listenerParameter = nullptr;
 };
 
-struct sSVReceiver {
+struct sSVReceiver : stack::eth::SubscriberList<SVSubscriber> {
     std::string interfaceId = "eth0";
     bool checkDestAddr = false;
-    std::recursive_mutex mutex; // subscriber list and dispatch
-    std::vector<SVSubscriber> subscribers;
     stack::eth::FrameReceiver frames;
     std::vector<stack::sv::AsduSlot> slots; // used by the dispatching thread only
 
@@ -95,21 +93,15 @@ void SVReceiver_setInterfaceId(SVReceiver self, const char* interfaceId) try {
 }
 
 void SVReceiver_addSubscriber(SVReceiver self, SVSubscriber subscriber) try {
-    if (!self || !subscriber)
-        return;
-    std::lock_guard<std::recursive_mutex> lock(self->mutex);
-    if (std::find(self->subscribers.begin(), self->subscribers.end(), subscriber) == self->subscribers.end())
-        self->subscribers.push_back(subscriber);
+    if (self && subscriber)
+        self->add(subscriber);
 } catch (...) {
     // an exception ends the call here instead of crossing into C
 }
 
 void SVReceiver_removeSubscriber(SVReceiver self, SVSubscriber subscriber) try {
-    if (!self)
-        return;
-    std::lock_guard<std::recursive_mutex> lock(self->mutex);
-    auto& v = self->subscribers;
-    v.erase(std::remove(v.begin(), v.end(), subscriber), v.end());
+    if (self)
+        self->remove(subscriber);
 } catch (...) {
     // an exception ends the call here instead of crossing into C
 }
