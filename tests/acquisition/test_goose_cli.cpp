@@ -62,31 +62,9 @@ TEST_F(GoosePoolTest, CliObserveModePrintsHeaderAndDataSet) {
     EXPECT_NE(out.find("  [3] 42\n"), std::string::npos) << out;
 }
 
-// `iecx goose` and `iecx sv`: usage errors are status 2, work that cannot be done 1. Numbers are
-// decimal unless written with 0x (a leading zero is no octal prefix); a count is a whole number.
-TEST(AcquisitionCli, UsageErrorsAndMissingRights) {
-    const struct {
-        std::vector<std::string> args;
-        int exit;
-        const char* out;
-    } cases[] = {
-        {{"goose"}, 2, ""},
-        {{"goose", "lo", "--appid", "70000"}, 2, ""},
-        {{"goose", "--help"}, 0, "iecx goose [OPTIONS] IFACE"},
-        {{"goose", "ixnosuchif0", "--appid", "08", "--seconds", "1"}, 1, ""}, // the interface, not the number
-        {{"goose", "ixnosuchif0", "--appid", "010", "--seconds", "1"}, 1, ""},
-        {{"goose", "lo", "--count", "1.5"}, 2, ""},
-        {{"goose", "ixnosuchif0", "--seconds", "1"}, 1, ""},
-        {{"sv", "lo"}, 2, ""},
-        {{"sv", "lo", "--appid", "1", "--interval", "0"}, 2, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        CliProcess cli(c.args);
-        ASSERT_TRUE(cli.waitForExit(5000));
-        EXPECT_EQ(cli.exitCode(), c.exit) << cli.err();
-        EXPECT_NE(cli.out().find(c.out), std::string::npos) << cli.out();
-    }
+// `iecx goose` and `iecx sv` without the rights for raw Ethernet say so (their usage errors are in
+// the CLI's usage table).
+TEST(AcquisitionCli, MissingRights) {
     if (geteuid() != 0)
         GTEST_SKIP() << "the missing-rights case needs root to drop privileges";
     for (const std::vector<std::string>& args :

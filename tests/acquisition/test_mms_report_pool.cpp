@@ -4,7 +4,7 @@
 #include "acquisition/Messages.h"
 #include "acquisition/MmsReportPool.h"
 #include "host/Language.h"
-#include "support/SimIed.h"
+#include "support/IedClient.h"
 #include "test_mms_support.h"
 
 #include "iec61850_client.h"
@@ -278,10 +278,9 @@ TEST_F(MmsReportPoolTest, ReportsOfAnotherControlBlockAreIgnored) {
     std::atomic<int> forwarded{0};
     reciver.reportReceived.connect([&](ClientReport) { ++forwarded; });
 
-    IedConnection con = IedConnection_create();
+    IedConnection con = iecx::test::connectTo(sim);
+    ASSERT_NE(con, nullptr);
     IedClientError err = IED_ERROR_OK;
-    IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
-    ASSERT_EQ(err, IED_ERROR_OK);
     std::atomic<int> other{0}, own{0};
     struct Context {
         MmsReportReciver* reciver;

@@ -1,5 +1,5 @@
-// InnerSvSubscriber end to end over a veth pair with the stack's SV publisher, and the sample
-// rate arithmetic of SampleRateAsdu.
+// InnerSvSubscriber end to end over a veth pair with the stack's SV publisher, the sample rate
+// arithmetic of SampleRateAsdu, and subscribers that cannot start.
 #include "acquisition/InnerSvSubscriber.h"
 #include "acquisition/SampleRateAsdu.h"
 #include "support/Veth.h"
@@ -241,7 +241,21 @@ TEST_F(SvSubscriberTest, StreamsOnOneInterfaceShareTheReceiverAndStopIndependent
         EXPECT_EQ(svId, "MU1");
 }
 
-TEST(SvSubscriber, StartFailsOnBadMacOrMissingInterface) {
+// A missing interface or a destination address that does not parse fails the start of the GOOSE
+// pool and of the SV subscriber and leaves them idle.
+TEST(SubscriberStart, FailsOnMissingInterfaceOrBadMacAndLeavesTheSubscriberIdle) {
+    GooseSubscriberPool pool;
+    ASSERT_TRUE(pool.setTarget(goosetest::makeTarget("ixnosuchif0", {"LD0/GGIO1.Ind1.stVal[ST]"})));
+    EXPECT_FALSE(pool.start());
+    EXPECT_FALSE(pool.isRunning());
+    EXPECT_EQ(pool.getReceiverCount(), 0u);
+    EXPECT_EQ(pool.getLastError(), "Unable to receive GOOSE on interface ixnosuchif0");
+    GooseIn target = goosetest::makeTarget("lo", {"LD0/GGIO1.Ind1.stVal[ST]"});
+    target.identifier.dstMac = std::string("01:0c:cd:zz");
+    ASSERT_TRUE(pool.setTarget(target));
+    EXPECT_FALSE(pool.start());
+    EXPECT_FALSE(pool.isRunning());
+
     InnerSvSubscriber subscriber;
     SvIn t;
     t.interfaceName = "ixnosuchif0";

@@ -1,5 +1,6 @@
 #include "acquisition/TargetsTimePair.h"
 #include "mms/MmsDatasetHelper.h"
+#include "support/IedClient.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +10,7 @@ using namespace VorIec61850;
 
 namespace {
 
-struct ValueDeleter {
-    void operator()(MmsValue* v) const { MmsValue_delete(v); }
-};
-using Value = std::unique_ptr<MmsValue, ValueDeleter>;
+using iecx::test::Value;
 
 // A GOOSE data set as the host sends it: members holding their attributes.
 std::unique_ptr<FCDAElement> gooseDataSet() {

@@ -1,4 +1,5 @@
-// iecx decode on a GOOSE frame of our own, given as hex and as a frame of a PCAP file.
+// iecx decode on a GOOSE frame of our own, given as hex and as a frame of a PCAP file; the exit
+// status and message of every command for wrong usage, help and impossible work.
 #include "support/CliRun.h"
 
 #include <gtest/gtest.h>
@@ -80,10 +81,74 @@ TEST(DecodeCli, CutFramesAndBadInput) {
             runCli("decode " + hexOf(std::vector<unsigned char>(kFrame.begin(), kFrame.begin() + n)));
         EXPECT_EQ(r.status, 0) << n << r.err;
     }
-    EXPECT_EQ(runCli("decode 0x0G").status, 2);
-    EXPECT_EQ(runCli("decode").status, 2);
-    EXPECT_EQ(runCli("decode --frame 2").status, 2);
-    EXPECT_EQ(runCli("decode --pcap /nonexistent.pcap").status, 1);
+}
+
+// Every command line here ends with its exit status (2 wrong usage, 0 help, 1 work that cannot be
+// done) and says why: the usage on stdout for --help, a message on stderr otherwise.
+TEST(CliUsage, StatusAndMessagePerCommandLine) {
+    const std::string station = IECX_EXAMPLES_DIR "/station.scd";
+    struct Case {
+        std::string args;
+        int status;
+        std::vector<std::string> out;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {"read", 2, {}, ""},
+        {"read 127.0.0.1 LD0/GGIO1.Ind1", 2, {}, ""},          // no FC
+        {"read 127.0.0.1 'CLILD0/GGIO1.Ind1[XX]'", 2, {}, ""}, // unknown FC
+        {"read 127.0.0.1:99999 'CLILD0/GGIO1.Ind1[ST]'", 2, {}, ""},
+        {"read 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --count 2", 2, {}, ""}, // --count without --watch
+        {"poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]'", 2, {}, ""},           // no --period
+        {"poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1.5", 2, {}, ""},
+        {"report 127.0.0.1 LD0/LLN0.RP.x --count 0", 2, {}, ""},
+        {"report 127.0.0.1 LD0/LLN0.RP.x --integrity -5", 2, {}, ""},
+        {"browse 127.0.0.1 --depth leaves", 2, {}, ""},
+        {"browse 127.0.0.1 --connect-timeout 0x", 2, {}, ""},
+        {"browse", 2, {}, ""},
+        {"scl", 2, {}, ""},
+        {"scl --bogus " + station, 2, {}, ""},
+        {"decode 0x0G", 2, {}, ""},
+        {"decode", 2, {}, ""},
+        {"decode --frame 2", 2, {}, ""},
+        {"decode --pcap /nonexistent.pcap", 1, {}, ""},
+        {"demo --seconds abc", 2, {}, ""},
+        {"demo --bogus", 2, {}, ""},
+        {"tree", 2, {}, ""},
+        {"tree " + station + " --protocol mms", 2, {}, ""},
+        {"tree " + station + " --protocol goose --device NOPE", 1, {}, "available: PROT1, MU1"},
+        {"tree 127.0.0.1:1 --protocol report", 1, {}, "Cannot read the IED"},
+        {"browse --help", 0, {"--connect-timeout", "Example: iecx "}, ""},
+        {"read --help", 0, {"--connect-timeout", "Example: iecx "}, ""},
+        {"report --help", 0, {"--connect-timeout", "Example: iecx "}, ""},
+        {"poll --help", 0, {"--connect-timeout", "Example: iecx "}, ""},
+        {"scl --help", 0, {"iecx scl [OPTIONS] FILE"}, ""},
+        {"demo --help", 0, {}, ""},
+        {"--help", 0, {"scl"}, ""},
+        {"--version", 0, {"iecx "}, ""},
+        // Numbers are decimal unless written with 0x (a leading zero is no octal prefix); a count
+        // is a whole number.
+        {"goose", 2, {}, ""},
+        {"goose lo --appid 70000", 2, {}, ""},
+        {"goose --help", 0, {"iecx goose [OPTIONS] IFACE"}, ""},
+        {"goose ixnosuchif0 --appid 08 --seconds 1", 1, {}, ""}, // the interface, not the number
+        {"goose ixnosuchif0 --appid 010 --seconds 1", 1, {}, ""},
+        {"goose lo --count 1.5", 2, {}, ""},
+        {"goose ixnosuchif0 --seconds 1", 1, {}, ""},
+        {"sv lo", 2, {}, ""},
+        {"sv lo --appid 1 --interval 0", 2, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const auto r = runCli(c.args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        for (const std::string& piece : c.out)
+            EXPECT_TRUE(contains(r.out, piece)) << piece << "\n" << r.out;
+        EXPECT_TRUE(contains(r.err, c.err)) << r.err;
+        if (c.status != 0) {
+            EXPECT_FALSE(r.err.empty());
+        }
+    }
 }
 
 } // namespace

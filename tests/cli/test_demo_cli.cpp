@@ -79,21 +79,3 @@ TEST(DemoCli, TreeDrivesTheModelsFromAFile) {
     EXPECT_NE(std::find(paths.begin(), paths.end(), "PROT1CTRL/Q0CSWI1.Pos.stVal[ST]"), paths.end()) << r.out;
     EXPECT_NE(std::find(paths.begin(), paths.end(), "PROT1CTRL/GGIO1.Ind2.stVal[ST]"), paths.end()) << r.out;
 }
-
-TEST(DemoCli, BadOptionsAndChoices) {
-    struct Case {
-        std::string args;
-        int status;
-        const char* message;
-    };
-    for (const Case& c :
-         {Case{"demo --seconds abc", 2, ""}, Case{"demo --bogus", 2, ""}, Case{"demo --help", 0, ""},
-          Case{"tree", 2, ""}, Case{"tree " + kStation + " --protocol mms", 2, ""},
-          Case{"tree " + kStation + " --protocol goose --device NOPE", 1, "available: PROT1, MU1"},
-          Case{"tree 127.0.0.1:1 --protocol report", 1, "Cannot read the IED"}}) {
-        SCOPED_TRACE(c.args);
-        const auto r = iecx::test::runCli(c.args);
-        EXPECT_EQ(r.status, c.status) << r.out << r.err;
-        EXPECT_TRUE(contains(r.err, c.message)) << r.err;
-    }
-}

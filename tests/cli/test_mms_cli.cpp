@@ -3,6 +3,7 @@
 // another client, references that do not exist, a silent host, a server that dies mid-run, JSON
 // output read back, and wrong arguments.
 #include "support/CliRun.h"
+#include "support/IedClient.h"
 #include "support/SimIed.h"
 
 #include "iec61850_client.h"
@@ -122,10 +123,9 @@ TEST_F(MmsCli, ReportPrintsValuesWithReasonsAndDisablesTheBlock) {
     EXPECT_TRUE(contains(reports[0].dump(), "CLILD0/GGIO1.AnIn1[MX]")) << r.out;
 
     // Disabled on exit: another client can enable it at once.
-    IedConnection other = IedConnection_create();
+    IedConnection other = iecx::test::connectTo(sim);
+    ASSERT_NE(other, nullptr);
     IedClientError error = IED_ERROR_OK;
-    IedConnection_connect(other, &error, sim.host().c_str(), sim.port());
-    ASSERT_EQ(error, IED_ERROR_OK);
     ClientReportControlBlock rcb =
         IedConnection_getRCBValues(other, &error, "CLILD0/LLN0.RP.urcbEvents", nullptr);
     ASSERT_NE(rcb, nullptr);
@@ -150,10 +150,9 @@ TEST_F(MmsCli, ReportRefusesMissingAndOwnedBlocks) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(contains(missing.err, "no report control block 'CLILD0/LLN0.RP.nothing01'")) << missing.err;
 
-    IedConnection owner = IedConnection_create();
+    IedConnection owner = iecx::test::connectTo(sim);
+    ASSERT_NE(owner, nullptr);
     IedClientError error = IED_ERROR_OK;
-    IedConnection_connect(owner, &error, sim.host().c_str(), sim.port());
-    ASSERT_EQ(error, IED_ERROR_OK);
     ClientReportControlBlock rcb = ClientReportControlBlock_create("CLILD0/LLN0.RP.urcbEvents");
     ClientReportControlBlock_setRptEna(rcb, true);
     IedConnection_setRCBValues(owner, &error, rcb, RCB_ELEMENT_RPT_ENA, true);
@@ -221,37 +220,6 @@ TEST(MmsCliSilentHost, GivesUpWithinTheTimeout) {
         EXPECT_TRUE(contains(r.err, "cannot connect to " + host)) << command << r.err;
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(4)) << command;
     }
-}
-
-TEST(MmsCliArguments, WrongUsageIsStatusTwo) {
-    const std::vector<std::string> wrong = {
-        "read",
-        "read 127.0.0.1 LD0/GGIO1.Ind1",          // no FC
-        "read 127.0.0.1 'CLILD0/GGIO1.Ind1[XX]'", // unknown FC
-        "read 127.0.0.1:99999 'CLILD0/GGIO1.Ind1[ST]'",
-        "read 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --count 2", // --count without --watch
-        "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]'",           // no --period
-        "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1.5",
-        "report 127.0.0.1 LD0/LLN0.RP.x --count 0",
-        "report 127.0.0.1 LD0/LLN0.RP.x --integrity -5",
-        "browse 127.0.0.1 --depth leaves",
-        "browse 127.0.0.1 --connect-timeout 0x",
-        "browse",
-    };
-    for (const std::string& args : wrong) {
-        const CliRun r = runCli(args);
-        EXPECT_EQ(r.status, 2) << args << "\n" << r.err;
-        EXPECT_FALSE(r.err.empty()) << args;
-    }
-    for (const char* command : {"browse", "read", "report", "poll"}) {
-        const CliRun help = runCli(std::string(command) + " --help");
-        EXPECT_EQ(help.status, 0) << command;
-        EXPECT_TRUE(contains(help.out, "--connect-timeout")) << command << help.out;
-        EXPECT_TRUE(contains(help.out, "Example: iecx ")) << command << help.out;
-    }
-    const CliRun version = runCli("--version");
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("iecx ", 0), 0u) << version.out;
 }
 
 } // namespace

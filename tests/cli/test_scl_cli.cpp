@@ -163,7 +163,7 @@ TEST(SclCli, Json) {
     EXPECT_EQ(smv["multicast"], true);
 }
 
-TEST(SclCli, ErrorsAndUsage) {
+TEST(SclCli, Errors) {
     // The library's conversion name, then where the text that failed it stands.
     const std::vector<std::pair<const char*, std::vector<std::string>>> bad = {
         {"bad_stoi_confrev.scd",
@@ -201,13 +201,4 @@ TEST(SclCli, ErrorsAndUsage) {
     const std::string message = "Premature end of data in tag Communication";
     ASSERT_NE(broken.err.find(message), std::string::npos) << broken.err;
     EXPECT_EQ(broken.err.find(message), broken.err.rfind(message)) << broken.err;
-
-    const SclRun help = runIecx("scl --help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(contains(help.out, "iecx scl [OPTIONS] FILE")) << help.out;
-    EXPECT_EQ(runIecx("scl").status, 2);
-    EXPECT_EQ(runIecx("scl --bogus " + sclData("station_2003.scd")).status, 2);
-    const SclRun top = runIecx("--help");
-    EXPECT_EQ(top.status, 0);
-    EXPECT_TRUE(contains(top.out, "scl"));
 }

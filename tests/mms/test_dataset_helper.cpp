@@ -1,6 +1,6 @@
 #include "mms/MmsDatasetHelper.h"
 #include "scl/DataExtractor.h"
-#include "support/SimIed.h"
+#include "support/IedClient.h"
 
 #include "iec61850_client.h"
 
@@ -158,10 +158,9 @@ TEST(MmsDatasetHelper, SclAndDeviceStructuresAgree) {
             continue;
         iecx::test::SimIed sim(std::string(IECX_EXAMPLES_DIR) + "/station.scd", ap.iedName);
         ASSERT_TRUE(sim.ok()) << sim.error();
-        IedConnection connection = IedConnection_create();
+        IedConnection connection = iecx::test::connectTo(sim);
+        ASSERT_NE(connection, nullptr);
         IedClientError error = IED_ERROR_OK;
-        IedConnection_connect(connection, &error, sim.host().c_str(), sim.port());
-        ASSERT_EQ(error, IED_ERROR_OK);
         for (const tGSE& gse : ap.gse) {
             const tGSEControl& control = *gse.gseControl;
             SCOPED_TRACE(ap.iedName + " " + control.name);

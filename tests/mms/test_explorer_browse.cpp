@@ -38,6 +38,15 @@ std::set<std::string> asSet(const Names& names) {
     return std::set<std::string>(names.begin(), names.end());
 }
 
+// Connects with the explorer's diagnostic line captured; returns the line.
+std::string connectQuietly(IecModelExplorer& explorer, SimIed& sim, int* result = nullptr) {
+    ::testing::internal::CaptureStdout();
+    const int r = explorer.connect(sim.host(), sim.port());
+    if (result)
+        *result = r;
+    return ::testing::internal::GetCapturedStdout();
+}
+
 // The leaves below a node, depth first.
 void collectLeaves(VorTree::Node& node, std::vector<FunctionalConDA*>& leaves) {
     for (VorTree::Node* child : node) {
@@ -58,11 +67,9 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(prot1->ok()) << prot1->error();
-        ::testing::internal::CaptureStdout();
-        const int result = explorer.connect(prot1->host(), prot1->port());
-        const std::string out = ::testing::internal::GetCapturedStdout();
+        int result = -1;
+        ASSERT_EQ(connectQuietly(explorer, *prot1, &result), "Connection ok\n");
         ASSERT_EQ(result, 0);
-        ASSERT_EQ(out, "Connection ok\n");
         ASSERT_EQ(explorer.connectionState(), IED_STATE_CONNECTED);
     }
     void TearDown() override { explorer.disconnect(); }
@@ -295,9 +302,7 @@ TEST_F(ExplorerBrowse, DisconnectClosesAndStopsTheDirectoryCalls) {
     explorer.disconnect(); // twice: nothing
 
     // And the same explorer connects again.
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(explorer.connect(prot1->host(), prot1->port()), 0);
-    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(connectQuietly(explorer, *prot1), "Connection ok\n");
     EXPECT_EQ(explorer.getLogicalDevices().size(), 2u);
 }
 
@@ -308,13 +313,12 @@ TEST(ExplorerServers, ReconnectToAnotherServerGivesItsAnswers) {
     ASSERT_TRUE(mu1.ok()) << mu1.error();
 
     IecModelExplorer explorer;
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(explorer.connect(prot1.host(), prot1.port()), 0);
+    ASSERT_EQ(connectQuietly(explorer, prot1), "Connection ok\n");
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"PROT1PROT", "PROT1CTRL"}));
     EXPECT_EQ(explorer.getGooseDataSet("PROT1PROT/LLN0.gcbTrip"), "PROT1PROT/LLN0$dsTrip");
 
     // Without a disconnect in between: the new connection replaces the old one, which is closed.
-    ASSERT_EQ(explorer.connect(mu1.host(), mu1.port()), 0);
+    ASSERT_EQ(connectQuietly(explorer, mu1), "Connection ok\n");
     EXPECT_TRUE(waitForConnections(prot1, 0));
     EXPECT_TRUE(waitForConnections(mu1, 1));
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"MU1LD0", "MU1MU"}));
@@ -330,9 +334,7 @@ TEST(ExplorerServers, ReconnectToAnotherServerGivesItsAnswers) {
     explorer.disconnect();
 
     // Back to the first server after a disconnect.
-    ASSERT_EQ(explorer.connect(prot1.host(), prot1.port()), 0);
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "Connection ok\nConnection ok\nConnection ok\n");
+    ASSERT_EQ(connectQuietly(explorer, prot1), "Connection ok\n");
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"PROT1PROT", "PROT1CTRL"}));
     EXPECT_TRUE(waitForConnections(mu1, 0));
     explorer.disconnect();
@@ -342,13 +344,8 @@ TEST(ExplorerServers, ReconnectToAnotherServerGivesItsAnswers) {
 TEST(ExplorerServers, ServerThatGoesAwayLeavesAClosedExplorer) {
     SimIed sim(kStation, "PROT1");
     ASSERT_TRUE(sim.ok()) << sim.error();
-    const std::string host = sim.host();
-    const int port = sim.port();
-
     IecModelExplorer explorer;
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(explorer.connect(host, port), 0);
-    ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(connectQuietly(explorer, sim), "Connection ok\n");
     ASSERT_EQ(explorer.getLogicalDevices().size(), 2u);
 
     sim.kill();
@@ -365,9 +362,8 @@ TEST(ExplorerServers, ServerThatGoesAwayLeavesAClosedExplorer) {
     EXPECT_EQ(explorer.getObjectPaths(), (std::vector<Tokens>{{"PROT1PROT", "PTRC1", "Tr"}}));
 
     // Connecting to the dead server fails with a code and the explorer stays closed.
-    ::testing::internal::CaptureStdout();
-    const int result = explorer.connect(host, port);
-    const std::string out = ::testing::internal::GetCapturedStdout();
+    int result = 0;
+    const std::string out = connectQuietly(explorer, sim, &result);
     EXPECT_NE(result, 0);
     EXPECT_EQ(out, "Connection error: " + std::to_string(result) + "\n");
     EXPECT_EQ(explorer.connectionState(), IED_STATE_CLOSED);
@@ -378,9 +374,7 @@ TEST(ExplorerServers, ExplorerDestroyedWhileConnectedReleasesItsConnection) {
     ASSERT_TRUE(sim.ok()) << sim.error();
     for (int i = 0; i < 3; ++i) {
         IecModelExplorer explorer;
-        ::testing::internal::CaptureStdout();
-        ASSERT_EQ(explorer.connect(sim.host(), sim.port()), 0);
-        ::testing::internal::GetCapturedStdout();
+        ASSERT_EQ(connectQuietly(explorer, sim), "Connection ok\n");
         EXPECT_EQ(explorer.getLogicalDevices().size(), 2u);
         EXPECT_TRUE(waitForConnections(sim, 1));
         // no disconnect: the destructor releases the handle
@@ -388,9 +382,7 @@ TEST(ExplorerServers, ExplorerDestroyedWhileConnectedReleasesItsConnection) {
     EXPECT_TRUE(waitForConnections(sim, 0));
     // The server still serves new clients afterwards.
     IecModelExplorer explorer;
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(explorer.connect(sim.host(), sim.port()), 0);
-    ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(connectQuietly(explorer, sim), "Connection ok\n");
     EXPECT_EQ(explorer.getLogicalDevices(), (Names{"MU1LD0", "MU1MU"}));
     explorer.disconnect();
 }

@@ -53,11 +53,6 @@ TEST(ExplorerPaths, TokenSplitFollowsTheFirstAndLaterDelimiters) {
               (Tokens{"PROT1PROT", "LLN0", "BR", "brcbEvents01"}));
 }
 
-TEST(ExplorerPaths, ReportControlBlockReference) {
-    EXPECT_EQ((ReportControlBlock{"LD0/LLN0", "Events", true}).getRcbReference(), "LD0/LLN0.BR.Events");
-    EXPECT_EQ((ReportControlBlock{"LD0/LLN0", "Events", false}).getRcbReference(), "LD0/LLN0.RP.Events");
-}
-
 TEST(ExplorerPaths, FunctionalConstraintsMatchByNameNotByNumber) {
     using P = ExplorerProbe;
     const std::pair<FunctionalConstraint, tFCEnum> same[] = {
@@ -81,9 +76,6 @@ TEST(ExplorerOffline, ClosedExplorerAnswersEmptyAndKeepsOrSetsTheError) {
     IecModelExplorer explorer;
     EXPECT_EQ(explorer.connectionState(), IED_STATE_CLOSED);
     EXPECT_EQ(explorer.getError(), IED_ERROR_OK);
-    EXPECT_EQ(explorer.getNodes().getId(), "Node");
-    EXPECT_TRUE(explorer.getNodes().getName().empty());
-    EXPECT_TRUE(explorer.getNodes().getDescription().empty());
     EXPECT_TRUE(explorer.getNodes().empty());
     // The state-checked listings do not ask anybody: the error stays.
     EXPECT_TRUE(explorer.getLogicalDevices().empty());
@@ -125,11 +117,6 @@ TEST(ExplorerOffline, MemberWithoutConnectionBecomesOneLeafWithItsFirstFourToken
     EXPECT_EQ(leaf->doName, "Mod");
     EXPECT_EQ(leaf->daName, "stVal");
     EXPECT_EQ(leaf->fc, tFCEnum::ST);
-    // The other fields keep their defaults, also on the tree node.
-    EXPECT_EQ(leaf->reference, "");
-    EXPECT_EQ(leaf->count, 0);
-    EXPECT_FALSE(leaf->flag);
-    EXPECT_EQ(tree->ldName, "");
     EXPECT_EQ(explorer.getObjectPaths(), (std::vector<Tokens>{{"LD0", "LLN0", "Mod", "stVal"}}));
     EXPECT_EQ(explorer.getError(), IED_ERROR_NOT_CONNECTED);
 

@@ -7,7 +7,7 @@
 #include "models/TreeModel.h"
 #include "models/VorIec61850Model.h"
 
-#include "support/SimIed.h"
+#include "support/IedClient.h"
 #include "support/Veth.h"
 
 #include "mms_value.h"
@@ -26,10 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct ValueDeleter {
-    void operator()(MmsValue* v) const { MmsValue_delete(v); }
-};
-using Owned = std::unique_ptr<MmsValue, ValueDeleter>;
+using Owned = iecx::test::Value;
 
 std::vector<tMmsTypeEnum> allTypes() {
     std::vector<tMmsTypeEnum> types;
