@@ -12,19 +12,19 @@ namespace {
 constexpr int kMaxDepth = 32;
 
 // The client's MMS type codes and tMmsTypeEnum number their types alike.
-tMmsTypeEnum mmsTypeOf(MmsVariableSpecification* spec) {
-    const int type = static_cast<int>(MmsVariableSpecification_getType(spec));
+tMmsTypeEnum mmsTypeOf(MmsVariableSpecification* typeDesc) {
+    const int type = static_cast<int>(MmsVariableSpecification_getType(typeDesc));
     if (type < 0 || type > static_cast<int>(tMmsTypeEnum::DATA_ACCESS_ERROR))
         return tMmsTypeEnum::BOOLEAN;
     return static_cast<tMmsTypeEnum>(type);
 }
 
-void addTypeComponents(FCDAElement& parent, MmsVariableSpecification* spec, tFCEnum fc, int depth) {
-    if (depth > kMaxDepth || MmsVariableSpecification_getType(spec) != MMS_STRUCTURE)
+void addTypeComponents(FCDAElement& parent, MmsVariableSpecification* typeDesc, tFCEnum fc, int depth) {
+    if (depth > kMaxDepth || MmsVariableSpecification_getType(typeDesc) != MMS_STRUCTURE)
         return;
-    const int size = MmsVariableSpecification_getSize(spec);
+    const int size = MmsVariableSpecification_getSize(typeDesc);
     for (int k = 0; k < size; ++k) {
-        MmsVariableSpecification* child = MmsVariableSpecification_getChildSpecificationByIndex(spec, k);
+        MmsVariableSpecification* child = MmsVariableSpecification_getChildSpecificationByIndex(typeDesc, k);
         if (child == nullptr)
             continue;
         const char* name = MmsVariableSpecification_getName(child);
@@ -43,12 +43,12 @@ std::unique_ptr<FCDAElement> MmsDatasetHelper::createDatasetStructure(const std:
         const std::string path = MmsPathHelper::getPathWithoutFC(reference);
         const tFCEnum fc = MmsPathHelper::getPathFC(reference);
         auto member = std::make_unique<FCDAElement>(path, fc, tMmsTypeEnum::BOOLEAN, nullptr);
-        MmsVariableSpecification* spec =
+        MmsVariableSpecification* typeDesc =
             typeOf ? typeOf(path, MmsPathHelper::getPathConstraint(reference)) : nullptr;
-        if (spec != nullptr) {
-            member->setDataType(mmsTypeOf(spec));
-            addTypeComponents(*member, spec, fc, 0);
-            MmsVariableSpecification_destroy(spec);
+        if (typeDesc != nullptr) {
+            member->setDataType(mmsTypeOf(typeDesc));
+            addTypeComponents(*member, typeDesc, fc, 0);
+            MmsVariableSpecification_destroy(typeDesc);
         }
         root->addChild(std::move(member));
     }

@@ -13,8 +13,8 @@ namespace {
 ModelNode* addLeaf(ModelNode& parent, const char* name, MmsType type, int size) {
     auto node = std::make_unique<ModelNode>(ModelNode::Kind::Attribute, name);
     node->fc = parent.fc;
-    node->spec = stack::mms::makeTypeSpec(type, nullptr, size);
-    node->value = MmsValue_newDefaultValue(node->spec);
+    node->typeDesc = stack::mms::makeTypeDesc(type, nullptr, size);
+    node->value = MmsValue_newDefaultValue(node->typeDesc);
     return parent.addChild(std::move(node));
 }
 
@@ -79,11 +79,11 @@ std::unique_ptr<ModelNode> buildGooseControlNode(const GooseControlDef& def, con
     return gcb;
 }
 
-MmsVariableSpecification* phyComAddrSpec() {
-    using stack::mms::makeTypeSpec;
-    return stack::mms::makeStructureSpec(
-        nullptr, {makeTypeSpec(MMS_OCTET_STRING, "Addr", 6), makeTypeSpec(MMS_UNSIGNED, "PRIORITY", 8),
-                  makeTypeSpec(MMS_UNSIGNED, "VID", 16), makeTypeSpec(MMS_UNSIGNED, "APPID", 16)});
+MmsVariableSpecification* phyComAddrDesc() {
+    using stack::mms::makeTypeDesc;
+    return stack::mms::makeStructureDesc(
+        nullptr, {makeTypeDesc(MMS_OCTET_STRING, "Addr", 6), makeTypeDesc(MMS_UNSIGNED, "PRIORITY", 8),
+                  makeTypeDesc(MMS_UNSIGNED, "VID", 16), makeTypeDesc(MMS_UNSIGNED, "APPID", 16)});
 }
 
 namespace {

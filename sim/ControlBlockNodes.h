@@ -19,7 +19,7 @@ std::unique_ptr<ModelNode> buildReportControlNode(const ReportControlDef& def, c
 std::unique_ptr<ModelNode> buildGooseControlNode(const GooseControlDef& def, const Domain& domain);
 
 // Structure type of a PhyComAddr: Addr (6 octets), PRIORITY, VID, APPID.
-MmsVariableSpecification* phyComAddrSpec();
+MmsVariableSpecification* phyComAddrDesc();
 
 // One P element of a GSE or SMV address ("MAC-Address", "APPID", "VLAN-ID", "VLAN-PRIORITY").
 void applyAddressParameter(GooseControlDef& def, const std::string& type, const std::string& text);

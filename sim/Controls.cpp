@@ -14,12 +14,13 @@ namespace {
 
 constexpr int kDefaultSboTimeoutMs = 30000;
 
-// The component `name` of a command structure written against `spec`, or null.
-const MmsValue* component(const MmsValue* command, const MmsVariableSpecification* spec, const char* name) {
-    if (command == nullptr || spec == nullptr || command->type != MMS_STRUCTURE ||
-        spec->type != MMS_STRUCTURE)
+// The component `name` of a command structure written against `typeDesc`, or null.
+const MmsValue* component(const MmsValue* command, const MmsVariableSpecification* typeDesc,
+                          const char* name) {
+    if (command == nullptr || typeDesc == nullptr || command->type != MMS_STRUCTURE ||
+        typeDesc->type != MMS_STRUCTURE)
         return nullptr;
-    const auto& s = spec->typeSpec.structure;
+    const auto& s = typeDesc->typeSpec.structure;
     for (int i = 0; i < s.elementCount && static_cast<size_t>(i) < command->components.size(); ++i)
         if (s.elements[i]->name != nullptr && std::strcmp(s.elements[i]->name, name) == 0)
             return command->components[static_cast<size_t>(i)];
@@ -166,9 +167,10 @@ bool ControlEngine::_execute(Control& c, const MmsValue* ctlVal) {
 void ControlEngine::_sendLastApplError(MmsServerConnection& connection, const Control& c,
                                        const std::string& attribute, const MmsValue* command,
                                        ControlAddCause cause) {
-    const MmsVariableSpecification* spec = c.co->child(attribute) ? c.co->child(attribute)->spec : nullptr;
-    const MmsValue* origin = component(command, spec, "origin");
-    const MmsValue* ctlNum = component(command, spec, "ctlNum");
+    const MmsVariableSpecification* typeDesc =
+        c.co->child(attribute) ? c.co->child(attribute)->typeDesc : nullptr;
+    const MmsValue* origin = component(command, typeDesc, "origin");
+    const MmsValue* ctlNum = component(command, typeDesc, "ctlNum");
     MmsValue* error = MmsValue_createEmptyStructure(5);
     std::string reference = c.co->owningDomain()->name + "/" + c.co->itemId() + "$" + attribute;
     MmsValue_setElement(error, 0, MmsValue_newVisibleString(reference.c_str()));
@@ -214,9 +216,9 @@ MmsDataAccessError ControlEngine::write(MmsServerConnection& connection, const M
     Control* c = _control(node, attribute);
     if (!c || attribute == "SBO")
         return DATA_ACCESS_ERROR_OBJECT_ACCESS_DENIED;
-    const MmsVariableSpecification* spec = node->spec;
-    const MmsValue* ctlVal = component(value, spec, "ctlVal");
-    if (!ctlVal || value->components.size() != static_cast<size_t>(spec->typeSpec.structure.elementCount))
+    const MmsVariableSpecification* typeDesc = node->typeDesc;
+    const MmsValue* ctlVal = component(value, typeDesc, "ctlVal");
+    if (!ctlVal || value->components.size() != static_cast<size_t>(typeDesc->typeSpec.structure.elementCount))
         return DATA_ACCESS_ERROR_TYPE_INCONSISTENT;
     {
         // The control value must have the type of the object's ctlVal.

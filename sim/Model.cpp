@@ -16,13 +16,13 @@ ModelNode::ModelNode(Kind kind_, std::string name_) : kind(kind_), name(std::mov
 ModelNode::~ModelNode() {
     if (value) {
         MmsValue_delete(value);
-        MmsVariableSpecification_destroy(spec); // value holders own their whole specification
-    } else if (spec) {
+        MmsVariableSpecification_destroy(typeDesc); // value holders own their whole type description
+    } else if (typeDesc) {
         // Structure shell: the elements belong to the children.
-        free(spec->name);
-        if (spec->type == MMS_STRUCTURE)
-            free(spec->typeSpec.structure.elements);
-        free(spec);
+        free(typeDesc->name);
+        if (typeDesc->type == MMS_STRUCTURE)
+            free(typeDesc->typeSpec.structure.elements);
+        free(typeDesc);
     }
 }
 
@@ -80,23 +80,23 @@ void ModelNode::collectLeaves(std::vector<ModelNode*>& out) {
         c->collectLeaves(out);
 }
 
-void ModelNode::finishSpec() {
+void ModelNode::finishDesc() {
     if (isValueHolder()) {
-        if (spec && !spec->name)
-            spec->name = strdup(name.c_str());
+        if (typeDesc && !typeDesc->name)
+            typeDesc->name = strdup(name.c_str());
         return;
     }
     for (auto& c : children)
-        c->finishSpec();
-    spec = static_cast<MmsVariableSpecification*>(calloc(1, sizeof(MmsVariableSpecification)));
-    spec->type = MMS_STRUCTURE;
-    spec->name = strdup(name.c_str());
+        c->finishDesc();
+    typeDesc = static_cast<MmsVariableSpecification*>(calloc(1, sizeof(MmsVariableSpecification)));
+    typeDesc->type = MMS_STRUCTURE;
+    typeDesc->name = strdup(name.c_str());
     int n = static_cast<int>(children.size());
-    spec->typeSpec.structure.elementCount = n;
-    spec->typeSpec.structure.elements =
+    typeDesc->typeSpec.structure.elementCount = n;
+    typeDesc->typeSpec.structure.elements =
         static_cast<MmsVariableSpecification**>(calloc(n > 0 ? n : 1, sizeof(MmsVariableSpecification*)));
     for (int i = 0; i < n; ++i)
-        spec->typeSpec.structure.elements[i] = children[i]->spec;
+        typeDesc->typeSpec.structure.elements[i] = children[i]->typeDesc;
 }
 
 // ---- data sets, control blocks, domains ----
@@ -180,20 +180,20 @@ ModelNode* Model::findMember(const std::string& domainName, const std::string& i
     std::vector<std::string> parts = Vor::StringHelper::split(itemId, '$');
     ModelNode* node = d->logicalNode(parts[0]);
     size_t i = 1;
-    for (; node && i < parts.size() && !(node->spec && node->spec->type == MMS_ARRAY); ++i)
+    for (; node && i < parts.size() && !(node->typeDesc && node->typeDesc->type == MMS_ARRAY); ++i)
         node = node->child(parts[i]);
-    if (!node || !node->spec || node->spec->type != MMS_ARRAY)
+    if (!node || !node->typeDesc || node->typeDesc->type != MMS_ARRAY)
         return i == parts.size() ? node : nullptr;
     if (index.empty())
         return i == parts.size() ? node : nullptr; // a whole array, or nothing below it
     char* end = nullptr;
     unsigned long n = std::strtoul(index.c_str(), &end, 10);
-    if (*end != '\0' || n >= static_cast<unsigned long>(node->spec->typeSpec.array.elementCount))
+    if (*end != '\0' || n >= static_cast<unsigned long>(node->typeDesc->typeSpec.array.elementCount))
         return nullptr;
     steps.push_back(stack::mms::AccessStep::element(static_cast<uint32_t>(n)));
     for (; i < parts.size(); ++i)
         steps.push_back(stack::mms::AccessStep::named(parts[i]));
-    if (!stack::mms::selectType(node->spec, steps))
+    if (!stack::mms::selectType(node->typeDesc, steps))
         return nullptr;
     return node;
 }
@@ -213,7 +213,7 @@ ModelNode* Model::findReference(const std::string& reference, stack::mms::Access
         if (!steps || !stack::mms::splitArrayPath(text, base, path))
             return nullptr;
         ModelNode* node = findReference(base + fcPart);
-        if (!node || !stack::mms::selectType(node->spec, path))
+        if (!node || !stack::mms::selectType(node->typeDesc, path))
             return nullptr;
         *steps = std::move(path);
         return node;
@@ -269,7 +269,7 @@ MmsValue* Model::readLocked(const ModelNode* node, const stack::mms::AccessPath&
     if (steps.empty() || !whole)
         return whole;
     MmsDataAccessError error;
-    const MmsValue* part = stack::mms::selectPart(whole, node->spec, steps, error);
+    const MmsValue* part = stack::mms::selectPart(whole, node->typeDesc, steps, error);
     MmsValue* result = part ? MmsValue_clone(part) : nullptr;
     MmsValue_delete(whole);
     return result;
@@ -286,7 +286,7 @@ bool Model::setValue(ModelNode* node, const stack::mms::AccessPath& steps, const
         std::lock_guard<std::mutex> lock(_mutex);
         MmsValue* whole = MmsValue_clone(node->value);
         MmsDataAccessError error;
-        MmsValue* part = stack::mms::selectPart(whole, node->spec, steps, error);
+        MmsValue* part = stack::mms::selectPart(whole, node->typeDesc, steps, error);
         ok = part && MmsValue_equalTypes(part, value) && MmsValue_update(part, value) &&
              setValueLocked(node, whole, changes);
         MmsValue_delete(whole);

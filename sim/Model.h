@@ -42,9 +42,9 @@ public:
 
     // Value holders (basic attributes and arrays) carry a value and have no children.
     MmsValue* value = nullptr;
-    // Type of this node. A structure's element pointers point to the children's specifications;
-    // an array's specification is a complete tree owned by this node.
-    MmsVariableSpecification* spec = nullptr;
+    // Type of this node. A structure's element pointers point to the children's type descriptions;
+    // an array's type description is a complete tree owned by this node.
+    MmsVariableSpecification* typeDesc = nullptr;
     std::string fc;       // functional constraint of the group the node is in (empty above it)
     std::string bType;    // SCL basic type of a value holder
     uint8_t triggers = 0; // TriggerBits of the data attribute the node belongs to
@@ -60,8 +60,8 @@ public:
     std::string objectReference() const;
     // All value holders at or below this node, in model order.
     void collectLeaves(std::vector<ModelNode*>& out);
-    // Builds the structure specification of this node from its children (bottom up).
-    void finishSpec();
+    // Builds the structure type description of this node from its children (bottom up).
+    void finishDesc();
 };
 
 // A member of a data set: an FCDA resolved to a node (null when the model lacks it). A member

@@ -220,7 +220,7 @@ void Loader::loadLogicalDevice(const Element* ldEl) {
                   [](const std::unique_ptr<ModelNode>& a, const std::unique_ptr<ModelNode>& b) {
                       return a->name < b->name;
                   });
-        ln->finishSpec();
+        ln->finishDesc();
     }
     _model._domains.push_back(std::move(domain));
 }
@@ -284,7 +284,7 @@ MmsVariableSpecification* Loader::typeSpec(const std::string& name, const std::s
                                            const std::string& type, int depth) {
     if (depth > 16)
         throw std::runtime_error("DAType '" + type + "' nests too deeply");
-    MmsVariableSpecification* spec = nullptr;
+    MmsVariableSpecification* typeDesc = nullptr;
     MmsType mmsType;
     int size;
     if (bType == "Struct") {
@@ -302,17 +302,17 @@ MmsVariableSpecification* Loader::typeSpec(const std::string& name, const std::s
                 MmsVariableSpecification_destroy(c);
             throw;
         }
-        spec = stack::mms::makeStructureSpec(nullptr, components);
+        typeDesc = stack::mms::makeStructureDesc(nullptr, components);
     } else if (bType == "PhyComAddr") {
-        spec = phyComAddrSpec();
+        typeDesc = phyComAddrDesc();
     } else if (basicType(bType, mmsType, size)) {
-        spec = stack::mms::makeTypeSpec(mmsType, nullptr, size);
+        typeDesc = stack::mms::makeTypeDesc(mmsType, nullptr, size);
     } else {
         throw std::runtime_error("attribute " + name + " has the unknown basic type '" + bType + "'");
     }
     if (!name.empty())
-        stack::mms::setTypeSpecName(spec, name.c_str());
-    return spec;
+        stack::mms::setTypeDescName(typeDesc, name.c_str());
+    return typeDesc;
 }
 
 std::unique_ptr<ModelNode> Loader::buildAttribute(const Element* daEl, const std::string& fc,
@@ -327,13 +327,13 @@ std::unique_ptr<ModelNode> Loader::buildAttribute(const Element* daEl, const std
     int count = std::atoi(attr(daEl, "count").c_str());
     if (count > 0) {
         // Arrays are served as one value; element values are not read from the file.
-        auto* spec = static_cast<MmsVariableSpecification*>(calloc(1, sizeof(MmsVariableSpecification)));
-        spec->type = MMS_ARRAY;
-        spec->name = strdup(name.c_str());
-        spec->typeSpec.array.elementCount = count;
-        spec->typeSpec.array.elementTypeSpec = typeSpec("", bType, type, depth + 1);
-        node->spec = spec;
-        node->value = MmsValue_newDefaultValue(spec);
+        auto* typeDesc = static_cast<MmsVariableSpecification*>(calloc(1, sizeof(MmsVariableSpecification)));
+        typeDesc->type = MMS_ARRAY;
+        typeDesc->name = strdup(name.c_str());
+        typeDesc->typeSpec.array.elementCount = count;
+        typeDesc->typeSpec.array.elementTypeSpec = typeSpec("", bType, type, depth + 1);
+        node->typeDesc = typeDesc;
+        node->value = MmsValue_newDefaultValue(typeDesc);
         return node;
     }
     if (bType == "Struct") {
@@ -349,8 +349,8 @@ std::unique_ptr<ModelNode> Loader::buildAttribute(const Element* daEl, const std
         }
         return node;
     }
-    node->spec = typeSpec(name, bType, type, depth + 1);
-    node->value = MmsValue_newDefaultValue(node->spec);
+    node->typeDesc = typeSpec(name, bType, type, depth + 1);
+    node->value = MmsValue_newDefaultValue(node->typeDesc);
     if (bType == "Timestamp")
         MmsValue_setUtcTimeMs(node->value, _loadTimeMs);
     // Instance value wins over the template's default.
@@ -384,7 +384,7 @@ void Loader::applyText(ModelNode& leaf, const std::string& type, const std::stri
             MmsValue_setUint32(v, static_cast<uint32_t>(std::stoul(text)));
             break;
         case MMS_FLOAT:
-            if (leaf.spec->typeSpec.floatingpoint.formatWidth == 64)
+            if (leaf.typeDesc->typeSpec.floatingpoint.formatWidth == 64)
                 MmsValue_setDouble(v, std::stod(text));
             else
                 MmsValue_setFloat(v, std::stof(text));

@@ -108,7 +108,7 @@ const MmsVariableSpecification* SimServerHandler::getVariableAccessAttributes(Mm
                                                                               const ObjectName& name) {
     ++_requests;
     ModelNode* node = _find(name);
-    return node ? node->spec : nullptr;
+    return node ? node->typeDesc : nullptr;
 }
 
 bool SimServerHandler::getNamedVariableListAttributes(MmsServerConnection& connection,

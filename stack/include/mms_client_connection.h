@@ -92,7 +92,7 @@ LIB61850_API LinkedList MmsConnection_readNamedVariableListDirectory(MmsConnecti
 /* Defines a named variable list of a domain from a LinkedList of MmsVariableAccessSpecification*. */
 LIB61850_API void MmsConnection_defineNamedVariableList(MmsConnection self, MmsError* mmsError,
                                                         const char* domainId, const char* listName,
-                                                        LinkedList variableSpecs);
+                                                        LinkedList variables);
 /* true when the server deleted the list. */
 LIB61850_API bool MmsConnection_deleteNamedVariableList(MmsConnection self, MmsError* mmsError,
                                                         const char* domainId, const char* listName);

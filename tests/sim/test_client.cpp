@@ -108,32 +108,33 @@ TEST_F(SimClient, ReadsAndTypesOfEveryMmsType) {
         if (c.printed) {
             EXPECT_STREQ(MmsValue_printToBuffer(v.get(), text, sizeof text), c.printed);
         }
-        MmsVariableSpecification* spec = IedConnection_getVariableSpecification(con, &err, c.ref, c.fc);
-        ASSERT_NE(spec, nullptr) << err;
-        EXPECT_EQ(MmsVariableSpecification_getType(spec), c.type);
+        MmsVariableSpecification* typeDesc = IedConnection_getVariableSpecification(con, &err, c.ref, c.fc);
+        ASSERT_NE(typeDesc, nullptr) << err;
+        EXPECT_EQ(MmsVariableSpecification_getType(typeDesc), c.type);
         if (c.size != -1) {
-            EXPECT_EQ(MmsVariableSpecification_getSize(spec), c.size);
+            EXPECT_EQ(MmsVariableSpecification_getSize(typeDesc), c.size);
         }
-        EXPECT_TRUE(MmsVariableSpecification_isValueOfType(spec, v.get()));
-        MmsVariableSpecification_destroy(spec);
+        EXPECT_TRUE(MmsVariableSpecification_isValueOfType(typeDesc, v.get()));
+        MmsVariableSpecification_destroy(typeDesc);
     }
     EXPECT_GT(MmsValue_getUtcTimeInMs(read("SIMIEDLD0/GGIO1.Ind1.t", IEC61850_FC_ST).get()),
               1600000000000ull);
-    MmsVariableSpecification* spec =
+    MmsVariableSpecification* typeDesc =
         IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX);
-    ASSERT_NE(spec, nullptr);
+    ASSERT_NE(typeDesc, nullptr);
     EXPECT_STREQ(
-        MmsVariableSpecification_getName(MmsVariableSpecification_getChildSpecificationByIndex(spec, 0)),
+        MmsVariableSpecification_getName(MmsVariableSpecification_getChildSpecificationByIndex(typeDesc, 0)),
         "mag");
-    MmsVariableSpecification* f = MmsVariableSpecification_getNamedVariableRecursive(spec, "mag$f");
+    MmsVariableSpecification* f = MmsVariableSpecification_getNamedVariableRecursive(typeDesc, "mag$f");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(MmsVariableSpecification_getExponentWidth(f), 8);
-    MmsVariableSpecification_destroy(spec);
-    spec = IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
-    ASSERT_NE(spec, nullptr);
-    EXPECT_EQ(MmsVariableSpecification_getType(MmsVariableSpecification_getArrayElementSpecification(spec)),
-              MMS_STRUCTURE);
-    MmsVariableSpecification_destroy(spec);
+    MmsVariableSpecification_destroy(typeDesc);
+    typeDesc = IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/GGIO1.Harm.har", IEC61850_FC_MX);
+    ASSERT_NE(typeDesc, nullptr);
+    EXPECT_EQ(
+        MmsVariableSpecification_getType(MmsVariableSpecification_getArrayElementSpecification(typeDesc)),
+        MMS_STRUCTURE);
+    MmsVariableSpecification_destroy(typeDesc);
     EXPECT_EQ(IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/LLN0.Nope", IEC61850_FC_ST),
               nullptr);
     EXPECT_NE(err, IED_ERROR_OK);

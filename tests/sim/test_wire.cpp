@@ -62,9 +62,9 @@ TEST(SimWire, SessionDecodesCleanlyInTshark) {
     LinkedList_destroy(IedConnection_getDataSetDirectory(con, &err, "SIMIEDLD0/LLN0.Status", nullptr));
     LinkedList_destroy(
         IedConnection_getDataDirectoryByFC(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX));
-    MmsVariableSpecification* spec =
+    MmsVariableSpecification* typeDesc =
         IedConnection_getVariableSpecification(con, &err, "SIMIEDLD0/GGIO1.AnIn1", IEC61850_FC_MX);
-    MmsVariableSpecification_destroy(spec);
+    MmsVariableSpecification_destroy(typeDesc);
     MmsValue_delete(IedConnection_readObject(con, &err, "SIMIEDLD0/LLN0", IEC61850_FC_ST));
     MmsValue_delete(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Harm", IEC61850_FC_MX));
     // An array element with a component: a read with an alternate access.

@@ -229,14 +229,14 @@ TEST(MmsCodec, InitiateRoundTrip) {
 }
 
 TEST(MmsCodec, TypeSpecificationsRoundTrip) {
-    MmsVariableSpecification* spec = makeStructureSpec(
+    MmsVariableSpecification* typeDesc = makeStructureDesc(
         "root",
-        {makeTypeSpec(MMS_BOOLEAN, "b"), makeTypeSpec(MMS_INTEGER, "i", 32), makeTypeSpec(MMS_FLOAT, "f", 64),
-         makeTypeSpec(MMS_BIT_STRING, "q", 13), makeTypeSpec(MMS_VISIBLE_STRING, "v", -255),
-         makeTypeSpec(MMS_BINARY_TIME, "bt", 6), makeTypeSpec(MMS_UTC_TIME, "t"),
-         makeArraySpec("a", 4, makeStructureSpec(nullptr, {makeTypeSpec(MMS_UNSIGNED, "u", 8)}))});
+        {makeTypeDesc(MMS_BOOLEAN, "b"), makeTypeDesc(MMS_INTEGER, "i", 32), makeTypeDesc(MMS_FLOAT, "f", 64),
+         makeTypeDesc(MMS_BIT_STRING, "q", 13), makeTypeDesc(MMS_VISIBLE_STRING, "v", -255),
+         makeTypeDesc(MMS_BINARY_TIME, "bt", 6), makeTypeDesc(MMS_UTC_TIME, "t"),
+         makeArrayDesc("a", 4, makeStructureDesc(nullptr, {makeTypeDesc(MMS_UNSIGNED, "u", 8)}))});
     Writer w;
-    encodeGetVariableAccessAttributesResponse(w, 1, spec);
+    encodeGetVariableAccessAttributesResponse(w, 1, typeDesc);
     Pdu pdu;
     ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
     MmsVariableSpecification* back = decodeGetVariableAccessAttributesResponse(pdu.service);
@@ -260,11 +260,11 @@ TEST(MmsCodec, TypeSpecificationsRoundTrip) {
         MmsVariableSpecification_getArrayElementSpecification(a), "u");
     ASSERT_NE(u, nullptr);
     EXPECT_EQ(MmsVariableSpecification_getType(u), MMS_UNSIGNED);
-    MmsValue* value = MmsValue_newDefaultValue(spec);
+    MmsValue* value = MmsValue_newDefaultValue(typeDesc);
     EXPECT_TRUE(MmsVariableSpecification_isValueOfType(back, value));
     MmsValue_delete(value);
     MmsVariableSpecification_destroy(back);
-    MmsVariableSpecification_destroy(spec);
+    MmsVariableSpecification_destroy(typeDesc);
 }
 
 TEST(MmsCodec, HostileInputIsRejectedWithoutCrashing) {

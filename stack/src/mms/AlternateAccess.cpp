@@ -154,7 +154,7 @@ std::string formatAccessPath(const AccessPath& path, char sep) {
     return out;
 }
 
-MmsValue* selectPart(MmsValue* whole, const MmsVariableSpecification* spec, const AccessPath& path,
+MmsValue* selectPart(MmsValue* whole, const MmsVariableSpecification* typeDesc, const AccessPath& path,
                      MmsDataAccessError& error) {
     MmsValue* v = whole;
     for (const AccessStep& s : path) {
@@ -163,55 +163,56 @@ MmsValue* selectPart(MmsValue* whole, const MmsVariableSpecification* spec, cons
             error = DATA_ACCESS_ERROR_OBJECT_ACCESS_UNSUPPORTED;
             return nullptr;
         }
-        if (!v || !spec)
+        if (!v || !typeDesc)
             return nullptr;
         if (s.kind == AccessStep::Kind::Index) {
-            if (v->type != MMS_ARRAY || spec->type != MMS_ARRAY || s.index >= v->components.size())
+            if (v->type != MMS_ARRAY || typeDesc->type != MMS_ARRAY || s.index >= v->components.size())
                 return nullptr;
             v = v->components[s.index];
-            spec = spec->typeSpec.array.elementTypeSpec;
+            typeDesc = typeDesc->typeSpec.array.elementTypeSpec;
             continue;
         }
-        if (v->type != MMS_STRUCTURE || spec->type != MMS_STRUCTURE)
+        if (v->type != MMS_STRUCTURE || typeDesc->type != MMS_STRUCTURE)
             return nullptr;
-        const int n = spec->typeSpec.structure.elementCount;
+        const int n = typeDesc->typeSpec.structure.elementCount;
         int found = -1;
         for (int i = 0; i < n && found < 0; ++i) {
-            const char* name = spec->typeSpec.structure.elements[i]->name;
+            const char* name = typeDesc->typeSpec.structure.elements[i]->name;
             if (name && s.component == name)
                 found = i;
         }
         if (found < 0 || static_cast<size_t>(found) >= v->components.size())
             return nullptr;
         v = v->components[static_cast<size_t>(found)];
-        spec = spec->typeSpec.structure.elements[found];
+        typeDesc = typeDesc->typeSpec.structure.elements[found];
     }
     if (!v)
         error = DATA_ACCESS_ERROR_INVALID_ADDRESS;
     return v;
 }
 
-const MmsVariableSpecification* selectType(const MmsVariableSpecification* spec, const AccessPath& path) {
+const MmsVariableSpecification* selectType(const MmsVariableSpecification* typeDesc, const AccessPath& path) {
     for (const AccessStep& s : path) {
-        if (!spec || s.kind == AccessStep::Kind::Unsupported)
+        if (!typeDesc || s.kind == AccessStep::Kind::Unsupported)
             return nullptr;
         if (s.kind == AccessStep::Kind::Index) {
-            if (spec->type != MMS_ARRAY || static_cast<int64_t>(s.index) >= spec->typeSpec.array.elementCount)
+            if (typeDesc->type != MMS_ARRAY ||
+                static_cast<int64_t>(s.index) >= typeDesc->typeSpec.array.elementCount)
                 return nullptr;
-            spec = spec->typeSpec.array.elementTypeSpec;
+            typeDesc = typeDesc->typeSpec.array.elementTypeSpec;
             continue;
         }
-        if (spec->type != MMS_STRUCTURE)
+        if (typeDesc->type != MMS_STRUCTURE)
             return nullptr;
         const MmsVariableSpecification* next = nullptr;
-        for (int i = 0; i < spec->typeSpec.structure.elementCount && !next; ++i) {
-            const char* name = spec->typeSpec.structure.elements[i]->name;
+        for (int i = 0; i < typeDesc->typeSpec.structure.elementCount && !next; ++i) {
+            const char* name = typeDesc->typeSpec.structure.elements[i]->name;
             if (name && s.component == name)
-                next = spec->typeSpec.structure.elements[i];
+                next = typeDesc->typeSpec.structure.elements[i];
         }
-        spec = next;
+        typeDesc = next;
     }
-    return spec;
+    return typeDesc;
 }
 
 } // namespace mms

@@ -31,13 +31,13 @@ bool splitArrayPath(const std::string& text, std::string& base, AccessPath& path
 // "(2).mag.f" for the steps 2, "mag", "f" (sep '.'), as they follow a reference's path.
 std::string formatAccessPath(const AccessPath& path, char sep);
 
-// The part of `whole` (of type `spec`) that `path` selects, or nullptr with `error` set
+// The part of `whole` (of type `typeDesc`) that `path` selects, or nullptr with `error` set
 // (object-access-unsupported for unsupported steps, invalid-address for an index out of range
 // or a component the type lacks). The part points into `whole`.
-MmsValue* selectPart(MmsValue* whole, const MmsVariableSpecification* spec, const AccessPath& path,
+MmsValue* selectPart(MmsValue* whole, const MmsVariableSpecification* typeDesc, const AccessPath& path,
                      MmsDataAccessError& error);
-// The type of that part; nullptr when `path` does not fit `spec`.
-const MmsVariableSpecification* selectType(const MmsVariableSpecification* spec, const AccessPath& path);
+// The type of that part; nullptr when `path` does not fit `typeDesc`.
+const MmsVariableSpecification* selectType(const MmsVariableSpecification* typeDesc, const AccessPath& path);
 
 } // namespace mms
 } // namespace stack

@@ -374,10 +374,10 @@ bool decodeVariableAccess(const Tlv& t, VariableAccess& a) {
         if (!seq.is(ber::Universal, true, 16))
             return false;
         Reader sr(seq);
-        Tlv spec, name;
-        if (!sr.next(spec) || !spec.is(ber::Context, true, 0))
+        Tlv typeDesc, name;
+        if (!sr.next(typeDesc) || !typeDesc.is(ber::Context, true, 0))
             return false; // only access by name is supported
-        Reader nr(spec);
+        Reader nr(typeDesc);
         ObjectName on;
         if (!nr.next(name) || !decodeObjectName(name, on))
             return false;

@@ -130,7 +130,7 @@ bool decodeWriteResponse(const ber::Tlv& service, std::vector<MmsDataAccessError
 void encodeGetVariableAccessAttributesRequest(ber::Writer& w, uint32_t invokeId, const ObjectName& name);
 bool decodeGetVariableAccessAttributesRequest(const ber::Tlv& service, ObjectName& name);
 void encodeGetVariableAccessAttributesResponse(ber::Writer& w, uint32_t invokeId,
-                                               const MmsVariableSpecification* spec);
+                                               const MmsVariableSpecification* typeDesc);
 MmsVariableSpecification* decodeGetVariableAccessAttributesResponse(const ber::Tlv& service);
 
 void encodeGetNamedVariableListAttributesRequest(ber::Writer& w, uint32_t invokeId, const ObjectName& name);

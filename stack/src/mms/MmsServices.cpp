@@ -200,8 +200,8 @@ bool decodeWriteRequest(const Tlv& service, VariableAccess& access, std::vector<
     if (!service.is(ber::Context, true, ServiceWrite))
         return false;
     Reader r(service);
-    Tlv spec, data;
-    if (!r.next(spec) || !decodeVariableAccess(spec, access) || !r.next(data) ||
+    Tlv typeDesc, data;
+    if (!r.next(typeDesc) || !decodeVariableAccess(typeDesc, access) || !r.next(data) ||
         !data.is(ber::Context, true, 0))
         return false;
     Reader dr(data);
@@ -274,12 +274,12 @@ bool decodeGetVariableAccessAttributesRequest(const Tlv& service, ObjectName& na
 }
 
 void encodeGetVariableAccessAttributesResponse(Writer& w, uint32_t invokeId,
-                                               const MmsVariableSpecification* spec) {
+                                               const MmsVariableSpecification* typeDesc) {
     size_t m = openConfirmed(w, 0xA1, invokeId);
     size_t s = w.open(0xA6);
     w.boolean(0x80, false);
     size_t t = w.open(0xA2);
-    encodeTypeSpec(w, spec);
+    encodeTypeDesc(w, typeDesc);
     w.close(t);
     w.close(s);
     w.close(m);
@@ -296,7 +296,7 @@ MmsVariableSpecification* decodeGetVariableAccessAttributesResponse(const Tlv& s
             Tlv inner;
             if (!tr.next(inner) || !tr.atEnd())
                 return nullptr;
-            return decodeTypeSpec(inner);
+            return decodeTypeDesc(inner);
         }
     }
     return nullptr;
@@ -412,8 +412,8 @@ bool decodeInformationReport(const Tlv& service, VariableAccess& access, std::ve
     if (!service.is(ber::Context, true, 0))
         return false;
     Reader r(service);
-    Tlv spec, results;
-    if (!r.next(spec) || !decodeVariableAccess(spec, access) || !r.next(results) ||
+    Tlv typeDesc, results;
+    if (!r.next(typeDesc) || !decodeVariableAccess(typeDesc, access) || !r.next(results) ||
         !results.is(ber::Context, true, 0))
         return false;
     Reader lr(results);

@@ -9,14 +9,14 @@
 namespace stack {
 namespace mms {
 
-void encodeTypeSpec(Writer& w, const MmsVariableSpecification* s) {
+void encodeTypeDesc(Writer& w, const MmsVariableSpecification* s) {
     switch (s->type) {
     case MMS_ARRAY: {
         size_t m = w.open(0xA1);
         w.unsignedInteger(0x81, static_cast<uint64_t>(
                                     s->typeSpec.array.elementCount < 0 ? 0 : s->typeSpec.array.elementCount));
         size_t e = w.open(0xA2);
-        encodeTypeSpec(w, s->typeSpec.array.elementTypeSpec);
+        encodeTypeDesc(w, s->typeSpec.array.elementTypeSpec);
         w.close(e);
         w.close(m);
         break;
@@ -30,7 +30,7 @@ void encodeTypeSpec(Writer& w, const MmsVariableSpecification* s) {
             if (c->name != nullptr)
                 w.primitive(0x80, std::string(c->name));
             size_t ct = w.open(0xA1);
-            encodeTypeSpec(w, c);
+            encodeTypeDesc(w, c);
             w.close(ct);
             w.close(item);
         }
@@ -87,7 +87,7 @@ void encodeTypeSpec(Writer& w, const MmsVariableSpecification* s) {
     }
 }
 
-MmsVariableSpecification* decodeTypeSpec(const Tlv& t, int depth) {
+MmsVariableSpecification* decodeTypeDesc(const Tlv& t, int depth) {
     if (t.tagClass != ber::Context || depth > kMaxNesting)
         return nullptr;
     int32_t n = 0;
@@ -107,14 +107,14 @@ MmsVariableSpecification* decodeTypeSpec(const Tlv& t, int depth) {
                 Reader er(e);
                 Tlv inner;
                 if (element == nullptr && er.next(inner))
-                    element = decodeTypeSpec(inner, depth + 1);
+                    element = decodeTypeDesc(inner, depth + 1);
             }
         }
         if (element == nullptr || !r.atEnd()) {
             MmsVariableSpecification_destroy(element);
             return nullptr;
         }
-        return makeArraySpec(nullptr, static_cast<int>(count), element);
+        return makeArrayDesc(nullptr, static_cast<int>(count), element);
     }
     case 2: { // structure
         if (!t.constructed)
@@ -140,7 +140,7 @@ MmsVariableSpecification* decodeTypeSpec(const Tlv& t, int depth) {
                         Reader tr(f);
                         Tlv inner;
                         if (tr.next(inner))
-                            type = decodeTypeSpec(inner, depth + 1);
+                            type = decodeTypeDesc(inner, depth + 1);
                     }
                 }
                 if (type == nullptr || !ir.atEnd()) {
@@ -148,7 +148,7 @@ MmsVariableSpecification* decodeTypeSpec(const Tlv& t, int depth) {
                     ok = false;
                     break;
                 }
-                setTypeSpecName(type, name.empty() ? nullptr : name.c_str());
+                setTypeDescName(type, name.empty() ? nullptr : name.c_str());
                 comps.push_back(type);
             }
             if (!cr.atEnd())
@@ -159,16 +159,16 @@ MmsVariableSpecification* decodeTypeSpec(const Tlv& t, int depth) {
                 MmsVariableSpecification_destroy(c);
             return nullptr;
         }
-        return makeStructureSpec(nullptr, comps);
+        return makeStructureDesc(nullptr, comps);
     }
     case 3:
-        return makeTypeSpec(MMS_BOOLEAN, nullptr);
+        return makeTypeDesc(MMS_BOOLEAN, nullptr);
     case 4:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_BIT_STRING, nullptr, n) : nullptr;
+        return ber::decodeInt32(t, n) ? makeTypeDesc(MMS_BIT_STRING, nullptr, n) : nullptr;
     case 5:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_INTEGER, nullptr, n) : nullptr;
+        return ber::decodeInt32(t, n) ? makeTypeDesc(MMS_INTEGER, nullptr, n) : nullptr;
     case 6:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_UNSIGNED, nullptr, n) : nullptr;
+        return ber::decodeInt32(t, n) ? makeTypeDesc(MMS_UNSIGNED, nullptr, n) : nullptr;
     case 7: {
         if (!t.constructed)
             return nullptr;
@@ -177,31 +177,31 @@ MmsVariableSpecification* decodeTypeSpec(const Tlv& t, int depth) {
         int32_t format = 0, exponent = 0;
         if (!r.next(a) || !r.next(b) || !ber::decodeInt32(a, format) || !ber::decodeInt32(b, exponent))
             return nullptr;
-        MmsVariableSpecification* s = makeTypeSpec(MMS_FLOAT, nullptr, format == 64 ? 64 : 32);
+        MmsVariableSpecification* s = makeTypeDesc(MMS_FLOAT, nullptr, format == 64 ? 64 : 32);
         s->typeSpec.floatingpoint.formatWidth = static_cast<uint8_t>(format);
         s->typeSpec.floatingpoint.exponentWidth = static_cast<uint8_t>(exponent);
         return s;
     }
     case 9:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_OCTET_STRING, nullptr, n) : nullptr;
+        return ber::decodeInt32(t, n) ? makeTypeDesc(MMS_OCTET_STRING, nullptr, n) : nullptr;
     case 10:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_VISIBLE_STRING, nullptr, n) : nullptr;
+        return ber::decodeInt32(t, n) ? makeTypeDesc(MMS_VISIBLE_STRING, nullptr, n) : nullptr;
     case 11:
-        return makeTypeSpec(MMS_GENERALIZED_TIME, nullptr);
+        return makeTypeDesc(MMS_GENERALIZED_TIME, nullptr);
     case 12: {
         bool withDate = false;
         if (t.length > 0 && !ber::decodeBoolean(t, withDate))
             return nullptr;
-        return makeTypeSpec(MMS_BINARY_TIME, nullptr, withDate ? 6 : 4);
+        return makeTypeDesc(MMS_BINARY_TIME, nullptr, withDate ? 6 : 4);
     }
     case 13:
-        return makeTypeSpec(MMS_BCD, nullptr);
+        return makeTypeDesc(MMS_BCD, nullptr);
     case 15:
-        return makeTypeSpec(MMS_OBJ_ID, nullptr);
+        return makeTypeDesc(MMS_OBJ_ID, nullptr);
     case 16:
-        return ber::decodeInt32(t, n) ? makeTypeSpec(MMS_STRING, nullptr, n) : nullptr;
+        return ber::decodeInt32(t, n) ? makeTypeDesc(MMS_STRING, nullptr, n) : nullptr;
     case 17:
-        return makeTypeSpec(MMS_UTC_TIME, nullptr);
+        return makeTypeDesc(MMS_UTC_TIME, nullptr);
     default:
         return nullptr;
     }

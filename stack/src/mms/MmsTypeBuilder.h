@@ -8,9 +8,9 @@
 namespace stack {
 namespace mms {
 
-void encodeTypeSpec(ber::Writer& w, const MmsVariableSpecification* spec);
-// A new specification (name unset), or nullptr when malformed or nested deeper than kMaxNesting.
-MmsVariableSpecification* decodeTypeSpec(const ber::Tlv& tlv, int depth = 0);
+void encodeTypeDesc(ber::Writer& w, const MmsVariableSpecification* typeDesc);
+// A new type description (name unset), or nullptr when malformed or nested deeper than kMaxNesting.
+MmsVariableSpecification* decodeTypeDesc(const ber::Tlv& tlv, int depth = 0);
 
 } // namespace mms
 } // namespace stack

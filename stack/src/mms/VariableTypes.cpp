@@ -20,98 +20,99 @@ char* dupName(const char* name) {
     return copy;
 }
 
-MmsVariableSpecification* allocSpec(MmsType type, const char* name) {
-    auto* spec = static_cast<MmsVariableSpecification*>(std::calloc(1, sizeof(MmsVariableSpecification)));
-    spec->type = type;
-    spec->name = dupName(name);
-    return spec;
+MmsVariableSpecification* allocDesc(MmsType type, const char* name) {
+    auto* typeDesc = static_cast<MmsVariableSpecification*>(std::calloc(1, sizeof(MmsVariableSpecification)));
+    typeDesc->type = type;
+    typeDesc->name = dupName(name);
+    return typeDesc;
 }
 
 } // namespace
 
-MmsVariableSpecification* makeTypeSpec(MmsType type, const char* name, int size) {
-    MmsVariableSpecification* spec = allocSpec(type, name);
+MmsVariableSpecification* makeTypeDesc(MmsType type, const char* name, int size) {
+    MmsVariableSpecification* typeDesc = allocDesc(type, name);
     switch (type) {
     case MMS_INTEGER:
-        spec->typeSpec.integer = size;
+        typeDesc->typeSpec.integer = size;
         break;
     case MMS_UNSIGNED:
-        spec->typeSpec.unsignedInteger = size;
+        typeDesc->typeSpec.unsignedInteger = size;
         break;
     case MMS_BIT_STRING:
-        spec->typeSpec.bitString = size;
+        typeDesc->typeSpec.bitString = size;
         break;
     case MMS_OCTET_STRING:
-        spec->typeSpec.octetString = size;
+        typeDesc->typeSpec.octetString = size;
         break;
     case MMS_VISIBLE_STRING:
-        spec->typeSpec.visibleString = size;
+        typeDesc->typeSpec.visibleString = size;
         break;
     case MMS_STRING:
-        spec->typeSpec.mmsString = size;
+        typeDesc->typeSpec.mmsString = size;
         break;
     case MMS_BINARY_TIME:
-        spec->typeSpec.binaryTime = size == 4 ? 4 : 6;
+        typeDesc->typeSpec.binaryTime = size == 4 ? 4 : 6;
         break;
     case MMS_FLOAT:
-        spec->typeSpec.floatingpoint.formatWidth = size == 64 ? 64 : 32;
-        spec->typeSpec.floatingpoint.exponentWidth = size == 64 ? 11 : 8;
+        typeDesc->typeSpec.floatingpoint.formatWidth = size == 64 ? 64 : 32;
+        typeDesc->typeSpec.floatingpoint.exponentWidth = size == 64 ? 11 : 8;
         break;
     default:
         break;
     }
-    return spec;
+    return typeDesc;
 }
 
-MmsVariableSpecification* makeStructureSpec(const char* name,
+MmsVariableSpecification* makeStructureDesc(const char* name,
                                             const std::vector<MmsVariableSpecification*>& components) {
-    MmsVariableSpecification* spec = allocSpec(MMS_STRUCTURE, name);
-    spec->typeSpec.structure.elementCount = static_cast<int>(components.size());
+    MmsVariableSpecification* typeDesc = allocDesc(MMS_STRUCTURE, name);
+    typeDesc->typeSpec.structure.elementCount = static_cast<int>(components.size());
     if (!components.empty()) {
-        spec->typeSpec.structure.elements = static_cast<MmsVariableSpecification**>(
+        typeDesc->typeSpec.structure.elements = static_cast<MmsVariableSpecification**>(
             std::calloc(components.size(), sizeof(MmsVariableSpecification*)));
         for (size_t i = 0; i < components.size(); ++i)
-            spec->typeSpec.structure.elements[i] = components[i];
+            typeDesc->typeSpec.structure.elements[i] = components[i];
     }
-    return spec;
+    return typeDesc;
 }
 
-MmsVariableSpecification* makeArraySpec(const char* name, int count, MmsVariableSpecification* elementType) {
-    MmsVariableSpecification* spec = allocSpec(MMS_ARRAY, name);
-    spec->typeSpec.array.elementCount = count;
-    spec->typeSpec.array.elementTypeSpec = elementType;
-    return spec;
+MmsVariableSpecification* makeArrayDesc(const char* name, int count, MmsVariableSpecification* elementType) {
+    MmsVariableSpecification* typeDesc = allocDesc(MMS_ARRAY, name);
+    typeDesc->typeSpec.array.elementCount = count;
+    typeDesc->typeSpec.array.elementTypeSpec = elementType;
+    return typeDesc;
 }
 
-MmsVariableSpecification* cloneTypeSpec(const MmsVariableSpecification* spec, const char* name) {
-    if (spec == nullptr)
+MmsVariableSpecification* cloneTypeSpec(const MmsVariableSpecification* typeDesc, const char* name) {
+    if (typeDesc == nullptr)
         return nullptr;
-    MmsVariableSpecification* copy = allocSpec(spec->type, name != nullptr ? name : spec->name);
-    copy->typeSpec = spec->typeSpec;
-    if (spec->type == MMS_STRUCTURE) {
-        int n = spec->typeSpec.structure.elementCount;
+    MmsVariableSpecification* copy = allocDesc(typeDesc->type, name != nullptr ? name : typeDesc->name);
+    copy->typeSpec = typeDesc->typeSpec;
+    if (typeDesc->type == MMS_STRUCTURE) {
+        int n = typeDesc->typeSpec.structure.elementCount;
         copy->typeSpec.structure.elements = nullptr;
         if (n > 0) {
             copy->typeSpec.structure.elements =
                 static_cast<MmsVariableSpecification**>(std::calloc(n, sizeof(MmsVariableSpecification*)));
             for (int i = 0; i < n; ++i)
-                copy->typeSpec.structure.elements[i] = cloneTypeSpec(spec->typeSpec.structure.elements[i]);
+                copy->typeSpec.structure.elements[i] =
+                    cloneTypeSpec(typeDesc->typeSpec.structure.elements[i]);
         }
-    } else if (spec->type == MMS_ARRAY) {
-        copy->typeSpec.array.elementTypeSpec = cloneTypeSpec(spec->typeSpec.array.elementTypeSpec);
+    } else if (typeDesc->type == MMS_ARRAY) {
+        copy->typeSpec.array.elementTypeSpec = cloneTypeSpec(typeDesc->typeSpec.array.elementTypeSpec);
     }
     return copy;
 }
 
-void setTypeSpecName(MmsVariableSpecification* spec, const char* name) {
-    std::free(spec->name);
-    spec->name = dupName(name);
+void setTypeDescName(MmsVariableSpecification* typeDesc, const char* name) {
+    std::free(typeDesc->name);
+    typeDesc->name = dupName(name);
 }
 
 } // namespace mms
 } // namespace stack
 
-using stack::mms::makeTypeSpec;
+using stack::mms::makeTypeDesc;
 
 extern "C" {
 

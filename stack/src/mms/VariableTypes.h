@@ -13,16 +13,16 @@ namespace mms {
 // variable size of at most -size bits), the maximum length for MMS_OCTET_STRING,
 // MMS_VISIBLE_STRING and MMS_STRING (negative: variable length), the byte count for
 // MMS_BINARY_TIME (4 or 6) and the format width (32 or 64) for MMS_FLOAT.
-MmsVariableSpecification* makeTypeSpec(MmsType type, const char* name, int size = 0);
+MmsVariableSpecification* makeTypeDesc(MmsType type, const char* name, int size = 0);
 // A structure that takes ownership of its components.
-MmsVariableSpecification* makeStructureSpec(const char* name,
+MmsVariableSpecification* makeStructureDesc(const char* name,
                                             const std::vector<MmsVariableSpecification*>& components);
 // An array of `count` elements of `elementType` (owned).
-MmsVariableSpecification* makeArraySpec(const char* name, int count, MmsVariableSpecification* elementType);
+MmsVariableSpecification* makeArrayDesc(const char* name, int count, MmsVariableSpecification* elementType);
 // A deep copy; the root gets `name` when given, else keeps its own.
-MmsVariableSpecification* cloneTypeSpec(const MmsVariableSpecification* spec, const char* name = nullptr);
+MmsVariableSpecification* cloneTypeSpec(const MmsVariableSpecification* typeDesc, const char* name = nullptr);
 // Sets (replaces) the component name.
-void setTypeSpecName(MmsVariableSpecification* spec, const char* name);
+void setTypeDescName(MmsVariableSpecification* typeDesc, const char* name);
 
 } // namespace mms
 } // namespace stack

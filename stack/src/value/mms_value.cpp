@@ -115,37 +115,37 @@ MmsValue* MmsValue_newStructure(const MmsVariableSpecification* typeSpec) try {
 MmsValue* MmsValue_newDefaultValue(const MmsVariableSpecification* typeSpec) try {
     if (!typeSpec)
         return nullptr;
-    const auto& spec = typeSpec->typeSpec;
+    const auto& typeDesc = typeSpec->typeSpec;
     switch (typeSpec->type) {
     case MMS_ARRAY:
-        return MmsValue_createArray(spec.array.elementTypeSpec, spec.array.elementCount);
+        return MmsValue_createArray(typeDesc.array.elementTypeSpec, typeDesc.array.elementCount);
     case MMS_STRUCTURE:
         return MmsValue_newStructure(typeSpec);
     case MMS_INTEGER:
-        return MmsValue_newInteger(spec.integer > 0 ? (spec.integer + 7) / 8 : 4);
+        return MmsValue_newInteger(typeDesc.integer > 0 ? (typeDesc.integer + 7) / 8 : 4);
     case MMS_UNSIGNED:
-        return MmsValue_newUnsigned(spec.unsignedInteger > 0 ? (spec.unsignedInteger + 7) / 8 : 4);
+        return MmsValue_newUnsigned(typeDesc.unsignedInteger > 0 ? (typeDesc.unsignedInteger + 7) / 8 : 4);
     case MMS_FLOAT:
-        return spec.floatingpoint.formatWidth == 64 ? MmsValue_newDouble(0.0) : MmsValue_newFloat(0.0f);
+        return typeDesc.floatingpoint.formatWidth == 64 ? MmsValue_newDouble(0.0) : MmsValue_newFloat(0.0f);
     case MMS_BIT_STRING:
-        return MmsValue_newBitString(spec.bitString < 0 ? -spec.bitString : spec.bitString);
+        return MmsValue_newBitString(typeDesc.bitString < 0 ? -typeDesc.bitString : typeDesc.bitString);
     case MMS_OCTET_STRING:
-        return spec.octetString < 0 ? MmsValue_newOctetString(0, -spec.octetString)
-                                    : MmsValue_newOctetString(spec.octetString, spec.octetString);
+        return typeDesc.octetString < 0 ? MmsValue_newOctetString(0, -typeDesc.octetString)
+                                        : MmsValue_newOctetString(typeDesc.octetString, typeDesc.octetString);
     case MMS_VISIBLE_STRING: {
         MmsValue* v = make(MMS_VISIBLE_STRING);
         if (v)
-            v->maxSize = std::abs(spec.visibleString);
+            v->maxSize = std::abs(typeDesc.visibleString);
         return v;
     }
     case MMS_STRING: {
         MmsValue* v = make(MMS_STRING);
         if (v)
-            v->maxSize = std::abs(spec.mmsString);
+            v->maxSize = std::abs(typeDesc.mmsString);
         return v;
     }
     case MMS_BINARY_TIME:
-        return MmsValue_newBinaryTime(spec.binaryTime == 4);
+        return MmsValue_newBinaryTime(typeDesc.binaryTime == 4);
     case MMS_UTC_TIME:
         return MmsValue_newUtcTime(0);
     default:

@@ -35,8 +35,8 @@ int main(int argc, char** argv) {
             printf("list %s members %d values %d deletable %d\n", list, LinkedList_size(members),
                    values ? (int)MmsValue_getArraySize(values) : -1, deletable);
             for (LinkedList m = LinkedList_getNext(members); m != NULL; m = LinkedList_getNext(m)) {
-                MmsVariableAccessSpecification* spec = (MmsVariableAccessSpecification*)LinkedList_getData(m);
-                printf("  %s/%s\n", spec->domainId, spec->itemId);
+                MmsVariableAccessSpecification* member = (MmsVariableAccessSpecification*)LinkedList_getData(m);
+                printf("  %s/%s\n", member->domainId, member->itemId);
             }
             LinkedList_destroyDeep(members,
                                    (LinkedListValueDeleteFunction)MmsVariableAccessSpecification_destroy);

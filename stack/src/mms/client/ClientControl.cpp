@@ -26,7 +26,7 @@ struct sControlObjectClient {
     std::string domain;
     std::string itemPrefix; // "LN$CO$DO$"
     ControlModel model = CONTROL_MODEL_STATUS_ONLY;
-    MmsVariableSpecification* operSpec = nullptr;
+    MmsVariableSpecification* operDesc = nullptr;
     MmsType ctlValType = MMS_BOOLEAN;
 
     std::string orIdent;
@@ -48,8 +48,8 @@ struct sControlObjectClient {
     void* terminationParameter = nullptr;
 
     ~sControlObjectClient() {
-        if (operSpec != nullptr)
-            MmsVariableSpecification_destroy(operSpec);
+        if (operDesc != nullptr)
+            MmsVariableSpecification_destroy(operDesc);
     }
 
     bool enhanced() const {
@@ -102,7 +102,7 @@ bool decodeLastApplError(const MmsValue* v, std::string& controlObject, LastAppl
 } // namespace
 
 MmsValue* sControlObjectClient::buildCommand(const MmsValue* ctlVal, uint64_t operTime, bool withCheck) {
-    const auto& s = operSpec->typeSpec.structure;
+    const auto& s = operDesc->typeSpec.structure;
     std::vector<MmsVariableSpecification*> elements;
     for (int i = 0; i < s.elementCount; ++i)
         if (withCheck || s.elements[i]->name == nullptr || std::strcmp(s.elements[i]->name, "Check") != 0)
@@ -225,7 +225,7 @@ ControlObjectClient ControlObjectClient_create(const char* objectReference, IedC
     size_t dot = rest.find('.');
     self->itemPrefix = rest.substr(0, dot) + "$CO$" + dotsToDollars(rest.substr(dot + 1)) + "$";
     self->model = static_cast<ControlModel>(ctlModel);
-    self->operSpec = oper;
+    self->operDesc = oper;
     if (oper != nullptr) {
         for (int i = 0; i < oper->typeSpec.structure.elementCount; ++i) {
             const MmsVariableSpecification* e = oper->typeSpec.structure.elements[i];
@@ -281,7 +281,7 @@ IedClientError ControlObjectClient_getLastError(ControlObjectClient self) {
 }
 
 bool ControlObjectClient_operate(ControlObjectClient self, MmsValue* ctlVal, uint64_t operTime) try {
-    if (self == nullptr || ctlVal == nullptr || self->operSpec == nullptr) {
+    if (self == nullptr || ctlVal == nullptr || self->operDesc == nullptr) {
         if (self != nullptr)
             self->lastError = IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT;
         return false;
@@ -331,7 +331,7 @@ bool ControlObjectClient_select(ControlObjectClient self) try {
 }
 
 bool ControlObjectClient_selectWithValue(ControlObjectClient self, MmsValue* ctlVal) try {
-    if (self == nullptr || ctlVal == nullptr || self->operSpec == nullptr) {
+    if (self == nullptr || ctlVal == nullptr || self->operDesc == nullptr) {
         if (self != nullptr)
             self->lastError = IED_ERROR_USER_PROVIDED_INVALID_ARGUMENT;
         return false;
@@ -343,17 +343,17 @@ bool ControlObjectClient_selectWithValue(ControlObjectClient self, MmsValue* ctl
 }
 
 bool ControlObjectClient_cancel(ControlObjectClient self) try {
-    if (self == nullptr || self->operSpec == nullptr)
+    if (self == nullptr || self->operDesc == nullptr)
         return false;
     // The ctlVal of a cancel is not looked at; any value of the right type will do.
-    const MmsVariableSpecification* ctlValSpec = nullptr;
-    for (int i = 0; i < self->operSpec->typeSpec.structure.elementCount; ++i) {
-        const MmsVariableSpecification* e = self->operSpec->typeSpec.structure.elements[i];
+    const MmsVariableSpecification* ctlValDesc = nullptr;
+    for (int i = 0; i < self->operDesc->typeSpec.structure.elementCount; ++i) {
+        const MmsVariableSpecification* e = self->operDesc->typeSpec.structure.elements[i];
         if (e->name != nullptr && std::strcmp(e->name, "ctlVal") == 0)
-            ctlValSpec = e;
+            ctlValDesc = e;
     }
     MmsValue* ctlVal =
-        ctlValSpec != nullptr ? MmsValue_newDefaultValue(ctlValSpec) : MmsValue_newBoolean(false);
+        ctlValDesc != nullptr ? MmsValue_newDefaultValue(ctlValDesc) : MmsValue_newBoolean(false);
     bool ok = self->write("Cancel", self->buildCommand(ctlVal, 0, false));
     MmsValue_delete(ctlVal);
     self->selectTime = 0;

@@ -177,12 +177,12 @@ LinkedList toLinkedList(const std::vector<std::string>& names) {
     return list;
 }
 
-LinkedList componentList(const MmsVariableSpecification* spec) {
+LinkedList componentList(const MmsVariableSpecification* typeDesc) {
     LinkedList list = LinkedList_create();
     LinkedList last = list;
-    if (spec != nullptr && spec->type == MMS_STRUCTURE)
-        for (int i = 0; i < spec->typeSpec.structure.elementCount; ++i) {
-            const char* n = spec->typeSpec.structure.elements[i]->name;
+    if (typeDesc != nullptr && typeDesc->type == MMS_STRUCTURE)
+        for (int i = 0; i < typeDesc->typeSpec.structure.elementCount; ++i) {
+            const char* n = typeDesc->typeSpec.structure.elements[i]->name;
             last = LinkedList_insertAfter(last, copyString(n != nullptr ? n : ""));
         }
     return list;

@@ -63,7 +63,7 @@ inline std::nullptr_t unknownFailure(IedClientError* error) {
 }
 LinkedList toLinkedList(const std::vector<std::string>& names);
 // The component names of a structure type as a list (empty for other types).
-LinkedList componentList(const MmsVariableSpecification* spec);
+LinkedList componentList(const MmsVariableSpecification* typeDesc);
 
 } // namespace mms
 } // namespace stack
@@ -103,7 +103,7 @@ struct sIedConnection {
     std::map<std::string, std::shared_ptr<const std::vector<std::string>>> variableCache;
     // Type description of each logical node ("LD/LN"), one GetVariableAccessAttributes per
     // logical node and association: the data, data attribute and FC directories and the variable
-    // specifications are answered from it.
+    // type descriptions are answered from it.
     std::map<std::string, std::shared_ptr<const MmsVariableSpecification>> typeCache;
     void clearCache() {
         std::lock_guard<std::mutex> lock(cacheMutex);

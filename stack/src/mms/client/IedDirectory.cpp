@@ -442,12 +442,12 @@ LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError
     const size_t dot = rest.find('.');
     TypeRef lnType = logicalNodeType(self, domain, rest.substr(0, dot));
     if (!lnType) {
-        MmsVariableSpecification* spec =
+        MmsVariableSpecification* typeDesc =
             IedConnection_getVariableSpecification(self, error, dataReference, fc);
-        if (spec == nullptr)
+        if (typeDesc == nullptr)
             return nullptr;
-        LinkedList out = componentList(spec);
-        MmsVariableSpecification_destroy(spec);
+        LinkedList out = componentList(typeDesc);
+        MmsVariableSpecification_destroy(typeDesc);
         setError(error, IED_ERROR_OK);
         return out;
     }
@@ -511,7 +511,7 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
     std::vector<std::string> parts = split(rest, '.');
     const std::string fcText = FunctionalConstraint_toString(fc);
     std::string last = parts.back();
-    MmsVariableSpecification* spec = nullptr;
+    MmsVariableSpecification* typeDesc = nullptr;
     TypeRef lnType = logicalNodeType(self, domain, parts[0]);
     if (lnType) {
         const MmsVariableSpecification* t =
@@ -520,7 +520,7 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
             setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
             return nullptr;
         }
-        spec = cloneTypeSpec(t);
+        typeDesc = cloneTypeSpec(t);
     } else {
         IedClientError e = IED_ERROR_OK;
         ObjectName name;
@@ -528,15 +528,15 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
             setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
             return nullptr;
         }
-        spec = askType(self, name, e);
-        if (spec == nullptr) {
+        typeDesc = askType(self, name, e);
+        if (typeDesc == nullptr) {
             setError(error, e);
             return nullptr;
         }
     }
-    setTypeSpecName(spec, last.c_str());
+    setTypeDescName(typeDesc, last.c_str());
     setError(error, IED_ERROR_OK);
-    return spec;
+    return typeDesc;
 } catch (...) {
     return unknownFailure(error);
 }

@@ -15,10 +15,10 @@ MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, Ie
         [&](ber::Writer& w, uint32_t id) { encodeGetVariableAccessAttributesRequest(w, id, name); }, r);
     if (e != IED_ERROR_OK)
         return nullptr;
-    MmsVariableSpecification* spec = decodeGetVariableAccessAttributesResponse(r.pdu.service);
-    if (spec == nullptr)
+    MmsVariableSpecification* typeDesc = decodeGetVariableAccessAttributesResponse(r.pdu.service);
+    if (typeDesc == nullptr)
         e = IED_ERROR_MALFORMED_MESSAGE;
-    return spec;
+    return typeDesc;
 }
 
 namespace {
@@ -38,14 +38,14 @@ bool cachedType(IedConnection self, const std::string& key, TypeRef& type) {
 // Keeps the answer to the type request of one logical node: a structure, or null for a server
 // that does not describe the node as a whole. A lost connection or a time-out says nothing
 // about the server and is not kept.
-TypeRef keepType(IedConnection self, const std::string& key, MmsVariableSpecification* spec,
+TypeRef keepType(IedConnection self, const std::string& key, MmsVariableSpecification* typeDesc,
                  IedClientError e) {
-    if (spec != nullptr && spec->type != MMS_STRUCTURE) {
-        MmsVariableSpecification_destroy(spec);
-        spec = nullptr;
+    if (typeDesc != nullptr && typeDesc->type != MMS_STRUCTURE) {
+        MmsVariableSpecification_destroy(typeDesc);
+        typeDesc = nullptr;
     }
-    TypeRef type = spec ? TypeRef(spec, MmsVariableSpecification_destroy) : TypeRef();
-    if (spec != nullptr || (self->mms.isConnected() && e != IED_ERROR_TIMEOUT)) {
+    TypeRef type = typeDesc ? TypeRef(typeDesc, MmsVariableSpecification_destroy) : TypeRef();
+    if (typeDesc != nullptr || (self->mms.isConnected() && e != IED_ERROR_TIMEOUT)) {
         std::lock_guard<std::mutex> lock(self->cacheMutex);
         self->typeCache[key] = type;
     }
@@ -60,8 +60,8 @@ TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std
     if (cachedType(self, key, type))
         return type;
     IedClientError e = IED_ERROR_OK;
-    MmsVariableSpecification* spec = askType(self, ObjectName(domain, ln), e);
-    return keepType(self, key, spec, e);
+    MmsVariableSpecification* typeDesc = askType(self, ObjectName(domain, ln), e);
+    return keepType(self, key, typeDesc, e);
 }
 
 TypeRef logicalNodeTypeWalking(IedConnection self, const std::string& domain, const std::string& ln) {
@@ -95,22 +95,22 @@ TypeRef logicalNodeTypeWalking(IedConnection self, const std::string& domain, co
     self->mms.requestAll(encoders, responses, errors);
     for (size_t i = 0; i < batch.size(); ++i) {
         IedClientError e = self->finish(errors[i]);
-        MmsVariableSpecification* spec = nullptr;
+        MmsVariableSpecification* typeDesc = nullptr;
         if (e == IED_ERROR_OK &&
-            (spec = decodeGetVariableAccessAttributesResponse(responses[i].pdu.service)) == nullptr)
+            (typeDesc = decodeGetVariableAccessAttributesResponse(responses[i].pdu.service)) == nullptr)
             e = IED_ERROR_MALFORMED_MESSAGE;
-        TypeRef kept = keepType(self, domain + "/" + batch[i], spec, e);
+        TypeRef kept = keepType(self, domain + "/" + batch[i], typeDesc, e);
         if (i == 0)
             type = kept;
     }
     return type;
 }
 
-const MmsVariableSpecification* component(const MmsVariableSpecification* spec, std::string_view name) {
-    if (spec == nullptr || spec->type != MMS_STRUCTURE)
+const MmsVariableSpecification* component(const MmsVariableSpecification* typeDesc, std::string_view name) {
+    if (typeDesc == nullptr || typeDesc->type != MMS_STRUCTURE)
         return nullptr;
-    for (int i = 0; i < spec->typeSpec.structure.elementCount; ++i) {
-        const MmsVariableSpecification* c = spec->typeSpec.structure.elements[i];
+    for (int i = 0; i < typeDesc->typeSpec.structure.elementCount; ++i) {
+        const MmsVariableSpecification* c = typeDesc->typeSpec.structure.elements[i];
         if (c->name != nullptr && std::strncmp(c->name, name.data(), name.size()) == 0 &&
             c->name[name.size()] == '\0')
             return c;
@@ -118,11 +118,11 @@ const MmsVariableSpecification* component(const MmsVariableSpecification* spec, 
     return nullptr;
 }
 
-std::vector<std::string> componentNames(const MmsVariableSpecification* spec) {
+std::vector<std::string> componentNames(const MmsVariableSpecification* typeDesc) {
     std::vector<std::string> out;
-    if (spec != nullptr && spec->type == MMS_STRUCTURE)
-        for (int i = 0; i < spec->typeSpec.structure.elementCount; ++i) {
-            const char* n = spec->typeSpec.structure.elements[i]->name;
+    if (typeDesc != nullptr && typeDesc->type == MMS_STRUCTURE)
+        for (int i = 0; i < typeDesc->typeSpec.structure.elementCount; ++i) {
+            const char* n = typeDesc->typeSpec.structure.elements[i]->name;
             out.push_back(n != nullptr ? n : "");
         }
     return out;

@@ -26,9 +26,9 @@ TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std
 // A full browse sends no more requests than one per logical node.
 TypeRef logicalNodeTypeWalking(IedConnection self, const std::string& domain, const std::string& ln);
 // The component `name` of a structure type; nullptr when absent.
-const MmsVariableSpecification* component(const MmsVariableSpecification* spec, std::string_view name);
+const MmsVariableSpecification* component(const MmsVariableSpecification* typeDesc, std::string_view name);
 // The component names of a structure type (none for other types).
-std::vector<std::string> componentNames(const MmsVariableSpecification* spec);
+std::vector<std::string> componentNames(const MmsVariableSpecification* typeDesc);
 // The type at `path` (data object and attribute names, an array index in them allowed: "har(2)")
 // under one FC of a logical node type (the FC's structure for an empty path); nullptr when absent.
 const MmsVariableSpecification* typeAt(const MmsVariableSpecification* lnType, std::string_view fc,

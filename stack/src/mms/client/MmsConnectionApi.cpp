@@ -192,9 +192,9 @@ MmsValue* MmsConnection_readVariableComponent(MmsConnection self, MmsError* mmsE
         size_t v = w.open(0xA1);
         size_t list = w.open(0xA0);
         size_t seq = w.open(0x30);
-        size_t spec = w.open(0xA0);
+        size_t typeDesc = w.open(0xA0);
         encodeObjectName(w, name);
-        w.close(spec);
+        w.close(typeDesc);
         size_t alt = w.open(0xA5);
         w.primitive(0x81, component); // selectAccess: component
         w.close(alt);
@@ -210,7 +210,7 @@ MmsValue* MmsConnection_readVariableComponent(MmsConnection self, MmsError* mmsE
 
 MmsValue* MmsConnection_readNamedVariableListValues(MmsConnection self, MmsError* mmsError,
                                                     const char* domainId, const char* listName,
-                                                    bool /*specWithResult*/) try {
+                                                    bool /*descWithResult*/) try {
     if (self == nullptr || !validName(domainId) || !validName(listName)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return nullptr;
@@ -264,11 +264,12 @@ MmsVariableSpecification* MmsConnection_getVariableAccessAttributes(MmsConnectio
     Response r;
     MmsError e = self->request(
         [&](ber::Writer& w, uint32_t id) { encodeGetVariableAccessAttributesRequest(w, id, name); }, r);
-    MmsVariableSpecification* spec = nullptr;
-    if (e == MMS_ERROR_NONE && (spec = decodeGetVariableAccessAttributesResponse(r.pdu.service)) == nullptr)
+    MmsVariableSpecification* typeDesc = nullptr;
+    if (e == MMS_ERROR_NONE &&
+        (typeDesc = decodeGetVariableAccessAttributesResponse(r.pdu.service)) == nullptr)
         e = MMS_ERROR_PARSING_RESPONSE;
     setError(mmsError, e);
-    return spec;
+    return typeDesc;
 } catch (...) {
     return nullptr;
 }
@@ -329,12 +330,12 @@ LinkedList MmsConnection_readNamedVariableListDirectory(MmsConnection self, MmsE
         *deletable = isDeletable;
     LinkedList list = LinkedList_create();
     for (const ObjectName& m : members) {
-        auto* spec = static_cast<MmsVariableAccessSpecification*>(
+        auto* member = static_cast<MmsVariableAccessSpecification*>(
             std::calloc(1, sizeof(MmsVariableAccessSpecification)));
-        spec->domainId = m.scope == ObjectName::Scope::Domain ? copyString(m.domain) : nullptr;
-        spec->itemId = copyString(m.item);
-        spec->arrayIndex = -1;
-        LinkedList_add(list, spec);
+        member->domainId = m.scope == ObjectName::Scope::Domain ? copyString(m.domain) : nullptr;
+        member->itemId = copyString(m.item);
+        member->arrayIndex = -1;
+        LinkedList_add(list, member);
     }
     return list;
 } catch (...) {
@@ -342,19 +343,19 @@ LinkedList MmsConnection_readNamedVariableListDirectory(MmsConnection self, MmsE
 }
 
 void MmsConnection_defineNamedVariableList(MmsConnection self, MmsError* mmsError, const char* domainId,
-                                           const char* listName, LinkedList variableSpecs) try {
+                                           const char* listName, LinkedList variables) try {
     if (self == nullptr || !validName(domainId) || !validName(listName)) {
         setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
         return;
     }
     std::vector<ObjectName> members;
-    for (LinkedList e = LinkedList_getNext(variableSpecs); e != nullptr; e = LinkedList_getNext(e)) {
-        auto* spec = static_cast<const MmsVariableAccessSpecification*>(e->data);
-        if (spec == nullptr || !validName(spec->domainId) || !validName(spec->itemId)) {
+    for (LinkedList e = LinkedList_getNext(variables); e != nullptr; e = LinkedList_getNext(e)) {
+        auto* member = static_cast<const MmsVariableAccessSpecification*>(e->data);
+        if (member == nullptr || !validName(member->domainId) || !validName(member->itemId)) {
             setError(mmsError, MMS_ERROR_INVALID_ARGUMENTS);
             return;
         }
-        members.emplace_back(spec->domainId, spec->itemId);
+        members.emplace_back(member->domainId, member->itemId);
     }
     ObjectName name(domainId, listName);
     Response r;

@@ -441,11 +441,11 @@ void MmsServerImpl::handleConfirmed(ServerConnection& conn, const Pdu& pdu, ber:
             keep = false;
             return;
         }
-        const MmsVariableSpecification* spec = handler.getVariableAccessAttributes(conn, name);
-        if (spec == nullptr)
+        const MmsVariableSpecification* typeDesc = handler.getVariableAccessAttributes(conn, name);
+        if (typeDesc == nullptr)
             encodeConfirmedError(w, id, ErrorClassAccess, 2);
         else
-            encodeGetVariableAccessAttributesResponse(w, id, spec);
+            encodeGetVariableAccessAttributesResponse(w, id, typeDesc);
         if (w.size() > conn._maxPdu) {
             w.clear();
             encodeConfirmedError(w, id, ErrorClassResource, 1);

@@ -103,7 +103,7 @@ public:
                                              const MmsValue* value) = 0;
 
     // Type of a named variable. The handler keeps ownership; the pointer must stay valid while
-    // the handler exists (build the specifications with the model and hand out pointers into
+    // the handler exists (build the type descriptions with the model and hand out pointers into
     // them, e.g. the node found for "GGIO1$ST$Ind1"). The root's name is not sent. nullptr:
     // object-non-existent.
     virtual const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection& connection,
