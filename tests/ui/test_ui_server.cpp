@@ -244,12 +244,17 @@ TEST_F(UiServerTest, StalledAndClosedStreamsNeitherBlockValuesNorLeakThreads) {
     bool reopened = false;
     for (int i = 0; i < 100 && !reopened; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Each probe gives up after a second, so a stream that never sends its values makes the
+        // loop try again (and the case fail) instead of hanging.
         httplib::Client probe("127.0.0.1", server->port());
+        probe.set_read_timeout(1, 0);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(1);
         std::string received;
         auto r =
             probe.Get(("/api/events?token=" + server->token()).c_str(), [&](const char* data, size_t length) {
                 received.append(data, length);
-                return received.find("event: values") == std::string::npos;
+                return received.find("event: values") == std::string::npos &&
+                       std::chrono::steady_clock::now() < giveUp;
             });
         reopened = received.find("event: model") != std::string::npos &&
                    received.find("event: values") != std::string::npos;
