@@ -160,17 +160,9 @@ TEST_F(MmsReportPoolTest, PathsArePairedWithTimeMembersAndMappedOntoTheDataSet) 
     using I = MmsReportReciver::IndexPath;
     const std::vector<I>& indexes = pool.getReciver().getAssociatedIndexes();
     ASSERT_EQ(indexes.size(), 12u);
-    EXPECT_EQ(indexes[0], (I{0}));
-    EXPECT_EQ(indexes[1], (I{2}));
-    EXPECT_EQ(indexes[2], (I{3}));
-    EXPECT_EQ(indexes[3], (I{4}));
-    EXPECT_EQ(indexes[4], (I{3, 0})); // mag.f: component 0 of member 3
-    EXPECT_EQ(indexes[5], (I{4}));
-    EXPECT_EQ(indexes[6], (I{5, 1})); // Ind2.q: component q of the data object member
-    EXPECT_EQ(indexes[7], (I{5, 2}));
-    EXPECT_EQ(indexes[8], (I{6}));
-    EXPECT_TRUE(indexes[9].empty());
-    EXPECT_EQ(indexes[10], (I{5}));
+    // mag.f is component 0 of member 3, Ind2.q component q of the data object member; Pos has no t.
+    EXPECT_EQ(std::vector<I>(indexes.begin(), indexes.begin() + 11),
+              (std::vector<I>{{0}, {2}, {3}, {4}, {3, 0}, {4}, {5, 1}, {5, 2}, {6}, {}, {5}}));
     EXPECT_TRUE(pool.stop());
 }
 
@@ -342,12 +334,6 @@ TEST_F(MmsReportPoolTest, MissingControlBlockGivesTheMessageInBothLanguages) {
     result = pool.setTarget(nowhere);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
     EXPECT_EQ(result.getMessage(), "Unable to find MMS-report - [127.0.0.1:1] " + kEvents);
-    // The receiver never got a target: starting fails at the connection.
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(pool.start());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
-    EXPECT_FALSE(pool.isRunning());
-    EXPECT_EQ(pool.getLastError().rfind("Unable to connect to the IED", 0), 0u) << pool.getLastError();
 
     // No paths, or a path the data set does not hold.
     EXPECT_EQ(pool.setTarget(targetOf(sim, kEvents, {})).getMessage(), "No data attributes are chosen");
