@@ -13,7 +13,6 @@
 #include <sys/times.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>

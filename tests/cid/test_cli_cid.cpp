@@ -11,7 +11,6 @@
 #include <libxml++/libxml++.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 
 using cidtest::readFile;

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 using namespace VorIec61850;
 
