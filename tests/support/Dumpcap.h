@@ -6,6 +6,7 @@
 //     ... traffic ...
 //     reference.stop();
 //     auto records = iecx::test::readPcap(path);
+#include "capture/PcapReader.h"
 #include "support/CliRun.h"
 
 #include <cstdint>
@@ -16,11 +17,7 @@
 namespace iecx {
 namespace test {
 
-struct PcapRecord {
-    int64_t timeNs = 0;
-    uint32_t originalLength = 0;
-    std::vector<uint8_t> bytes;
-};
+using VorIec61850::PcapRecord;
 
 struct PcapContents {
     bool ok = false; // the file is a PCAP file and ends with a whole record
