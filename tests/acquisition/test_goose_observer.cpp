@@ -26,8 +26,7 @@ TEST_F(GoosePoolTest, ObserverPrintsEachMessageWithItsHeaderAndData) {
     GooseObserver observer;
     // A pool on the same interface tells when the frames have arrived.
     GooseSubscriberPool pool;
-    Seen seen;
-    seen.connect(pool);
+    Recorder seen(pool, true);
     ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"})));
     ASSERT_TRUE(pool.start());
     Publisher publisher(veth.a(), Publication{});

@@ -13,9 +13,7 @@ using namespace goosetest;
 // second pool whose data set has no time member gets time 0 from the same messages.
 TEST_F(GoosePoolTest, WithoutFiltersEveryMessageUpdatesTheValuesWithTheirTime) {
     GooseSubscriberPool pool, untimed;
-    Seen seen, untimedSeen;
-    seen.connect(pool);
-    untimedSeen.connect(untimed);
+    Recorder seen(pool, true), untimedSeen(untimed, true);
     ASSERT_TRUE(
         pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO2.Ind2.stVal[ST]"})));
     ASSERT_TRUE(untimed.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"}, /*withTime=*/false)));
@@ -33,38 +31,35 @@ TEST_F(GoosePoolTest, WithoutFiltersEveryMessageUpdatesTheValuesWithTheirTime) {
     size_t before = seen.count();
     for (int i = 0; i < 5; ++i) {
         publisher.publish(i % 2 == 0, 100 + i, kEventTime + i);
-        ASSERT_TRUE(seen.waitFor(before + i + 1));
+        ASSERT_TRUE(seen.waitForCount(before + i + 1));
     }
     EXPECT_TRUE(pool.stop());
     EXPECT_FALSE(pool.isRunning());
     untimed.stop();
-    {
-        std::lock_guard<std::mutex> lock(untimedSeen.mutex);
-        ASSERT_GE(untimedSeen.updates.size(), 3u);
-        for (const auto& update : untimedSeen.updates) {
-            ASSERT_TRUE(update[0]);
-            EXPECT_EQ(update[0]->getUnixTimestamp(), 0u);
-        }
+    ASSERT_GE(untimedSeen.count(), 3u);
+    for (const Delivery& update : untimedSeen.deliveries()) {
+        ASSERT_TRUE(update.elements[0]);
+        EXPECT_EQ(update.elements[0]->getUnixTimestamp(), 0u);
     }
 
-    std::lock_guard<std::mutex> lock(seen.mutex);
-    ASSERT_EQ(seen.updates.size(), before + 5);
-    const MmsValueElementList& last = seen.updates.back();
+    const std::vector<Delivery> updates = seen.deliveries();
+    ASSERT_EQ(updates.size(), before + 5);
+    const MmsValueElementList& last = updates.back().elements;
     ASSERT_EQ(last.size(), 2u);
     ASSERT_TRUE(last[0] && last[1]);
-    EXPECT_EQ(seen.printed.back()[0], "true");
-    EXPECT_EQ(seen.printed.back()[1], "104");
+    EXPECT_EQ(updates.back().text[0], "true");
+    EXPECT_EQ(updates.back().text[1], "104");
     // Both members take the time of the data set's "t" member.
     EXPECT_EQ(last[0]->getUnixTimestamp(), kEventTime + 4);
     EXPECT_EQ(last[1]->getUnixTimestamp(), kEventTime + 4);
-    EXPECT_EQ(seen.printed[before + 3][1], "103");
+    EXPECT_EQ(updates[before + 3].text[1], "103");
     // Each message brings new elements; the ones handed out before keep their value and time.
-    const auto& earlier = seen.updates[before + 3][0];
+    const auto& earlier = updates[before + 3].elements[0];
     EXPECT_NE(earlier.get(), last[0].get());
     EXPECT_EQ(earlier->getUnixTimestamp(), kEventTime + 3);
-    EXPECT_EQ(seen.printed[before + 3][0], "false");
-    ASSERT_EQ(seen.timestamps.size(), seen.updates.size());
-    EXPECT_GT(seen.timestamps.back(), 0u);
+    EXPECT_EQ(updates[before + 3].text[0], "false");
+    ASSERT_EQ(seen.timestamps().size(), updates.size());
+    EXPECT_GT(seen.timestamps().back(), 0u);
 }
 
 TEST(GoosePool, UnusableTargetsAreRefusedWithAMessage) {

@@ -53,8 +53,7 @@ TEST_F(GoosePoolTest, OnlyTheMatchingPublicationUpdatesTheValues) {
         c.criterion(target.identifier);
 
         GooseSubscriberPool pool;
-        Seen seen;
-        seen.connect(pool);
+        Recorder seen(pool, true);
         ASSERT_TRUE(pool.setTarget(target));
         ASSERT_TRUE(pool.start());
         Publisher good(veth.a(), matching);
@@ -65,19 +64,18 @@ TEST_F(GoosePoolTest, OnlyTheMatchingPublicationUpdatesTheValues) {
         for (int round = 0; round < 50 && seen.count() < 3; ++round) {
             bad.publish(false, 2);
             good.publish(true, 1);
-            seen.waitFor(seen.count() + 1, std::chrono::milliseconds(200));
+            seen.waitForCount(seen.count() + 1, 200);
         }
         for (int i = 0; i < 3; ++i)
             bad.publish(false, 2);
         size_t last = seen.count();
         good.publish(true, 1);
-        seen.waitFor(last + 1);
+        seen.waitForCount(last + 1);
         pool.stop();
 
-        std::lock_guard<std::mutex> lock(seen.mutex);
-        ASSERT_GE(seen.updates.size(), 4u);
-        for (const auto& texts : seen.printed)
-            ASSERT_EQ(texts[0], "1") << "a message failing the " << c.name << " criterion got through";
+        ASSERT_GE(seen.count(), 4u);
+        for (const Delivery& d : seen.deliveries())
+            ASSERT_EQ(d.text[0], "1") << "a message failing the " << c.name << " criterion got through";
     }
 }
 

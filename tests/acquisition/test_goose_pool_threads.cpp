@@ -74,8 +74,7 @@ TEST(GoosePoolInterfaces, EmptyInterfaceNameListensOnEveryInterface) {
     ASSERT_EQ(interfaces, 5u); // lo and both ends of both pairs
 
     GooseSubscriberPool pool;
-    Seen seen;
-    seen.connect(pool);
+    Recorder seen(pool, true);
     std::atomic<bool> handlerRunning{false};
     std::atomic<bool> overlap{false};
     pool.valuesUpdated.connect([&] {
@@ -97,10 +96,9 @@ TEST(GoosePoolInterfaces, EmptyInterfaceNameListensOnEveryInterface) {
         size_t before = seen.count();
         onFirst.publish(true, 11);
         onSecond.publish(true, 22);
-        seen.waitFor(before + 2, std::chrono::milliseconds(200));
-        std::lock_guard<std::mutex> lock(seen.mutex);
-        for (const auto& texts : seen.printed)
-            values.insert(texts[0]);
+        seen.waitForCount(before + 2, 200);
+        for (const Delivery& d : seen.deliveries())
+            values.insert(d.text[0]);
     }
     EXPECT_TRUE(pool.stop());
     EXPECT_EQ(pool.getReceiverCount(), 0u);
@@ -114,8 +112,7 @@ TEST(GoosePoolInterfaces, OneReceiverPerNamedInterfaceSeesOnlyItsOwnTraffic) {
     if (!first.ok() || !second.ok())
         GTEST_SKIP() << first.skipReason() << second.skipReason();
     GooseSubscriberPool pool;
-    Seen seen;
-    seen.connect(pool);
+    Recorder seen(pool, true);
     ASSERT_TRUE(pool.setTarget(makeTarget(first.b(), {"LD0/GGIO2.Ind2.stVal[ST]"})));
     ASSERT_TRUE(pool.start());
     EXPECT_EQ(pool.getReceiverCount(), 1u);
@@ -124,20 +121,18 @@ TEST(GoosePoolInterfaces, OneReceiverPerNamedInterfaceSeesOnlyItsOwnTraffic) {
     for (int i = 0; i < 50 && seen.count() < 3; ++i) {
         onSecond.publish(true, 22);
         onFirst.publish(true, 11);
-        seen.waitFor(seen.count() + 1, std::chrono::milliseconds(200));
+        seen.waitForCount(seen.count() + 1, 200);
     }
     pool.stop();
-    std::lock_guard<std::mutex> lock(seen.mutex);
-    ASSERT_GE(seen.printed.size(), 3u);
-    for (const auto& texts : seen.printed)
-        EXPECT_EQ(texts[0], "11");
+    ASSERT_GE(seen.count(), 3u);
+    for (const Delivery& d : seen.deliveries())
+        EXPECT_EQ(d.text[0], "11");
 }
 
 TEST_F(GoosePoolTest, ReceiverOnADownInterfaceKeepsRunningAndReceivesOnceItIsUp) {
     ASSERT_TRUE(iecx::test::Veth::ip({"link", "set", veth.b(), "down"}));
     GooseSubscriberPool pool;
-    Seen seen;
-    seen.connect(pool);
+    Recorder seen(pool, true);
     ASSERT_TRUE(pool.setTarget(makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]"})));
     ASSERT_TRUE(pool.start());
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
@@ -154,12 +149,11 @@ TEST_F(GoosePoolTest, StartStopAndDestroyWhileMessagesKeepComing) {
     const GooseIn target = makeTarget(veth.b(), {"LD0/GGIO1.Ind1.stVal[ST]", "LD0/GGIO2.Ind2.stVal[ST]"});
     Flood flood(veth.a());
     GooseSubscriberPool pool;
-    Seen seen;
-    seen.connect(pool);
+    Recorder seen(pool, true);
     ASSERT_TRUE(pool.setTarget(target));
     for (int round = 0; round < 15; ++round) {
         ASSERT_TRUE(pool.start());
-        seen.waitFor(seen.count() + 1, std::chrono::milliseconds(300));
+        seen.waitForCount(seen.count() + 1, 300);
         ASSERT_TRUE(pool.stop());
         size_t afterStop = seen.count();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -189,11 +183,10 @@ TEST_F(GoosePoolTest, StartStopAndDestroyWhileMessagesKeepComing) {
 
     for (int round = 0; round < 5; ++round) {
         auto running = std::make_unique<GooseSubscriberPool>();
-        Seen runningSeen;
-        runningSeen.connect(*running);
+        Recorder runningSeen(*running, true);
         ASSERT_TRUE(running->setTarget(target));
         ASSERT_TRUE(running->start());
-        runningSeen.waitFor(1, std::chrono::milliseconds(300));
+        runningSeen.waitForCount(1, 300);
         running.reset(); // receivers stopped and joined before the pool goes
         size_t after = runningSeen.count();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -1,10 +1,11 @@
 #pragma once
-// Helpers of the acquisition tests: GOOSE and SV publishers on one end of a veth pair, the GOOSE
-// data set's FCDA XML, and a recorder of what the GOOSE pool's signals delivered.
+// Helpers of the acquisition tests: GOOSE and SV publishers on one end of a veth pair and the GOOSE
+// data set's FCDA XML.
 #include "acquisition/GooseSubscriberPool.h"
 #include "mms/FCDAElement.h"
 #include "support/CliRun.h"
 #include "support/Veth.h"
+#include "test_mms_support.h"
 
 #include "goose_publisher.h"
 #include "sv_publisher.h"
@@ -116,50 +117,15 @@ inline GooseIn makeTarget(const std::string& iface, const std::vector<std::strin
     return target;
 }
 
-// What a handler of valuesUpdated saw: copies of the elements, taken on the receive thread.
-struct Seen {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<MmsValueElementList> updates;
-    std::vector<uint64_t> timestamps;
-    std::vector<std::vector<std::string>> printed; // value texts per update
-
-    void connect(GooseSubscriberPool& pool) {
-        pool.valuesUpdated.connect([this, &pool] {
-            std::vector<std::string> texts;
-            for (const auto& e : pool.getValues()) {
-                char buffer[128] = "";
-                if (e && e->getValue())
-                    MmsValue_printToBuffer(e->getValue(), buffer, sizeof buffer);
-                texts.push_back(e ? buffer : "null");
-            }
-            std::lock_guard<std::mutex> lock(mutex);
-            updates.push_back(pool.getValues());
-            printed.push_back(texts);
-            changed.notify_all();
-        });
-        pool.timestampUpdated.connect([this](uint64_t t) {
-            std::lock_guard<std::mutex> lock(mutex);
-            timestamps.push_back(t);
-        });
-    }
-    size_t count() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return updates.size();
-    }
-    // Waits until at least n updates arrived or the time is up.
-    bool waitFor(size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000)) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, timeout, [&] { return updates.size() >= n; });
-    }
-};
+using mmspooltest::Delivery;
+using mmspooltest::Recorder;
 
 // Publishes until the pool has seen `expected` updates in total or the attempts run out; the
 // first frames after a receiver starts may be sent before its socket is bound.
-inline void publishUntil(Publisher& publisher, Seen& seen, size_t expected, int attempts = 50) {
+inline void publishUntil(Publisher& publisher, Recorder& seen, size_t expected, int attempts = 50) {
     for (int i = 0; i < attempts && seen.count() < expected; ++i) {
         publisher.publish(true, 7);
-        seen.waitFor(seen.count() + 1, std::chrono::milliseconds(200));
+        seen.waitForCount(seen.count() + 1, 200);
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the MMS pool tests: the address of a simulated IED, values set in it, and a recorder
-// of what a pool's valuesUpdated delivered.
+// Helpers of the pool tests: the address of a simulated IED, values set in it, and a recorder of
+// what a pool's valuesUpdated delivered (the MMS pools' and the GOOSE pool's alike).
 #include "acquisition/IMmsPool.h"
 #include "support/SimIed.h"
 
@@ -97,6 +97,10 @@ public:
     Delivery last() {
         std::lock_guard<std::mutex> lock(_mutex);
         return _deliveries.back();
+    }
+    std::vector<Delivery> deliveries() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _deliveries;
     }
     std::vector<uint64_t> timestamps() {
         std::lock_guard<std::mutex> lock(_mutex);
