@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <set>
 #include <string>
 #include <thread>
