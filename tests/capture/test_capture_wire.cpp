@@ -31,13 +31,7 @@ namespace {
 void sendRaw(const std::string& iface, uint16_t type, size_t size, uint8_t seed) {
     EthernetSocket s = Ethernet_createSocket(iface.c_str(), nullptr);
     ASSERT_NE(s, nullptr);
-    std::vector<uint8_t> frame(size);
-    const uint8_t header[12] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x02, 0x02, 0, 0, 0, 0, 0x02};
-    std::copy(header, header + 12, frame.begin());
-    frame[12] = static_cast<uint8_t>(type >> 8);
-    frame[13] = static_cast<uint8_t>(type);
-    for (size_t i = 14; i < size; ++i)
-        frame[i] = static_cast<uint8_t>(seed + i);
+    std::vector<uint8_t> frame = testFrame(type, size, seed);
     Ethernet_sendPacket(s, frame.data(), static_cast<int>(size));
     Ethernet_destroySocket(s);
 }

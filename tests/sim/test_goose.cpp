@@ -1,5 +1,6 @@
 // GOOSE publishing of the simulated IED's control blocks, received with the stack's GOOSE
 // receiver over a veth pair.
+#include "support/IedClient.h"
 #include "support/SimIed.h"
 #include "support/Veth.h"
 
@@ -9,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,13 +32,8 @@ struct Frame {
     std::chrono::steady_clock::time_point at;
 };
 
-struct Collector {
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::vector<Frame> frames;
-
+struct Collector : Recorded<Frame> {
     static void onMessage(GooseSubscriber s, void* p) {
-        auto* self = static_cast<Collector*>(p);
         Frame f{};
         f.stNum = GooseSubscriber_getStNum(s);
         f.sqNum = GooseSubscriber_getSqNum(s);
@@ -54,15 +48,15 @@ struct Collector {
         f.members = static_cast<int>(MmsValue_getArraySize(values));
         f.ind1 = MmsValue_getBoolean(MmsValue_getElement(values, 0));
         f.at = std::chrono::steady_clock::now();
-        std::lock_guard<std::mutex> lock(self->mutex);
-        self->frames.push_back(f);
-        self->cv.notify_all();
+        static_cast<Collector*>(p)->add(f);
     }
-
-    // Waits until pred holds for the frames received so far (at most timeout).
-    template <typename Pred> bool waitFor(Pred pred, int timeoutMs = 3000) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pred(frames); });
+    // The frames with state number `stNum` received so far.
+    std::vector<Frame> ofState(uint32_t stNum) const {
+        std::vector<Frame> out;
+        for (const auto& f : take())
+            if (f.stNum == stNum)
+                out.push_back(f);
+        return out;
     }
 };
 
@@ -82,37 +76,25 @@ TEST(SimGoose, PublishesStateChangesWithDoublingRepetition) {
     {
         SimIed sim(simData("simple.cid"), "SIMIED", veth.a());
         ASSERT_TRUE(sim.ok()) << sim.error();
-        ASSERT_TRUE(collector.waitFor([](const std::vector<Frame>& f) { return !f.empty(); }));
-        {
-            std::lock_guard<std::mutex> lock(collector.mutex);
-            const Frame& first = collector.frames.front();
-            EXPECT_EQ(first.stNum, 1u);
-            EXPECT_EQ(first.goId, "SIMIED_Status");
-            EXPECT_EQ(first.dataSet, "SIMIEDLD0/LLN0$Status");
-            EXPECT_EQ(first.confRev, 2u);
-            EXPECT_EQ(first.appId, 0x1021);
-            EXPECT_EQ(first.vlanId, 0x5a);
-            EXPECT_EQ(first.vlanPrio, 5);
-            EXPECT_EQ(first.members, 3);
-            EXPECT_TRUE(first.ind1);
-        }
+        ASSERT_TRUE(waitUntil([&] { return !collector.take().empty(); }));
+        const Frame first = collector.take().front();
+        EXPECT_EQ(first.stNum, 1u);
+        EXPECT_EQ(first.goId, "SIMIED_Status");
+        EXPECT_EQ(first.dataSet, "SIMIEDLD0/LLN0$Status");
+        EXPECT_EQ(first.confRev, 2u);
+        EXPECT_EQ(first.appId, 0x1021);
+        EXPECT_EQ(first.vlanId, 0x5a);
+        EXPECT_EQ(first.vlanPrio, 5);
+        EXPECT_EQ(first.members, 3);
+        EXPECT_TRUE(first.ind1);
 
         MmsValue* off = MmsValue_newBoolean(false);
         ASSERT_TRUE(sim.ied().setValue("LD0/GGIO1.Ind1.stVal", off));
         MmsValue_delete(off);
         // The new state goes out at once, then after MinTime (20 ms), 40, 80, ... up to MaxTime.
-        ASSERT_TRUE(collector.waitFor([](const std::vector<Frame>& f) {
-            int n = 0;
-            for (const auto& x : f)
-                n += x.stNum == 2;
-            return n >= 4;
-        }));
+        ASSERT_TRUE(waitUntil([&] { return collector.ofState(2).size() >= 4; }));
         sim.kill();
-        std::lock_guard<std::mutex> lock(collector.mutex);
-        std::vector<Frame> st2;
-        for (const auto& x : collector.frames)
-            if (x.stNum == 2)
-                st2.push_back(x);
+        std::vector<Frame> st2 = collector.ofState(2);
         ASSERT_GE(st2.size(), 4u);
         for (size_t i = 0; i < st2.size(); ++i) {
             EXPECT_EQ(st2[i].sqNum, i);

@@ -1,5 +1,6 @@
 // Sampled Values of the simulated merging unit, received over a veth pair with the stack's SV
 // receiver and decoded independently by tshark.
+#include "support/IedClient.h"
 #include "support/SimIed.h"
 #include "support/Tshark.h"
 #include "support/Veth.h"
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -60,10 +60,7 @@ struct Asdu {
 };
 
 // The ASDUs of one stream, as the subscriber delivers them.
-struct StreamLog {
-    std::mutex mutex;
-    std::vector<Asdu> asdus;
-
+struct StreamLog : Recorded<Asdu> {
     static void onAsdu(SVSubscriber, void* p, SVSubscriber_ASDU a) {
         Asdu x{};
         x.smpCnt = SVSubscriber_ASDU_getSmpCnt(a);
@@ -83,14 +80,7 @@ struct StreamLog {
             x.values[i] = SVSubscriber_ASDU_getINT32(a, 8 * i);
             x.quality[i] = SVSubscriber_ASDU_getQuality(a, 8 * i + 4);
         }
-        auto* log = static_cast<StreamLog*>(p);
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->asdus.push_back(x);
-    }
-
-    std::vector<Asdu> take() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return asdus;
+        static_cast<StreamLog*>(p)->add(x);
     }
 };
 
@@ -262,16 +252,10 @@ TEST(SimSv, ExampleMergingUnitFramesDecodeInTshark) {
         for (std::string part; std::getline(in, part, '|');)
             f.push_back(part);
         f.resize(15);
-        EXPECT_EQ(f[0], "01:0c:cd:04:00:01");
-        EXPECT_EQ(f[1], "5");
-        EXPECT_EQ(f[2], "4");
-        EXPECT_EQ(f[3], "0x4000");
-        EXPECT_EQ(f[4], "1");
-        EXPECT_EQ(f[5], "MU1MU01");
-        EXPECT_EQ(f[6], ""); // SmvOpts leave out datSet and smpRate
-        EXPECT_EQ(f[8], "1");
-        EXPECT_EQ(f[9], "1");
-        EXPECT_EQ(f[10], "");
+        // SmvOpts leave out datSet and smpRate.
+        EXPECT_EQ((std::vector<std::string>(f.begin(), f.begin() + 7)),
+                  (std::vector<std::string>{"01:0c:cd:04:00:01", "5", "4", "0x4000", "1", "MU1MU01", ""}));
+        EXPECT_EQ(f[8] + "|" + f[9] + "|" + f[10], "1|1|");
         long smpCnt = std::stol(f[7]);
         if (previous >= 0) {
             EXPECT_EQ(smpCnt, (previous + 1) % 4000);

@@ -2,6 +2,7 @@
 // recovery, sizes, the receive time-out, and the receive ring.
 #include "hal_ethernet.h"
 #include "stack/src/ethernet/PacketSocket.h"
+#include "support/Tshark.h"
 #include "support/Veth.h"
 
 #include <gtest/gtest.h>
@@ -12,32 +13,10 @@
 #include <thread>
 #include <vector>
 
+using iecx::test::testFrame;
 using iecx::test::Veth;
 
 namespace {
-
-std::vector<uint8_t> makeFrame(uint16_t etherType, size_t size, uint8_t marker, int vlanId = -1,
-                               int prio = 0) {
-    std::vector<uint8_t> f(size, 0);
-    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
-    memcpy(f.data(), dst, 6);
-    f[6] = 0x02;
-    f[11] = marker;
-    size_t pos = 12;
-    if (vlanId >= 0) {
-        uint16_t tci = static_cast<uint16_t>(prio << 13 | vlanId);
-        f[12] = 0x81;
-        f[13] = 0x00;
-        f[14] = static_cast<uint8_t>(tci >> 8);
-        f[15] = static_cast<uint8_t>(tci);
-        pos = 16;
-    }
-    f[pos] = static_cast<uint8_t>(etherType >> 8);
-    f[pos + 1] = static_cast<uint8_t>(etherType);
-    for (size_t i = pos + 2; i < size; ++i)
-        f[i] = static_cast<uint8_t>(i);
-    return f;
-}
 
 // Receives frames until `count` arrived or the time is up.
 std::vector<std::vector<uint8_t>> receive(EthernetSocket s, size_t count, int ms = 1000,
@@ -55,16 +34,6 @@ std::vector<std::vector<uint8_t>> receive(EthernetSocket s, size_t count, int ms
 
 } // namespace
 
-TEST(EthernetSocket, NoSuchInterfaceGivesNoSocket) {
-    EXPECT_EQ(Ethernet_createSocket("ixnosuchif0", nullptr), nullptr);
-    EXPECT_EQ(Ethernet_createSocket("", nullptr), nullptr);
-    // A null socket returns no frame after a short wait instead of failing or spinning.
-    uint8_t buf[64];
-    auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(Ethernet_receivePacket(nullptr, buf, sizeof buf), 0);
-    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(ETHERNET_RECEIVE_WAIT_MS / 2));
-}
-
 TEST(EthernetSocket, FilterTagRecoveryAndSizes) {
     Veth veth;
     IECX_REQUIRE_VETH(veth);
@@ -81,11 +50,11 @@ TEST(EthernetSocket, FilterTagRecoveryAndSizes) {
     EXPECT_EQ(Ethernet_receivePacket(rx, buf, sizeof buf), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
 
-    auto sv = makeFrame(0x88BA, 100, 1);
-    auto plain = makeFrame(0x88B8, 100, 2);
-    auto tagged = makeFrame(0x88B8, 104, 3, 0x123, 5);
-    auto taggedSv = makeFrame(0x88BA, 104, 4, 7, 1);
-    auto full = makeFrame(0x88B8, 1518, 5, 10, 4); // largest standard tagged frame
+    auto sv = testFrame(0x88BA, 100, 1);
+    auto plain = testFrame(0x88B8, 100, 2);
+    auto tagged = testFrame(0x88B8, 104, 3, 0x123, 5);
+    auto taggedSv = testFrame(0x88BA, 104, 4, 7, 1);
+    auto full = testFrame(0x88B8, 1518, 5, 10, 4); // largest standard tagged frame
     for (auto* f : {&sv, &plain, &tagged, &taggedSv, &full})
         Ethernet_sendPacket(tx, f->data(), static_cast<int>(f->size()));
     auto got = receive(rx, 3);
@@ -123,7 +92,7 @@ TEST(EthernetSocket, NeverDeliversFramesOfAnotherInterface) {
     ASSERT_NE(tx, nullptr);
     // Traffic runs on the second pair while sockets on the first are created and used.
     std::atomic<bool> sending{true};
-    auto frame = makeFrame(0x88B8, 64, 9);
+    auto frame = testFrame(0x88B8, 64, 9);
     std::thread flood([&] {
         for (int i = 0; i < 200000 && sending; ++i)
             Ethernet_sendPacket(tx, frame.data(), static_cast<int>(frame.size()));
@@ -163,7 +132,7 @@ TEST(EthernetSocket, QueueAndRingDeliverEveryFrameOnceInOrderOrCountItDropped) {
         const uint32_t frames = 20000; // about 5 MiB: the ring goes round several times
         std::atomic<bool> done{false};
         std::thread sender([&] {
-            auto f = makeFrame(0x88BA, 200, 1, 0x123, 5);
+            auto f = testFrame(0x88BA, 200, 1, 0x123, 5);
             for (uint32_t i = 0; i < frames; ++i) {
                 memcpy(&f[40], &i, 4);
                 Ethernet_sendPacket(tx, f.data(), static_cast<int>(f.size()));

@@ -1,10 +1,8 @@
-// MMS PDU, data and type specification codecs: golden bytes, round trips, hostile input.
-#include "mms_type_spec.h"
+// MMS PDU and data codecs: golden bytes, defaults other servers rely on, hostile input. Round trips
+// of every service run end to end against the simulated IED (tests/sim).
 #include "mms_value.h"
 #include "stack/src/mms/MmsData.h"
-#include "stack/src/mms/MmsTypeBuilder.h"
 #include "stack/src/mms/MmsPdu.h"
-#include "stack/src/mms/VariableTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -48,15 +46,6 @@ TEST(MmsCodec, GetNameListRequestGoldenBytes) {
     ASSERT_TRUE(decodeGetNameListRequest(pdu.service, req));
     EXPECT_EQ(req.objectClass, 9);
     EXPECT_EQ(req.scope, ObjectName::Scope::Vmd);
-
-    w.clear();
-    std::string after = "LLN0$ST";
-    encodeGetNameListRequest(w, 7, 0, "LD0", &after);
-    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
-    ASSERT_TRUE(decodeGetNameListRequest(pdu.service, req));
-    EXPECT_EQ(req.domain, "LD0");
-    EXPECT_TRUE(req.hasContinueAfter);
-    EXPECT_EQ(req.continueAfter, after);
 }
 
 TEST(MmsCodec, GetNameListResponseDefaultsMoreFollowsToTrue) {
@@ -96,16 +85,6 @@ TEST(MmsCodec, ReadRequestGoldenBytesAndRoundTrip) {
     ASSERT_TRUE(decodeReadRequest(pdu.service, back));
     ASSERT_EQ(back.variables.size(), 1u);
     EXPECT_EQ(back.variables[0], a.variables[0]);
-
-    VariableAccess list;
-    list.isListName = true;
-    list.listName = ObjectName("LD0", "LLN0$DS1");
-    w.clear();
-    encodeReadRequest(w, 3, list);
-    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
-    ASSERT_TRUE(decodeReadRequest(pdu.service, back));
-    EXPECT_TRUE(back.isListName);
-    EXPECT_EQ(back.listName, list.listName);
 }
 
 // Golden encodings; every kind's round trip runs in the GOOSE codec test (one data codec).
@@ -149,46 +128,6 @@ TEST(MmsCodec, DataGoldenEncodings) {
     }
 }
 
-TEST(MmsCodec, AccessResultsAndReportsRoundTrip) {
-    MmsValue* ok = MmsValue_newIntegerFromInt32(9);
-    MmsValue* err = MmsValue_newDataAccessError(DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT);
-    Writer w;
-    encodeReadResponse(w, 5, {ok, err});
-    Pdu pdu;
-    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
-    EXPECT_EQ(pdu.kind, PduKind::ConfirmedResponse);
-    std::vector<MmsValue*> results;
-    ASSERT_TRUE(decodeReadResponse(pdu.service, results));
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(MmsValue_toInt32(results[0]), 9);
-    EXPECT_EQ(MmsValue_getDataAccessError(results[1]), DATA_ACCESS_ERROR_OBJECT_NONE_EXISTENT);
-    for (MmsValue* v : results)
-        MmsValue_delete(v);
-
-    w.clear();
-    encodeInformationReport(w, "RPT", {ok});
-    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
-    EXPECT_EQ(pdu.kind, PduKind::Unconfirmed);
-    VariableAccess access;
-    results.clear();
-    ASSERT_TRUE(decodeInformationReport(pdu.service, access, results));
-    EXPECT_TRUE(access.isListName);
-    EXPECT_EQ(access.listName.scope, ObjectName::Scope::Vmd);
-    EXPECT_EQ(access.listName.item, "RPT");
-    ASSERT_EQ(results.size(), 1u);
-    MmsValue_delete(results[0]);
-
-    w.clear();
-    encodeWriteResponse(w, 6, {DATA_ACCESS_ERROR_SUCCESS, DATA_ACCESS_ERROR_TYPE_INCONSISTENT});
-    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
-    std::vector<MmsDataAccessError> wr;
-    ASSERT_TRUE(decodeWriteResponse(pdu.service, wr));
-    EXPECT_EQ(wr, std::vector<MmsDataAccessError>(
-                      {DATA_ACCESS_ERROR_SUCCESS, DATA_ACCESS_ERROR_TYPE_INCONSISTENT}));
-    MmsValue_delete(ok);
-    MmsValue_delete(err);
-}
-
 TEST(MmsCodec, ErrorsAndRejectsMapToMmsErrors) {
     Writer w;
     encodeConfirmedError(w, 4, ErrorClassAccess, 2);
@@ -208,63 +147,6 @@ TEST(MmsCodec, ErrorsAndRejectsMapToMmsErrors) {
     EXPECT_EQ(pdu.kind, PduKind::Reject);
     EXPECT_EQ(pdu.invokeId, 9u);
     EXPECT_EQ(decodeReject(pdu), MMS_ERROR_REJECT_UNRECOGNIZED_SERVICE);
-}
-
-TEST(MmsCodec, InitiateRoundTrip) {
-    InitiateParams p;
-    p.maxPduSize = 32000;
-    p.maxServOutstandingCalling = 3;
-    Writer w;
-    encodeInitiateRequest(w, p);
-    Pdu pdu;
-    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
-    EXPECT_EQ(pdu.kind, PduKind::InitiateRequest);
-    InitiateParams back;
-    ASSERT_TRUE(decodeInitiate(pdu, back));
-    EXPECT_EQ(back.maxPduSize, 32000);
-    EXPECT_EQ(back.maxServOutstandingCalling, 3);
-    w.clear();
-    encodeConcludeRequest(w);
-    EXPECT_EQ(w.bytes(), Buf({0x8B, 0x00}));
-}
-
-TEST(MmsCodec, TypeSpecificationsRoundTrip) {
-    MmsVariableSpecification* typeDesc = makeStructureDesc(
-        "root",
-        {makeTypeDesc(MMS_BOOLEAN, "b"), makeTypeDesc(MMS_INTEGER, "i", 32), makeTypeDesc(MMS_FLOAT, "f", 64),
-         makeTypeDesc(MMS_BIT_STRING, "q", 13), makeTypeDesc(MMS_VISIBLE_STRING, "v", -255),
-         makeTypeDesc(MMS_BINARY_TIME, "bt", 6), makeTypeDesc(MMS_UTC_TIME, "t"),
-         makeArrayDesc("a", 4, makeStructureDesc(nullptr, {makeTypeDesc(MMS_UNSIGNED, "u", 8)}))});
-    Writer w;
-    encodeGetVariableAccessAttributesResponse(w, 1, typeDesc);
-    Pdu pdu;
-    ASSERT_TRUE(parsePdu(w.bytes().data(), w.size(), pdu));
-    MmsVariableSpecification* back = decodeGetVariableAccessAttributesResponse(pdu.service);
-    ASSERT_NE(back, nullptr);
-    ASSERT_EQ(MmsVariableSpecification_getSize(back), 8);
-    EXPECT_STREQ(
-        MmsVariableSpecification_getName(MmsVariableSpecification_getChildSpecificationByIndex(back, 2)),
-        "f");
-    EXPECT_EQ(MmsVariableSpecification_getExponentWidth(
-                  MmsVariableSpecification_getChildSpecificationByIndex(back, 2)),
-              11);
-    EXPECT_EQ(
-        MmsVariableSpecification_getSize(MmsVariableSpecification_getChildSpecificationByIndex(back, 4)),
-        -255);
-    EXPECT_EQ(
-        MmsVariableSpecification_getSize(MmsVariableSpecification_getChildSpecificationByIndex(back, 5)), 6);
-    MmsVariableSpecification* a = MmsVariableSpecification_getChildSpecificationByName(back, "a", nullptr);
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(MmsVariableSpecification_getSize(a), 4);
-    MmsVariableSpecification* u = MmsVariableSpecification_getNamedVariableRecursive(
-        MmsVariableSpecification_getArrayElementSpecification(a), "u");
-    ASSERT_NE(u, nullptr);
-    EXPECT_EQ(MmsVariableSpecification_getType(u), MMS_UNSIGNED);
-    MmsValue* value = MmsValue_newDefaultValue(typeDesc);
-    EXPECT_TRUE(MmsVariableSpecification_isValueOfType(back, value));
-    MmsValue_delete(value);
-    MmsVariableSpecification_destroy(back);
-    MmsVariableSpecification_destroy(typeDesc);
 }
 
 TEST(MmsCodec, HostileInputIsRejectedWithoutCrashing) {

@@ -56,7 +56,4 @@ private:
 } // namespace iecx
 
 #define IECX_REQUIRE_DUMPCAP()                                                                               \
-    do {                                                                                                     \
-        if (!::iecx::test::Dumpcap::available())                                                             \
-            GTEST_SKIP() << "dumpcap is not installed";                                                      \
-    } while (0)
+    IECX_SKIP_UNLESS(::iecx::test::Dumpcap::available(), "dumpcap is not installed")

@@ -89,6 +89,16 @@ std::vector<std::string> Tshark::lines(const std::string& text) {
     return out;
 }
 
+std::vector<uint8_t> testFrame(uint16_t etherType, size_t size, uint8_t seed, int vlanId, int priority) {
+    std::vector<uint8_t> f = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02, 0, 0, 0, 0, seed};
+    if (vlanId >= 0)
+        f.insert(f.end(), {0x81, 0x00, uint8_t(priority << 5 | vlanId >> 8), uint8_t(vlanId)});
+    f.insert(f.end(), {uint8_t(etherType >> 8), uint8_t(etherType)});
+    for (size_t i = f.size(); i < size; ++i)
+        f.push_back(static_cast<uint8_t>(seed + i));
+    return f;
+}
+
 std::vector<uint8_t> fromHex(const std::string& hex) {
     std::vector<uint8_t> out;
     std::string digits;

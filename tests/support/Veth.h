@@ -10,6 +10,7 @@
 //         send on veth.a(), receive on veth.b() ...
 //     }
 #include "host/NonCopyable.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -68,8 +69,4 @@ private:
 } // namespace test
 } // namespace iecx
 
-#define IECX_REQUIRE_VETH(veth)                                                                              \
-    do {                                                                                                     \
-        if (!(veth).ok())                                                                                    \
-            GTEST_SKIP() << (veth).skipReason();                                                             \
-    } while (0)
+#define IECX_REQUIRE_VETH(veth) IECX_SKIP_UNLESS((veth).ok(), (veth).skipReason())
