@@ -135,7 +135,6 @@ TEST_F(ModelTest, InitialValues) {
         char text[128];
         EXPECT_STREQ(MmsValue_printToBuffer(v.get(), text, sizeof text), c.printed) << c.item;
     }
-
 }
 
 TEST_F(ModelTest, DataSetMembersResolveAcrossDevices) {

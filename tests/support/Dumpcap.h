@@ -1,11 +1,6 @@
 #pragma once
 // A reference capture next to ours: dumpcap on the same interface writing a PCAP file, and a
 // reader for PCAP files (microsecond or nanosecond) so that tests can compare both records.
-//
-//     iecx::test::Dumpcap reference(veth.b(), path);   // capturing once ok() is true
-//     ... traffic ...
-//     reference.stop();
-//     auto records = iecx::test::readPcap(path);
 #include "support/CliRun.h"
 
 #include <cstdint>

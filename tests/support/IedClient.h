@@ -1,11 +1,6 @@
 #pragma once
 // Pieces shared by the tests that drive the stack's client: owned values, name lists as vectors,
 // bounded waits, records of callbacks, and a client connected to the simulated IED of simple.cid.
-//
-//     TEST_F(iecx::test::SimpleIedClient, Reads) {
-//         iecx::test::Value v(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal",
-//         IEC61850_FC_ST));
-//     }
 #include "iec61850_client.h"
 #include "support/SimIed.h"
 

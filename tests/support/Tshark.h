@@ -2,12 +2,6 @@
 // Runs tshark on capture files so that tests can check what we put on the wire with an
 // independent dissector. Every run has a time limit. Tests skip with IECX_REQUIRE_TSHARK() when
 // tshark is not installed.
-//
-//     IECX_REQUIRE_TSHARK();
-//     iecx::test::writePcap(path, frames);
-//     auto r = iecx::test::Tshark::decode(path);            // tshark -r path -V
-//     EXPECT_FALSE(iecx::test::Tshark::hasMalformed(r.out)) << r.out;
-//     auto f = iecx::test::Tshark::fields(path, {"goose.stNum", "goose.goID"});
 #include "support/CliRun.h"
 
 #include <gtest/gtest.h>
