@@ -1,18 +1,16 @@
 // iecx decode on a GOOSE frame of our own, given as hex and as a frame of a PCAP file; the exit
 // status and message of every command for wrong usage, help and impossible work.
-#include "support/CliRun.h"
+#include "CliTestUtil.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-using iecx::test::runCli;
+using namespace clitest;
 
 // VLAN-tagged GOOSE: a goCbRef "test", a 13-bit bit string and a UtcTime of half a second past
 // 2020-07-04T04:05:20Z with time quality 0x0A.
@@ -31,10 +29,6 @@ std::string hexOf(const std::vector<unsigned char>& bytes) {
     return text;
 }
 
-bool contains(const std::string& text, const std::string& piece) {
-    return text.find(piece) != std::string::npos;
-}
-
 TEST(DecodeCli, FieldsWithTheirOffsetsFromHexAndPcap) {
     const auto hex = runCli("decode " + hexOf(kFrame));
     ASSERT_EQ(hex.status, 0) << hex.err;
@@ -48,19 +42,15 @@ TEST(DecodeCli, FieldsWithTheirOffsetsFromHexAndPcap) {
         EXPECT_TRUE(contains(hex.out, line)) << line << hex.out;
 
     // The same frame as the second frame of a microsecond PCAP file.
-    const std::string path = "/tmp/iecx_decode_test.pcap";
-    {
-        std::ofstream out(path, std::ios::binary);
-        const unsigned char header[24] = {0xD4, 0xC3, 0xB2, 0xA1, 2,    0,    4, 0, 0, 0, 0, 0,
-                                          0,    0,    0,    0,    0xFF, 0xFF, 0, 0, 1, 0, 0, 0};
-        out.write(reinterpret_cast<const char*>(header), sizeof header);
-        for (int i = 0; i < 2; ++i) {
-            const unsigned char size = static_cast<unsigned char>(i == 0 ? 14 : kFrame.size());
-            const unsigned char record[16] = {0, 0, 0, 0, 0, 0, 0, 0, size, 0, 0, 0, size, 0, 0, 0};
-            out.write(reinterpret_cast<const char*>(record), sizeof record);
-            out.write(reinterpret_cast<const char*>(kFrame.data()), size);
-        }
+    std::string file = {'\xD4', '\xC3', '\xB2', '\xA1', 2,      0,      4, 0, 0, 0, 0, 0,
+                        0,      0,      0,      0,      '\xFF', '\xFF', 0, 0, 1, 0, 0, 0};
+    for (int i = 0; i < 2; ++i) {
+        const char size = static_cast<char>(i == 0 ? 14 : kFrame.size());
+        file += std::string{0, 0, 0, 0, 0, 0, 0, 0, size, 0, 0, 0, size, 0, 0, 0};
+        file.append(kFrame.begin(), kFrame.begin() + static_cast<unsigned char>(size));
     }
+    iecx::test::TempDir dir;
+    const std::string path = writeFile(dir, "frames.pcap", file);
     const auto pcap = runCli("decode --pcap " + path + " --frame 2 --json");
     ASSERT_EQ(pcap.status, 0) << pcap.err;
     const auto doc = nlohmann::json::parse(pcap.out);
@@ -71,7 +61,6 @@ TEST(DecodeCli, FieldsWithTheirOffsetsFromHexAndPcap) {
     const auto beyond = runCli("decode --pcap " + path + " --frame 3");
     EXPECT_EQ(beyond.status, 1);
     EXPECT_TRUE(contains(beyond.err, "has 2 frames, no frame 3")) << beyond.err;
-    std::remove(path.c_str());
 }
 
 TEST(DecodeCli, CutFramesAndBadInput) {
@@ -83,39 +72,54 @@ TEST(DecodeCli, CutFramesAndBadInput) {
     }
 }
 
-// Every command line here ends with its exit status (2 wrong usage, 0 help, 1 work that cannot be
-// done) and says why: the usage on stdout for --help, a message on stderr otherwise.
-TEST(CliUsage, StatusAndMessagePerCommandLine) {
+// Wrong usage ends with status 2 and a message on stderr. Numbers are decimal unless written with
+// 0x (a leading zero is no octal prefix); a count is a whole number.
+TEST(CliUsage, WrongUsageEndsWithStatusTwo) {
     const std::string station = IECX_EXAMPLES_DIR "/station.scd";
-    struct Case {
+    for (const std::string& args :
+         std::vector<std::string>{"read",
+                                  "read 127.0.0.1 LD0/GGIO1.Ind1",
+                                  "read 127.0.0.1 'CLILD0/GGIO1.Ind1[XX]'",
+                                  "read 127.0.0.1:99999 'CLILD0/GGIO1.Ind1[ST]'",
+                                  "read 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --count 2",
+                                  "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]'",
+                                  "poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1.5",
+                                  "report 127.0.0.1 LD0/LLN0.RP.x --count 0",
+                                  "report 127.0.0.1 LD0/LLN0.RP.x --integrity -5",
+                                  "browse 127.0.0.1 --depth leaves",
+                                  "browse 127.0.0.1 --connect-timeout 0x",
+                                  "browse",
+                                  "scl",
+                                  "scl --bogus " + station,
+                                  "decode 0x0G",
+                                  "decode",
+                                  "decode --frame 2",
+                                  "demo --seconds abc",
+                                  "demo --bogus",
+                                  "tree",
+                                  "tree " + station + " --protocol mms",
+                                  "goose",
+                                  "goose lo --appid 70000",
+                                  "goose lo --count 1.5",
+                                  "sv lo",
+                                  "sv lo --appid 1 --interval 0"}) {
+        const auto r = runCli(args);
+        EXPECT_EQ(r.status, 2) << args << r.out << r.err;
+        EXPECT_FALSE(r.err.empty()) << args;
+    }
+}
+
+// Help ends with status 0 and the usage on stdout; work that cannot be done ends with status 1
+// and says why on stderr.
+TEST(CliUsage, HelpAndImpossibleWork) {
+    const std::string station = IECX_EXAMPLES_DIR "/station.scd";
+    const struct {
         std::string args;
         int status;
         std::vector<std::string> out;
         std::string err;
-    };
-    const std::vector<Case> cases = {
-        {"read", 2, {}, ""},
-        {"read 127.0.0.1 LD0/GGIO1.Ind1", 2, {}, ""},          // no FC
-        {"read 127.0.0.1 'CLILD0/GGIO1.Ind1[XX]'", 2, {}, ""}, // unknown FC
-        {"read 127.0.0.1:99999 'CLILD0/GGIO1.Ind1[ST]'", 2, {}, ""},
-        {"read 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --count 2", 2, {}, ""}, // --count without --watch
-        {"poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]'", 2, {}, ""},           // no --period
-        {"poll 127.0.0.1 'CLILD0/GGIO1.Ind1[ST]' --period 100 --count 1.5", 2, {}, ""},
-        {"report 127.0.0.1 LD0/LLN0.RP.x --count 0", 2, {}, ""},
-        {"report 127.0.0.1 LD0/LLN0.RP.x --integrity -5", 2, {}, ""},
-        {"browse 127.0.0.1 --depth leaves", 2, {}, ""},
-        {"browse 127.0.0.1 --connect-timeout 0x", 2, {}, ""},
-        {"browse", 2, {}, ""},
-        {"scl", 2, {}, ""},
-        {"scl --bogus " + station, 2, {}, ""},
-        {"decode 0x0G", 2, {}, ""},
-        {"decode", 2, {}, ""},
-        {"decode --frame 2", 2, {}, ""},
+    } cases[] = {
         {"decode --pcap /nonexistent.pcap", 1, {}, ""},
-        {"demo --seconds abc", 2, {}, ""},
-        {"demo --bogus", 2, {}, ""},
-        {"tree", 2, {}, ""},
-        {"tree " + station + " --protocol mms", 2, {}, ""},
         {"tree " + station + " --protocol goose --device NOPE", 1, {}, "available: PROT1, MU1"},
         {"tree 127.0.0.1:1 --protocol report", 1, {}, "Cannot read the IED"},
         {"browse --help", 0, {"--connect-timeout", "Example: iecx "}, ""},
@@ -126,28 +130,18 @@ TEST(CliUsage, StatusAndMessagePerCommandLine) {
         {"demo --help", 0, {}, ""},
         {"--help", 0, {"scl"}, ""},
         {"--version", 0, {"iecx "}, ""},
-        // Numbers are decimal unless written with 0x (a leading zero is no octal prefix); a count
-        // is a whole number.
-        {"goose", 2, {}, ""},
-        {"goose lo --appid 70000", 2, {}, ""},
         {"goose --help", 0, {"iecx goose [OPTIONS] IFACE"}, ""},
         {"goose ixnosuchif0 --appid 08 --seconds 1", 1, {}, ""}, // the interface, not the number
         {"goose ixnosuchif0 --appid 010 --seconds 1", 1, {}, ""},
-        {"goose lo --count 1.5", 2, {}, ""},
-        {"goose ixnosuchif0 --seconds 1", 1, {}, ""},
-        {"sv lo", 2, {}, ""},
-        {"sv lo --appid 1 --interval 0", 2, {}, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
         const auto r = runCli(c.args);
         EXPECT_EQ(r.status, c.status) << r.out << r.err;
         for (const std::string& piece : c.out)
             EXPECT_TRUE(contains(r.out, piece)) << piece << "\n" << r.out;
         EXPECT_TRUE(contains(r.err, c.err)) << r.err;
-        if (c.status != 0) {
-            EXPECT_FALSE(r.err.empty());
-        }
+        EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
     }
 }
 

@@ -1,20 +1,15 @@
 // iecx demo walks the whole workflow on the example station and ends by itself; iecx tree drives
 // the model nodes.
-#include "support/CliRun.h"
+#include "CliTestUtil.h"
 #include "support/Veth.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <unistd.h>
 
-namespace {
-bool contains(const std::string& text, const std::string& piece) {
-    return text.find(piece) != std::string::npos;
-}
-const std::string kStation = IECX_EXAMPLES_DIR "/station.scd";
-} // namespace
+using clitest::contains;
 
 TEST(DemoCli, WalksEveryProtocolAndChecksTheValues) {
     // A namespace of its own, so that the demo's loopback carries no other test's GOOSE.
@@ -65,7 +60,7 @@ TEST(DemoCli, UiServesThePageAgainstTheSimulatedIed) {
 }
 
 TEST(DemoCli, TreeDrivesTheModelsFromAFile) {
-    const auto r = iecx::test::runCli("tree " + kStation +
+    const auto r = iecx::test::runCli("tree " IECX_EXAMPLES_DIR "/station.scd"
                                       " --protocol goose --device PROT1 --element gcbPos --types all --json");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const auto doc = nlohmann::json::parse(r.out);

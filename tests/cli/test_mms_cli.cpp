@@ -2,42 +2,23 @@
 // values, reports with their reasons, polling, a data set outside LLN0, a control block owned by
 // another client, references that do not exist, a silent host, a server that dies mid-run, JSON
 // output read back, and wrong arguments.
-#include "support/CliRun.h"
+#include "CliTestUtil.h"
 #include "support/IedClient.h"
 #include "support/SimIed.h"
 
 #include "iec61850_client.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <unistd.h>
 
 #include <chrono>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-using iecx::test::CliRun;
-using iecx::test::runCli;
-using Json = nlohmann::json;
+using namespace clitest;
 using Clock = std::chrono::steady_clock;
-
-bool contains(const std::string& text, const std::string& piece) {
-    return text.find(piece) != std::string::npos;
-}
-
-std::vector<Json> jsonLines(const std::string& text) {
-    std::vector<Json> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty())
-            lines.push_back(Json::parse(line));
-    return lines;
-}
 
 class MmsCli : public ::testing::Test {
 protected:

@@ -1,33 +1,23 @@
 // Runs the built iecx tool on SCL files and checks its output and exit status.
-#include "support/CliRun.h"
+#include "CliTestUtil.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-using SclRun = iecx::test::CliRun;
+using namespace clitest;
+using SclRun = CliRun;
 
 SclRun runIecx(const std::string& args) {
-    return iecx::test::runCli(args);
+    return runCli(args);
 }
 
 std::string sclData(const std::string& name) {
     return std::string(IECX_TEST_DATA_DIR) + "/scl/" + name;
-}
-
-bool contains(const std::string& text, const std::string& piece) {
-    return text.find(piece) != std::string::npos;
 }
 
 } // namespace
@@ -106,15 +96,11 @@ TEST(SclCli, FilesFromTheField) {
          {"ConnectedAP A/AP1\n    no control blocks read (no single IED named A)"}},
         {"an IED that appears twice", scl({"A", "A"}), {"ConnectedAP A/AP1\n    no control blocks read"}},
     };
+    iecx::test::TempDir dir;
     for (const Case& c : cases) {
-        char path[] = "/tmp/iecx_scl_field_XXXXXX";
-        const int fd = mkstemp(path);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(write(fd, c.document.data(), c.document.size()), static_cast<ssize_t>(c.document.size()));
-        close(fd);
-        const SclRun r = runIecx(std::string("scl ") + path);
-        const SclRun j = runIecx(std::string("scl --json ") + path);
-        unlink(path);
+        const std::string path = writeFile(dir, "field.scd", c.document);
+        const SclRun r = runIecx("scl " + path);
+        const SclRun j = runIecx("scl --json " + path);
         EXPECT_EQ(r.status, 0) << c.what << r.err;
         for (const std::string& piece : c.out)
             EXPECT_TRUE(contains(r.out, piece)) << c.what << ": " << piece << "\n" << r.out;
@@ -187,14 +173,8 @@ TEST(SclCli, Errors) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(contains(missing.err, "Error parsing SCL file: ")) << missing.err;
 
-    char path[] = "/tmp/iecx_scl_cli_bad_XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    const std::string garbage = "<SCL><Communication><SubNetwork";
-    ASSERT_EQ(write(fd, garbage.data(), garbage.size()), static_cast<ssize_t>(garbage.size()));
-    close(fd);
-    const SclRun broken = runIecx(std::string("scl ") + path);
-    unlink(path);
+    iecx::test::TempDir dir;
+    const SclRun broken = runIecx("scl " + writeFile(dir, "bad.scd", "<SCL><Communication><SubNetwork"));
     EXPECT_EQ(broken.status, 1);
     EXPECT_TRUE(contains(broken.err, "Error parsing SCL file: ")) << broken.err;
     // The parser's own message is told once, not once by libxml2 and again by the exception.

@@ -23,18 +23,6 @@ FCDAElement* add(FCDAElement& parent, std::unique_ptr<FCDAElement> child) {
 
 } // namespace
 
-TEST(FCDAElement, FullPaths) {
-    FCDAElement root;
-    FCDAElement* relative = add(root, element("Mod.stVal"));
-    EXPECT_EQ(relative->getFullPath(), "Mod.stVal");
-    FCDAElement* ln = add(root, element("LD0/LLN0"));
-    FCDAElement* stVal = add(*ln, element("Mod.stVal", tFCEnum::ST));
-    EXPECT_EQ(stVal->getFullPath(), "LD0/LLN0.Mod.stVal");
-    EXPECT_EQ(stVal->getFullPathWithFC(), "LD0/LLN0.Mod.stVal[ST]");
-    EXPECT_EQ(stVal->getParent(), ln);
-    EXPECT_EQ(ln->getFullPathWithFC(), "LD0/LLN0");
-}
-
 TEST(FCDAElement, InsertAndRemoveChildren) {
     FCDAElement root;
     add(root, element("a"));
@@ -152,20 +140,6 @@ TEST(FCDAElement, DeserializeFallbacksAndRejections) {
     EXPECT_EQ(mixed->getChildren()[1]->getDataType(), tMmsTypeEnum::UTC_TIME);
     EXPECT_THROW(FCDAElement::deserialize(std::string("<FCDA path=\"x\">")), xmlpp::exception);
     EXPECT_THROW(FCDAElement::deserialize(std::string("not xml")), xmlpp::exception);
-}
-
-TEST(FCDAElement, SerializeIntoGivenParent) {
-    xmlpp::Document document;
-    xmlpp::Element* parent = document.create_root_node("DataSet");
-    FCDAElement e("LD0/LLN0.Beh.stVal", tFCEnum::ST, tMmsTypeEnum::INTEGER, nullptr);
-    xmlpp::Element* written = e.serialize(parent);
-    ASSERT_NE(written, nullptr);
-    EXPECT_EQ(written->get_name(), "FCDA");
-    EXPECT_EQ(written->get_parent(), parent);
-    EXPECT_EQ(written->get_attribute_value("fc"), "ST");
-    EXPECT_EQ(written->get_attribute_value("dataType"), "INTEGER");
-    auto back = FCDAElement::deserialize(written);
-    EXPECT_EQ(back->getFullPathWithFC(), "LD0/LLN0.Beh.stVal[ST]");
 }
 
 TEST(FCDAElement, FCCodeOutsideTheTableActsAsNone) {

@@ -14,8 +14,22 @@
 using namespace VorIec61850;
 using namespace iecx::test;
 
-TEST(SourceFileModel, ChoicesAfterConstruction) {
+namespace {
+
+// A file source whose parameters feed a parameter model, as the root model connects them.
+struct SourceFileModelTest : ::testing::Test {
+    SourceFileModelTest() {
+        model.signalSetParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalSetParams));
+        model.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
+    }
     SourceFileModel model;
+    ParamsModel params;
+    Recorder rec{model};
+};
+
+} // namespace
+
+TEST_F(SourceFileModelTest, ChoicesAfterConstruction) {
     std::vector<std::string> ids;
     for (VorTree::Node* child : model) {
         ids.push_back(child->getId());
@@ -31,7 +45,6 @@ TEST(SourceFileModel, ChoicesAfterConstruction) {
               (std::vector<tMmsTypeEnum>{tMmsTypeEnum::BOOLEAN, tMmsTypeEnum::INTEGER}));
 
     // Without a file a protocol choice only clears the element list.
-    Recorder rec(model);
     model.setTransferProtocol(TransferProtocol::Goose);
     EXPECT_EQ(model.getTransferProtocolUnit()->getValue(), "События (GOOSE)");
     EXPECT_TRUE(model.getDeviceUnit()->getLimiter()->empty());
@@ -39,12 +52,7 @@ TEST(SourceFileModel, ChoicesAfterConstruction) {
     EXPECT_EQ(model.getTransferProtocolUnit()->getValue(), "");
 }
 
-TEST(SourceFileModel, GooseDevicesElementsTreeAndParameters) {
-    SourceFileModel model;
-    ParamsModel params;
-    model.signalSetParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalSetParams));
-    model.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
-    Recorder rec(model);
+TEST_F(SourceFileModelTest, GooseDevicesElementsTreeAndParameters) {
     model.setTransferProtocol(TransferProtocol::Goose);
     rec.clear();
     model.onAddFile(kStation);
@@ -98,12 +106,7 @@ TEST(SourceFileModel, GooseDevicesElementsTreeAndParameters) {
     EXPECT_EQ(params.getMacAddressUnit()->getValue(), "01-0C-CD-01-00-21");
 }
 
-TEST(SourceFileModel, SampledValuesAndReports) {
-    SourceFileModel model;
-    ParamsModel params;
-    model.signalSetParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalSetParams));
-    model.signalClearParams.connect(sigc::mem_fun(params, &ParamsModel::onSignalClearParams));
-    Recorder rec(model);
+TEST_F(SourceFileModelTest, SampledValuesAndReports) {
     model.onAddFile(kStation);
     // Reloading in SV mode shows the stream's tree at once.
     model.setTransferProtocol(TransferProtocol::SampledValues);
@@ -148,9 +151,7 @@ TEST(SourceFileModel, SampledValuesAndReports) {
     EXPECT_EQ(params.getMacAddressUnit()->getValue(), "");
 }
 
-TEST(SourceFileModel, SendDataHandsOnTheStoredControlBlock) {
-    SourceFileModel model;
-    Recorder rec(model);
+TEST_F(SourceFileModelTest, SendDataHandsOnTheStoredControlBlock) {
     const SourceModel::DataList data{{"PROT1PROT/PTRC1.Tr.general", ""}};
     model.onAddFile(kStation);
     model.sendData(data); // no protocol selected
@@ -175,20 +176,7 @@ TEST(SourceFileModel, SendDataHandsOnTheStoredControlBlock) {
     EXPECT_EQ(rec.sentGoose.size() + rec.sentSv.size(), 2u);
 }
 
-TEST(SourceFileModel, FileNameIsTheLastBackslashPiece) {
-    TempDir dir;
-    const std::string path = dir.file("C:\\scl\\station.scd");
-    std::ofstream(path) << std::ifstream(kStation).rdbuf();
-    SourceFileModel model;
-    model.setTransferProtocol(TransferProtocol::Goose);
-    model.onAddFile(path);
-    EXPECT_EQ(model.getFileNameUnit()->getValue(), "station.scd");
-    EXPECT_EQ(model.getDeviceUnit()->getLimiter()->size(), 2u);
-}
-
-TEST(SourceFileModel, BadFilesAreReportedOnStandardError) {
-    SourceFileModel model;
-    Recorder rec(model);
+TEST_F(SourceFileModelTest, BadFilesAreReportedOnStandardError) {
     model.setTransferProtocol(TransferProtocol::Goose);
     model.onAddFile(kStation);
     ASSERT_EQ(model.getDeviceUnit()->getLimiter()->size(), 2u);
@@ -223,9 +211,7 @@ TEST(SourceFileModel, BadFilesAreReportedOnStandardError) {
     EXPECT_FALSE(model.getDeviceUnit()->getLimiter()->empty());
 }
 
-TEST(SourceFileModel, DataSetMembersOfTheSecondStationFile) {
-    SourceFileModel model;
-    Recorder rec(model);
+TEST_F(SourceFileModelTest, DataSetMembersOfTheSecondStationFile) {
     model.setTransferProtocol(TransferProtocol::Goose);
     model.onAddFile(IECX_TEST_DATA_DIR "/scl/station_2007.scd");
     // The enumerated mode reads as INTEGER, the counter too; float and quality are filtered out.
@@ -252,8 +238,9 @@ TEST(SourceFileModel, DataSetMembersOfTheSecondStationFile) {
     EXPECT_EQ(rec.events, (std::vector<std::string>{"clearParams", "clearTree"}));
 }
 
-TEST(SourceFileModel, MemberWithoutFunctionalConstraintHasNoBrackets) {
-    // The file source writes the FC of each leaf between brackets, none when the FC is absent.
+// The file source writes the FC of each leaf between brackets, none when the FC is absent; the
+// file name shown is the last piece of a path with backslashes.
+TEST_F(SourceFileModelTest, MemberWithoutFunctionalConstraintHasNoBrackets) {
     TempDir dir;
     std::stringstream text;
     text << std::ifstream(IECX_TEST_DATA_DIR "/scl/station_2007.scd").rdbuf();
@@ -261,11 +248,11 @@ TEST(SourceFileModel, MemberWithoutFunctionalConstraintHasNoBrackets) {
     const std::string from = R"(doName="Ind1" daName="stVal" fc="ST"/>)";
     ASSERT_NE(content.find(from), std::string::npos);
     content.replace(content.find(from), from.size(), R"(doName="Ind1" daName="stVal"/>)");
-    std::ofstream(dir.file("nofc.scd")) << content;
-    SourceFileModel model;
-    Recorder rec(model);
+    const std::string path = dir.file("C:\\scl\\nofc.scd");
+    std::ofstream(path) << content;
     model.setTransferProtocol(TransferProtocol::Goose);
-    model.onAddFile(dir.file("nofc.scd"));
+    model.onAddFile(path);
+    EXPECT_EQ(model.getFileNameUnit()->getValue(), "nofc.scd");
     auto round = rec.lastRound();
     const bool withoutBrackets = std::any_of(round.begin(), round.end(), [](const std::string& e) {
         return e.rfind("add:RELAY1LD0|GGIO1.Ind1.stVal", 0) == 0 && e.find('[') == std::string::npos;

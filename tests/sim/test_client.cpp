@@ -322,22 +322,6 @@ TEST_F(SimClient, RawMessageHandlerSeesEveryPduOnTheReceiveThread) {
 // attribute is found, every data set member resolves and reads.
 namespace {
 
-std::vector<std::string> names(LinkedList list) {
-    return toVector(list);
-}
-
-size_t expand(IedConnection con, const std::string& ref, FunctionalConstraint fc) {
-    IedClientError err;
-    auto children = names(IedConnection_getDataDirectoryByFC(con, &err, ref.c_str(), fc));
-    EXPECT_EQ(err, IED_ERROR_OK) << ref;
-    if (children.empty())
-        return 1;
-    size_t leaves = 0;
-    for (const auto& c : children)
-        leaves += expand(con, ref + "." + c, fc);
-    return leaves;
-}
-
 // (file, IED name) of every IED with a server in the examples.
 std::vector<std::pair<std::string, std::string>> exampleIeds() {
     std::vector<std::pair<std::string, std::string>> out;
@@ -375,6 +359,53 @@ size_t dataLeaves(iecx::sim::Model& model) {
     return count;
 }
 
+// Counts the GetVariableAccessAttributes requests a connection sends: confirmed request PDUs
+// (A0) whose service, after the invoke id, is [6] (A6).
+struct TypeRequests {
+    std::atomic<int> count{0};
+    static void onMessage(void* p, uint8_t* pdu, int length, bool received) {
+        int at = 2 + (length > 1 && (pdu[1] & 0x80) ? pdu[1] & 0x7F : 0);
+        if (received || length < at + 2 || pdu[0] != 0xA0 || pdu[at] != 0x02)
+            return;
+        at += 2 + pdu[at + 1];
+        if (at < length && pdu[at] == 0xA6)
+            ++static_cast<TypeRequests*>(p)->count;
+    }
+};
+
+// Every data attribute below the server as "LD/LN.DO.DA[FC]", walked through the directory
+// calls as a browser does, the logical nodes of each device in the given order.
+Strings browseAll(IedConnection c, bool reverse, int& logicalNodes) {
+    IedClientError err;
+    Strings leaves;
+    std::function<void(const std::string&, FunctionalConstraint)> expand = [&](const std::string& ref,
+                                                                               FunctionalConstraint fc) {
+        Strings children = toVector(IedConnection_getDataDirectoryByFC(c, &err, ref.c_str(), fc));
+        if (children.empty())
+            leaves.push_back(ref + "[" + FunctionalConstraint_toString(fc) + "]");
+        for (const auto& child : children)
+            expand(ref + "." + child, fc);
+    };
+    for (const auto& ld : toVector(IedConnection_getServerDirectory(c, &err, false))) {
+        Strings lns = toVector(IedConnection_getLogicalDeviceDirectory(c, &err, ld.c_str()));
+        if (reverse)
+            std::reverse(lns.begin(), lns.end());
+        for (const auto& ln : lns) {
+            ++logicalNodes;
+            std::string lnRef = ld + "/" + ln;
+            for (const auto& dobj : toVector(
+                     IedConnection_getLogicalNodeDirectory(c, &err, lnRef.c_str(), ACSI_CLASS_DATA_OBJECT)))
+                for (const auto& child :
+                     toVector(IedConnection_getDataDirectoryFC(c, &err, (lnRef + "." + dobj).c_str()))) {
+                    size_t open = child.find('[');
+                    expand(lnRef + "." + dobj + "." + child.substr(0, open),
+                           FunctionalConstraint_fromString(child.c_str() + open + 1));
+                }
+        }
+    }
+    return leaves;
+}
+
 } // namespace
 
 TEST(SimExamples, EveryIedBrowsesCompletely) {
@@ -391,25 +422,15 @@ TEST(SimExamples, EveryIedBrowsesCompletely) {
         IedClientError err;
         IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
         ASSERT_EQ(err, IED_ERROR_OK);
-        size_t leaves = 0;
-        for (const auto& ld : names(IedConnection_getServerDirectory(con, &err, false)))
-            for (const auto& ln : names(IedConnection_getLogicalDeviceDirectory(con, &err, ld.c_str()))) {
-                std::string lnRef = ld + "/" + ln;
-                for (const auto& dobj : names(IedConnection_getLogicalNodeDirectory(
-                         con, &err, lnRef.c_str(), ACSI_CLASS_DATA_OBJECT))) {
-                    std::string doRef = lnRef + "." + dobj;
-                    for (const auto& child :
-                         names(IedConnection_getDataDirectoryFC(con, &err, doRef.c_str()))) {
-                        size_t open = child.find('[');
-                        FunctionalConstraint fc = FunctionalConstraint_fromString(child.c_str() + open + 1);
-                        leaves += expand(con, doRef + "." + child.substr(0, open), fc);
-                    }
-                }
-                for (const auto& ds : names(IedConnection_getLogicalNodeDirectory(con, &err, lnRef.c_str(),
-                                                                                  ACSI_CLASS_DATA_SET))) {
-                    std::string dsRef = lnRef + "." + ds;
+        int logicalNodes = 0;
+        EXPECT_EQ(browseAll(con, false, logicalNodes).size(), dataLeaves(sim.ied().model()));
+        for (const auto& ld : toVector(IedConnection_getServerDirectory(con, &err, false)))
+            for (const auto& ln : toVector(IedConnection_getLogicalDeviceDirectory(con, &err, ld.c_str())))
+                for (const auto& ds : toVector(IedConnection_getLogicalNodeDirectory(
+                         con, &err, (ld + "/" + ln).c_str(), ACSI_CLASS_DATA_SET))) {
+                    std::string dsRef = ld + "/" + ln + "." + ds;
                     auto members =
-                        names(IedConnection_getDataSetDirectory(con, &err, dsRef.c_str(), nullptr));
+                        toVector(IedConnection_getDataSetDirectory(con, &err, dsRef.c_str(), nullptr));
                     EXPECT_FALSE(members.empty()) << dsRef;
                     for (const auto& m : members) {
                         size_t open = m.find('[');
@@ -420,8 +441,6 @@ TEST(SimExamples, EveryIedBrowsesCompletely) {
                         MmsValue_delete(v);
                     }
                 }
-            }
-        EXPECT_EQ(leaves, dataLeaves(sim.ied().model()));
         for (const auto& d : sim.ied().model().domains())
             for (const auto& ds : d->dataSets)
                 for (const auto& m : ds->members)
@@ -477,4 +496,43 @@ TEST(SimCli, UsageAndInputErrors) {
         ASSERT_TRUE(c.waitForExit(10000)) << tc.args.back();
         EXPECT_EQ(c.exitCode(), tc.exit) << tc.args.back();
     }
+}
+
+// A browse asks the types of the logical nodes that follow ahead of the walk: each node's type
+// exactly once, every answer kept under its own node (the same attributes as a walk in reverse
+// order, which asks node by node), and other threads' reads on the same connection all go
+// through while the requests asked ahead take the server's slots.
+TEST_F(SimClient, BrowseAsksTypesAheadOncePerNode) {
+    TypeRequests types;
+    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), &TypeRequests::onMessage, &types);
+    std::atomic<bool> walking{true};
+    std::atomic<int> reads{0}, failedReads{0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 3; ++r)
+        readers.emplace_back([&] {
+            for (int i = 0; i < 5000 && walking.load(); ++i) {
+                IedClientError err;
+                IedConnection_readFloatValue(con, &err, "SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX);
+                ++(err == IED_ERROR_OK ? reads : failedReads);
+            }
+        });
+    int nodes = 0;
+    Strings forward = browseAll(con, false, nodes);
+    walking = false;
+    for (auto& t : readers)
+        t.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(failedReads.load(), 0);
+    EXPECT_TRUE(waitForCount(types.count, nodes));
+    EXPECT_EQ(types.count.load(), nodes);
+
+    IedConnection other = connectTo(sim);
+    ASSERT_NE(other, nullptr);
+    int ignored = 0;
+    Strings backward = browseAll(other, true, ignored);
+    IedConnection_destroy(other);
+    std::sort(forward.begin(), forward.end());
+    std::sort(backward.begin(), backward.end());
+    EXPECT_GT(forward.size(), 100u);
+    EXPECT_EQ(forward, backward);
 }

@@ -4,6 +4,7 @@
 #include "stack/src/mms/client/MmsClient.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -105,10 +106,23 @@ struct sIedConnection {
     // logical node and association: the data, data attribute and FC directories and the variable
     // type descriptions are answered from it.
     std::map<std::string, std::shared_ptr<const MmsVariableSpecification>> typeCache;
+    // Type requests sent ahead of a walk through a logical device and not taken yet: "LD/LN" to
+    // the request's invoke id and when it was sent.
+    struct TypeRequest {
+        uint32_t invokeId;
+        std::chrono::steady_clock::time_point sent;
+    };
+    std::map<std::string, TypeRequest> typeRequests;
+    // Where in its device's variable names the last walk asked ahead from: (device, index).
+    std::pair<std::string, size_t> walkedTo;
     void clearCache() {
         std::lock_guard<std::mutex> lock(cacheMutex);
         variableCache.clear();
         typeCache.clear();
+        for (const auto& r : typeRequests)
+            mms.abandon(r.second.invokeId);
+        typeRequests.clear();
+        walkedTo = {};
     }
 
     std::mutex closedMutex;

@@ -325,7 +325,7 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     }
     // The (FC, name) pairs directly below the logical node: from its type, or from the names.
     std::vector<std::pair<std::string, std::string>> members;
-    TypeRef lnType = logicalNodeTypeWalking(self, domain, ln);
+    TypeRef lnType = logicalNodeType(self, domain, ln, true);
     if (lnType) {
         for (const std::string& group : componentNames(lnType.get()))
             for (const std::string& name : componentNames(component(lnType.get(), group)))

@@ -4,27 +4,25 @@
 #include "stack/src/mms/AlternateAccess.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace stack {
 namespace mms {
 
-MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, IedClientError& e) {
-    Response r;
-    e = self->request(
-        [&](ber::Writer& w, uint32_t id) { encodeGetVariableAccessAttributesRequest(w, id, name); }, r);
-    if (e != IED_ERROR_OK)
-        return nullptr;
-    MmsVariableSpecification* typeDesc = decodeGetVariableAccessAttributesResponse(r.pdu.service);
-    if (typeDesc == nullptr)
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The type in the answer to a GetVariableAccessAttributes request whose error is `e`; nullptr
+// with `e` set when there is none.
+MmsVariableSpecification* answeredType(const Response& r, IedClientError& e) {
+    MmsVariableSpecification* typeDesc =
+        e == IED_ERROR_OK ? decodeGetVariableAccessAttributesResponse(r.pdu.service) : nullptr;
+    if (e == IED_ERROR_OK && typeDesc == nullptr)
         e = IED_ERROR_MALFORMED_MESSAGE;
     return typeDesc;
 }
-
-namespace {
-
-// Logical nodes asked together at most, when a walk of a device misses a type.
-constexpr size_t kTypeBatch = 64;
 
 bool cachedType(IedConnection self, const std::string& key, TypeRef& type) {
     std::lock_guard<std::mutex> lock(self->cacheMutex);
@@ -36,8 +34,8 @@ bool cachedType(IedConnection self, const std::string& key, TypeRef& type) {
 }
 
 // Keeps the answer to the type request of one logical node: a structure, or null for a server
-// that does not describe the node as a whole. A lost connection or a time-out says nothing
-// about the server and is not kept.
+// that does not describe the node as a whole. A lost connection, a time-out or a request that
+// could not be sent says nothing about the server and is not kept.
 TypeRef keepType(IedConnection self, const std::string& key, MmsVariableSpecification* typeDesc,
                  IedClientError e) {
     if (typeDesc != nullptr && typeDesc->type != MMS_STRUCTURE) {
@@ -45,65 +43,99 @@ TypeRef keepType(IedConnection self, const std::string& key, MmsVariableSpecific
         typeDesc = nullptr;
     }
     TypeRef type = typeDesc ? TypeRef(typeDesc, MmsVariableSpecification_destroy) : TypeRef();
-    if (typeDesc != nullptr || (self->mms.isConnected() && e != IED_ERROR_TIMEOUT)) {
+    if (typeDesc != nullptr || (self->mms.isConnected() && e != IED_ERROR_TIMEOUT &&
+                                e != IED_ERROR_OUTSTANDING_CALL_LIMIT_REACHED)) {
         std::lock_guard<std::mutex> lock(self->cacheMutex);
         self->typeCache[key] = type;
     }
     return type;
 }
 
-} // namespace
-
-TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln) {
-    const std::string key = domain + "/" + ln;
-    TypeRef type;
-    if (cachedType(self, key, type))
-        return type;
-    IedClientError e = IED_ERROR_OK;
-    MmsVariableSpecification* typeDesc = askType(self, ObjectName(domain, ln), e);
-    return keepType(self, key, typeDesc, e);
+MmsClient::Encoder typeRequest(const std::string& domain, const std::string& ln) {
+    return [&domain, &ln](ber::Writer& w, uint32_t id) {
+        encodeGetVariableAccessAttributesRequest(w, id, ObjectName(domain, ln));
+    };
 }
 
-TypeRef logicalNodeTypeWalking(IedConnection self, const std::string& domain, const std::string& ln) {
+// The request sent ahead for `key`, taken out of the list; false when there is none.
+bool takeTypeRequest(IedConnection self, const std::string& key, uint32_t& id) {
+    std::lock_guard<std::mutex> lock(self->cacheMutex);
+    auto it = self->typeRequests.find(key);
+    if (it == self->typeRequests.end())
+        return false;
+    id = it->second.invokeId;
+    self->typeRequests.erase(it);
+    return true;
+}
+
+// Asks ahead for the types of the logical nodes after `ln` in the device's directory that are
+// neither known nor asked yet, while the association has more than one free slot for requests
+// (one stays free for the caller's other threads). A request left unanswered past the request
+// time-out is given up, so that a silent server cannot hold the slots.
+void askAhead(IedConnection self, const std::string& domain, const std::string& ln) {
+    std::lock_guard<std::mutex> lock(self->cacheMutex);
+    const auto now = Clock::now();
+    const auto timeout = std::chrono::milliseconds(self->mms.requestTimeoutMs.load());
+    for (auto it = self->typeRequests.begin(); it != self->typeRequests.end();)
+        if (now - it->second.sent > timeout && !self->mms.answered(it->second.invokeId)) {
+            self->mms.abandon(it->second.invokeId);
+            it = self->typeRequests.erase(it);
+        } else {
+            ++it;
+        }
+    int slots = self->mms.freeSlots() - 1;
+    auto names = self->variableCache.find(domain);
+    if (slots <= 0 || names == self->variableCache.end())
+        return;
+    // `ln` in the device's names, searched from where the last walk stood: a walk moves forward
+    // through a list of thousands of names.
+    const std::vector<std::string>& list = *names->second;
+    size_t at = self->walkedTo.first == domain ? std::min(self->walkedTo.second, list.size()) : 0;
+    auto found = std::find(list.begin() + static_cast<std::ptrdiff_t>(at), list.end(), ln);
+    if (found == list.end() && (found = std::find(list.begin(), list.end(), ln)) == list.end())
+        return;
+    at = static_cast<size_t>(found - list.begin());
+    self->walkedTo = {domain, at};
+    for (size_t i = at + 1; i < list.size() && slots > 0; ++i) {
+        if (list[i].find('$') != std::string::npos)
+            continue;
+        std::string key = domain + "/" + list[i];
+        if (self->typeCache.count(key) != 0 || self->typeRequests.count(key) != 0)
+            continue;
+        uint32_t id = 0;
+        if (self->mms.start(typeRequest(domain, list[i]), id, false) != MMS_ERROR_NONE)
+            break;
+        self->typeRequests[key] = {id, now};
+        --slots;
+    }
+}
+
+} // namespace
+
+MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, IedClientError& e) {
+    Response r;
+    e = self->request(
+        [&](ber::Writer& w, uint32_t id) { encodeGetVariableAccessAttributesRequest(w, id, name); }, r);
+    return answeredType(r, e);
+}
+
+TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln, bool walking) {
     const std::string key = domain + "/" + ln;
     TypeRef type;
     if (cachedType(self, key, type))
         return type;
-    // This node and the ones after it in the device's directory whose types are not known yet.
-    std::vector<std::string> batch{ln};
-    {
-        std::lock_guard<std::mutex> lock(self->cacheMutex);
-        auto names = self->variableCache.find(domain);
-        if (names != self->variableCache.end()) {
-            const std::vector<std::string>& list = *names->second;
-            auto at = std::find(list.begin(), list.end(), ln);
-            for (auto it = at == list.end() ? at : at + 1; it != list.end() && batch.size() < kTypeBatch;
-                 ++it)
-                if (it->find('$') == std::string::npos && self->typeCache.count(domain + "/" + *it) == 0)
-                    batch.push_back(*it);
-        }
-    }
-    if (batch.size() == 1 || !self->mms.isConnected())
-        return logicalNodeType(self, domain, ln);
-    std::vector<MmsClient::Encoder> encoders;
-    for (const std::string& name : batch)
-        encoders.push_back([name, &domain](ber::Writer& w, uint32_t id) {
-            encodeGetVariableAccessAttributesRequest(w, id, ObjectName(domain, name));
-        });
-    std::vector<Response> responses;
-    std::vector<MmsError> errors;
-    self->mms.requestAll(encoders, responses, errors);
-    for (size_t i = 0; i < batch.size(); ++i) {
-        IedClientError e = self->finish(errors[i]);
-        MmsVariableSpecification* typeDesc = nullptr;
-        if (e == IED_ERROR_OK &&
-            (typeDesc = decodeGetVariableAccessAttributesResponse(responses[i].pdu.service)) == nullptr)
-            e = IED_ERROR_MALFORMED_MESSAGE;
-        TypeRef kept = keepType(self, domain + "/" + batch[i], typeDesc, e);
-        if (i == 0)
-            type = kept;
-    }
-    return type;
+    if (!self->mms.isConnected())
+        return keepType(self, key, nullptr, self->disconnectedError());
+    // This node's own request goes first, so that the server answers it before those asked ahead.
+    uint32_t id = 0;
+    MmsError sent =
+        takeTypeRequest(self, key, id) ? MMS_ERROR_NONE : self->mms.start(typeRequest(domain, ln), id);
+    if (walking && sent == MMS_ERROR_NONE)
+        askAhead(self, domain, ln);
+    Response r;
+    IedClientError e = self->finish(sent == MMS_ERROR_NONE ? self->mms.finish(id, r) : sent);
+    MmsVariableSpecification* typeDesc = answeredType(r, e);
+    return keepType(self, key, typeDesc, e);
 }
 
 const MmsVariableSpecification* component(const MmsVariableSpecification* typeDesc, std::string_view name) {

@@ -19,12 +19,12 @@ MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, Ie
 // The type description of a logical node, from this association's cache or asked once. Null
 // when the server does not describe the logical node as a whole (some answer only for data
 // objects): that answer is kept too, and the callers browse by the variable names instead.
-TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln);
-// The same for a caller that walks the logical device: on a miss it also asks, pipelined, for the
-// types of the logical nodes that follow `ln` in the device's directory (as last listed in this
-// association), so that a browse waits for one round trip per batch instead of one per node.
-// A full browse sends no more requests than one per logical node.
-TypeRef logicalNodeTypeWalking(IedConnection self, const std::string& domain, const std::string& ln);
+// A caller that walks the logical device sets `walking`: the types of the logical nodes that
+// follow `ln` in the device's directory (as last listed in this association) are then asked
+// ahead, a few at a time, so that the server answers them while the caller works through this
+// one. A full browse sends no more requests than one per logical node.
+TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln,
+                        bool walking = false);
 // The component `name` of a structure type; nullptr when absent.
 const MmsVariableSpecification* component(const MmsVariableSpecification* typeDesc, std::string_view name);
 // The component names of a structure type (none for other types).

@@ -380,6 +380,7 @@ MmsError MmsClient::waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, ui
         const auto now = Clock::now();
         if (now >= deadline) {
             _pending.erase(it);
+            _cv.notify_all(); // a slot is free for a thread waiting in start()
             break;
         }
         if (_reader == Reader::None && !it->second.done) {
@@ -407,15 +408,24 @@ MmsError MmsClient::waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, ui
     return result;
 }
 
-MmsError MmsClient::start(const Encoder& encode, uint32_t& id) {
+MmsError MmsClient::start(const Encoder& encode, uint32_t& id, bool waitForSlot) {
     if (!_connected.load())
         return MMS_ERROR_CONNECTION_LOST;
     if (onReceiveThread())
         return MMS_ERROR_OUTSTANDING_CALL_LIMIT;
     {
-        std::lock_guard<std::mutex> lock(_mutex);
-        if (static_cast<int>(_pending.size()) >= _maxOutstanding)
-            return MMS_ERROR_OUTSTANDING_CALL_LIMIT;
+        std::unique_lock<std::mutex> lock(_mutex);
+        // With every slot taken by other threads' requests, wait (up to the request time-out)
+        // for an answer to free one.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(requestTimeoutMs.load());
+        while (unanswered() >= _maxOutstanding) {
+            if (_ended)
+                return MMS_ERROR_CONNECTION_LOST;
+            if (!waitForSlot || _cv.wait_until(lock, deadline) == std::cv_status::timeout)
+                if (unanswered() >= _maxOutstanding)
+                    return MMS_ERROR_OUTSTANDING_CALL_LIMIT;
+        }
         do {
             id = _nextInvokeId++;
             if (_nextInvokeId >= kConcludeKey)
@@ -437,6 +447,32 @@ MmsError MmsClient::start(const Encoder& encode, uint32_t& id) {
         return MMS_ERROR_CONNECTION_LOST;
     }
     return MMS_ERROR_NONE;
+}
+
+int MmsClient::unanswered() const {
+    // An answered request no longer counts against the server's limit, even while nobody has
+    // finished it yet.
+    int n = 0;
+    for (const auto& p : _pending)
+        n += p.second.done ? 0 : 1;
+    return n;
+}
+
+int MmsClient::freeSlots() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _maxOutstanding - unanswered();
+}
+
+bool MmsClient::answered(uint32_t id) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    auto it = _pending.find(id);
+    return it == _pending.end() || it->second.done || _ended;
+}
+
+void MmsClient::abandon(uint32_t id) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    _pending.erase(id);
+    _cv.notify_all();
 }
 
 MmsError MmsClient::finish(uint32_t id, Response& response) {
@@ -465,35 +501,6 @@ MmsError MmsClient::request(const Encoder& encode, Response& response) {
     uint32_t id = 0;
     MmsError e = start(encode, id);
     return e != MMS_ERROR_NONE ? e : finish(id, response);
-}
-
-void MmsClient::requestAll(const std::vector<Encoder>& encoders, std::vector<Response>& responses,
-                           std::vector<MmsError>& errors) {
-    const size_t n = encoders.size();
-    responses.assign(n, Response());
-    errors.assign(n, MMS_ERROR_NONE);
-    std::deque<std::pair<size_t, uint32_t>> inFlight; // index, invoke id, oldest first
-    size_t next = 0;
-    while (next < n || !inFlight.empty()) {
-        // Start as many as the association takes; the first one that does not fit waits for
-        // the oldest answer, unless nothing of ours is outstanding (then it fails as request()).
-        while (next < n) {
-            uint32_t id = 0;
-            MmsError e = start(encoders[next], id);
-            if (e == MMS_ERROR_OUTSTANDING_CALL_LIMIT && !inFlight.empty())
-                break;
-            if (e != MMS_ERROR_NONE)
-                errors[next] = e;
-            else
-                inFlight.emplace_back(next, id);
-            ++next;
-        }
-        if (inFlight.empty())
-            continue;
-        auto [index, id] = inFlight.front();
-        inFlight.pop_front();
-        errors[index] = finish(id, responses[index]);
-    }
 }
 
 MmsError MmsClient::getNameList(int objectClass, const std::string& domain, std::vector<std::string>& names) {

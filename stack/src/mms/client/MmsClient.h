@@ -57,10 +57,20 @@ public:
     // confirmed response (in `response`), the mapped error of a confirmed error or reject PDU,
     // or a local error (connection lost, time-out, call from the receive thread, ...).
     MmsError request(const Encoder& encode, Response& response);
-    // The same for several requests at once, keeping as many outstanding as the association
-    // allows (pipelined): errors[i] and responses[i] are what request() gives for encoders[i].
-    void requestAll(const std::vector<Encoder>& encoders, std::vector<Response>& responses,
-                    std::vector<MmsError>& errors);
+    // request() in two halves, for a caller that keeps requests outstanding while it does other
+    // work: start() registers, encodes and sends a request (its invoke id in `id`); finish()
+    // waits for that answer and checks it. A started request is finished or abandoned once.
+    // When the server's limit of outstanding requests is reached, start() waits for a free slot
+    // up to the request time-out, or with `waitForSlot` false fails at once, with
+    // MMS_ERROR_OUTSTANDING_CALL_LIMIT either way.
+    MmsError start(const Encoder& encode, uint32_t& id, bool waitForSlot = true);
+    MmsError finish(uint32_t id, Response& response);
+    // Whether the answer to a started request has come (or the association ended).
+    bool answered(uint32_t id);
+    // Forgets a started request that will not be finished; a late answer is dropped.
+    void abandon(uint32_t id);
+    // Requests this association can still send before the server's limit of outstanding calls.
+    int freeSlots();
 
     // All names of an object class (ObjectClass or another basic object class code) in a
     // domain, or in the VMD when `domain` is empty, asked page by page.
@@ -104,10 +114,8 @@ private:
     void failAll(MmsError error);
     void queueRaw(const uint8_t* data, size_t length, bool received);
     void drainRaw();
-    // Registers, encodes and sends a request; its invoke id in `id`.
-    MmsError start(const Encoder& encode, uint32_t& id);
-    // Waits for the answer of a started request and checks it.
-    MmsError finish(uint32_t id, Response& response);
+    // Requests sent and not answered yet; the caller holds _mutex.
+    int unanswered() const;
     // Waits for the answer under `key`, reading the socket while no other thread does.
     MmsError waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, uint32_t timeoutMs, Pending& out);
     MmsError conclude(uint32_t timeoutMs);
