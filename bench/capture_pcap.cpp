@@ -9,6 +9,7 @@
 // Runs: GOOSE + SV at 2 x 40 000 frames/s, then both senders as fast as they can.
 // Needs root and dumpcap. Every sender is bounded in frames and time.
 #include "capture/PacketCapturer.h"
+#include "capture/PcapReader.h"
 #include "bench/support/BenchNet.h"
 
 #include <arpa/inet.h>
@@ -56,32 +57,23 @@ struct FileFrames {
 
 FileFrames readFrames(const std::string& path) {
     FileFrames out;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), {});
-    if (b.size() < 24)
+    VorIec61850::PcapReader reader;
+    if (!reader.open(path))
         return out;
-    uint32_t magic;
-    std::memcpy(&magic, b.data(), 4);
-    const int64_t unit = magic == 0xA1B23C4D ? 1 : 1000;
-    size_t at = 24;
     int64_t previous = 0;
-    while (at + 16 <= b.size()) {
-        uint32_t h[4];
-        std::memcpy(h, b.data() + at, 16);
-        if (at + 16 + h[2] > b.size())
-            break;
-        const uint8_t* f = b.data() + at + 16;
-        uint16_t type = h[2] >= 14 ? uint16_t(f[12] << 8 | f[13]) : 0;
-        if (type == 0x8100 && h[2] >= 18)
+    VorIec61850::PcapRecord record;
+    while (reader.next(record)) {
+        const uint8_t* f = record.bytes.data();
+        const size_t length = record.bytes.size();
+        uint16_t type = length >= 14 ? uint16_t(f[12] << 8 | f[13]) : 0;
+        if (type == 0x8100 && length >= 18)
             type = uint16_t(f[16] << 8 | f[17]);
         if (type == 0x88B8 || type == 0x88BA) {
-            int64_t t = int64_t(h[0]) * 1000000000 + int64_t(h[1]) * unit;
-            out.backwardSteps += t < previous;
-            previous = t;
-            out.times[frameKey(f, h[2])] = t;
+            out.backwardSteps += record.timeNs < previous;
+            previous = record.timeNs;
+            out.times[frameKey(f, length)] = record.timeNs;
             ++out.records;
         }
-        at += 16 + h[2];
     }
     return out;
 }

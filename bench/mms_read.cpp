@@ -40,14 +40,6 @@ public:
     MmsDataAccessError writeVariable(MmsServerConnection&, const ObjectName&, const MmsValue*) override {
         return DATA_ACCESS_ERROR_OBJECT_ACCESS_DENIED;
     }
-    const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection&,
-                                                                const ObjectName&) override {
-        return nullptr;
-    }
-    bool getNamedVariableListAttributes(MmsServerConnection&, const ObjectName&, std::vector<ObjectName>&,
-                                        bool&) override {
-        return false;
-    }
 };
 
 // Size on the wire (TPKT, COTP, session, presentation headers included) of an MMS PDU.

@@ -47,6 +47,23 @@ std::string macSetting(const std::string& value, std::string& target) {
     return {};
 }
 
+// The link-layer keys of both descriptions (mac, appid, vlan-id, vlan-priority): true when `key`
+// is one of them, with `error` empty when the value was taken.
+template <typename Out>
+bool applyAddressSetting(Out& out, const std::string& key, const std::string& value, std::string& error) {
+    if (key == "mac")
+        error = macSetting(value, out.macAddress);
+    else if (key == "appid")
+        error = smallNumberSetting(key, value, 0xFFFF, out.appId);
+    else if (key == "vlan-id")
+        error = smallNumberSetting(key, value, 0xFFF, out.vlanId);
+    else if (key == "vlan-priority")
+        error = smallNumberSetting(key, value, 7, out.vlanPriority);
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 bool parseNumber(const std::string& text, uint64_t max, uint64_t& value) {
@@ -147,14 +164,8 @@ std::string channelPath(const std::string& value, std::string& path) {
 }
 
 std::string applyGooseSetting(GooseOut& out, const std::string& key, const std::string& value) {
-    if (key == "mac")
-        return macSetting(value, out.macAddress);
-    if (key == "appid")
-        return numberSetting(key, value, 0xFFFF, out.appId);
-    if (key == "vlan-id")
-        return numberSetting(key, value, 0xFFF, out.vlanId);
-    if (key == "vlan-priority")
-        return numberSetting(key, value, 7, out.vlanPriority);
+    if (std::string error; applyAddressSetting(out, key, value, error))
+        return error;
     if (key == "conf-rev")
         return numberSetting(key, value, 0xFFFFFFFF, out.confRev);
     if (key == "min-time")
@@ -191,14 +202,8 @@ std::string applyGooseSetting(GooseOut& out, const std::string& key, const std::
 }
 
 std::string applySvSetting(SvOut& out, const std::string& key, const std::string& value) {
-    if (key == "mac")
-        return macSetting(value, out.macAddress);
-    if (key == "appid")
-        return smallNumberSetting(key, value, 0xFFFF, out.appId);
-    if (key == "vlan-id")
-        return smallNumberSetting(key, value, 0xFFF, out.vlanId);
-    if (key == "vlan-priority")
-        return smallNumberSetting(key, value, 7, out.vlanPriority);
+    if (std::string error; applyAddressSetting(out, key, value, error))
+        return error;
     if (key == "channel") {
         std::string path;
         std::string error = channelPath(value, path);

@@ -2,6 +2,7 @@
 // PCAP file: Ethernet and VLAN header, GOOSE/SV header, every BER field with its offset, time
 // stamps and bit strings decoded, and a PRP trailer.
 #include "capture/Asn1Decoders.h"
+#include "capture/PcapReader.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSupport.h"
 #include "cli/Command.h"
@@ -10,7 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -47,55 +48,25 @@ bool parseHex(const std::string& text, Bytes& out) {
     return true;
 }
 
-uint32_t read32(const unsigned char* p, bool swapped) {
-    return swapped ? (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]
-                   : (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
-}
-
-// Frame `number` (from 1) of a PCAP file (microsecond or nanosecond, either byte order).
+// Frame `number` (from 1) of a PCAP file.
 bool readPcapFrame(const std::string& path, uint64_t number, Bytes& frame, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + path + "'";
+    VorIec61850::PcapReader reader;
+    if (!reader.open(path)) {
+        error = reader.error();
         return false;
     }
-    unsigned char header[24];
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) {
-        error = "'" + path + "' is too short for a PCAP file";
-        return false;
+    while (reader.count() + 1 < number)
+        if (!reader.skip())
+            break;
+    VorIec61850::PcapRecord record;
+    if (reader.count() + 1 == number && reader.next(record)) {
+        frame = std::move(record.bytes);
+        return true;
     }
-    const uint32_t magic = read32(header, false);
-    bool swapped = false;
-    if (magic == 0xA1B2C3D4u || magic == 0xA1B23C4Du)
-        swapped = false;
-    else if (magic == 0xD4C3B2A1u || magic == 0x4D3CB2A1u)
-        swapped = true;
-    else {
-        error = "'" + path + "' is no PCAP file";
-        return false;
-    }
-    for (uint64_t i = 1;; ++i) {
-        unsigned char record[16];
-        if (!in.read(reinterpret_cast<char*>(record), sizeof record)) {
-            error =
-                "'" + path + "' has " + std::to_string(i - 1) + " frames, no frame " + std::to_string(number);
-            return false;
-        }
-        const uint32_t length = read32(record + 8, swapped);
-        if (length > 262144) {
-            error = "frame " + std::to_string(i) + " of '" + path + "' has an impossible length";
-            return false;
-        }
-        if (i == number) {
-            frame.resize(length);
-            if (!in.read(reinterpret_cast<char*>(frame.data()), length)) {
-                error = "frame " + std::to_string(i) + " of '" + path + "' is cut short";
-                return false;
-            }
-            return true;
-        }
-        in.seekg(length, std::ios::cur);
-    }
+    error = !reader.error().empty() ? reader.error()
+                                    : "'" + path + "' has " + std::to_string(reader.count()) +
+                                          " frames, no frame " + std::to_string(number);
+    return false;
 }
 
 class Decoder {

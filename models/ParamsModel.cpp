@@ -25,44 +25,36 @@ VorTree::StringUnit* ParamsModel::_addUnit(const char* id) {
     return unit.release();
 }
 
-void ParamsModel::_setAddress(const tControlBlock& block) {
+void ParamsModel::_setBlock(const tControlBlock& block, const std::string& iedName,
+                            const std::string& dataSet, const std::string& controlBlock,
+                            const std::string& id, int32_t confRev) {
+    // The references join the IED name and the ldInst directly: SCL names the logical device
+    // by both together. An access point without IED name gives a reference starting at ldInst.
+    const std::string ln0 = iedName + block.ldInst + "/LLN0$";
     _macAddress->setData(block.getMacAddress());
     _appId->setData(std::to_string(block.getAppId()));
     _vlanId->setData(std::to_string(block.getVlanId()));
     _vlanPriority->setData(std::to_string(block.getVlanPriority()));
+    _dataSetReference->setData(ln0 + dataSet);
+    _controlBlockReference->setData(ln0 + controlBlock);
+    _gooseId->setData(id);
+    _confRev->setData(std::to_string(static_cast<uint32_t>(confRev)));
 }
 
 void ParamsModel::onSignalSetParams(tConnectedAP ap, unsigned long long protocol, unsigned long long index) {
-    // The references join the IED name and the ldInst directly: SCL names the logical device
-    // by both together. An access point without IED name gives a reference starting at ldInst.
-    if (protocol == 1) {
-        if (index >= ap.gse.size()) {
-            return;
-        }
+    if (protocol == 1 && index < ap.gse.size()) {
         const tGSE& g = ap.gse[static_cast<std::size_t>(index)];
         const tGSEControl& c = *g.gseControl;
-        const std::string ln0 = ap.iedName + g.ldInst + "/" + "LLN0" + "$";
-        _setAddress(g);
-        _dataSetReference->setData(ln0 + c.datSet);
-        _controlBlockReference->setData(ln0 + "GO" + "$" + c.name);
-        _gooseId->setData(c.appID);
-        _confRev->setData(std::to_string(static_cast<uint32_t>(c.confRev)));
-    } else if (protocol == 2) {
-        if (index >= ap.smv.size()) {
-            return;
-        }
+        _setBlock(g, ap.iedName, c.datSet, "GO$" + c.name, c.appID, c.confRev);
+    } else if (protocol == 2 && index < ap.smv.size()) {
         const tSMV& s = ap.smv[static_cast<std::size_t>(index)];
         const tSampledValueControl& c = *s.svControl;
-        const std::string ln0 = ap.iedName + s.ldInst + "/" + "LLN0" + "$";
-        _setAddress(s);
-        _dataSetReference->setData(ln0 + c.datSet);
         // A Sampled Values control block is reached under the functional constraint of its
         // kind: MS for a multicast control block, US for a unicast one.
-        _controlBlockReference->setData(ln0 + (c.multicast ? "MS" : "US") + "$" + c.name);
-        _gooseId->setData(" - ");
-        _confRev->setData(std::to_string(static_cast<uint32_t>(c.confRev)));
+        _setBlock(s, ap.iedName, c.datSet, (c.multicast ? "MS$" : "US$") + c.name, " - ", c.confRev);
     }
-    // MMS reports (0) and unknown protocols carry no publication parameters.
+    // MMS reports (0), unknown protocols and indexes past the blocks carry no publication
+    // parameters.
 }
 
 void ParamsModel::onSignalClearParams() {

@@ -29,7 +29,10 @@ public:
 
 private:
     VorTree::StringUnit* _addUnit(const char* id);
-    void _setAddress(const tControlBlock& block);
+    // Every unit from one GOOSE or SV control block; dataSet and controlBlock are the names
+    // under the block's LLN0.
+    void _setBlock(const tControlBlock& block, const std::string& iedName, const std::string& dataSet,
+                   const std::string& controlBlock, const std::string& id, int32_t confRev);
 
     VorTree::StringUnit* _macAddress = nullptr;
     VorTree::StringUnit* _appId = nullptr;

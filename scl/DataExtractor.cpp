@@ -89,11 +89,7 @@ void DataExtractor::_fillGseCollection(std::vector<tGSE>& gse, const std::vector
         xmlNode* control = q.controlBlock(iedNode, entry.ldInst, "GSEControl", entry.cbName);
         if (control != nullptr) {
             _fillGseControl(*entry.gseControl, control);
-            if (!entry.gseControl->datSet.empty()) {
-                xmlNode* dataSet = q.dataSet(control->parent, entry.gseControl->datSet);
-                if (dataSet != nullptr)
-                    _fillDataSet(*entry.gseControl->dataSet, dataSet);
-            }
+            _fillControlDataSet(*entry.gseControl, control);
         }
         gse.push_back(std::move(entry));
     }
@@ -107,14 +103,18 @@ void DataExtractor::_fillSmvCollection(std::vector<tSMV>& smv, const std::vector
         xmlNode* control = q.controlBlock(iedNode, entry.ldInst, "SampledValueControl", entry.cbName);
         if (control != nullptr) {
             _fillSvControl(*entry.svControl, control);
-            if (!entry.svControl->datSet.empty()) {
-                xmlNode* dataSet = q.dataSet(control->parent, entry.svControl->datSet);
-                if (dataSet != nullptr)
-                    _fillDataSet(*entry.svControl->dataSet, dataSet);
-            }
+            _fillControlDataSet(*entry.svControl, control);
         }
         smv.push_back(std::move(entry));
     }
+}
+
+void DataExtractor::_fillControlDataSet(tControl& control, xmlNode* element) {
+    if (control.datSet.empty())
+        return;
+    xmlNode* dataSet = _queries->dataSet(element->parent, control.datSet);
+    if (dataSet != nullptr)
+        _fillDataSet(*control.dataSet, dataSet);
 }
 
 void DataExtractor::_fillControlBlockData(tControlBlock& block, xmlNode* element) {

@@ -50,6 +50,8 @@ private:
     void _fillGseControl(tGSEControl& control, xmlNode* element);
     void _fillSvControl(tSampledValueControl& control, xmlNode* element);
     void _fillDataSet(tDataSet& dataSet, xmlNode* element);
+    // The data set a control block element names, from the same LN0.
+    void _fillControlDataSet(tControl& control, xmlNode* element);
     std::vector<tFCDA> _getFcdaCollection(const std::vector<xmlNode*>& elements);
     void _getFcdaAttributes(tFCDA& fcda, xmlNode* element);
     std::vector<tDA> _fillDaCollection(const std::vector<xmlNode*>& elements);

@@ -43,14 +43,6 @@ public:
         return MmsValue_getStringSize(value) == 30000 ? DATA_ACCESS_ERROR_SUCCESS
                                                       : DATA_ACCESS_ERROR_OBJECT_VALUE_INVALID;
     }
-    const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection&,
-                                                                const ObjectName&) override {
-        return nullptr;
-    }
-    bool getNamedVariableListAttributes(MmsServerConnection&, const ObjectName&, std::vector<ObjectName>&,
-                                        bool&) override {
-        return false;
-    }
 };
 
 } // namespace mmstest

@@ -1,48 +1,22 @@
 #include "support/Dumpcap.h"
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <thread>
 #include <unistd.h>
 
 namespace iecx {
 namespace test {
 
-namespace {
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
-}
-
-} // namespace
-
 PcapContents readPcap(const std::string& path) {
     PcapContents result;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), {});
-    if (b.size() < 24)
+    VorIec61850::PcapReader reader;
+    if (!reader.open(path))
         return result;
-    uint32_t magic = le32(b, 0);
-    if (magic != 0xA1B2C3D4u && magic != 0xA1B23C4Du)
-        return result;
-    result.nanosecond = magic == 0xA1B23C4Du;
-    result.snapLength = le32(b, 16);
-    size_t at = 24;
-    while (at + 16 <= b.size()) {
-        uint32_t length = le32(b, at + 8);
-        if (at + 16 + length > b.size())
-            return result; // a torn record
-        PcapRecord r;
-        r.timeNs =
-            int64_t(le32(b, at)) * 1000000000 + int64_t(le32(b, at + 4)) * (result.nanosecond ? 1 : 1000);
-        r.originalLength = le32(b, at + 12);
-        r.bytes.assign(b.begin() + static_cast<long>(at + 16),
-                       b.begin() + static_cast<long>(at + 16 + length));
+    result.nanosecond = reader.nanosecond();
+    result.snapLength = reader.snapLength();
+    for (PcapRecord r; reader.next(r);)
         result.records.push_back(std::move(r));
-        at += 16 + length;
-    }
-    result.ok = at == b.size();
+    result.ok = reader.endsWhole();
     return result;
 }
 

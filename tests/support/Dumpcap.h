@@ -1,6 +1,7 @@
 #pragma once
 // A reference capture next to ours: dumpcap on the same interface writing a PCAP file, and a
 // reader for PCAP files (microsecond or nanosecond) so that tests can compare both records.
+#include "capture/PcapReader.h"
 #include "support/CliRun.h"
 
 #include <cstdint>
@@ -11,11 +12,7 @@
 namespace iecx {
 namespace test {
 
-struct PcapRecord {
-    int64_t timeNs = 0;
-    uint32_t originalLength = 0;
-    std::vector<uint8_t> bytes;
-};
+using VorIec61850::PcapRecord;
 
 struct PcapContents {
     bool ok = false; // the file is a PCAP file and ends with a whole record

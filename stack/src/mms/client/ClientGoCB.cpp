@@ -1,4 +1,5 @@
 // GOOSE control block objects and the GetGoCBValues service.
+#include "stack/src/mms/client/HandleFields.h"
 #include "stack/src/mms/client/IedConnectionInternal.h"
 
 #include "stack/src/value/mms_value_internal.h"
@@ -87,76 +88,38 @@ void ClientGooseControlBlock_destroy(ClientGooseControlBlock self) try {
     // an exception ends the call here instead of crossing into C
 }
 
-bool ClientGooseControlBlock_getGoEna(ClientGooseControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->goEna;
-} catch (...) {
-    return false;
+bool ClientGooseControlBlock_getGoEna(ClientGooseControlBlock self) {
+    return fieldOf(self, &sClientGooseControlBlock::goEna);
 }
-void ClientGooseControlBlock_setGoEna(ClientGooseControlBlock self, bool goEna) try {
-    if (self == nullptr)
-        return;
-    self->goEna = goEna;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientGooseControlBlock_setGoEna(ClientGooseControlBlock self, bool goEna) {
+    setField(self, &sClientGooseControlBlock::goEna, goEna);
 }
-const char* ClientGooseControlBlock_getGoID(ClientGooseControlBlock self) try {
-    if (self == nullptr)
-        return nullptr;
-    return self->goId.c_str();
-} catch (...) {
-    return nullptr;
+const char* ClientGooseControlBlock_getGoID(ClientGooseControlBlock self) {
+    return textOf(self, &sClientGooseControlBlock::goId);
 }
-void ClientGooseControlBlock_setGoID(ClientGooseControlBlock self, const char* goID) try {
-    if (self == nullptr)
-        return;
-    self->goId = goID != nullptr ? goID : "";
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientGooseControlBlock_setGoID(ClientGooseControlBlock self, const char* goID) {
+    setText(self, &sClientGooseControlBlock::goId, goID);
 }
-const char* ClientGooseControlBlock_getDatSet(ClientGooseControlBlock self) try {
-    if (self == nullptr)
-        return nullptr;
-    return self->datSet.c_str();
-} catch (...) {
-    return nullptr;
+const char* ClientGooseControlBlock_getDatSet(ClientGooseControlBlock self) {
+    return textOf(self, &sClientGooseControlBlock::datSet);
 }
-void ClientGooseControlBlock_setDatSet(ClientGooseControlBlock self, const char* datSet) try {
-    if (self == nullptr)
-        return;
-    self->datSet = datSet != nullptr ? datSet : "";
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientGooseControlBlock_setDatSet(ClientGooseControlBlock self, const char* datSet) {
+    setText(self, &sClientGooseControlBlock::datSet, datSet);
 }
 uint32_t ClientGooseControlBlock_getConfRev(ClientGooseControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->confRev;
+    return fieldOf(self, &sClientGooseControlBlock::confRev);
 }
-bool ClientGooseControlBlock_getNdsComm(ClientGooseControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->ndsCom;
-} catch (...) {
-    return false;
+bool ClientGooseControlBlock_getNdsComm(ClientGooseControlBlock self) {
+    return fieldOf(self, &sClientGooseControlBlock::ndsCom);
 }
 uint32_t ClientGooseControlBlock_getMinTime(ClientGooseControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->minTime;
+    return fieldOf(self, &sClientGooseControlBlock::minTime);
 }
 uint32_t ClientGooseControlBlock_getMaxTime(ClientGooseControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->maxTime;
+    return fieldOf(self, &sClientGooseControlBlock::maxTime);
 }
-bool ClientGooseControlBlock_getFixedOffs(ClientGooseControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->fixedOffs;
-} catch (...) {
-    return false;
+bool ClientGooseControlBlock_getFixedOffs(ClientGooseControlBlock self) {
+    return fieldOf(self, &sClientGooseControlBlock::fixedOffs);
 }
 PhyComAddress ClientGooseControlBlock_getDstAddress(ClientGooseControlBlock self) {
     if (self == nullptr)

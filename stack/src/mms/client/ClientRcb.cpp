@@ -1,4 +1,5 @@
 // Report control block objects and the GetRCBValues / SetRCBValues services.
+#include "stack/src/mms/client/HandleFields.h"
 #include "stack/src/mms/client/IedConnectionInternal.h"
 
 #include "stack/src/value/mms_value_internal.h"
@@ -166,179 +167,87 @@ char* ClientReportControlBlock_getObjectReference(ClientReportControlBlock self)
 } catch (...) {
     return nullptr;
 }
-bool ClientReportControlBlock_isBuffered(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->isBuffered;
-} catch (...) {
-    return false;
+bool ClientReportControlBlock_isBuffered(ClientReportControlBlock self) {
+    return fieldOf(self, &sClientReportControlBlock::isBuffered);
 }
-const char* ClientReportControlBlock_getRptId(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return nullptr;
-    return self->rptId.c_str();
-} catch (...) {
-    return nullptr;
+const char* ClientReportControlBlock_getRptId(ClientReportControlBlock self) {
+    return textOf(self, &sClientReportControlBlock::rptId);
 }
-void ClientReportControlBlock_setRptId(ClientReportControlBlock self, const char* rptId) try {
-    if (self == nullptr)
-        return;
-    self->rptId = rptId != nullptr ? rptId : "";
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setRptId(ClientReportControlBlock self, const char* rptId) {
+    setText(self, &sClientReportControlBlock::rptId, rptId);
 }
-bool ClientReportControlBlock_getRptEna(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->rptEna;
-} catch (...) {
-    return false;
+bool ClientReportControlBlock_getRptEna(ClientReportControlBlock self) {
+    return fieldOf(self, &sClientReportControlBlock::rptEna);
 }
-void ClientReportControlBlock_setRptEna(ClientReportControlBlock self, bool rptEna) try {
-    if (self == nullptr)
-        return;
-    self->rptEna = rptEna;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setRptEna(ClientReportControlBlock self, bool rptEna) {
+    setField(self, &sClientReportControlBlock::rptEna, rptEna);
 }
-bool ClientReportControlBlock_getResv(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->resv;
-} catch (...) {
-    return false;
+bool ClientReportControlBlock_getResv(ClientReportControlBlock self) {
+    return fieldOf(self, &sClientReportControlBlock::resv);
 }
-void ClientReportControlBlock_setResv(ClientReportControlBlock self, bool resv) try {
-    if (self == nullptr)
-        return;
-    self->resv = resv;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setResv(ClientReportControlBlock self, bool resv) {
+    setField(self, &sClientReportControlBlock::resv, resv);
 }
-const char* ClientReportControlBlock_getDataSetReference(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return nullptr;
-    return self->datSet.c_str();
-} catch (...) {
-    return nullptr;
+const char* ClientReportControlBlock_getDataSetReference(ClientReportControlBlock self) {
+    return textOf(self, &sClientReportControlBlock::datSet);
 }
 void ClientReportControlBlock_setDataSetReference(ClientReportControlBlock self,
-                                                  const char* dataSetReference) try {
-    if (self == nullptr)
-        return;
-    self->datSet = dataSetReference != nullptr ? dataSetReference : "";
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+                                                  const char* dataSetReference) {
+    setText(self, &sClientReportControlBlock::datSet, dataSetReference);
 }
 uint32_t ClientReportControlBlock_getConfRev(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->confRev;
+    return fieldOf(self, &sClientReportControlBlock::confRev);
 }
 int ClientReportControlBlock_getOptFlds(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->optFlds;
+    return fieldOf(self, &sClientReportControlBlock::optFlds);
 }
-void ClientReportControlBlock_setOptFlds(ClientReportControlBlock self, int optFlds) try {
-    if (self == nullptr)
-        return;
-    self->optFlds = optFlds;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setOptFlds(ClientReportControlBlock self, int optFlds) {
+    setField(self, &sClientReportControlBlock::optFlds, optFlds);
 }
 uint32_t ClientReportControlBlock_getBufTm(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->bufTm;
+    return fieldOf(self, &sClientReportControlBlock::bufTm);
 }
-void ClientReportControlBlock_setBufTm(ClientReportControlBlock self, uint32_t bufTm) try {
-    if (self == nullptr)
-        return;
-    self->bufTm = bufTm;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setBufTm(ClientReportControlBlock self, uint32_t bufTm) {
+    setField(self, &sClientReportControlBlock::bufTm, bufTm);
 }
 uint16_t ClientReportControlBlock_getSqNum(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->sqNum;
+    return fieldOf(self, &sClientReportControlBlock::sqNum);
 }
 int ClientReportControlBlock_getTrgOps(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->trgOps;
+    return fieldOf(self, &sClientReportControlBlock::trgOps);
 }
-void ClientReportControlBlock_setTrgOps(ClientReportControlBlock self, int trgOps) try {
-    if (self == nullptr)
-        return;
-    self->trgOps = trgOps;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setTrgOps(ClientReportControlBlock self, int trgOps) {
+    setField(self, &sClientReportControlBlock::trgOps, trgOps);
 }
 uint32_t ClientReportControlBlock_getIntgPd(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->intgPd;
+    return fieldOf(self, &sClientReportControlBlock::intgPd);
 }
-void ClientReportControlBlock_setIntgPd(ClientReportControlBlock self, uint32_t intgPd) try {
-    if (self == nullptr)
-        return;
-    self->intgPd = intgPd;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setIntgPd(ClientReportControlBlock self, uint32_t intgPd) {
+    setField(self, &sClientReportControlBlock::intgPd, intgPd);
 }
-bool ClientReportControlBlock_getGI(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->gi;
-} catch (...) {
-    return false;
+bool ClientReportControlBlock_getGI(ClientReportControlBlock self) {
+    return fieldOf(self, &sClientReportControlBlock::gi);
 }
-void ClientReportControlBlock_setGI(ClientReportControlBlock self, bool gi) try {
-    if (self == nullptr)
-        return;
-    self->gi = gi;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setGI(ClientReportControlBlock self, bool gi) {
+    setField(self, &sClientReportControlBlock::gi, gi);
 }
-bool ClientReportControlBlock_getPurgeBuf(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->purgeBuf;
-} catch (...) {
-    return false;
+bool ClientReportControlBlock_getPurgeBuf(ClientReportControlBlock self) {
+    return fieldOf(self, &sClientReportControlBlock::purgeBuf);
 }
-void ClientReportControlBlock_setPurgeBuf(ClientReportControlBlock self, bool purgeBuf) try {
-    if (self == nullptr)
-        return;
-    self->purgeBuf = purgeBuf;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setPurgeBuf(ClientReportControlBlock self, bool purgeBuf) {
+    setField(self, &sClientReportControlBlock::purgeBuf, purgeBuf);
 }
-bool ClientReportControlBlock_hasResvTms(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasResvTms;
-} catch (...) {
-    return false;
+bool ClientReportControlBlock_hasResvTms(ClientReportControlBlock self) {
+    return fieldOf(self, &sClientReportControlBlock::hasResvTms);
 }
 int16_t ClientReportControlBlock_getResvTms(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->resvTms;
+    return fieldOf(self, &sClientReportControlBlock::resvTms);
 }
-void ClientReportControlBlock_setResvTms(ClientReportControlBlock self, int16_t resvTms) try {
-    if (self == nullptr)
-        return;
-    self->resvTms = resvTms;
-} catch (...) {
-    // an exception ends the call here instead of crossing into C
+void ClientReportControlBlock_setResvTms(ClientReportControlBlock self, int16_t resvTms) {
+    setField(self, &sClientReportControlBlock::resvTms, resvTms);
 }
 MmsValue* ClientReportControlBlock_getEntryId(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return nullptr;
-    return self->entryId;
+    return fieldOf(self, &sClientReportControlBlock::entryId);
 }
 void ClientReportControlBlock_setEntryId(ClientReportControlBlock self, MmsValue* entryId) {
     if (self == nullptr)
@@ -347,16 +256,10 @@ void ClientReportControlBlock_setEntryId(ClientReportControlBlock self, MmsValue
     self->entryId = entryId != nullptr ? MmsValue_clone(entryId) : nullptr;
 }
 uint64_t ClientReportControlBlock_getEntryTime(ClientReportControlBlock self) {
-    if (self == nullptr)
-        return 0;
-    return self->entryTime;
+    return fieldOf(self, &sClientReportControlBlock::entryTime);
 }
-MmsValue* ClientReportControlBlock_getOwner(ClientReportControlBlock self) try {
-    if (self == nullptr)
-        return nullptr;
-    return self->owner;
-} catch (...) {
-    return nullptr;
+MmsValue* ClientReportControlBlock_getOwner(ClientReportControlBlock self) {
+    return fieldOf(self, &sClientReportControlBlock::owner);
 }
 
 ClientReportControlBlock IedConnection_getRCBValues(IedConnection self, IedClientError* error,

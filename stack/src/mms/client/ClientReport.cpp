@@ -2,6 +2,7 @@
 // (variable list "RPT"): optional fields, inclusion bit string, data references, values and
 // reason codes. Values of a report's data set are kept per handler and updated in place, so
 // pointers handed out stay valid from report to report.
+#include "stack/src/mms/client/HandleFields.h"
 #include "stack/src/mms/client/IedConnectionInternal.h"
 
 #include "stack/src/value/mms_value_internal.h"
@@ -273,19 +274,11 @@ void IedConnection_uninstallReportHandler(IedConnection self, const char* rcbRef
     // an exception ends the call here instead of crossing into C
 }
 
-const char* ClientReport_getDataSetName(ClientReport self) try {
-    if (self == nullptr)
-        return nullptr;
-    return self->dataSetName.c_str();
-} catch (...) {
-    return nullptr;
+const char* ClientReport_getDataSetName(ClientReport self) {
+    return textOf(self, &sClientReport::dataSetName);
 }
-MmsValue* ClientReport_getDataSetValues(ClientReport self) try {
-    if (self == nullptr)
-        return nullptr;
-    return self->dataSetValues;
-} catch (...) {
-    return nullptr;
+MmsValue* ClientReport_getDataSetValues(ClientReport self) {
+    return fieldOf(self, &sClientReport::dataSetValues);
 }
 char* ClientReport_getRcbReference(ClientReport self) try {
     if (self == nullptr)
@@ -311,80 +304,40 @@ ReasonForInclusion ClientReport_getReasonForInclusion(ClientReport self, int ele
 }
 
 MmsValue* ClientReport_getEntryId(ClientReport self) {
-    if (self == nullptr)
-        return nullptr;
-    return self->entryId;
+    return fieldOf(self, &sClientReport::entryId);
 }
-bool ClientReport_hasTimestamp(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasTimestamp;
-} catch (...) {
-    return false;
+bool ClientReport_hasTimestamp(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasTimestamp);
 }
 uint64_t ClientReport_getTimestamp(ClientReport self) {
-    if (self == nullptr)
-        return 0;
-    return self->timestamp;
+    return fieldOf(self, &sClientReport::timestamp);
 }
-bool ClientReport_hasSeqNum(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasSeqNum;
-} catch (...) {
-    return false;
+bool ClientReport_hasSeqNum(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasSeqNum);
 }
 uint16_t ClientReport_getSeqNum(ClientReport self) {
-    if (self == nullptr)
-        return 0;
-    return self->seqNum;
+    return fieldOf(self, &sClientReport::seqNum);
 }
-bool ClientReport_hasDataSetName(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasDataSetName;
-} catch (...) {
-    return false;
+bool ClientReport_hasDataSetName(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasDataSetName);
 }
-bool ClientReport_hasReasonForInclusion(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasReasonForInclusion;
-} catch (...) {
-    return false;
+bool ClientReport_hasReasonForInclusion(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasReasonForInclusion);
 }
-bool ClientReport_hasConfRev(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasConfRev;
-} catch (...) {
-    return false;
+bool ClientReport_hasConfRev(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasConfRev);
 }
 uint32_t ClientReport_getConfRev(ClientReport self) {
-    if (self == nullptr)
-        return 0;
-    return self->confRev;
+    return fieldOf(self, &sClientReport::confRev);
 }
-bool ClientReport_hasBufOvfl(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasBufOvfl;
-} catch (...) {
-    return false;
+bool ClientReport_hasBufOvfl(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasBufOvfl);
 }
-bool ClientReport_getBufOvfl(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->bufOvfl;
-} catch (...) {
-    return false;
+bool ClientReport_getBufOvfl(ClientReport self) {
+    return fieldOf(self, &sClientReport::bufOvfl);
 }
-bool ClientReport_hasDataReference(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasDataReference;
-} catch (...) {
-    return false;
+bool ClientReport_hasDataReference(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasDataReference);
 }
 
 const char* ClientReport_getDataReference(ClientReport self, int elementIndex) try {
@@ -397,24 +350,14 @@ const char* ClientReport_getDataReference(ClientReport self, int elementIndex) t
     return nullptr;
 }
 
-bool ClientReport_hasSubSeqNum(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->hasSubSeqNum;
-} catch (...) {
-    return false;
+bool ClientReport_hasSubSeqNum(ClientReport self) {
+    return fieldOf(self, &sClientReport::hasSubSeqNum);
 }
 uint16_t ClientReport_getSubSeqNum(ClientReport self) {
-    if (self == nullptr)
-        return 0;
-    return self->subSeqNum;
+    return fieldOf(self, &sClientReport::subSeqNum);
 }
-bool ClientReport_getMoreSeqmentsFollow(ClientReport self) try {
-    if (self == nullptr)
-        return false;
-    return self->moreSegmentsFollow;
-} catch (...) {
-    return false;
+bool ClientReport_getMoreSeqmentsFollow(ClientReport self) {
+    return fieldOf(self, &sClientReport::moreSegmentsFollow);
 }
 
 char* ReasonForInclusion_getValueAsString(ReasonForInclusion reasonCode) try {

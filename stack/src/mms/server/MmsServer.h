@@ -105,15 +105,21 @@ public:
     // Type of a named variable. The handler keeps ownership; the pointer must stay valid while
     // the handler exists (build the type descriptions with the model and hand out pointers into
     // them, e.g. the node found for "GGIO1$ST$Ind1"). The root's name is not sent. nullptr:
-    // object-non-existent.
-    virtual const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection& connection,
-                                                                        const ObjectName& name) = 0;
+    // object-non-existent, the default (a server without type descriptions).
+    virtual const MmsVariableSpecification* getVariableAccessAttributes(MmsServerConnection& /*connection*/,
+                                                                        const ObjectName& /*name*/) {
+        return nullptr;
+    }
 
     // Members of a named variable list (data set), in order. Return false when the list does
-    // not exist. A read of a named variable list is answered by the engine as
-    // getNamedVariableListAttributes followed by readVariable for each member.
-    virtual bool getNamedVariableListAttributes(MmsServerConnection& connection, const ObjectName& listName,
-                                                std::vector<ObjectName>& members, bool& deletable) = 0;
+    // not exist (the default: a server without data sets). A read of a named variable list is
+    // answered by the engine as getNamedVariableListAttributes followed by readVariable for each
+    // member.
+    virtual bool getNamedVariableListAttributes(MmsServerConnection& /*connection*/,
+                                                const ObjectName& /*listName*/,
+                                                std::vector<ObjectName>& /*members*/, bool& /*deletable*/) {
+        return false;
+    }
 
     // DefineNamedVariableList. true when defined; otherwise false with the confirmed error to
     // answer: the ServiceError class (2 definition, 3 resource, 7 access, ...) and its code
