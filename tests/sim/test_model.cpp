@@ -137,21 +137,6 @@ TEST_F(ModelTest, InitialValues) {
     }
 }
 
-TEST_F(ModelTest, DataSetMembersResolveAcrossDevices) {
-    DataSet* ds = model->domain("SIMIEDLD0")->dataSet("LLN0$Measurements");
-    ASSERT_NE(ds, nullptr);
-    ASSERT_EQ(ds->members.size(), 4u);
-    EXPECT_EQ(ds->members[0].item, "GGIO1$MX$AnIn1");
-    EXPECT_EQ(ds->members[0].node, model->find("SIMIEDLD0", "GGIO1$MX$AnIn1"));
-    EXPECT_EQ(ds->members[2].domain, "SIMIEDPROT");
-    EXPECT_EQ(ds->members[2].item, "PTOCPTOC1$ST$Str$general");
-    EXPECT_NE(ds->members[2].node, nullptr);
-    // An element of an array: the array's node and the steps to the part.
-    EXPECT_EQ(ds->members[3].node, model->find("SIMIEDLD0", "GGIO1$MX$Harm$har"));
-    EXPECT_EQ(ds->members[3].itemWithSteps(), "GGIO1$MX$Harm$har(2)$mag");
-    EXPECT_EQ(ds->mmsReference(), "SIMIEDLD0/LLN0$Measurements");
-}
-
 TEST_F(ModelTest, ReferencesResolveWithAndWithoutFc) {
     ModelNode* stVal = model->find("SIMIEDLD0", "GGIO1$ST$Ind1$stVal");
     EXPECT_EQ(model->findReference("SIMIEDLD0/GGIO1.Ind1.stVal"), stVal);

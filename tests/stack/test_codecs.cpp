@@ -84,13 +84,11 @@ TEST(Ber, NestedLengthsArePatchedAcrossTheLongForm) {
     }
 }
 
-TEST(Ber, HighTagNumbersRoundTrip) {
-    Writer w;
-    w.writeTag(Context, false, 79);
-    w.writeLength(0);
-    EXPECT_EQ(w.bytes(), (std::vector<uint8_t>{0x9F, 0x4F, 0x00}));
+// Peers may send tag numbers above 30 (nothing we write uses them).
+TEST(Ber, HighTagNumbersDecode) {
+    const uint8_t bytes[] = {0x9F, 0x4F, 0x00};
     Tlv t;
-    ASSERT_TRUE(decodeSingle(w.bytes().data(), w.size(), t));
+    ASSERT_TRUE(decodeSingle(bytes, sizeof bytes, t));
     EXPECT_EQ(t.tagNumber, 79u);
 }
 
@@ -196,21 +194,10 @@ TEST(IsoAcse, PasswordAndApTitlesInTheAarq) {
     params.password = "top secret";
     Buf aarq;
     appendAarq(aarq, kMmsContextId, initiate, sizeof(initiate), params);
-    Bytes mms;
-    Authentication auth;
-    ASSERT_TRUE(decodeAarq(aarq.data(), aarq.size(), mms, auth));
-    EXPECT_TRUE(auth.present);
-    EXPECT_TRUE(auth.password);
-    EXPECT_EQ(auth.value, "top secret");
-    EXPECT_EQ(Buf(mms.data, mms.data + mms.length), Buf(initiate, initiate + 2));
-    // Called AP title [2] and AE qualifier [3] follow the application context.
+    // Called AP title [2] and AE qualifier [3] follow the application context; the password's
+    // round trip runs end to end (test_client_programs.cpp).
     const Buf title = {0xA2, 0x07, 0x06, 0x05, 0x29, 0x01, 0x87, 0x67, 0x01, 0xA3, 0x03, 0x02, 0x01, 0x0C};
     EXPECT_NE(std::search(aarq.begin(), aarq.end(), title.begin(), title.end()), aarq.end());
-    // Without a password nothing is asked for.
-    Buf plain;
-    appendAarq(plain, kMmsContextId, initiate, sizeof(initiate));
-    ASSERT_TRUE(decodeAarq(plain.data(), plain.size(), mms, auth));
-    EXPECT_FALSE(auth.present);
     // A rejection names the reason.
     Buf aare;
     appendAare(aare, false, 3, nullptr, 0, kAcseDiagnosticAuthenticationFailure);

@@ -42,8 +42,8 @@ public:
     static std::vector<std::string> lines(const std::string& text);
 };
 
-// Writes frames into a classic PCAP file (microsecond time stamps, Ethernet link type); frame i
-// gets the time stamp 1 s + i us. false when the file cannot be written.
+// Writes frames into a new PCAP file (Ethernet link type); frame i gets the time stamp 1 s + i us.
+// false when the file cannot be written.
 bool writePcap(const std::string& path, const std::vector<std::vector<uint8_t>>& frames);
 
 // An Ethernet frame of `size` bytes from 02:00:00:00:00:<seed> to the GOOSE multicast address
