@@ -13,7 +13,6 @@
 #include <sys/times.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -93,10 +92,13 @@ template <class Pool> void lossAndRecovery(Pool& pool, iecx::test::SimIed& sim, 
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_LT(cpuMs() - cpuBefore, 100);
 
+    testing::internal::CaptureStdout();
     EXPECT_FALSE(pool.start());
-    EXPECT_EQ(pool.getLastError().rfind("Unable to connect to the IED " + hostOf(sim), 0), 0u)
-        << pool.getLastError();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Ied connection service error!\n");
+    EXPECT_FALSE(pool.isRunning());
     EXPECT_NE(pool.getLastClientError(), IED_ERROR_OK);
+    EXPECT_EQ(pool.getLastError(), "Unable to connect to the IED " + hostOf(sim) + " (client error " +
+                                       std::to_string(static_cast<int>(pool.getLastClientError())) + ")");
 
     ASSERT_TRUE(sim.ied().start(sim.host(), sim.port())) << sim.ied().lastError();
     sim.ied().changeValuesEvery(50);

@@ -7,9 +7,7 @@ namespace {
 
 using namespace goosetest;
 
-class SvCliTest : public GoosePoolTest {};
-
-TEST_F(SvCliTest, CountsAsdusAndSmpCntGapsPerStreamUntilCtrlC) {
+TEST_F(GoosePoolTest, SvCountsAsdusAndSmpCntGapsPerStreamUntilCtrlC) {
     SvStream first(veth.a(), 0x4000, "MU01", 1, 0x01);
     SvStream second(veth.a(), 0x4001, "MU02", 1, 0x02);
     CliProcess cli(
@@ -59,7 +57,7 @@ TEST_F(SvCliTest, CountsAsdusAndSmpCntGapsPerStreamUntilCtrlC) {
     EXPECT_NE(tail.find("gaps=0 missing=0\n", mu02), std::string::npos) << out;
 }
 
-TEST_F(SvCliTest, StreamsFromSclFileUseTheirFilters) {
+TEST_F(GoosePoolTest, SvStreamsFromSclFileUseTheirFilters) {
     // station_2007.scd: MSVCB01 (APPID 0x4000, svID RELAY1MU01, 80 per 50 Hz period) and
     // MSVCB02 (APPID 0x4001, svID RELAY2MU01, 4000 per second).
     SvStream relay1(veth.a(), 0x4000, "RELAY1MU01", 1, 0x01);

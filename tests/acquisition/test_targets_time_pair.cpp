@@ -1,56 +1,14 @@
 #include "acquisition/TargetsTimePair.h"
-#include "mms/MmsDatasetHelper.h"
 #include "support/IedClient.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace VorIec61850;
-
-namespace {
 
 using iecx::test::Value;
 
-// A GOOSE data set as the host sends it: members holding their attributes.
-std::unique_ptr<FCDAElement> gooseDataSet() {
-    return FCDAElement::deserialize(
-        std::string("<FCDA path=\"\" dataType=\"BOOLEAN\">"
-                    "<FCDA path=\"LD0/Q0XCBR1.Pos\" fc=\"ST\" dataType=\"STRUCTURE\">"
-                    "<FCDA path=\"stVal\" fc=\"ST\" dataType=\"BIT_STRING\"/>"
-                    "<FCDA path=\"q\" fc=\"ST\" dataType=\"BIT_STRING\"/>"
-                    "<FCDA path=\"t\" fc=\"ST\" dataType=\"UTC_TIME\"/>"
-                    "</FCDA>"
-                    "<FCDA path=\"LD0/MMXU1.TotW.mag.f\" fc=\"MX\" dataType=\"FLOAT\"/>"
-                    "</FCDA>"));
-}
-
-} // namespace
-
-TEST(TimePair, ExpandAlternatesValueAndTimePaths) {
-    auto* channel = reinterpret_cast<VorRelay::IChannel*>(0x20);
-    auto dataSet = gooseDataSet();
-    std::vector<MmsPath> paths = {MmsPath("LD0/Q0XCBR1.Pos.stVal[ST]", channel),
-                                  MmsPath("LD0/MMXU1.TotW.mag.f[MX]", channel),
-                                  MmsPath("LD0/X.Y[ST]", channel)};
-    auto expanded = TimePair::expand(paths, [&dataSet](const std::string& path) {
-        return MmsDatasetHelper::getAssociatedTimePath(*dataSet, path);
-    });
-    ASSERT_EQ(expanded.size(), 6u);
-    EXPECT_EQ(expanded[0], paths[0]);
-    EXPECT_EQ(expanded[1].path, "LD0/Q0XCBR1.Pos.t[ST]");
-    EXPECT_EQ(expanded[1].channel, nullptr);
-    EXPECT_EQ(expanded[2], paths[1]);
-    EXPECT_EQ(expanded[3].path, ""); // no time attribute near the member
-    EXPECT_EQ(expanded[5].path, ""); // not in the data set
-    EXPECT_TRUE(TimePair::expand({}, nullptr).empty());
-    EXPECT_EQ(TimePair::expand(paths, nullptr)[1].path, "");
-
-    // Where the pools find each expanded path in the data set's values: member, then component.
-    EXPECT_EQ(MmsDatasetHelper::getDataAssociatedIndexPaths(*dataSet, expanded),
-              (std::vector<MmsDatasetHelper::IndexPath>{{0, 0}, {0, 2}, {1}, {}, {}, {}}));
-}
-
+// The expansion of paths into value and time pairs is checked through the pools that use it (the
+// report pool's and the GOOSE pool's time pair targets); here the refresh of the value list.
 TEST(TimePair, RefreshBuildsNewElementsOwningCopies) {
     Value on(MmsValue_newBoolean(true));
     Value time(MmsValue_newUtcTimeByMsTime(1700000000500ull));

@@ -112,26 +112,4 @@ private:
     xmlpp::DomParser parser_;
 };
 
-// Points the host's cache directory at a temporary place for the lifetime of the object.
-class CacheHome {
-public:
-    explicit CacheHome(const std::string& dir) {
-        if (const char* old = std::getenv("XDG_CACHE_HOME")) {
-            had_ = true;
-            old_ = old;
-        }
-        ::setenv("XDG_CACHE_HOME", dir.c_str(), 1);
-    }
-    ~CacheHome() {
-        if (had_)
-            ::setenv("XDG_CACHE_HOME", old_.c_str(), 1);
-        else
-            ::unsetenv("XDG_CACHE_HOME");
-    }
-
-private:
-    bool had_ = false;
-    std::string old_;
-};
-
 } // namespace cidtest

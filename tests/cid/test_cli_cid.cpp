@@ -11,7 +11,6 @@
 #include <libxml++/libxml++.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 
 using cidtest::readFile;
@@ -225,14 +224,10 @@ TEST(CliCid, SchemaValidDocumentsFollowTheSchemaRules) {
 
 TEST(CliCid, HelpAndOverwrite) {
     TempDir dir;
-    CliRun run = runCid({"--help"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find("iecx cid goose"), std::string::npos);
-    run = runCid({"sv", "--help"});
-    EXPECT_EQ(run.status, 0);
-
+    EXPECT_NE(runCid({"--help"}).out.find("iecx cid goose"), std::string::npos);
+    EXPECT_EQ(runCid({"sv", "--help"}).status, 0);
     cidtest::writeFile(dir.file("SV.cid"), "old content");
-    run = runCid({"sv", "-o", dir.file("SV.cid")});
+    const CliRun run = runCid({"sv", "-o", dir.file("SV.cid")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir.file("SV.cid")).compare(0, 5, "<?xml"), 0);
 }

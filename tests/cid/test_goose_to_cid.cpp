@@ -1,6 +1,7 @@
 #include "CidTestUtil.h"
 #include "cid/GooseToCid.h"
 #include "cid/SvToCid.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -191,7 +192,7 @@ TEST(GooseToCid, CollectsLogicalNodesAndItemsInSetOrder) {
 TEST(CidWriters, WriteDefaultAndGivenLocations) {
     TempDir dir;
     {
-        cidtest::CacheHome cache(dir.path());
+        iecx::test::ScopedEnv cache("XDG_CACHE_HOME", dir.path().c_str()); // the host's cache directory
         EXPECT_EQ(GooseToCid::targetPath(""), dir.path() + "/vor/Goose.cid");
         EXPECT_EQ(SvToCid::targetPath(""), dir.path() + "/vor/SV.cid");
         GooseToCid().saveToCid(cidtest::goldenGooseOut(), "");

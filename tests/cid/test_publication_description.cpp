@@ -92,18 +92,3 @@ TEST(PublicationDescription, DescriptionFileForGoose) {
     missing.goCbRef = "IED1LD1/LLN0$GO$cb1"; // does not hold LD0
     EXPECT_NE(Desc::checkGooseOut(missing), "");
 }
-
-TEST(PublicationDescription, SvSettings) {
-    SvOut out;
-    EXPECT_EQ(Desc::applySvSetting(out, "appid", "0x4000"), "");
-    EXPECT_EQ(out.appId, 0x4000);
-    EXPECT_EQ(Desc::applySvSetting(out, "vlan-priority", "7"), "");
-    EXPECT_NE(Desc::applySvSetting(out, "vlan-priority", "8"), "");
-    EXPECT_EQ(out.vlanPriority, 7);
-    EXPECT_EQ(Desc::applySvSetting(out, "channel", "MU/TCTR1.AmpSv.instMag.i[MX]"), "");
-    EXPECT_EQ(Desc::applySvSetting(out, "channel", "MU/TVTR1.VolSv.instMag.i[MX]"), "");
-    ASSERT_EQ(out.channels.size(), 2u);
-    EXPECT_EQ(out.channels[1].mmsPath, "KAVEN61850MU/TVTR1.VolSv.instMag.i[MX]");
-    EXPECT_NE(Desc::applySvSetting(out, "fcda", "LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN"), "");
-    EXPECT_NE(Desc::applySvSetting(out, "mac", "01-0C-CD-04-00"), "");
-}

@@ -65,6 +65,8 @@ TEST(SvToCid, NoChannelsStillDeclaresAllNodes) {
     EXPECT_EQ(doc.find("//x:LDevice/x:LN").size(), 9u);
 }
 
+// The address parameters in fixed order and format; a MAC text without separators reads as a
+// hexadecimal number (no MAC bytes), one that is no number at all is refused.
 TEST(SvToCid, AddressParametersInFixedOrderAndFormat) {
     TempDir dir;
     SvOut out = cidtest::goldenSvOut();
@@ -87,15 +89,11 @@ TEST(SvToCid, AddressParametersInFixedOrderAndFormat) {
     EXPECT_EQ(Written::textOf(apP[1]), "255.255.255.0");
     EXPECT_EQ(Written::textOf(apP[2]), "0.0.0.0");
     EXPECT_EQ(Written::textOf(apP[5]), "1");
-}
 
-TEST(SvToCid, MacTextWithoutSeparatorsReadsAsNumber) {
-    TempDir dir;
-    SvOut out = cidtest::goldenSvOut();
-    out.macAddress = "010CCD040001"; // read as a hexadecimal number: no MAC bytes
+    out.macAddress = "010CCD040001";
     SvToCid().saveToCid(out, dir.file("n.cid"));
-    const Written doc(dir.file("n.cid"));
-    EXPECT_EQ(doc.text("//x:SMV/x:Address/x:P[@type='MAC-Address']"), "00-00-00-00-00-00");
+    EXPECT_EQ(Written(dir.file("n.cid")).text("//x:SMV/x:Address/x:P[@type='MAC-Address']"),
+              "00-00-00-00-00-00");
 
     out.macAddress = "not a mac";
     try {

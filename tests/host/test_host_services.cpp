@@ -7,6 +7,7 @@
 #include "host/Result.h"
 #include "host/StringHelper.h"
 #include "host/XmlHelper.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -25,30 +25,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Sets an environment variable for the lifetime of the object and restores the old value.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : _name(name) {
-        if (const char* old = std::getenv(name)) {
-            _had = true;
-            _old = old;
-        }
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (_had)
-            setenv(_name.c_str(), _old.c_str(), 1);
-        else
-            unsetenv(_name.c_str());
-    }
-
-private:
-    std::string _name, _old;
-    bool _had = false;
-};
+using iecx::test::ScopedEnv;
 
 bool isDirectory(const std::string& path) {
     struct stat st {};
@@ -146,14 +123,10 @@ TEST(HostAutoResetEvent, SetReleasesOnceAndTimeOut) {
     setter.join();
 }
 
-TEST(HostResult, ErrorsKeepTheirInnerErrorAndLanguagesClamp) {
+TEST(HostResult, ErrorsCarryTheirMessageAndLanguagesClamp) {
     EXPECT_TRUE(Vor::Result(true).isValid());
     EXPECT_FALSE(Vor::Result(false).isValid());
-    const Vor::Result failed(Vor::LogicError::create("outer", Vor::LogicError::create("inner")));
-    EXPECT_FALSE(failed.isValid());
-    EXPECT_EQ(failed.getMessage(), "outer");
-    ASSERT_NE(failed.getError()->getInner(), nullptr);
-    EXPECT_EQ(failed.getError()->getInner()->getMessage(), "inner");
+    EXPECT_EQ(Vor::Result(Vor::LogicError::create("refused")).getMessage(), "refused");
 
     const int before = lng::language();
     lng::setLanguage(1);

@@ -144,6 +144,13 @@ TEST(MmsDatasetHelper, PathsMapOntoMembersComponentsAndTimes) {
         EXPECT_EQ(MmsDatasetHelper::getPathIndexInDataset(*dataSet, c.path),
                   c.index.empty() ? -1 : c.index[0]);
     }
+    // The list forms: one index per path, and whether any of the paths is in the data set.
+    const std::vector<MmsPath> paths = {MmsPath("IED1LD0/GGIO1.Ind1.q[ST]", nullptr),
+                                        MmsPath("LD1/GGIO1.Ind1.stVal[ST]", nullptr)};
+    EXPECT_EQ(MmsDatasetHelper::getDataAssociatedIndexes(*dataSet, paths), (std::vector<int32_t>{1, -1}));
+    EXPECT_TRUE(MmsDatasetHelper::isExistsAnyPathInDataset(*dataSet, paths));
+    EXPECT_FALSE(MmsDatasetHelper::isExistsAnyPathInDataset(*dataSet, {paths[1]}));
+    EXPECT_FALSE(MmsDatasetHelper::isExistsAnyPathInDataset(*dataSet, {}));
 }
 
 // The structure of each GOOSE data set of the station file, built from the file, equals the one
@@ -199,22 +206,6 @@ TEST(MmsDatasetHelper, AssociationAcceptsGluedIedNameAndSegmentBoundaries) {
     EXPECT_TRUE(MmsDatasetHelper::isPathAssociatedDatasetRecord(relative, "LD0/LLN0.Mod.stVal[ST]"));
     EXPECT_FALSE(MmsDatasetHelper::isPathAssociatedDatasetRecord(relative, "LD0/LLN0.XMod.stVal[ST]"));
     EXPECT_FALSE(MmsDatasetHelper::isPathAssociatedDatasetRecord(relative, "stVal[ST]"));
-}
-
-TEST(MmsDatasetHelper, IndexesOfPaths) {
-    FCDAElement dataSet;
-    add(dataSet, "LD0/LLN0.Mod.stVal", tFCEnum::ST);
-    add(dataSet, "LD0/GGIO1.Ind1.stVal", tFCEnum::ST);
-    add(dataSet, "LD0/GGIO1.Ind1.q", tFCEnum::ST, tMmsTypeEnum::BIT_STRING);
-    std::vector<MmsPath> paths = {MmsPath("IED1LD0/GGIO1.Ind1.q[ST]", nullptr),
-                                  MmsPath("LD0/GGIO1.Ind2.stVal[ST]", nullptr),
-                                  MmsPath("LD0/LLN0.Mod.stVal[ST]", nullptr)};
-    EXPECT_EQ(MmsDatasetHelper::getDataAssociatedIndexes(dataSet, paths), (std::vector<int32_t>{2, -1, 0}));
-    EXPECT_EQ(MmsDatasetHelper::getPathIndexInDataset(dataSet, "LD0/GGIO1.Ind1.stVal[MX]"), -1);
-    EXPECT_TRUE(MmsDatasetHelper::isExistsAnyPathInDataset(dataSet, paths));
-    EXPECT_FALSE(MmsDatasetHelper::isExistsAnyPathInDataset(dataSet, {paths[1]}));
-    EXPECT_FALSE(MmsDatasetHelper::isExistsAnyPathInDataset(dataSet, {}));
-    EXPECT_TRUE(MmsDatasetHelper::getDataAssociatedIndexes(dataSet, {}).empty());
 }
 
 TEST(MmsDatasetHelper, AssociatedTimeSearchesAncestorsNearestFirst) {

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
 #include <set>
 #include <thread>
 

@@ -35,6 +35,7 @@ inline std::string dumpSubNetworks(const std::vector<VorIec61850::tSubNetwork>& 
         out << "SubNetwork " << sn.name << " type=" << sn.type << " desc=" << sn.desc << "\n";
         for (const tConnectedAP& ap : sn.connectedAPs) {
             out << " AP " << ap.iedName << " " << ap.apName << " desc=" << ap.desc << "\n";
+            dumpAddress(ap.address);
             for (const tGSE& g : ap.gse) {
                 out << "  GSE " << g.ldInst << " " << g.cbName << " desc=" << g.desc
                     << " min=" << g.minTime.value << " max=" << g.maxTime.value << "\n";

@@ -85,7 +85,7 @@ TEST(SclEnums, RelevantMmsType) {
     EXPECT_EQ(relevantMmsType(basicTypeFromString("NoSuchType")), M::BOOLEAN);
 }
 
-TEST(SclRecords, PFromText) {
+TEST(SclRecords, AddressParameters) {
     const tP dashed("MAC-Address", "01-0C-CD-01-00-1f");
     const tP colons("MAC-Address", "01:0C:CD:01:00:1F");
     EXPECT_EQ(dashed.macAddress, colons.macAddress);
@@ -103,10 +103,17 @@ TEST(SclRecords, PFromText) {
     EXPECT_EQ(tP("VLAN-ID", "005").getValue(), 5);
     EXPECT_EQ(tP("APPID", "12zz").getValue(), 0x12); // trailing text ignored
     EXPECT_EQ(tP("APPID", "12").getType(), "APPID");
-}
 
-TEST(SclRecords, PFromTextErrors) {
-    // The messages are those of the standard conversions (the extractor reports them as they are).
+    // From a number (the APPID keeps its low 16 bits) and from MAC bytes.
+    EXPECT_EQ(tP("VLAN-PRIORITY", 4).getValue(), 4);
+    EXPECT_EQ(tP("APPID", 0x14000).getValue(), 0x4000);
+    const uint8_t mac[6] = {1, 2, 3, 0xAB, 0xCD, 0xEF};
+    const tP fromBytes("MAC-Address", mac);
+    EXPECT_EQ(fromBytes.getMacAddress(), "01-02-03-AB-CD-EF");
+    EXPECT_EQ(fromBytes.getValue(), 0);
+
+    // Errors carry the messages of the standard conversions (the extractor reports them as they
+    // are).
     for (const char* text : {"", "xyz", "FFFFFFFFFFFFFFFFFFFFFFFF"}) {
         try {
             tP("APPID", text);
@@ -117,16 +124,6 @@ TEST(SclRecords, PFromTextErrors) {
     }
     EXPECT_THROW(tP("MAC-Address", "01-02-03"), std::invalid_argument);
     EXPECT_THROW(tP("IP", "10.0.0"), std::invalid_argument);
-}
-
-TEST(SclRecords, POtherConstructors) {
-    const tP value("VLAN-PRIORITY", 4);
-    EXPECT_EQ(value.getValue(), 4);
-    EXPECT_EQ(tP("APPID", 0x14000).getValue(), 0x4000);
-    const uint8_t mac[6] = {1, 2, 3, 0xAB, 0xCD, 0xEF};
-    const tP fromBytes("MAC-Address", mac);
-    EXPECT_EQ(fromBytes.getMacAddress(), "01-02-03-AB-CD-EF");
-    EXPECT_EQ(fromBytes.getValue(), 0);
 }
 
 TEST(SclRecords, ControlBlockLookupsTakeFirstMatch) {

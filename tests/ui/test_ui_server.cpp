@@ -113,7 +113,7 @@ TEST_F(UiServerTest, RequestsWithoutTheTokenAreRefused) {
     EXPECT_NE(std::string::npos, server->url().find("token=" + server->token()));
 }
 
-TEST_F(UiServerTest, UploadsAreBoundedAndBadFilesLeaveTheModel) {
+TEST_F(UiServerTest, UploadsAreBoundedUnitsTakeTheirChoicesAndBadFilesLeaveTheModel) {
     const std::string station = readFile(kStation);
     ASSERT_FALSE(station.empty());
     auto devices = [&] { return model()["settings"]["children"][1]["children"][1]["items"].dump(); };
@@ -135,11 +135,21 @@ TEST_F(UiServerTest, UploadsAreBoundedAndBadFilesLeaveTheModel) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(before, devices());
 
+    // Units of the loaded file take only their own choices. The file source is the settings'
+    // second child; its protocol choice is its first unit.
     EXPECT_EQ(200, upload(station));
-    auto res = client->Post("/api/unit", auth(),
-                            R"j({"section":"settings","path":[1,0],"value":"События (GOOSE)"})j",
-                            "application/json");
-    ASSERT_EQ(200, res->status);
+    auto set = [&](const nlohmann::json& body) {
+        auto res = client->Post("/api/unit", auth(), body.dump(), "application/json");
+        return res ? res->status : -1;
+    };
+    EXPECT_EQ(400, set({{"section", "settings"}, {"path", {1, 0}}, {"value", "no such item"}}));
+    EXPECT_EQ(404, set({{"section", "settings"}, {"path", {1, 99}}, {"value", "x"}}));
+    EXPECT_EQ(400, set({{"section", "settings"}, {"path", {1}}, {"value", "x"}}));
+    EXPECT_EQ(400, set({{"section", "settings"}, {"value", "x"}}));
+    EXPECT_EQ(200, set({{"section", "settings"}, {"path", {1, 0}}, {"value", "События (GOOSE)"}}));
+    const nlohmann::json m = model();
+    EXPECT_FALSE(m["tree"]["children"].empty());
+    EXPECT_FALSE(m["params"]["children"][0]["value"].get<std::string>().empty());
     const std::string loaded = devices();
     EXPECT_NE(before, loaded);
     // A bad file after a good one keeps the good one's choices.
@@ -185,23 +195,6 @@ TEST_F(UiServerTest, DownloadsServeOnlyFilesThisProcessWrote) {
         R"({"macAddress":"01-0C-CD-04-01-00","appId":"1","vlanId":"1","vlanPriority":"1","channels":[]})",
         "application/json");
     EXPECT_EQ(400, res->status);
-}
-
-TEST_F(UiServerTest, UnitsTakeOnlyTheirOwnChoices) {
-    ASSERT_EQ(200, upload(readFile(kStation)));
-    auto set = [&](const nlohmann::json& body) {
-        auto res = client->Post("/api/unit", auth(), body.dump(), "application/json");
-        return res ? res->status : -1;
-    };
-    // The file source is the settings' second child; its protocol choice is its first unit.
-    EXPECT_EQ(400, set({{"section", "settings"}, {"path", {1, 0}}, {"value", "no such item"}}));
-    EXPECT_EQ(404, set({{"section", "settings"}, {"path", {1, 99}}, {"value", "x"}}));
-    EXPECT_EQ(400, set({{"section", "settings"}, {"path", {1}}, {"value", "x"}}));
-    EXPECT_EQ(400, set({{"section", "settings"}, {"value", "x"}}));
-    EXPECT_EQ(200, set({{"section", "settings"}, {"path", {1, 0}}, {"value", "События (GOOSE)"}}));
-    const nlohmann::json m = model();
-    EXPECT_FALSE(m["tree"]["children"].empty());
-    EXPECT_FALSE(m["params"]["children"][0]["value"].get<std::string>().empty());
 }
 
 // Streams that stall or vanish cost the pools nothing and give their thread back.
