@@ -76,11 +76,11 @@ CLI::Option* addSeconds(CLI::App& app, const std::string& name, double& out, con
     return option;
 }
 
-void addRunOptions(CLI::App& app, uint64_t& count, double& seconds, bool& json, const std::string& countText,
-                   const std::string& jsonText, const std::string& secondsText) {
-    addUnsigned(app, "--count", count, countText, 1);
-    addSeconds(app, "--seconds", seconds, secondsText);
-    app.add_flag("--json", json, jsonText);
+void addRunOptions(CLI::App& app, RunOptions& run, const std::string& countText, const std::string& jsonText,
+                   const std::string& secondsText) {
+    addUnsigned(app, "--count", run.count, countText, 1);
+    addSeconds(app, "--seconds", run.seconds, secondsText);
+    app.add_flag("--json", run.json, jsonText);
 }
 
 void printJson(const Json& value, bool pretty, FILE* to) {

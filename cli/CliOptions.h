@@ -43,10 +43,18 @@ CLI::Option* addUnsigned(CLI::App& app, const std::string& name, T& out, const s
 // A positive number of seconds (fractions allowed).
 CLI::Option* addSeconds(CLI::App& app, const std::string& name, double& out, const std::string& description);
 
-// How long a command runs and how it prints: --count N (countText says what is counted),
-// --seconds S and --json (jsonText says what is printed).
-void addRunOptions(CLI::App& app, uint64_t& count, double& seconds, bool& json, const std::string& countText,
-                   const std::string& jsonText, const std::string& secondsText = "end after S seconds");
+// How long a command runs and how it prints; the option sets of the commands that run until
+// stopped derive from it.
+struct RunOptions {
+    uint64_t count = 0; // 0: no limit
+    double seconds = 0; // 0: no limit
+    bool json = false;
+};
+
+// --count N (countText says what is counted), --seconds S and --json (jsonText says what is
+// printed).
+void addRunOptions(CLI::App& app, RunOptions& run, const std::string& countText, const std::string& jsonText,
+                   const std::string& secondsText = "end after S seconds");
 
 // Prints one JSON document (indented) or one JSON line (compact, for streams) on stdout and
 // flushes. Text that is not valid UTF-8 is written with replacement characters, never refused.

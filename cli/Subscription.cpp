@@ -25,11 +25,6 @@ void SubscriptionOptions::addFilters(CLI::App& app) {
         ->type_name("MAC");
 }
 
-void SubscriptionOptions::addLimits(CLI::App& app, const std::string& countText,
-                                    const std::string& jsonText) {
-    addRunOptions(app, count, seconds, json, countText, jsonText);
-}
-
 bool SubscriptionOptions::interfaceName(const std::string& command, std::string& name) const {
     name = iface == "any" ? std::string() : iface;
     if (!name.empty() && !interfaceExists(name)) {

@@ -11,21 +11,16 @@
 
 namespace iecx::cli {
 
-struct SubscriptionOptions {
+struct SubscriptionOptions : RunOptions {
     std::string iface;
     std::string scl;
     Vor::Nullable<uint64_t> confRev;
     Vor::Nullable<std::string> dstMac;
-    uint64_t count = 0;
-    double seconds = 0;
-    bool json = false;
 
     // IFACE and --scl FILE (sclText: what the file gives).
     void addSource(CLI::App& app, const std::string& sclText);
     // --confrev and --dst-mac.
     void addFilters(CLI::App& app);
-    // --count (countText: what ends the run), --seconds and --json (jsonText: what is printed).
-    void addLimits(CLI::App& app, const std::string& countText, const std::string& jsonText);
 
     // IFACE as the subscribers take it (empty for 'any'). false, with the reason on stderr, when
     // the machine has no such interface.

@@ -41,15 +41,12 @@ bool resolveIpv4(const std::string& host, uint8_t ip[4]) {
     return true;
 }
 
-struct Options {
+struct Options : iecx::cli::RunOptions {
     std::string iface;
     std::string output;
     std::string dir = ".";
     std::string mmsHost;
     bool all = false;
-    bool json = false;
-    double seconds = 0;
-    uint64_t count = 0;
     uint64_t snapLength = 0;
 };
 
@@ -67,7 +64,7 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
         ->type_name("HOST");
     addUnsigned(*app, "--snaplen", o.snapLength,
                 "keep the first N bytes of each frame (default: whole frames)", 14, 262144);
-    addRunOptions(*app, o.count, o.seconds, o.json, "end after N frames", "the summary as JSON");
+    addRunOptions(*app, o, "end after N frames", "the summary as JSON");
     return parseCommand(*app, args);
 }
 

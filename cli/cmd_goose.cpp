@@ -70,7 +70,7 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
         "--goid", [&o](const std::string& v) { o.goId = v; }, "GoID");
     o.addFilters(*app);
     app->add_option("--path", o.paths, "a data set member to print (with --scl); repeatable");
-    o.addLimits(*app, "end after N messages", "one JSON object per message and line");
+    addRunOptions(*app, o, "end after N messages", "one JSON object per message and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (!o.paths.empty() && o.scl.empty()) {

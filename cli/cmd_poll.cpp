@@ -30,15 +30,12 @@ int run(const std::vector<std::string>& args) {
     ConnectOptions connect;
     std::vector<std::string> references;
     uint32_t periodMs = 0;
-    uint64_t count = 0;
-    double seconds = 0;
-    bool json = false;
+    RunOptions run;
     connect.add(*app, &references);
     addUnsigned(*app, "--period", periodMs, "pause between two reads of all references", 1, 3600000)
         ->type_name("MS")
         ->required();
-    addRunOptions(*app, count, seconds, json, "end after N printed changes",
-                  "one JSON object per change and line");
+    addRunOptions(*app, run, "end after N printed changes", "one JSON object per change and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (!connect.check("poll", references))
@@ -81,11 +78,11 @@ int run(const std::vector<std::string>& args) {
         std::lock_guard<std::mutex> lock(printing);
         const auto& values = pool.getValues();
         for (size_t i = 0; i < values.size() && i < shown.size(); ++i) {
-            if (!values[i] || values[i] == shown[i] || (count && changes >= count))
+            if (!values[i] || values[i] == shown[i] || (run.count && changes >= run.count))
                 continue;
             shown[i] = values[i];
             const std::string t = millisecondsText(values[i]->getUnixTimestamp());
-            if (json)
+            if (run.json)
                 printJson(
                     {{"reference", references[i]}, {"value", valueJson(values[i]->getValue())}, {"t", t}},
                     false, resultsOut());
@@ -110,9 +107,9 @@ int run(const std::vector<std::string>& args) {
     waitUntil(
         [&] {
             lost = !watch.connected();
-            return lost || (count && changes >= count);
+            return lost || (run.count && changes >= run.count);
         },
-        seconds);
+        run.seconds);
     pool.stop();
     std::fprintf(stderr, "iecx poll: %llu changes\n", static_cast<unsigned long long>(changes.load()));
     if (lost)

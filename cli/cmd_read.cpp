@@ -92,20 +92,18 @@ int run(const std::vector<std::string>& args) {
     ConnectOptions connect;
     std::vector<std::string> references;
     uint32_t watchMs = 0;
-    uint64_t count = 0;
-    double seconds = 0;
-    bool json = false;
+    RunOptions run;
     connect.add(*app, &references);
     addUnsigned(*app, "--watch", watchMs, "read again every MS milliseconds and print changes", 1, 3600000)
         ->type_name("MS");
-    addRunOptions(*app, count, seconds, json, "with --watch: end after N reads of all references",
+    addRunOptions(*app, run, "with --watch: end after N reads of all references",
                   "one JSON document (with --watch one JSON object per line and change)",
                   "with --watch: end after S seconds");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (!connect.check("read", references))
         return kExitUsage;
-    if ((count || seconds > 0) && watchMs == 0) {
+    if ((run.count || run.seconds > 0) && watchMs == 0) {
         std::fprintf(stderr, "iecx read: --count and --seconds go with --watch\n");
         return kExitUsage;
     }
@@ -127,12 +125,12 @@ int run(const std::vector<std::string>& args) {
         for (Item& item : items) {
             readItem(session.get(), item);
             allRead = allRead && wasRead(item);
-            if (json)
+            if (run.json)
                 out.push_back(itemJson(item));
             else
                 std::printf("%s\n", itemText(item).c_str());
         }
-        if (json)
+        if (run.json)
             printJson({{"host", connect.endpoint.text()}, {"values", out}});
         std::fflush(stdout);
         if (!session.connected())
@@ -147,7 +145,7 @@ int run(const std::vector<std::string>& args) {
         for (Item& item : items) {
             if (!readItem(session.get(), item))
                 continue;
-            if (json) {
+            if (run.json) {
                 Json line = itemJson(item);
                 line["time"] = millisecondsText(seenMs);
                 printJson(line, false);
@@ -159,13 +157,14 @@ int run(const std::vector<std::string>& args) {
         ++reads;
         if (!session.connected())
             return fail("read", "connection to " + connect.endpoint.text() + " lost");
-        if (count && reads >= count)
+        if (run.count && reads >= run.count)
             break;
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (seconds > 0 && elapsed >= seconds)
+        if (run.seconds > 0 && elapsed >= run.seconds)
             break;
-        const double pause = seconds > 0 ? std::min(watchMs / 1000.0, seconds - elapsed) : watchMs / 1000.0;
+        const double pause =
+            run.seconds > 0 ? std::min(watchMs / 1000.0, run.seconds - elapsed) : watchMs / 1000.0;
         if (!waitUntil(nullptr, pause))
             break;
     }

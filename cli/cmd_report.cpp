@@ -29,15 +29,12 @@ const char* kDescription =
     "exit status 1.\n"
     "Example: iecx report 192.168.1.10 LD0/LLN0.RP.urcbStatus01 --gi --seconds 10";
 
-struct Options {
+struct Options : RunOptions {
     ConnectOptions connect;
     std::string rcb;
     std::vector<std::string> members;
     bool gi = false;
     uint32_t integrityMs = 0;
-    uint64_t count = 0;
-    double seconds = 0;
-    bool json = false;
 };
 
 std::string reasonText(ReasonForInclusion reason) {
@@ -111,8 +108,7 @@ int run(const std::vector<std::string>& args) {
     addUnsigned(*app, "--integrity", o.integrityMs,
                 "set the integrity period to MS and enable integrity reports", 1, 86400000)
         ->type_name("MS");
-    addRunOptions(*app, o.count, o.seconds, o.json, "end after N reports",
-                  "one JSON object per report and line");
+    addRunOptions(*app, o, "end after N reports", "one JSON object per report and line");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (!o.connect.check("report", o.members))

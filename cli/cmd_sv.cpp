@@ -189,7 +189,7 @@ int parseOptions(const std::vector<std::string>& args, Options& o) {
     o.addFilters(*app);
     addUnsigned(*app, "--frequency", o.frequency, "nominal frequency in Hz (default 50)", 1, 999);
     addSeconds(*app, "--interval", o.interval, "seconds between two rate lines (default 1)");
-    o.addLimits(*app, "end after N ASDUs", "print the summary as JSON");
+    addRunOptions(*app, o, "end after N ASDUs", "print the summary as JSON");
     if (int status = parseCommand(*app, args); status >= 0)
         return status;
     if (o.scl.empty() == o.appIds.empty()) {
