@@ -12,7 +12,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,19 +24,10 @@ using iecx::test::waitUntil;
 namespace {
 
 // The connection states a program's handler sees.
-struct States {
-    std::mutex mutex;
-    std::vector<IedConnectionState> seen;
-    static void record(void* parameter, IedConnection, IedConnectionState state) {
-        auto* self = static_cast<States*>(parameter);
-        std::lock_guard<std::mutex> lock(self->mutex);
-        self->seen.push_back(state);
-    }
-    std::vector<IedConnectionState> get() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return seen;
-    }
-};
+using States = iecx::test::Recorded<IedConnectionState>;
+void recordState(void* states, IedConnection, IedConnectionState state) {
+    static_cast<States*>(states)->add(state);
+}
 
 } // namespace
 
@@ -100,7 +90,7 @@ TEST_F(SimpleIedClient, BadReferencesGiveErrorCodes) {
 TEST_F(SimpleIedClient, SharedConnectionAndServerKilledMidSession) {
     std::atomic<int> failures{0}, closedCalls{0};
     States states;
-    IedConnection_installStateChangedHandler(con, States::record, &states);
+    IedConnection_installStateChangedHandler(con, recordState, &states);
     IedConnection_installConnectionClosedHandler(
         con, [](void* p, IedConnection) { ++*static_cast<std::atomic<int>*>(p); }, &closedCalls);
     std::vector<std::thread> threads;
@@ -138,7 +128,7 @@ TEST_F(SimpleIedClient, SharedConnectionAndServerKilledMidSession) {
     IedConnection_close(con);
     EXPECT_EQ(IedConnection_getLogicalDeviceList(con, &err), nullptr);
     EXPECT_EQ(err, IED_ERROR_NOT_CONNECTED);
-    EXPECT_EQ(states.get(), std::vector<IedConnectionState>{IED_STATE_CLOSED});
+    EXPECT_EQ(states.take(), std::vector<IedConnectionState>{IED_STATE_CLOSED});
 }
 
 // A closed port is refused at once; a device that never answers is given up after the connect
@@ -167,7 +157,7 @@ TEST(MmsClient, ClosedPortAndSilentHost) {
 TEST(MmsClient, ServiceCallsWhenNotConnected) {
     IedConnection con = IedConnection_create();
     States states;
-    IedConnection_installStateChangedHandler(con, States::record, &states);
+    IedConnection_installStateChangedHandler(con, recordState, &states);
     IedClientError err;
     EXPECT_EQ(IedConnection_getState(con), IED_STATE_CLOSED);
     EXPECT_EQ(IedConnection_getServerDirectory(con, &err, false), nullptr);
@@ -181,7 +171,7 @@ TEST(MmsClient, ServiceCallsWhenNotConnected) {
     IedConnection_connect(con, &err, "no..such..host", 102);
     EXPECT_EQ(err, IED_ERROR_UNKNOWN);
     EXPECT_EQ(IedConnection_getState(con), IED_STATE_CLOSED);
-    EXPECT_EQ(states.get(), (std::vector<IedConnectionState>{IED_STATE_CONNECTING, IED_STATE_CLOSED}));
+    EXPECT_EQ(states.take(), (std::vector<IedConnectionState>{IED_STATE_CONNECTING, IED_STATE_CLOSED}));
     IedConnection_destroy(con);
 }
 

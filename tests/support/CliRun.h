@@ -71,3 +71,10 @@ private:
 
 } // namespace test
 } // namespace iecx
+
+// Skips the test with `why` unless `condition` holds (a tool or a right the test needs).
+#define IECX_SKIP_UNLESS(condition, why)                                                                     \
+    do {                                                                                                     \
+        if (!(condition))                                                                                    \
+            GTEST_SKIP() << (why);                                                                           \
+    } while (0)

@@ -1,11 +1,6 @@
 #pragma once
 // A reference capture next to ours: dumpcap on the same interface writing a PCAP file, and a
 // reader for PCAP files (microsecond or nanosecond) so that tests can compare both records.
-//
-//     iecx::test::Dumpcap reference(veth.b(), path);   // capturing once ok() is true
-//     ... traffic ...
-//     reference.stop();
-//     auto records = iecx::test::readPcap(path);
 #include "capture/PcapReader.h"
 #include "support/CliRun.h"
 
@@ -53,7 +48,4 @@ private:
 } // namespace iecx
 
 #define IECX_REQUIRE_DUMPCAP()                                                                               \
-    do {                                                                                                     \
-        if (!::iecx::test::Dumpcap::available())                                                             \
-            GTEST_SKIP() << "dumpcap is not installed";                                                      \
-    } while (0)
+    IECX_SKIP_UNLESS(::iecx::test::Dumpcap::available(), "dumpcap is not installed")

@@ -1,11 +1,6 @@
 #pragma once
 // Pieces shared by the tests that drive the stack's client: owned values, name lists as vectors,
-// bounded waits, and a client connected to the simulated IED of simple.cid.
-//
-//     TEST_F(iecx::test::SimpleIedClient, Reads) {
-//         iecx::test::Value v(IedConnection_readObject(con, &err, "SIMIEDLD0/GGIO1.Ind1.stVal",
-//         IEC61850_FC_ST));
-//     }
+// bounded waits, records of callbacks, and a client connected to the simulated IED of simple.cid.
 #include "iec61850_client.h"
 #include "support/SimIed.h"
 
@@ -14,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,6 +44,23 @@ template <typename Pred> bool waitUntil(Pred done, int timeoutMs = 3000) {
 inline bool waitForCount(const std::atomic<int>& counter, int target, int timeoutMs = 3000) {
     return waitUntil([&] { return counter.load() >= target; }, timeoutMs);
 }
+
+// What a callback on another thread records, read under the same lock.
+template <typename T> class Recorded {
+public:
+    void add(T item) {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _items.push_back(std::move(item));
+    }
+    std::vector<T> take() const {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _items;
+    }
+
+private:
+    mutable std::mutex _mutex;
+    std::vector<T> _items;
+};
 
 inline double secondsSince(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -2,10 +2,6 @@
 // A simulated IED for client tests: loads an SCL file and serves it on a free port of a loopback
 // address (127.0.0.1 unless given), optionally publishing GOOSE on an interface. Stopped in the
 // destructor.
-//
-//     iecx::test::SimIed sim(iecx::test::simData("simple.cid"), "SIMIED");
-//     ASSERT_TRUE(sim.ok()) << sim.error();
-//     IedConnection_connect(con, &err, sim.host().c_str(), sim.port());
 #include "host/NonCopyable.h"
 #include "sim/Model.h" // tests reach into the served model
 #include "sim/SimulatedIed.h"

@@ -1,8 +1,5 @@
 #pragma once
 // A fresh directory under /tmp for one test, removed with its content when the object goes.
-//
-//     iecx::test::TempDir dir;
-//     writer.save(dir.file("Goose.cid"));
 #include <gtest/gtest.h>
 
 #include <cstdlib>

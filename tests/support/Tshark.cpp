@@ -1,5 +1,6 @@
 #include "support/Tshark.h"
 
+#include "capture/PcapFile.h"
 #include "support/CliRun.h"
 
 #include <atomic>
@@ -12,32 +13,8 @@
 namespace iecx {
 namespace test {
 
-namespace {
-
-bool onPath(const std::string& program) {
-    const char* path = getenv("PATH");
-    std::string p = path ? path : "/usr/bin:/bin";
-    std::stringstream ss(p);
-    std::string dir;
-    while (std::getline(ss, dir, ':')) {
-        std::string full = (dir.empty() ? "." : dir) + "/" + program;
-        if (access(full.c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
-}
-
-void put32(std::FILE* f, uint32_t v) {
-    std::fwrite(&v, 4, 1, f);
-} // host order, as the magic says
-void put16(std::FILE* f, uint16_t v) {
-    std::fwrite(&v, 2, 1, f);
-}
-
-} // namespace
-
 bool Tshark::available() {
-    return onPath("tshark");
+    return access("/usr/bin/tshark", X_OK) == 0;
 }
 
 TsharkResult Tshark::run(const std::vector<std::string>& args, int timeoutMs) {
@@ -89,6 +66,16 @@ std::vector<std::string> Tshark::lines(const std::string& text) {
     return out;
 }
 
+std::vector<uint8_t> testFrame(uint16_t etherType, size_t size, uint8_t seed, int vlanId, int priority) {
+    std::vector<uint8_t> f = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02, 0, 0, 0, 0, seed};
+    if (vlanId >= 0)
+        f.insert(f.end(), {0x81, 0x00, uint8_t(priority << 5 | vlanId >> 8), uint8_t(vlanId)});
+    f.insert(f.end(), {uint8_t(etherType >> 8), uint8_t(etherType)});
+    for (size_t i = f.size(); i < size; ++i)
+        f.push_back(static_cast<uint8_t>(seed + i));
+    return f;
+}
+
 std::vector<uint8_t> fromHex(const std::string& hex) {
     std::vector<uint8_t> out;
     std::string digits;
@@ -101,26 +88,15 @@ std::vector<uint8_t> fromHex(const std::string& hex) {
 }
 
 bool writePcap(const std::string& path, const std::vector<std::vector<uint8_t>>& frames) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    put32(f, 0xA1B2C3D4u); // microsecond time stamps
-    put16(f, 2);
-    put16(f, 4);
-    put32(f, 0); // thiszone
-    put32(f, 0); // sigfigs
-    put32(f, 65535);
-    put32(f, 1); // LINKTYPE_ETHERNET
+    VorIec61850::PcapFile file;
+    std::remove(path.c_str()); // the writer appends to a file that exists
+    bool ok = file.open(path, VorIec61850::PcapFile::kDefaultSnapLength);
     uint32_t i = 0;
     for (const auto& frame : frames) {
-        put32(f, 1);
-        put32(f, i++);
-        put32(f, static_cast<uint32_t>(frame.size()));
-        put32(f, static_cast<uint32_t>(frame.size()));
-        std::fwrite(frame.data(), 1, frame.size(), f);
+        const auto size = static_cast<uint32_t>(frame.size());
+        ok = ok && file.append({frame.data(), size, size, 1, 1000 * i++});
     }
-    bool ok = std::ferror(f) == 0;
-    return std::fclose(f) == 0 && ok;
+    return ok;
 }
 
 std::string tempPath(const std::string& stem, const std::string& extension) {

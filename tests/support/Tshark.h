@@ -2,12 +2,8 @@
 // Runs tshark on capture files so that tests can check what we put on the wire with an
 // independent dissector. Every run has a time limit. Tests skip with IECX_REQUIRE_TSHARK() when
 // tshark is not installed.
-//
-//     IECX_REQUIRE_TSHARK();
-//     iecx::test::writePcap(path, frames);
-//     auto r = iecx::test::Tshark::decode(path);            // tshark -r path -V
-//     EXPECT_FALSE(iecx::test::Tshark::hasMalformed(r.out)) << r.out;
-//     auto f = iecx::test::Tshark::fields(path, {"goose.stNum", "goose.goID"});
+#include "support/CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -46,9 +42,14 @@ public:
     static std::vector<std::string> lines(const std::string& text);
 };
 
-// Writes frames into a classic PCAP file (microsecond time stamps, Ethernet link type); frame i
-// gets the time stamp 1 s + i us. false when the file cannot be written.
+// Writes frames into a new PCAP file (Ethernet link type); frame i gets the time stamp 1 s + i us.
+// false when the file cannot be written.
 bool writePcap(const std::string& path, const std::vector<std::vector<uint8_t>>& frames);
+
+// An Ethernet frame of `size` bytes from 02:00:00:00:00:<seed> to the GOOSE multicast address
+// 01:0C:CD:01:00:01, VLAN-tagged when `vlanId` is not negative, whose payload counts up from `seed`.
+std::vector<uint8_t> testFrame(uint16_t etherType, size_t size, uint8_t seed, int vlanId = -1,
+                               int priority = 0);
 
 // Bytes from hex digits; anything else (blanks, separators) is skipped.
 std::vector<uint8_t> fromHex(const std::string& hex);
@@ -59,8 +60,4 @@ std::string tempPath(const std::string& stem, const std::string& extension);
 } // namespace test
 } // namespace iecx
 
-#define IECX_REQUIRE_TSHARK()                                                                                \
-    do {                                                                                                     \
-        if (!::iecx::test::Tshark::available())                                                              \
-            GTEST_SKIP() << "tshark is not installed";                                                       \
-    } while (0)
+#define IECX_REQUIRE_TSHARK() IECX_SKIP_UNLESS(::iecx::test::Tshark::available(), "tshark is not installed")

@@ -3,13 +3,8 @@
 // this process ("ixv<pid><n>a" / "ixv<pid><n>b"), both up, IPv6 disabled so that the kernel adds
 // no traffic of its own. The pair is deleted in the destructor, also when the test fails.
 // Creating one needs root (CAP_NET_ADMIN); without it `ok()` is false and `skipReason()` says why.
-//
-//     TEST(MyNet, Something) {
-//         iecx::test::Veth veth;
-//         IECX_REQUIRE_VETH(veth);           // skips the test with the reason when unavailable
-//         send on veth.a(), receive on veth.b() ...
-//     }
 #include "host/NonCopyable.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -68,8 +63,4 @@ private:
 } // namespace test
 } // namespace iecx
 
-#define IECX_REQUIRE_VETH(veth)                                                                              \
-    do {                                                                                                     \
-        if (!(veth).ok())                                                                                    \
-            GTEST_SKIP() << (veth).skipReason();                                                             \
-    } while (0)
+#define IECX_REQUIRE_VETH(veth) IECX_SKIP_UNLESS((veth).ok(), (veth).skipReason())

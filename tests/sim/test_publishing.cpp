@@ -1,9 +1,13 @@
-// Sampled Values of the simulated merging unit, received over a veth pair with the stack's SV
-// receiver and decoded independently by tshark.
+// What the simulated IED publishes, received over a veth pair with the stack's receivers: GOOSE
+// with its repetition, and the merging unit's Sampled Values, also decoded independently by
+// tshark.
+#include "support/IedClient.h"
 #include "support/SimIed.h"
 #include "support/Tshark.h"
 #include "support/Veth.h"
 
+#include "goose_receiver.h"
+#include "goose_subscriber.h"
 #include "hal_ethernet.h"
 #include "sv_subscriber.h"
 
@@ -14,7 +18,6 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -60,10 +63,7 @@ struct Asdu {
 };
 
 // The ASDUs of one stream, as the subscriber delivers them.
-struct StreamLog {
-    std::mutex mutex;
-    std::vector<Asdu> asdus;
-
+struct StreamLog : Recorded<Asdu> {
     static void onAsdu(SVSubscriber, void* p, SVSubscriber_ASDU a) {
         Asdu x{};
         x.smpCnt = SVSubscriber_ASDU_getSmpCnt(a);
@@ -83,14 +83,7 @@ struct StreamLog {
             x.values[i] = SVSubscriber_ASDU_getINT32(a, 8 * i);
             x.quality[i] = SVSubscriber_ASDU_getQuality(a, 8 * i + 4);
         }
-        auto* log = static_cast<StreamLog*>(p);
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->asdus.push_back(x);
-    }
-
-    std::vector<Asdu> take() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return asdus;
+        static_cast<StreamLog*>(p)->add(x);
     }
 };
 
@@ -114,6 +107,49 @@ int64_t systemNowNs() {
     clock_gettime(CLOCK_REALTIME, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
+
+struct Frame {
+    uint32_t stNum;
+    uint32_t sqNum;
+    uint32_t tal;
+    uint32_t confRev;
+    std::string goId;
+    std::string dataSet;
+    uint16_t vlanId;
+    uint8_t vlanPrio;
+    int32_t appId;
+    bool ind1;
+    int members;
+    std::chrono::steady_clock::time_point at;
+};
+
+struct Collector : Recorded<Frame> {
+    static void onMessage(GooseSubscriber s, void* p) {
+        Frame f{};
+        f.stNum = GooseSubscriber_getStNum(s);
+        f.sqNum = GooseSubscriber_getSqNum(s);
+        f.tal = GooseSubscriber_getTimeAllowedToLive(s);
+        f.confRev = GooseSubscriber_getConfRev(s);
+        f.goId = GooseSubscriber_getGoId(s);
+        f.dataSet = GooseSubscriber_getDataSet(s);
+        f.vlanId = GooseSubscriber_getVlanId(s);
+        f.vlanPrio = GooseSubscriber_getVlanPrio(s);
+        f.appId = GooseSubscriber_getAppId(s);
+        MmsValue* values = GooseSubscriber_getDataSetValues(s);
+        f.members = static_cast<int>(MmsValue_getArraySize(values));
+        f.ind1 = MmsValue_getBoolean(MmsValue_getElement(values, 0));
+        f.at = std::chrono::steady_clock::now();
+        static_cast<Collector*>(p)->add(f);
+    }
+    // The frames with state number `stNum` received so far.
+    std::vector<Frame> ofState(uint32_t stNum) const {
+        std::vector<Frame> out;
+        for (const auto& f : take())
+            if (f.stNum == stNum)
+                out.push_back(f);
+        return out;
+    }
+};
 
 } // namespace
 
@@ -262,16 +298,10 @@ TEST(SimSv, ExampleMergingUnitFramesDecodeInTshark) {
         for (std::string part; std::getline(in, part, '|');)
             f.push_back(part);
         f.resize(15);
-        EXPECT_EQ(f[0], "01:0c:cd:04:00:01");
-        EXPECT_EQ(f[1], "5");
-        EXPECT_EQ(f[2], "4");
-        EXPECT_EQ(f[3], "0x4000");
-        EXPECT_EQ(f[4], "1");
-        EXPECT_EQ(f[5], "MU1MU01");
-        EXPECT_EQ(f[6], ""); // SmvOpts leave out datSet and smpRate
-        EXPECT_EQ(f[8], "1");
-        EXPECT_EQ(f[9], "1");
-        EXPECT_EQ(f[10], "");
+        // SmvOpts leave out datSet and smpRate.
+        EXPECT_EQ((std::vector<std::string>(f.begin(), f.begin() + 7)),
+                  (std::vector<std::string>{"01:0c:cd:04:00:01", "5", "4", "0x4000", "1", "MU1MU01", ""}));
+        EXPECT_EQ(f[8] + "|" + f[9] + "|" + f[10], "1|1|");
         long smpCnt = std::stol(f[7]);
         if (previous >= 0) {
             EXPECT_EQ(smpCnt, (previous + 1) % 4000);
@@ -292,4 +322,64 @@ TEST(SimSv, ExampleMergingUnitFramesDecodeInTshark) {
                   "0x00000000,0x00000000,0x00000000,0x00000000,0x00000000,0x00000000,0x00000000,0x00000000");
         EXPECT_EQ(f[13] + f[14], "") << line;
     }
+}
+
+TEST(SimGoose, PublishesStateChangesWithDoublingRepetition) {
+    Veth veth;
+    IECX_REQUIRE_VETH(veth);
+    Collector collector;
+    GooseReceiver receiver = GooseReceiver_create();
+    GooseReceiver_setInterfaceId(receiver, veth.b().c_str());
+    GooseSubscriber sub = GooseSubscriber_create(const_cast<char*>("SIMIEDLD0/LLN0$GO$gcbStatus"), nullptr);
+    GooseSubscriber_setListener(sub, &Collector::onMessage, &collector);
+    GooseReceiver_addSubscriber(receiver, sub);
+    GooseReceiver_start(receiver);
+
+    {
+        SimIed sim(simData("simple.cid"), "SIMIED", veth.a());
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        ASSERT_TRUE(waitUntil([&] { return !collector.take().empty(); }));
+        const Frame first = collector.take().front();
+        EXPECT_EQ(first.stNum, 1u);
+        EXPECT_EQ(first.goId, "SIMIED_Status");
+        EXPECT_EQ(first.dataSet, "SIMIEDLD0/LLN0$Status");
+        EXPECT_EQ(first.confRev, 2u);
+        EXPECT_EQ(first.appId, 0x1021);
+        EXPECT_EQ(first.vlanId, 0x5a);
+        EXPECT_EQ(first.vlanPrio, 5);
+        EXPECT_EQ(first.members, 3);
+        EXPECT_TRUE(first.ind1);
+
+        MmsValue* off = MmsValue_newBoolean(false);
+        ASSERT_TRUE(sim.ied().setValue("LD0/GGIO1.Ind1.stVal", off));
+        MmsValue_delete(off);
+        // The new state goes out at once, then after MinTime (20 ms), 40, 80, ... up to MaxTime.
+        ASSERT_TRUE(waitUntil([&] { return collector.ofState(2).size() >= 4; }));
+        sim.kill();
+        std::vector<Frame> st2 = collector.ofState(2);
+        ASSERT_GE(st2.size(), 4u);
+        for (size_t i = 0; i < st2.size(); ++i) {
+            EXPECT_EQ(st2[i].sqNum, i);
+            EXPECT_FALSE(st2[i].ind1);
+        }
+        EXPECT_EQ(st2[0].tal, 40u);
+        EXPECT_EQ(st2[1].tal, 80u);
+        EXPECT_EQ(st2[2].tal, 160u);
+        auto gap = [&](size_t i) {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(st2[i + 1].at - st2[i].at).count();
+        };
+        // Arrival times are taken in user space, where a loaded machine can hold one frame back
+        // by tens of milliseconds and so shorten one gap: check the repetitions are spread over
+        // about 20 + 40 + 80 ms rather than each gap on its own.
+        EXPECT_GE(gap(0) + gap(1) + gap(2), 100);
+        EXPECT_GE(gap(2), 40);
+    }
+    GooseReceiver_stop(receiver);
+    GooseReceiver_destroy(receiver);
+}
+
+TEST(SimGoose, UnknownInterfaceFailsToStart) {
+    SimIed sim(simData("simple.cid"), "SIMIED", "ixnosuchif0");
+    EXPECT_FALSE(sim.ok());
+    EXPECT_NE(sim.error().find("ixnosuchif0"), std::string::npos) << sim.error();
 }

@@ -1,8 +1,12 @@
-// The PCAP file writer and the arrival-order stage, without a network.
+// The capture's pieces without a network: the PCAP file writer, the arrival-order stage and the
+// decoders the frame decoder prints with.
 #include "support/TempDir.h"
 #include "capture/ArrivalOrder.h"
+#include "capture/Asn1Decoders.h"
 #include "capture/PacketCapturer.h"
 #include "capture/PcapFile.h"
+#include "support/Dumpcap.h"
+#include "support/Tshark.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +18,7 @@
 #include <unistd.h>
 
 using namespace VorIec61850;
+using namespace VorIec61850::ASN1;
 using iecx::test::TempDir;
 
 namespace {
@@ -23,18 +28,9 @@ std::vector<uint8_t> readFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
-}
-
 // A GOOSE-typed frame whose payload bytes count up from `seed`.
 std::vector<uint8_t> frame(uint8_t seed, size_t size = 60) {
-    std::vector<uint8_t> f(size);
-    const uint8_t header[14] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01, 0x02, 0, 0, 0, 0, 1, 0x88, 0xB8};
-    std::copy(header, header + 14, f.begin());
-    for (size_t i = 14; i < size; ++i)
-        f[i] = static_cast<uint8_t>(seed + i);
-    return f;
+    return iecx::test::testFrame(0x88B8, size, seed);
 }
 
 CapturedFrame record(const std::vector<uint8_t>& bytes, uint32_t originalLength, uint32_t s, uint32_t ns) {
@@ -68,35 +64,22 @@ TEST(PcapWriter, HeaderThenOneRecordPerFrameAppendedToAnExistingFile) {
         ASSERT_TRUE(file.append(record(a, 60, 3, 0)));
     }
     auto bytes = readFile(path);
-    ASSERT_EQ(bytes.size(), 24u + 3 * 16 + 60 + 100 + 60);
     const std::vector<uint8_t> globalHeader = {0x4D, 0x3C, 0xB2, 0xA1, 2,    0,    4, 0, 0, 0, 0, 0,
                                                0,    0,    0,    0,    0xFF, 0xFF, 0, 0, 1, 0, 0, 0};
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 24), globalHeader);
-    EXPECT_EQ(le32(bytes, 24), 1u);
-    EXPECT_EQ(le32(bytes, 28), 500000000u);
-    EXPECT_EQ(le32(bytes, 32), 60u);
-    EXPECT_EQ(le32(bytes, 36), 60u);
-    EXPECT_TRUE(std::equal(a.begin(), a.end(), bytes.begin() + 40));
-    EXPECT_EQ(le32(bytes, 100 + 8), 100u);
-    EXPECT_EQ(le32(bytes, 100 + 12), 9000u);
-    EXPECT_TRUE(std::equal(b.begin(), b.end(), bytes.begin() + 100 + 16));
-    EXPECT_EQ(le32(bytes, 216), 3u);
+    auto contents = iecx::test::readPcap(path);
+    ASSERT_TRUE(contents.ok);
+    ASSERT_EQ(contents.records.size(), 3u);
+    EXPECT_EQ(contents.records[0].timeNs, 1500000000);
+    EXPECT_EQ(contents.records[0].bytes, a);
+    EXPECT_EQ(contents.records[1].originalLength, 9000u);
+    EXPECT_EQ(contents.records[1].bytes, b);
+    EXPECT_EQ(contents.records[2].timeNs, 3000000000);
 
     // A snapshot length above 65535 (jumbo frames on lo) goes into the header.
     PcapFile big;
     ASSERT_TRUE(big.open(dir.path() + "/b.pcap", 65554));
-    EXPECT_EQ(le32(readFile(dir.path() + "/b.pcap"), 16), 65554u);
-}
-
-TEST(PcapWriter, FilesThatCannotBeWrittenReportWhy) {
-    PcapFile file;
-    EXPECT_FALSE(file.open("/nonexistent-iecx-dir/x.pcap", 0));
-    EXPECT_NE(file.error().find("cannot open '/nonexistent-iecx-dir/x.pcap'"), std::string::npos)
-        << file.error();
-    EXPECT_FALSE(file.open("/dev/full", 0)) << "the header cannot be written";
-    EXPECT_NE(file.error().find("cannot write"), std::string::npos) << file.error();
-    auto f = frame(1);
-    EXPECT_FALSE(file.append(record(f, 60, 0, 0)));
+    EXPECT_EQ(iecx::test::readPcap(dir.path() + "/b.pcap").snapLength, 65554u);
 }
 
 TEST(PcapWriter, CapturerNamesItsFilesAndReportsAFrameWithoutAFile) {
@@ -170,4 +153,79 @@ TEST(ArrivalOrder, FramesLeaveOldestFirstAfterTheWindowAndTimeNeverGoesBack) {
         EXPECT_EQ(f->seconds, 3u);
         EXPECT_EQ(f->nanoseconds, 500000000u);
     });
+}
+
+TEST(Asn1Decoders, IdentifierOctets) {
+    OctetsIdentifier a({0xA2}, 0);
+    EXPECT_EQ(a.to_string(), "Tag-2, Size-1, Class-2, IsComplex-true");
+
+    OctetsIdentifier high({0x00, 0x1F, 0x81, 0x05, 0xFF}, 1);
+    EXPECT_EQ(high.tag, 133u);
+    EXPECT_EQ(high.size, 3);
+    EXPECT_EQ(high.tagClass, 0);
+    EXPECT_FALSE(high.isComplex);
+
+    // A high tag number cut short by the end of the data stops there.
+    OctetsIdentifier cut({0x7F, 0x81}, 0);
+    EXPECT_EQ(cut.tagClass, 1);
+    EXPECT_EQ(cut.size, 2);
+    EXPECT_EQ(cut.tag, 1u);
+    OctetsIdentifier beyond({0x30}, 5);
+    EXPECT_EQ(beyond.size, 0);
+}
+
+TEST(Asn1Decoders, LengthOctets) {
+    OctetsLength shortForm(std::vector<unsigned char>{0x45}, 0);
+    EXPECT_EQ(shortForm.length, 69u);
+    EXPECT_EQ(shortForm.size, 1u);
+    OctetsLength longForm(std::vector<unsigned char>{0x30, 0x82, 0x01, 0x00}, 1);
+    EXPECT_EQ(longForm.to_string(), "Length-256, Size-3");
+    OctetsLength indefinite(std::vector<unsigned char>{0x80}, 0);
+    EXPECT_EQ(indefinite.length, 0u);
+    EXPECT_EQ(indefinite.size, 1u);
+    // Only the last four of five length bytes survive in 32 bits.
+    OctetsLength wide(std::vector<unsigned char>{0x85, 0x01, 0x00, 0x00, 0x00, 0x02}, 0);
+    EXPECT_EQ(wide.length, 2u);
+    EXPECT_EQ(wide.size, 6u);
+}
+
+TEST(Asn1Decoders, BitStringBitsAndText) {
+    BitString b(13, {0x0F, 0xA0});
+    std::vector<bool> expected = {0, 0, 0, 0, 1, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0};
+    EXPECT_EQ(b.getBytes(), expected);
+    EXPECT_EQ(b.to_string(), "0FA0");
+    EXPECT_EQ(BitString().to_string(), "");
+}
+
+TEST(Asn1Decoders, PrpTrailer) {
+    PRP p({0xFF, 0x12, 0x34, 0xA0, 0x3C}, 1);
+    EXPECT_EQ(p.SequenceNumber(), 4660);
+    EXPECT_EQ(p.LAN(), 10);
+    EXPECT_EQ(p.LSDUsize(), 60);
+    EXPECT_EQ(p.to_string(), "LAN A (10)");
+    EXPECT_EQ(PRP({0, 0, 0xB0, 0}, 0).to_string(), "LAN B (11)");
+    EXPECT_EQ(PRP({0, 0, 0x30, 0}, 0).to_string(), "null (3)");
+}
+
+TEST(Asn1Decoders, UtcTimeFractionsAndTicks) {
+    // 1 000 000 000 s, fraction one half, accuracy field 0 (whole fraction).
+    UtcTime half({0x3B, 0x9A, 0xCA, 0x00, 0x80, 0x00, 0x00, 0x00}, 0);
+    EXPECT_EQ(half.Accuracy(), 24);
+    EXPECT_EQ(half.Fractions(), 0x800000);
+    EXPECT_EQ(half.Ticks100Nanoseconds(), 1000000000LL * 10000000 + 5000000);
+
+    // Accuracy of 10 bits: the fraction keeps its top ten bits.
+    UtcTime coarse({0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0x0A}, 0);
+    EXPECT_EQ(coarse.Accuracy(), 10);
+    EXPECT_EQ(coarse.Fractions(), 0x3FF);
+    EXPECT_EQ(coarse.Ticks100Nanoseconds(), 10000000 + 9990234); // 1023/1024 s, rounded
+
+    // Accuracy 31 (unspecified) reads the whole fraction.
+    UtcTime unspecified({0, 0, 0, 0, 0x40, 0, 0, 0x1F}, 0);
+    EXPECT_EQ(unspecified.Ticks100Nanoseconds(), 2500000);
+
+    // Too few bytes after the offset leave the value 0.
+    UtcTime shortData({1, 2, 3, 4, 5, 6, 7, 8}, 1);
+    EXPECT_EQ(shortData.value, 0u);
+    EXPECT_EQ(shortData.Ticks100Nanoseconds(), 0);
 }

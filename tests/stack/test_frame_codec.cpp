@@ -1,10 +1,14 @@
-// GOOSE frames without a network: golden BER, round trips of every value kind, tshark's view of
-// our frames, hostile input, and subscriber matching through GooseReceiver_handleMessage.
+// GOOSE and Sampled Values frames without a network: golden BER, round trips of every value kind,
+// tshark's view of our frames, hostile input, and subscriber matching through the receivers'
+// handleMessage.
 #include "goose_publisher.h"
 #include "goose_receiver.h"
 #include "goose_subscriber.h"
 #include "stack/src/goose/GooseFrame.h"
 #include "stack/src/mms/MmsData.h"
+#include "stack/src/sv/SvFrame.h"
+#include "sv_publisher.h"
+#include "sv_subscriber.h"
 #include "support/Tshark.h"
 
 #include <gtest/gtest.h>
@@ -17,10 +21,38 @@
 
 using iecx::test::fromHex;
 using namespace stack::goose;
+using namespace stack::sv;
 using stack::mms::decodeDataList;
 using stack::mms::updateDataList;
+using Frame = std::vector<uint8_t>;
 
 namespace {
+
+const stack::eth::LinkParams kGooseLink{
+    {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}, false, 0, 0, 0x0001};
+const stack::eth::LinkParams kSvLink{
+    {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}, false, 0, 0, 0x4000};
+
+// Writes the frames into a PCAP file and gives tshark's fields, one line per frame.
+std::vector<std::string> tsharkFields(const std::vector<Frame>& frames,
+                                      const std::vector<std::string>& fields) {
+    std::string path = iecx::test::tempPath("frames", ".pcap");
+    EXPECT_TRUE(iecx::test::writePcap(path, frames));
+    auto r = iecx::test::Tshark::fields(path, fields);
+    remove(path.c_str());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return iecx::test::Tshark::lines(r.out);
+}
+
+// Every truncation of a good frame is refused (each copy exactly sized, so that ASan catches any
+// read beyond it); Ethernet padding after the declared length is ignored.
+template <typename Parse> void expectTruncationsRefused(const Frame& good, Parse parse) {
+    for (size_t n = 0; n < good.size(); ++n)
+        EXPECT_FALSE(parse(Frame(good.begin(), good.begin() + static_cast<long>(n)))) << n;
+    Frame padded = good;
+    padded.resize(good.size() + 20, 0xAA);
+    EXPECT_TRUE(parse(padded));
+}
 
 std::vector<uint8_t> ascii(const char* s) {
     return std::vector<uint8_t>(s, s + strlen(s));
@@ -30,11 +62,7 @@ const uint8_t kT[8] = {0x5F, 0x5E, 0x10, 0x00, 0x80, 0x00, 0x00, 0x0A}; // 2020-
 
 GooseFrameParams goldenParams() {
     GooseFrameParams p;
-    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x01, 0x00, 0x01};
-    const uint8_t src[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    memcpy(p.link.dst, dst, 6);
-    memcpy(p.link.src, src, 6);
-    p.link.appId = 0x0001;
+    p.link = kGooseLink;
     p.gocbRef = "IED1LD0/LLN0$GO$gcb1";
     p.timeAllowedToLive = 2000;
     p.datSet = "IED1LD0/LLN0$DS1";
@@ -95,34 +123,86 @@ std::vector<uint8_t> encode(const GooseFrameParams& p, const std::vector<MmsValu
     return out;
 }
 
-} // namespace
+const char* kGolden = "010CCD040001 001122334455 88BA 4000 002E 0000 0000"
+                      "6024 800101 A21F 301D 8004 4D553031 82020102 830400000001 850102"
+                      "8708 000003E8 00000000";
 
-TEST(GooseCodec, EncodesTheGoldenFrame) {
-    Values v = goldenValues();
-    EXPECT_EQ(encode(goldenParams(), v.v), goldenFrame());
+SvFrameParams svGoldenParams() {
+    SvFrameParams p;
+    p.link = kSvLink;
+    SvAsduParams a;
+    a.svId = "MU01";
+    a.smpCnt = 0x0102;
+    a.confRev = 1;
+    a.smpSynch = 2;
+    a.data = fromHex("000003E8 00000000");
+    p.asdus.push_back(a);
+    return p;
 }
 
-TEST(GooseCodec, UtcTimeConversionAgreesWithTheValueModel) {
+// A 9-2 style stream frame: 8 channels of INT32 + quality, n ASDUs, all optional fields.
+SvFrameParams fullParams(int asdus, uint16_t firstCount) {
+    SvFrameParams p = svGoldenParams();
+    p.link.vlan = true;
+    p.link.vlanId = 5;
+    p.link.vlanPriority = 4;
+    p.asdus.clear();
+    for (int i = 0; i < asdus; ++i) {
+        SvAsduParams a;
+        a.svId = "MU01SV";
+        a.hasDatSet = true;
+        a.datSet = "MU01LD0/LLN0$PhsMeas1";
+        a.smpCnt = static_cast<uint16_t>(firstCount + i);
+        a.confRev = 7;
+        a.hasRefrTm = true;
+        const uint8_t t[8] = {0x5F, 0x5E, 0x10, 0x00, 0x80, 0x00, 0x00, 0x18};
+        memcpy(a.refrTm, t, 8);
+        a.smpSynch = 1;
+        a.hasSmpRate = true;
+        a.smpRate = 4000;
+        a.hasSmpMod = true;
+        a.smpMod = 1;
+        for (int ch = 0; ch < 8; ++ch) {
+            int32_t v = (ch + 1) * 1000 * (i % 2 ? -1 : 1);
+            for (int b = 3; b >= 0; --b)
+                a.data.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * b)));
+            uint32_t q = ch == 7 ? QUALITY_VALIDITY_QUESTIONABLE | QUALITY_DERIVED : 0;
+            for (int b = 3; b >= 0; --b)
+                a.data.push_back(static_cast<uint8_t>(q >> (8 * b)));
+        }
+        p.asdus.push_back(a);
+    }
+    return p;
+}
+
+Frame encode(const SvFrameParams& p) {
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(encodeSvFrame(p, out));
+    return out;
+}
+
+} // namespace
+
+// The golden frame, and UTC times that agree with the value model's.
+TEST(GooseCodec, EncodesTheGoldenFrameAndUtcTimes) {
+    Values v = goldenValues();
+    EXPECT_EQ(encode(goldenParams(), v.v), goldenFrame());
     for (uint64_t ms : {0ull, 1ull, 999ull, 1600000000500ull, 1733400000123ull}) {
         uint8_t t[8];
         utcTimeFromMs(ms, t);
         EXPECT_EQ(utcTimeToMs(t), ms);
-        MmsValue* v = MmsValue_newUtcTime(0);
-        MmsValue_setUtcTimeByBuffer(v, t);
-        EXPECT_EQ(MmsValue_getUtcTimeInMs(v), ms);
-        MmsValue_delete(v);
     }
     // Publishers that truncate write .123 s as fraction 0x1F7CED (122.99996 ms): read to the
     // nearest millisecond, not one low, by every reader of a UTC time.
     const uint8_t truncated[8] = {0x67, 0x51, 0x1C, 0xC0, 0x1F, 0x7C, 0xED, 0x0A};
-    MmsValue* v = MmsValue_newUtcTime(0);
-    MmsValue_setUtcTimeByBuffer(v, truncated);
+    MmsValue* t = MmsValue_newUtcTime(0);
+    MmsValue_setUtcTimeByBuffer(t, truncated);
     Timestamp ts;
     memcpy(ts.val, truncated, 8);
     EXPECT_EQ(utcTimeToMs(truncated), 1733369024123ull);
-    EXPECT_EQ(MmsValue_getUtcTimeInMs(v), 1733369024123ull);
+    EXPECT_EQ(MmsValue_getUtcTimeInMs(t), 1733369024123ull);
     EXPECT_EQ(Timestamp_getTimeInMs(&ts), 1733369024123ull);
-    MmsValue_delete(v);
+    MmsValue_delete(t);
 }
 
 // One value of every kind GOOSE and MMS carry, nested, with long lengths (the data codec is one).
@@ -191,11 +271,12 @@ TEST(GooseCodec, EveryValueKindSurvivesARoundTrip) {
     MmsValue_delete(list);
 }
 
-TEST(GooseCodec, TsharkDecodesOurFramesWithoutComplaint) {
+// The fields, plus the markers tshark sets on malformed frames and expert errors, in one run.
+TEST(FrameCodec, TsharkDecodesOurFramesWithoutComplaint) {
     IECX_REQUIRE_TSHARK();
     Values vals = everyKind();
     GooseFrameParams p = goldenParams();
-    std::vector<std::vector<uint8_t>> frames{goldenFrame(), encode(p, vals.v)};
+    std::vector<Frame> frames{goldenFrame(), encode(p, vals.v)};
     p.link.vlan = true;
     p.link.vlanId = 100;
     p.link.vlanPriority = 4;
@@ -204,51 +285,59 @@ TEST(GooseCodec, TsharkDecodesOurFramesWithoutComplaint) {
     p.stNum = 0x12345678;
     p.sqNum = 0x80000000u;
     frames.push_back(encode(p, vals.v));
-    std::string path = iecx::test::tempPath("goose", ".pcap");
-    ASSERT_TRUE(iecx::test::writePcap(path, frames));
-    // One run: the fields, plus the markers tshark sets on malformed frames and expert errors.
-    auto r = iecx::test::Tshark::fields(
-        path, {"goose.appid", "goose.gocbRef", "goose.timeAllowedtoLive", "goose.datSet", "goose.goID",
-               "goose.stNum", "goose.sqNum", "goose.simulation", "goose.confRev", "goose.ndsCom",
-               "goose.numDatSetEntries", "vlan.id", "vlan.priority", "_ws.malformed", "_ws.expert.severity"});
-    remove(path.c_str());
-    auto lines = iecx::test::Tshark::lines(r.out);
-    ASSERT_EQ(lines.size(), 3u) << r.out << r.err;
+    auto lines =
+        tsharkFields(frames, {"goose.appid", "goose.gocbRef", "goose.timeAllowedtoLive", "goose.datSet",
+                              "goose.goID", "goose.stNum", "goose.sqNum", "goose.simulation", "goose.confRev",
+                              "goose.ndsCom", "goose.numDatSetEntries", "vlan.id", "vlan.priority",
+                              "_ws.malformed", "_ws.expert.severity"});
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "0x0001|IED1LD0/LLN0$GO$gcb1|2000|IED1LD0/LLN0$DS1|gcb1|1|0|0|1|0|3||||");
     EXPECT_EQ(lines[1].substr(lines[1].size() - 6), "14||||") << "every value kind, no complaint";
     EXPECT_EQ(lines[2],
               "0x0001|IED1LD0/LLN0$GO$gcb1|2000|IED1LD0/LLN0$DS1|gcb1|305419896|2147483648|1|1|1|14|100|4||");
+
+    lines = tsharkFields({fromHex(kGolden), encode(fullParams(1, 7)), encode(fullParams(4, 65534))},
+                         {"sv.appid", "sv.noASDU", "sv.svID", "sv.datSet", "sv.smpCnt", "sv.confRev",
+                          "sv.smpSynch", "sv.smpRate", "sv.smpMod", "vlan.id", "_ws.malformed",
+                          "_ws.expert.severity"});
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "0x4000|1|MU01||258|1|2|||||");
+    EXPECT_EQ(lines[1], "0x4000|1|MU01SV|MU01LD0/LLN0$PhsMeas1|7|7|1|4000|1|5||");
+    EXPECT_EQ(lines[2],
+              "0x4000|4|MU01SV,MU01SV,MU01SV,MU01SV|MU01LD0/LLN0$PhsMeas1,MU01LD0/LLN0$PhsMeas1,"
+              "MU01LD0/LLN0$PhsMeas1,MU01LD0/LLN0$PhsMeas1|65534,65535,0,1|7,7,7,7|1,1,1,1|4000,4000,"
+              "4000,4000|1,1,1,1|5||");
 }
 
-TEST(GooseCodec, HostileFramesAreRejectedWithoutReadingPastTheEnd) {
+TEST(FrameCodec, HostileFramesAreRejectedWithoutReadingPastTheEnd) {
     Values vals = everyKind();
-    auto good = encode(goldenParams(), vals.v);
     GooseMessage m;
-    ASSERT_TRUE(parseGooseFrame(good.data(), good.size(), nullptr, m));
-    // Every truncation: the Length field then points past the end. Each copy is exactly sized
-    // so that ASan catches any read beyond it.
-    for (size_t n = 0; n < good.size(); ++n) {
-        std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(n));
-        EXPECT_FALSE(parseGooseFrame(cut.data(), cut.size(), nullptr, m)) << n;
-    }
-    // Ethernet padding after the declared length is ignored.
-    auto padded = good;
-    padded.resize(good.size() + 20, 0);
-    ASSERT_TRUE(parseGooseFrame(padded.data(), padded.size(), nullptr, m));
-    EXPECT_EQ(m.link.length, good.size() - 14);
-    auto otherTag = good; // a PDU of another kind behind a good header
-    otherTag[22] = 0x62;
-    EXPECT_FALSE(parseGooseFrame(otherTag.data(), otherTag.size(), nullptr, m));
-    // A Length field smaller than the header, and one that claims a byte more than present.
-    auto small = good;
-    small[16] = 0;
-    small[17] = 7;
-    EXPECT_FALSE(parseGooseFrame(small.data(), small.size(), nullptr, m));
-    auto longer = good;
-    uint16_t len = static_cast<uint16_t>(good.size() - 14 + 1);
-    longer[16] = static_cast<uint8_t>(len >> 8);
-    longer[17] = static_cast<uint8_t>(len);
-    EXPECT_FALSE(parseGooseFrame(longer.data(), longer.size(), nullptr, m));
+    Frame good = encode(goldenParams(), vals.v);
+    expectTruncationsRefused(good,
+                             [&](const Frame& f) { return parseGooseFrame(f.data(), f.size(), nullptr, m); });
+    auto refused = [&](size_t at, std::vector<uint8_t> bytes) {
+        Frame f = good;
+        std::copy(bytes.begin(), bytes.end(), f.begin() + static_cast<long>(at));
+        return !parseGooseFrame(f.data(), f.size(), nullptr, m);
+    };
+    EXPECT_TRUE(refused(22, {0x62})) << "a PDU of another kind behind a good header";
+    EXPECT_TRUE(refused(16, {0, 7})) << "a Length field smaller than the header";
+    const size_t oneMore = good.size() - 14 + 1;
+    EXPECT_TRUE(refused(16, {uint8_t(oneMore >> 8), uint8_t(oneMore)})) << "a Length a byte past the end";
+
+    stack::eth::LinkFrame link;
+    std::vector<AsduSlot> slots;
+    good = encode(fullParams(2, 1));
+    expectTruncationsRefused(
+        good, [&](const Frame& f) { return parseSvFrame(f.data(), f.size(), nullptr, link, slots); });
+    // noASDU that disagrees with the ASDUs present: savPdu's tag after the header, then its
+    // length, then noASDU.
+    size_t pos = 18 + 8;
+    ASSERT_EQ(good[pos], 0x60);
+    size_t noAsdu = pos + 2 + (good[pos + 1] & 0x80 ? (good[pos + 1] & 0x7F) : 0);
+    ASSERT_EQ(good[noAsdu], 0x80);
+    good[noAsdu + 2] = 3;
+    EXPECT_FALSE(parseSvFrame(good.data(), good.size(), nullptr, link, slots));
 }
 
 // ---- subscribers fed through GooseReceiver_handleMessage ----
@@ -308,21 +397,13 @@ TEST(GooseMatching, ByControlBlockAppIdAndDestination) {
     EXPECT_TRUE(MmsValue_getBoolean(MmsValue_getElement(mine, 0)));
     EXPECT_EQ(MmsValue_getBitStringSize(MmsValue_getElement(mine, 1)), 13);
     EXPECT_EQ(MmsValue_getUtcTimeInMs(MmsValue_getElement(mine, 2)), 1600000000500ull);
+    // The other fields arrive end to end from the simulated IED (tests/sim/test_goose.cpp).
     EXPECT_TRUE(GooseSubscriber_isValid(s));
-    EXPECT_EQ(GooseSubscriber_getParseError(s), GOOSE_PARSE_ERROR_NO_ERROR);
     EXPECT_STREQ(GooseSubscriber_getGoCbRef(s), "IED1LD0/LLN0$GO$gcb1");
-    EXPECT_STREQ(GooseSubscriber_getDataSet(s), "IED1LD0/LLN0$DS1");
-    EXPECT_STREQ(GooseSubscriber_getGoId(s), "gcb1");
     EXPECT_EQ(GooseSubscriber_getTimestamp(s), 1600000000500ull);
-    EXPECT_EQ(GooseSubscriber_getTimeAllowedToLive(s), 2000u);
-    EXPECT_EQ(GooseSubscriber_getStNum(s), 1u);
-    EXPECT_EQ(GooseSubscriber_getSqNum(s), 0u);
-    EXPECT_EQ(GooseSubscriber_getConfRev(s), 1u);
-    EXPECT_EQ(GooseSubscriber_getAppId(s), 1);
     uint8_t src[6];
     GooseSubscriber_getSrcMac(s, src);
     EXPECT_EQ(src[5], 0x55);
-    EXPECT_FALSE(GooseSubscriber_isVlanSet(s));
     // A truncated copy reaches nobody.
     GooseReceiver_handleMessage(r, f.data(), static_cast<int>(f.size() - 1));
     EXPECT_EQ(observer.count, 1);
@@ -411,5 +492,99 @@ TEST(GooseMatching, MessagesAreValidatedWholeBeforeAnyValueChanges) {
         }
         GooseReceiver_destroy(r);
         MmsValue_delete(mine);
+    }
+}
+
+// Each field as read by a subscriber is checked end to end on the simulated merging unit's
+// streams (tests/sim/test_sv.cpp); here the golden bytes and the readers' bounds.
+TEST(SvCodec, GoldenFrameAndReaders) {
+    auto golden = fromHex(kGolden);
+    EXPECT_EQ(encode(svGoldenParams()), golden);
+    stack::eth::LinkFrame link;
+    std::vector<AsduSlot> slots;
+    ASSERT_TRUE(parseSvFrame(golden.data(), golden.size(), nullptr, link, slots));
+    ASSERT_EQ(slots.size(), 1u);
+    SVSubscriber_ASDU a = &slots[0].asdu;
+    EXPECT_EQ(SVSubscriber_ASDU_getDatSet(a), nullptr);
+    EXPECT_EQ(SVSubscriber_ASDU_getSmpSynch(a), 2);
+    EXPECT_EQ(SVSubscriber_ASDU_getINT32(a, 0), 1000);
+    // Reads outside the data buffer give 0 instead of reading past it.
+    EXPECT_EQ(SVSubscriber_ASDU_getINT32(a, 6), 0);
+    EXPECT_EQ(SVSubscriber_ASDU_getINT64(a, 1), 0);
+    EXPECT_EQ(SVSubscriber_ASDU_getINT8(a, -1), 0);
+
+    auto f = encode(fullParams(2, 100));
+    ASSERT_TRUE(parseSvFrame(f.data(), f.size(), nullptr, link, slots));
+    EXPECT_TRUE(link.vlanSet);
+    EXPECT_EQ(link.vlanId, 5);
+    EXPECT_EQ(link.vlanPriority, 4);
+    ASSERT_EQ(slots.size(), 2u);
+    a = &slots[1].asdu;
+    EXPECT_EQ(SVSubscriber_ASDU_getSmpCnt(a), 101);
+    EXPECT_EQ(SVSubscriber_ASDU_getRefrTmAsMs(a), 1600000000500ull);
+    EXPECT_EQ(SVSubscriber_ASDU_getINT32(a, 8), -2000);
+    EXPECT_EQ(SVSubscriber_ASDU_getQuality(a, 60), QUALITY_VALIDITY_QUESTIONABLE | QUALITY_DERIVED);
+    // Float and 64-bit readers on a hand-made buffer.
+    SvFrameParams p = svGoldenParams();
+    float fl = -2.5f;
+    double db = 1e-300;
+    uint32_t fb;
+    uint64_t dbits;
+    memcpy(&fb, &fl, 4);
+    memcpy(&dbits, &db, 8);
+    p.asdus[0].data.clear();
+    for (int b = 3; b >= 0; --b)
+        p.asdus[0].data.push_back(static_cast<uint8_t>(fb >> (8 * b)));
+    for (int b = 7; b >= 0; --b)
+        p.asdus[0].data.push_back(static_cast<uint8_t>(dbits >> (8 * b)));
+    auto g = encode(p);
+    ASSERT_TRUE(parseSvFrame(g.data(), g.size(), nullptr, link, slots));
+    EXPECT_EQ(SVSubscriber_ASDU_getFLOAT32(&slots[0].asdu, 0), -2.5f);
+    EXPECT_EQ(SVSubscriber_ASDU_getFLOAT64(&slots[0].asdu, 4), 1e-300);
+    EXPECT_EQ(SVSubscriber_ASDU_getINT64U(&slots[0].asdu, 4), dbits);
+}
+
+namespace {
+
+struct SvSeen {
+    std::vector<uint16_t> counts;
+    std::vector<std::string> ids;
+};
+
+void onAsdu(SVSubscriber, void* p, SVSubscriber_ASDU a) {
+    auto* seen = static_cast<SvSeen*>(p);
+    seen->counts.push_back(SVSubscriber_ASDU_getSmpCnt(a));
+    seen->ids.push_back(SVSubscriber_ASDU_getSvId(a));
+}
+
+} // namespace
+
+TEST(SvMatching, ByAppIdAndOptionallyDestination) {
+    const uint8_t dst[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x01};
+    const uint8_t otherDst[6] = {0x01, 0x0C, 0xCD, 0x04, 0x00, 0x02};
+    auto f = encode(fullParams(3, 10));
+    for (bool check : {false, true}) {
+        SVReceiver r = SVReceiver_create();
+        if (check)
+            SVReceiver_enableDestAddrCheck(r);
+        SvSeen same, otherAddr, otherApp, noAddr;
+        auto add = [&](const uint8_t* mac, uint16_t appId, SvSeen* seen) {
+            SVSubscriber s = SVSubscriber_create(mac, appId);
+            SVSubscriber_setListener(s, onAsdu, seen);
+            SVReceiver_addSubscriber(r, s);
+        };
+        add(dst, 0x4000, &same);
+        add(otherDst, 0x4000, &otherAddr);
+        add(dst, 0x4001, &otherApp);
+        add(nullptr, 0x4000, &noAddr);
+        SVReceiver_handleMessage(r, f.data(), static_cast<int>(f.size()));
+        EXPECT_EQ(same.counts, (std::vector<uint16_t>{10, 11, 12})) << "every ASDU, in order";
+        EXPECT_EQ(otherAddr.counts.size(), check ? 0u : 3u);
+        EXPECT_EQ(noAddr.counts.size(), check ? 0u : 3u);
+        EXPECT_TRUE(otherApp.counts.empty());
+        // A truncated copy delivers no ASDU at all.
+        SVReceiver_handleMessage(r, f.data(), static_cast<int>(f.size() - 1));
+        EXPECT_EQ(same.counts.size(), 3u);
+        SVReceiver_destroy(r);
     }
 }
