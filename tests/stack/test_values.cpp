@@ -59,6 +59,8 @@ MmsValue* bitString(int size, std::initializer_list<int> set) {
 
 } // namespace
 
+// The printed form of the kinds the simulated IED serves is checked through the client
+// (tests/sim/test_client.cpp); here the others, the type names and the buffer's bounds.
 TEST(MmsValueModel, ConstructorsTypeNamesAndPrintedForm) {
     const struct {
         std::function<MmsValue*()> make;
@@ -67,17 +69,9 @@ TEST(MmsValueModel, ConstructorsTypeNamesAndPrintedForm) {
         const char* printed;
     } cases[] = {
         {[] { return MmsValue_newBoolean(true); }, MMS_BOOLEAN, "boolean", "true"},
-        {[] { return MmsValue_newBoolean(false); }, MMS_BOOLEAN, nullptr, "false"},
-        {[] { return MmsValue_newIntegerFromInt32(-17); }, MMS_INTEGER, nullptr, "-17"},
         {[] { return MmsValue_newUnsignedFromUint32(4000000000u); }, MMS_UNSIGNED, nullptr, "4000000000"},
-        {[] { return MmsValue_newFloat(1.5f); }, MMS_FLOAT, nullptr, "1.500000"},
-        {[] { return MmsValue_newVisibleString("GoID"); }, MMS_VISIBLE_STRING, nullptr, "GoID"},
         {[] { return MmsValue_newMmsString("Текст"); }, MMS_STRING, nullptr, "Текст"},
         {[] { return MmsValue_newVisibleString(nullptr); }, MMS_VISIBLE_STRING, nullptr, ""},
-        {[] {
-             return octets({0x01, 0xab, 0xff});
-         },
-         MMS_OCTET_STRING, nullptr, "01abff"},
         // Bit strings print bit 0 first, as on the wire.
         {[] {
              return bitString(13, {1, 12});
