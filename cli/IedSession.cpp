@@ -92,6 +92,17 @@ bool IedSession::connected() const {
     return _connection != nullptr && IedConnection_getState(_connection) == IED_STATE_CONNECTED;
 }
 
+bool waitWhileConnected(const IedSession& watch, const RunOptions& run, const std::atomic<uint64_t>& events) {
+    bool lost = false;
+    waitUntil(
+        [&] {
+            lost = !watch.connected();
+            return lost || (run.count && events >= run.count);
+        },
+        run.seconds);
+    return lost;
+}
+
 std::string rcbOwnerText(ClientReportControlBlock rcb) {
     MmsValue* owner = ClientReportControlBlock_getOwner(rcb);
     if (owner == nullptr || MmsValue_getType(owner) != MMS_OCTET_STRING)

@@ -6,6 +6,7 @@
 
 #include "iec61850_client.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,6 +52,10 @@ public:
 private:
     IedConnection _connection = nullptr;
 };
+
+// Waits for the end of a run that watches an IED: the connection `watch` going away, `events`
+// reaching run.count (when set), Ctrl-C or run.seconds. true when the connection was lost.
+bool waitWhileConnected(const IedSession& watch, const RunOptions& run, const std::atomic<uint64_t>& events);
 
 // The owner of a report control block as text: the client's IPv4 address dotted, other
 // addresses in hexadecimal; empty when the block has no owner.

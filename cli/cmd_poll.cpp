@@ -103,13 +103,7 @@ int run(const std::vector<std::string>& args) {
     }
     if (!started)
         return fail("poll", "cannot connect to " + connect.endpoint.text());
-    bool lost = false;
-    waitUntil(
-        [&] {
-            lost = !watch.connected();
-            return lost || (run.count && changes >= run.count);
-        },
-        run.seconds);
+    const bool lost = waitWhileConnected(watch, run, changes);
     pool.stop();
     std::fprintf(stderr, "iecx poll: %llu changes\n", static_cast<unsigned long long>(changes.load()));
     if (lost)

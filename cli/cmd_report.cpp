@@ -210,13 +210,7 @@ int run(const std::vector<std::string>& args) {
     if (o.gi && !pool.requestGeneralInterrogation())
         std::fprintf(stderr, "iecx report: the IED refused the general interrogation\n");
 
-    bool lost = false;
-    waitUntil(
-        [&] {
-            lost = !watch.connected();
-            return lost || (o.count && reports >= o.count);
-        },
-        o.seconds);
+    const bool lost = waitWhileConnected(watch, o, reports);
     {
         QuietStdout quiet;
         pool.stop();
