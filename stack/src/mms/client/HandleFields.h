@@ -7,9 +7,7 @@
 
 namespace stack::mms {
 
-template <class T> struct FieldValue {
-    using type = T;
-};
+template <class T> struct FieldValue { using type = T; };
 
 template <class Object, class T> T fieldOf(const Object* self, T Object::*field) {
     return self != nullptr ? self->*field : T();

@@ -260,6 +260,7 @@ LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClient
     for (const std::string& n : *names)
         if (n.find('$') == std::string::npos)
             lns.push_back(n);
+    askTypesAhead(self, logicalDeviceName);
     setError(error, IED_ERROR_OK);
     return toLinkedList(lns);
 } catch (...) {

@@ -68,9 +68,9 @@ bool takeTypeRequest(IedConnection self, const std::string& key, uint32_t& id) {
     return true;
 }
 
-// Asks ahead for the types of the logical nodes after `ln` in the device's directory that are
-// neither known nor asked yet, while the association has more than one free slot for requests
-// (one stays free for the caller's other threads). A request left unanswered past the request
+// Asks ahead for the types of the logical nodes after `ln` (from the first, for an empty `ln`)
+// in the device's directory that are neither known nor asked yet, while the association has
+// more than one free slot for requests (one stays free for the caller's other threads). A request left unanswered past the request
 // time-out is given up, so that a silent server cannot hold the slots.
 void askAhead(IedConnection self, const std::string& domain, const std::string& ln) {
     std::lock_guard<std::mutex> lock(self->cacheMutex);
@@ -90,13 +90,17 @@ void askAhead(IedConnection self, const std::string& domain, const std::string& 
     // `ln` in the device's names, searched from where the last walk stood: a walk moves forward
     // through a list of thousands of names.
     const std::vector<std::string>& list = *names->second;
-    size_t at = self->walkedTo.first == domain ? std::min(self->walkedTo.second, list.size()) : 0;
-    auto found = std::find(list.begin() + static_cast<std::ptrdiff_t>(at), list.end(), ln);
-    if (found == list.end() && (found = std::find(list.begin(), list.end(), ln)) == list.end())
-        return;
-    at = static_cast<size_t>(found - list.begin());
-    self->walkedTo = {domain, at};
-    for (size_t i = at + 1; i < list.size() && slots > 0; ++i) {
+    size_t first = 0;
+    if (!ln.empty()) {
+        size_t at = self->walkedTo.first == domain ? std::min(self->walkedTo.second, list.size()) : 0;
+        auto found = std::find(list.begin() + static_cast<std::ptrdiff_t>(at), list.end(), ln);
+        if (found == list.end() && (found = std::find(list.begin(), list.end(), ln)) == list.end())
+            return;
+        at = static_cast<size_t>(found - list.begin());
+        self->walkedTo = {domain, at};
+        first = at + 1;
+    }
+    for (size_t i = first; i < list.size() && slots > 0; ++i) {
         if (list[i].find('$') != std::string::npos)
             continue;
         std::string key = domain + "/" + list[i];
@@ -111,6 +115,11 @@ void askAhead(IedConnection self, const std::string& domain, const std::string& 
 }
 
 } // namespace
+
+void askTypesAhead(IedConnection self, const std::string& domain) {
+    if (self->mms.isConnected())
+        askAhead(self, domain, std::string());
+}
 
 MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, IedClientError& e) {
     Response r;
