@@ -26,9 +26,6 @@ using goosetest::SvStream;
 namespace {
 
 TEST(SampleRateAsdu, SamplesAndPacketsPerSecond) {
-    SampleRateAsdu perPeriod(SmpPerPeriod, 80, 1, 50);
-    EXPECT_EQ(perPeriod.getSamplesPerSecond(), 4000u);
-    EXPECT_EQ(perPeriod.getPacketsPerSecond(), 4000u);
     SampleRateAsdu perSecond(SmpPerSec, 4800, 2, 50);
     EXPECT_EQ(perSecond.getSamplesPerSecond(), 4800u);
     EXPECT_EQ(perSecond.getPacketsPerSecond(), 2400u);

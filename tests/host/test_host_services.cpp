@@ -38,8 +38,6 @@ TEST(HostStringHelper, SplitStartsEndsAndFormats) {
     EXPECT_EQ(Vor::StringHelper::split("a,,b", ','), (Strings{"a", "", "b"}));
     EXPECT_EQ(Vor::StringHelper::split(",a,", ','), (Strings{"", "a", ""}));
     EXPECT_EQ(Vor::StringHelper::split("", ','), (Strings{""}));
-    EXPECT_EQ(Vor::StringHelper::split("abc", '.'), (Strings{"abc"}));
-    EXPECT_TRUE(Vor::StringHelper::startsWith("LD0/LLN0", "LD0"));
     EXPECT_TRUE(Vor::StringHelper::startsWith("LD0", ""));
     EXPECT_FALSE(Vor::StringHelper::startsWith("LD", "LD0"));
     EXPECT_TRUE(Vor::StringHelper::endsWith("stVal[ST]", "[ST]"));
@@ -60,15 +58,11 @@ TEST(HostStringHelper, SplitStartsEndsAndFormats) {
 
 TEST(HostNetAddr, ParsePrintAndRefuseBadText) {
     const Vor::Net::NetAddr mac("01:0c:CD:01:00:ff", 6, ':');
-    EXPECT_EQ(mac.size(), 6u);
-    EXPECT_EQ(mac.bytes()[1], 0x0C);
-    EXPECT_EQ(mac.bytes()[5], 0xFF);
     EXPECT_EQ(mac.to_string(':'), "01:0C:CD:01:00:FF");
     EXPECT_EQ(mac.to_string('-'), "01-0C-CD-01-00-FF");
     EXPECT_EQ(Vor::Net::NetAddr("01-0C-CD-01-00-FF", 6, ':'), mac);
 
     const Vor::Net::NetAddr ip("192.168.0.254", 4, '.');
-    EXPECT_EQ(ip.to_string('.'), "192.168.0.254");
     EXPECT_EQ(ip.bytes()[3], 254);
     EXPECT_EQ(Vor::Net::NetAddr(4, '.').to_string(), "0.0.0.0");
     const uint8_t raw[6] = {0xAA, 0xBB, 0xCC, 0, 1, 2};
@@ -121,19 +115,6 @@ TEST(HostAutoResetEvent, SetReleasesOnceAndTimeOut) {
     EXPECT_TRUE(event.waitOne(5000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
     setter.join();
-}
-
-TEST(HostResult, ErrorsCarryTheirMessageAndLanguagesClamp) {
-    EXPECT_TRUE(Vor::Result(true).isValid());
-    EXPECT_FALSE(Vor::Result(false).isValid());
-    EXPECT_EQ(Vor::Result(Vor::LogicError::create("refused")).getMessage(), "refused");
-
-    const int before = lng::language();
-    lng::setLanguage(1);
-    EXPECT_EQ(lng::language(), 1);
-    lng::setLanguage(7);
-    EXPECT_EQ(lng::language(), 0);
-    lng::setLanguage(before);
 }
 
 TEST(HostFiles, DirectoriesCacheAndOutputFiles) {

@@ -30,17 +30,8 @@ struct SourceFileModelTest : ::testing::Test {
 } // namespace
 
 TEST_F(SourceFileModelTest, ChoicesAfterConstruction) {
-    std::vector<std::string> ids;
-    for (VorTree::Node* child : model) {
-        ids.push_back(child->getId());
-    }
-    EXPECT_EQ(ids, (std::vector<std::string>{"TransferProtocol", "Device", "Element", "FileName"}));
     EXPECT_EQ(items(model.getTransferProtocolUnit()),
               (Items{{"Отчеты (MMS)", 0}, {"События (GOOSE)", 1}, {"Поток (SMV)", 2}}));
-    EXPECT_EQ(model.getTransferProtocolUnit()->getValue(), "");
-    EXPECT_TRUE(model.getDeviceUnit()->getLimiter()->empty());
-    EXPECT_TRUE(model.getElementUnit()->getLimiter()->empty());
-    EXPECT_EQ(model.getFileNameUnit()->getValue(), "");
     EXPECT_EQ(model.getFilterTypes(),
               (std::vector<tMmsTypeEnum>{tMmsTypeEnum::BOOLEAN, tMmsTypeEnum::INTEGER}));
 

