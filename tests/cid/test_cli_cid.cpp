@@ -128,9 +128,7 @@ TEST(CliCid, UsageErrors) {
         {"goose"},                                              // required references missing
         {"goose", "--gocb-ref"},                                // option without value
         {"sv", "--appid", "0x10000"},                           // out of range
-        {"sv", "--vlan-priority", "eight"},                     // not a number
         {"sv", "--mac", "01-0C-CD-04-00"},                      // short MAC
-        {"sv", "--channel", "MU/TCTR1.AmpSv[MX]"},              // no attribute
         {"sv", "--fcda", "LD0/GGIO1.SPCSO1.stVal[ST] BOOLEAN"}, // GOOSE-only setting
         {"sv", "-f", "/nonexistent/description"},               // unreadable description
         {"sv", "stray"},                                        // unexpected argument

@@ -9,8 +9,6 @@ TEST(PublicationDescription, Numbers) {
     uint64_t v = 99;
     EXPECT_TRUE(Desc::parseNumber("0x3FFF", 0xFFFF, v));
     EXPECT_EQ(v, 0x3FFFu);
-    EXPECT_TRUE(Desc::parseNumber("16383", 0xFFFF, v));
-    EXPECT_EQ(v, 16383u);
     EXPECT_TRUE(Desc::parseNumber("0X0a", 0xFFFF, v));
     EXPECT_EQ(v, 10u);
     EXPECT_TRUE(Desc::parseNumber("0", 7, v));
