@@ -94,7 +94,7 @@ extern const char* const tMmsTypeEnum_STRING[17];
 enum class tSmpMod : int { SmpPerPeriod = 0, SmpPerSec, SecPerSmp };
 extern const char* const tSmpMod_STRING[4];
 
-// SCL valKind.
+// SCL valKind, named after the texts the attribute takes in files ("Spec", "Conf", "RO", "Set").
 enum class tValKindEnum : int { Spec = 0, Conf, RO, Set };
 extern const char* const tValKindEnum_STRING[5];
 

@@ -4,7 +4,7 @@
  *
  * Ownership follows the usual rules of this interface: lists returned by directory services
  * are new LinkedLists of malloc'ed C strings (release with LinkedList_destroy); values returned
- * by IedConnection_readObject and specifications returned by IedConnection_getVariableSpecification
+ * by IedConnection_readObject and type descriptions returned by IedConnection_getVariableSpecification
  * belong to the caller; values reached through a ClientReport belong to the stack.
  *
  * Threads: each connected IedConnection runs one receive thread, on which report handlers and

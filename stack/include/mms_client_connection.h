@@ -67,7 +67,7 @@ LIB61850_API MmsVariableSpecification* MmsConnection_getVariableAccessAttributes
                                                                                  const char* domainId,
                                                                                  const char* itemId);
 
-/* A member of a named variable list. The strings belong to the specification. */
+/* A member of a named variable list. Its strings are freed by MmsVariableAccessSpecification_destroy. */
 typedef struct {
     char* domainId;
     char* itemId;

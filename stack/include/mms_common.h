@@ -1,6 +1,6 @@
 /*
  * Types shared by the MMS parts of the stack: data type codes, error codes, data access errors
- * and the variable (type) specification.
+ * and the description of a variable's type.
  */
 #ifndef MMS_COMMON_H_
 #define MMS_COMMON_H_
@@ -117,7 +117,7 @@ typedef enum {
     DATA_ACCESS_ERROR_UNKNOWN = 12
 } MmsDataAccessError;
 
-/* Description of an MMS variable's type (a TypeSpecification with the component name). */
+/* Description of an MMS variable's type, with the component's name. */
 typedef struct sMmsVariableSpecification MmsVariableSpecification;
 
 struct sMmsVariableSpecification {

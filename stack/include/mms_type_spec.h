@@ -1,5 +1,5 @@
 /*
- * MMS variable (type) specifications: the description of a variable's type as returned by
+ * Descriptions of MMS variable types, as returned by
  * IedConnection_getVariableSpecification. The structure itself is declared in mms_common.h.
  */
 #ifndef MMS_TYPE_SPEC_H_
@@ -14,16 +14,16 @@
 extern "C" {
 #endif
 
-/* Frees the specification, its name and all its children. NULL is ignored. */
+/* Frees the type description, its name and all its children. NULL is ignored. */
 LIB61850_API void MmsVariableSpecification_destroy(MmsVariableSpecification* self);
 
 /* The child value of a structured value, following the "$"-separated component names of childId
- * through the specification; NULL when a name does not exist or the value does not match the
- * specification. The returned value belongs to value. */
+ * through the type description; NULL when a name does not exist or the value does not match the
+ * type. The returned value belongs to value. */
 LIB61850_API MmsValue* MmsVariableSpecification_getChildValue(MmsVariableSpecification* self, MmsValue* value,
                                                               const char* childId);
 
-/* The specification of a (nested) component given by a "$"-separated name, or NULL. */
+/* The type of a (nested) component given by a "$"-separated name, or NULL. */
 LIB61850_API MmsVariableSpecification*
 MmsVariableSpecification_getNamedVariableRecursive(MmsVariableSpecification* self, const char* nameId);
 

@@ -172,7 +172,7 @@ TEST(MmsValueModel, ElementsAndDefaults) {
     Value negative(MmsValue_createEmptyStructure(-4));
     EXPECT_EQ(MmsValue_getArraySize(negative.get()), 0u);
 
-    // Default values follow the type specification.
+    // Default values follow the type description.
     MmsVariableSpecification stVal{}, q{}, t{}, st{};
     stVal.type = MMS_BOOLEAN;
     q.type = MMS_BIT_STRING;

@@ -82,7 +82,7 @@ MmsError decodeConfirmedError(const Pdu& pdu);
 void encodeReject(ber::Writer& w, bool hasInvokeId, uint32_t invokeId, uint32_t problemType, int32_t code);
 MmsError decodeReject(const Pdu& pdu);
 
-// ---- object names and variable access specifications ----
+// ---- object names and the variables a service accesses ----
 void encodeObjectName(ber::Writer& w, const ObjectName& name);
 bool decodeObjectName(const ber::Tlv& tlv, ObjectName& name);
 
@@ -148,7 +148,7 @@ bool decodeIdentifyResponse(const ber::Tlv& service, ServerIdentity& identity);
 // Variable list name (VMD specific) `listName` with the given access results.
 void encodeInformationReport(ber::Writer& w, const std::string& listName,
                              const std::vector<const MmsValue*>& values);
-// Any variable access specification (e.g. a list of named variables) with its results.
+// Any set of accessed variables (e.g. a list of named variables) with its results.
 void encodeInformationReport(ber::Writer& w, const VariableAccess& access,
                              const std::vector<const MmsValue*>& values);
 // New values; the caller deletes them.

@@ -1,6 +1,6 @@
 #pragma once
-// MMS TypeSpecification encoding and decoding (ISO 9506-2), to and from
-// MmsVariableSpecification.
+// Encoding and decoding of MMS type descriptions (the TypeSpecification production of
+// ISO 9506-2), to and from MmsVariableSpecification.
 #include "mms_common.h"
 #include "stack/src/mms/MmsBer.h"
 #include "stack/src/mms/MmsData.h"

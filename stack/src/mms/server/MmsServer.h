@@ -37,8 +37,8 @@ public:
     virtual std::string peerAddress() const = 0;
     virtual bool isOpen() const = 0;
 
-    // Sends an unconfirmed InformationReport whose variable access specification is the
-    // VMD-specific named variable list `listName` (reports of IEC 61850 use "RPT") and whose
+    // Sends an unconfirmed InformationReport that names as its variables the VMD-specific
+    // named variable list `listName` (reports of IEC 61850 use "RPT") and whose
     // access results are `values` in order. A value of type MMS_DATA_ACCESS_ERROR becomes a
     // failure result, every other value a success with that data. Null entries are not allowed.
     // The values are only read during the call. Thread-safe: may be called from any thread,
@@ -46,7 +46,7 @@ public:
     // encoded PDU exceeds the negotiated maximum PDU size, or sending fails.
     virtual bool sendInformationReport(const std::string& listName,
                                        const std::vector<const MmsValue*>& values) = 0;
-    // The same with a list of named variables (one per value) as the access specification, as
+    // The same naming a list of variables (one per value), as
     // control services report LastApplError and command terminations.
     virtual bool sendInformationReport(const std::vector<ObjectName>& variables,
                                        const std::vector<const MmsValue*>& values) = 0;
