@@ -191,7 +191,11 @@ TEST_F(ExplorerBrowse, GooseControlBlocksTheirValuesAndDataSets) {
     ASSERT_NE(gocb, nullptr);
     EXPECT_EQ(explorer.getError(), IED_ERROR_OK);
     EXPECT_EQ(ClientGooseControlBlock_getDstAddress_appid(gocb), 0x0010);
+    EXPECT_EQ(ClientGooseControlBlock_getDstAddress_vid(gocb), 0x00A);
+    EXPECT_EQ(ClientGooseControlBlock_getDstAddress_priority(gocb), 4);
+    EXPECT_EQ(ClientGooseControlBlock_getMinTime(gocb), 2u);
     EXPECT_EQ(ClientGooseControlBlock_getMaxTime(gocb), 1000u);
+    EXPECT_EQ(ClientGooseControlBlock_getConfRev(gocb), 1u);
     EXPECT_STREQ(ClientGooseControlBlock_getGoID(gocb), "PROT1_TRIP");
     EXPECT_EQ(ClientGooseControlBlock_getDstAddress(gocb).dstAddress[5], 0x10);
     ClientGooseControlBlock_destroy(gocb);
