@@ -193,3 +193,8 @@ TEST(HostXmlHelper, RootChildElementToString) {
     empty.create_root_node("root");
     EXPECT_EQ(Vor::XmlHelper::writeRootChildElementToString(empty), "");
 }
+
+TEST(HostLanguage, UnknownLanguageFallsBackToTheFirst) {
+    lng::setLanguage(7);
+    EXPECT_EQ(lng::language(), 0);
+}
