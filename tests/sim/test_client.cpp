@@ -506,22 +506,24 @@ TEST_F(SimClient, BrowseAsksTypesAheadOncePerNode) {
     TypeRequests types;
     MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), &TypeRequests::onMessage, &types);
     std::atomic<bool> walking{true};
-    std::atomic<int> reads{0}, failedReads{0};
+    std::atomic<int> reading{0}, failedReads{0};
     std::vector<std::thread> readers;
     for (int r = 0; r < 3; ++r)
         readers.emplace_back([&] {
             for (int i = 0; i < 5000 && walking.load(); ++i) {
                 IedClientError err;
                 IedConnection_readFloatValue(con, &err, "SIMIEDLD0/GGIO1.AnIn1.mag.f", IEC61850_FC_MX);
-                ++(err == IED_ERROR_OK ? reads : failedReads);
+                failedReads += err == IED_ERROR_OK ? 0 : 1;
+                reading += i == 0 ? 1 : 0;
             }
         });
+    // The walk starts once every reader is reading, however slowly the threads get going.
+    EXPECT_TRUE(waitForCount(reading, 3));
     int nodes = 0;
     Strings forward = browseAll(con, false, nodes);
     walking = false;
     for (auto& t : readers)
         t.join();
-    EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(failedReads.load(), 0);
     EXPECT_TRUE(waitForCount(types.count, nodes));
     EXPECT_EQ(types.count.load(), nodes);
