@@ -118,7 +118,9 @@ async function main() {
     check(params.some((t) => t.includes('01-0C-CD')), 'the parameters show the GOOSE destination MAC');
 
     // Uncheck everything, then check two leaves.
-    const top = await page.$('#tree > ul > li > label > input');
+    // A locator, not an element handle: the tree may be drawn again between finding the box and
+    // clicking it.
+    const top = page.locator('#tree > ul > li > label > input').first();
     if (await top.evaluate((e) => e.checked || e.indeterminate)) {
       const v = await page.evaluate(() => document.body.dataset.modelVersion);
       await top.click();
