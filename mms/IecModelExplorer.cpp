@@ -13,6 +13,7 @@ std::vector<std::string> IecModelExplorer::takeNames(LinkedList list) {
     std::vector<std::string> names;
     if (list == nullptr)
         return names;
+    names.reserve(static_cast<size_t>(LinkedList_size(list)));
     for (LinkedList element = LinkedList_getNext(list); element != nullptr;
          element = LinkedList_getNext(element)) {
         const char* text = static_cast<const char*>(LinkedList_getData(element));

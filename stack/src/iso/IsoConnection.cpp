@@ -245,26 +245,49 @@ IsoStatus IsoConnection::sendTsdu(const std::vector<uint8_t>& tsdu) {
     return sendRaw(_sendBuf.data(), _sendBuf.size());
 }
 
-IsoStatus IsoConnection::sendMms(const uint8_t* pdu, size_t length) {
-    std::unique_lock<std::mutex> lock(_sendMutex);
+bool IsoConnection::appendSingleTpdu(std::vector<uint8_t>& out, const uint8_t* pdu, size_t length) {
     _headerScratch.clear();
     appendUserDataHeader(_headerScratch, _mmsContextId, length);
-    size_t tsduSize = sizeof(kDataSpduHeader) + _headerScratch.size() + length;
-    if (tsduSize + 3 <= _maxTpdu) {
-        // Common case: one TPDU, built in place and handed to the socket in one send.
-        _sendBuf.clear();
-        appendDataHeader(_sendBuf, tsduSize, true);
-        _sendBuf.insert(_sendBuf.end(), kDataSpduHeader, kDataSpduHeader + sizeof(kDataSpduHeader));
-        appendUserDataHeader(_sendBuf, _mmsContextId, length);
-        _sendBuf.insert(_sendBuf.end(), pdu, pdu + length);
+    const size_t tsduSize = sizeof(kDataSpduHeader) + _headerScratch.size() + length;
+    if (tsduSize + 3 > _maxTpdu)
+        return false;
+    appendDataHeader(out, tsduSize, true);
+    out.insert(out.end(), kDataSpduHeader, kDataSpduHeader + sizeof(kDataSpduHeader));
+    out.insert(out.end(), _headerScratch.begin(), _headerScratch.end());
+    out.insert(out.end(), pdu, pdu + length);
+    return true;
+}
+
+IsoStatus IsoConnection::sendMms(const uint8_t* pdu, size_t length) {
+    std::unique_lock<std::mutex> lock(_sendMutex);
+    _sendBuf.clear();
+    // Common case: one TPDU, built in place and handed to the socket in one send.
+    if (appendSingleTpdu(_sendBuf, pdu, length))
         return sendRaw(_sendBuf.data(), _sendBuf.size());
-    }
     lock.unlock();
     std::vector<uint8_t> tsdu;
-    tsdu.reserve(tsduSize);
+    tsdu.reserve(sizeof(kDataSpduHeader) + length + 16);
     tsdu.insert(tsdu.end(), kDataSpduHeader, kDataSpduHeader + sizeof(kDataSpduHeader));
     appendUserData(tsdu, _mmsContextId, pdu, length);
     return sendTsdu(tsdu);
+}
+
+IsoStatus IsoConnection::sendMms(const std::vector<std::vector<uint8_t>>& pdus) {
+    {
+        std::lock_guard<std::mutex> lock(_sendMutex);
+        _sendBuf.clear();
+        bool single = true;
+        for (size_t i = 0; i < pdus.size() && single; ++i)
+            single = appendSingleTpdu(_sendBuf, pdus[i].data(), pdus[i].size());
+        if (single)
+            return sendRaw(_sendBuf.data(), _sendBuf.size());
+    }
+    for (const auto& pdu : pdus) {
+        IsoStatus st = sendMms(pdu.data(), pdu.size());
+        if (st != IsoStatus::Ok)
+            return st;
+    }
+    return IsoStatus::Ok;
 }
 
 IsoStatus IsoConnection::receive(std::vector<uint8_t>& pdu, Event& event, int timeoutMs, int wakeFd) {

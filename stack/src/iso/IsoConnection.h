@@ -66,6 +66,9 @@ public:
 
     // Sends one MMS PDU (segmented into DT TPDUs as needed). Thread-safe.
     IsoStatus sendMms(const uint8_t* pdu, size_t length);
+    // Sends several MMS PDUs, in one write to the socket when each fits one TPDU: requests
+    // sent ahead together cost the peer one wake-up instead of one each. Thread-safe.
+    IsoStatus sendMms(const std::vector<std::vector<uint8_t>>& pdus);
 
     enum class Event {
         Data,            // an MMS PDU in `pdu`
@@ -101,6 +104,9 @@ private:
     void enterBlockingReceive();
     IsoStatus sendRaw(const uint8_t* data, size_t length);
     IsoStatus sendTsdu(const std::vector<uint8_t>& tsdu);
+    // Appends the single DT TPDU that carries `pdu` to `out`; false (nothing appended) when the
+    // PDU needs several. The caller holds _sendMutex.
+    bool appendSingleTpdu(std::vector<uint8_t>& out, const uint8_t* pdu, size_t length);
 
     std::atomic<int> _fd{-1};
     std::mutex _sendMutex;

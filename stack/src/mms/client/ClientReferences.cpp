@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace stack {
 namespace mms {
@@ -102,15 +103,24 @@ IedClientError toIedError(MmsDataAccessError error) {
     }
 }
 
-bool splitReference(const char* reference, std::string& domain, std::string& rest) {
+bool splitReference(const char* reference, std::string_view& domain, std::string_view& rest) {
     if (reference == nullptr)
         return false;
     const char* slash = std::strchr(reference, '/');
     if (slash == nullptr || slash == reference || slash[1] == '\0')
         return false;
-    domain.assign(reference, slash);
-    rest.assign(slash + 1);
+    domain = std::string_view(reference, static_cast<size_t>(slash - reference));
+    rest = std::string_view(slash + 1);
     return domain.size() <= 64;
+}
+
+bool splitReference(const char* reference, std::string& domain, std::string& rest) {
+    std::string_view d, r;
+    if (!splitReference(reference, d, r))
+        return false;
+    domain.assign(d);
+    rest.assign(r);
+    return true;
 }
 
 std::string dotsToDollars(std::string text) {
@@ -163,9 +173,12 @@ bool toVariableName(const std::string& domain, const std::string& item, ObjectNa
     return splitArrayPath(item, name.item, name.alternateAccess);
 }
 
-char* copyString(const std::string& text) {
+char* copyString(std::string_view text) {
     char* s = static_cast<char*>(std::malloc(text.size() + 1));
-    std::memcpy(s, text.c_str(), text.size() + 1);
+    if (s == nullptr)
+        throw std::bad_alloc(); // the entry point's guard turns it into its failure value
+    std::memcpy(s, text.data(), text.size());
+    s[text.size()] = '\0';
     return s;
 }
 

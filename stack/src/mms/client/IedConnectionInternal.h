@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sClientReport;
@@ -32,6 +33,8 @@ IedClientError toIedError(MmsDataAccessError error);
 
 // "LD/rest": splits at the first '/'. False (no crash) for NULL, a missing '/', or an empty part.
 bool splitReference(const char* reference, std::string& domain, std::string& rest);
+// The same without copies: the parts point into `reference`.
+bool splitReference(const char* reference, std::string_view& domain, std::string_view& rest);
 // "LN.DO.DA" with FC ST gives "LN$ST$DO$DA"; "LN" gives "LN$ST".
 std::string toMmsItem(const std::string& rest, FunctionalConstraint fc);
 // Replaces every '.' by '$'.
@@ -50,7 +53,7 @@ bool toDataSetName(const char* reference, ObjectName& name);
 // "LD/LN.DO.DA[FC]" to its variable name; false when malformed.
 bool toVariableName(const char* reference, ObjectName& name);
 
-char* copyString(const std::string& text);
+char* copyString(std::string_view text);
 // Stores a client error where the caller asked for it (error may be NULL).
 inline void setError(IedClientError* error, IedClientError value) {
     if (error != nullptr)
@@ -106,6 +109,8 @@ struct sIedConnection {
     // logical node and association: the data, data attribute and FC directories and the variable
     // type descriptions are answered from it.
     std::map<std::string, std::shared_ptr<const MmsVariableSpecification>> typeCache;
+    // The entry of typeCache found last, looked at first by the next call.
+    std::pair<std::string, std::shared_ptr<const MmsVariableSpecification>> lastType;
     // Type requests sent ahead of a walk through a logical device and not taken yet: "LD/LN" to
     // the request's invoke id and when it was sent.
     struct TypeRequest {
@@ -119,6 +124,7 @@ struct sIedConnection {
         std::lock_guard<std::mutex> lock(cacheMutex);
         variableCache.clear();
         typeCache.clear();
+        lastType = {};
         for (const auto& r : typeRequests)
             mms.abandon(r.second.invokeId);
         typeRequests.clear();

@@ -40,7 +40,7 @@ void addUnique(std::vector<std::string>& out, std::set<std::string>& seen, const
         out.push_back(name);
 }
 
-bool isDataFc(const std::string& fc) {
+bool isDataFc(std::string_view fc) {
     static const char* const kFcs[] = {"ST", "MX", "SP", "SV", "CF", "DC", "SG",
                                        "SE", "SR", "OR", "BL", "EX", "CO"};
     for (const char* f : kFcs)
@@ -177,28 +177,28 @@ LinkedList childrenFromType(const MmsVariableSpecification* lnType, std::string_
 // Common part of the data directory services.
 LinkedList dataDirectory(IedConnection self, IedClientError* error, const char* dataReference,
                          const std::string& fc, bool withFc) {
-    std::string domain, rest;
+    std::string_view domain, rest;
     // "LN.DO[.DA...]": at least two names, none empty.
     if (self == nullptr || !splitReference(dataReference, domain, rest) || rest.find('.') == rest.npos ||
         rest.front() == '.' || rest.back() == '.' || rest.find("..") != rest.npos) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
-    const std::string ln = rest.substr(0, rest.find('.'));
+    const std::string_view ln = rest.substr(0, rest.find('.'));
     LinkedList list = nullptr;
     if (TypeRef lnType = logicalNodeType(self, domain, ln)) {
-        list = childrenFromType(lnType.get(), std::string_view(rest).substr(ln.size() + 1), fc, withFc);
+        list = childrenFromType(lnType.get(), rest.substr(ln.size() + 1), fc, withFc);
     } else {
         NameList names;
-        IedClientError e = domainVariables(self, domain, names);
+        IedClientError e = domainVariables(self, std::string(domain), names);
         if (e != IED_ERROR_OK) {
             setError(error, e);
             return nullptr;
         }
-        std::vector<std::string> parts = split(rest, '.');
+        std::vector<std::string> parts = split(std::string(rest), '.');
         bool exists = false;
-        std::vector<Child> children =
-            childrenOf(*names, ln, std::vector<std::string>(parts.begin() + 1, parts.end()), fc, exists);
+        std::vector<Child> children = childrenOf(
+            *names, parts[0], std::vector<std::string>(parts.begin() + 1, parts.end()), fc, exists);
         if (exists) {
             std::vector<std::string> out;
             std::set<std::string> seen;
@@ -276,7 +276,6 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
         return nullptr;
     }
     std::vector<std::string> out;
-    std::set<std::string> seen;
     if (acsiClass == ACSI_CLASS_DATA_SET) {
         std::vector<std::string> lists;
         IedClientError e = self->getNameList(ObjectClass::NamedVariableList, domain, lists);
@@ -324,15 +323,23 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
     default:
         break;
     }
-    // The (FC, name) pairs directly below the logical node: from its type, or from the names.
-    std::vector<std::pair<std::string, std::string>> members;
+    // The (FC, name) pairs directly below the logical node: from its type, or from the names
+    // (which `names` keeps alive).
+    std::vector<std::pair<std::string_view, std::string_view>> members;
+    NameList names;
     TypeRef lnType = logicalNodeType(self, domain, ln, true);
     if (lnType) {
-        for (const std::string& group : componentNames(lnType.get()))
-            for (const std::string& name : componentNames(component(lnType.get(), group)))
-                members.emplace_back(group, name);
+        const auto& groups = lnType->typeSpec.structure;
+        for (int g = 0; g < groups.elementCount; ++g) {
+            const MmsVariableSpecification* group = groups.elements[g];
+            if (group->type != MMS_STRUCTURE)
+                continue;
+            for (int i = 0; i < group->typeSpec.structure.elementCount; ++i) {
+                const char* name = group->typeSpec.structure.elements[i]->name;
+                members.emplace_back(group->name != nullptr ? group->name : "", name != nullptr ? name : "");
+            }
+        }
     } else {
-        NameList names;
         IedClientError e = domainVariables(self, domain, names);
         if (e != IED_ERROR_OK) {
             setError(error, e);
@@ -342,28 +349,29 @@ LinkedList IedConnection_getLogicalNodeDirectory(IedConnection self, IedClientEr
             setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
             return nullptr;
         }
-        for (const std::string& n : *names) {
-            // Names of other logical nodes are skipped without splitting.
+        for (std::string_view n : *names) {
+            // "LN$FC$name": names of other logical nodes are skipped first.
             if (n.size() <= ln.size() || n[ln.size()] != '$' || n.compare(0, ln.size(), ln) != 0)
                 continue;
-            std::vector<std::string> parts = split(n, '$');
-            if (parts.size() == 3 && parts[0] == ln)
-                members.emplace_back(parts[1], parts[2]);
+            const size_t fcEnd = n.find('$', ln.size() + 1);
+            if (fcEnd != std::string_view::npos && n.find('$', fcEnd + 1) == std::string_view::npos)
+                members.emplace_back(n.substr(ln.size() + 1, fcEnd - ln.size() - 1), n.substr(fcEnd + 1));
         }
     }
+    // The names the class asks for, each once (a data object is in several FCs).
+    std::vector<std::string_view> picked;
     for (const auto& [group, name] : members) {
-        if (acsiClass == ACSI_CLASS_DATA_OBJECT) {
-            if (isDataFc(group))
-                addUnique(out, seen, name);
-        } else if (acsiClass == ACSI_CLASS_SGCB) {
-            if (group == "SP" && name == "SGCB")
-                addUnique(out, seen, name);
-        } else if (cbFc != nullptr && group == cbFc) {
-            addUnique(out, seen, name);
-        }
+        const bool wanted = acsiClass == ACSI_CLASS_DATA_OBJECT ? isDataFc(group)
+                            : acsiClass == ACSI_CLASS_SGCB      ? group == "SP" && name == "SGCB"
+                                                                : cbFc != nullptr && group == cbFc;
+        if (wanted && std::find(picked.begin(), picked.end(), name) == picked.end())
+            picked.push_back(name);
     }
+    LinkedList list = LinkedList_create(), last = list;
+    for (std::string_view name : picked)
+        last = LinkedList_insertAfter(last, copyString(name));
     setError(error, IED_ERROR_OK);
-    return toLinkedList(out);
+    return list;
 } catch (...) {
     return unknownFailure(error);
 }
@@ -434,9 +442,9 @@ LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError
                                               const char* dataReference, FunctionalConstraint fc) try {
     // The children under one FC are the components of the variable's type: read in place from
     // the logical node's type, or asked from a server that does not describe whole nodes.
-    std::string domain, rest;
-    if (self == nullptr || !splitReference(dataReference, domain, rest) ||
-        FunctionalConstraint_toString(fc) == nullptr) {
+    std::string_view domain, rest;
+    const char* fcText = FunctionalConstraint_toString(fc);
+    if (self == nullptr || !splitReference(dataReference, domain, rest) || fcText == nullptr) {
         setError(error, IED_ERROR_OBJECT_REFERENCE_INVALID);
         return nullptr;
     }
@@ -452,10 +460,9 @@ LinkedList IedConnection_getDataDirectoryByFC(IedConnection self, IedClientError
         setError(error, IED_ERROR_OK);
         return out;
     }
-    const MmsVariableSpecification* t =
-        typeAt(lnType.get(), FunctionalConstraint_toString(fc),
-               dot == std::string::npos ? std::string_view() : std::string_view(rest).substr(dot + 1));
-    if (t == nullptr || (dot != std::string::npos && dot + 1 == rest.size())) {
+    const MmsVariableSpecification* t = typeAt(
+        lnType.get(), fcText, dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1));
+    if (t == nullptr || (dot != std::string_view::npos && dot + 1 == rest.size())) {
         setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
         return nullptr;
     }

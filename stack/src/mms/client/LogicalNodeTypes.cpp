@@ -24,11 +24,26 @@ MmsVariableSpecification* answeredType(const Response& r, IedClientError& e) {
     return typeDesc;
 }
 
-bool cachedType(IedConnection self, const std::string& key, TypeRef& type) {
+// The cached type of `domain`/`ln`. A walk asks for the same logical node once per data object
+// and attribute, so the last one found is looked at first, without building its key.
+bool cachedType(IedConnection self, std::string_view domain, std::string_view ln, TypeRef& type) {
     std::lock_guard<std::mutex> lock(self->cacheMutex);
-    auto it = self->typeCache.find(key);
-    if (it == self->typeCache.end() || !self->mms.isConnected())
+    if (!self->mms.isConnected())
         return false;
+    auto& last = self->lastType;
+    if (last.first.size() == domain.size() + 1 + ln.size() &&
+        last.first.compare(0, domain.size(), domain) == 0 && last.first[domain.size()] == '/' &&
+        last.first.compare(domain.size() + 1, ln.size(), ln) == 0) {
+        type = last.second;
+        return true;
+    }
+    std::string key;
+    key.reserve(domain.size() + 1 + ln.size());
+    key.append(domain).append(1, '/').append(ln);
+    auto it = self->typeCache.find(key);
+    if (it == self->typeCache.end())
+        return false;
+    last = *it;
     type = it->second;
     return true;
 }
@@ -70,8 +85,8 @@ bool takeTypeRequest(IedConnection self, const std::string& key, uint32_t& id) {
 
 // Asks ahead for the types of the logical nodes after `ln` (from the first, for an empty `ln`)
 // in the device's directory that are neither known nor asked yet, while the association has
-// more than one free slot for requests (one stays free for the caller's other threads). A request left unanswered past the request
-// time-out is given up, so that a silent server cannot hold the slots.
+// more than one free slot for requests (one stays free for the caller's other threads). A request left
+// unanswered past the request time-out is given up, so that a silent server cannot hold the slots.
 void askAhead(IedConnection self, const std::string& domain, const std::string& ln) {
     std::lock_guard<std::mutex> lock(self->cacheMutex);
     const auto now = Clock::now();
@@ -100,18 +115,22 @@ void askAhead(IedConnection self, const std::string& domain, const std::string& 
         self->walkedTo = {domain, at};
         first = at + 1;
     }
-    for (size_t i = first; i < list.size() && slots > 0; ++i) {
+    std::vector<std::string> keys;
+    std::vector<MmsClient::Encoder> requests;
+    for (size_t i = first; i < list.size() && requests.size() < static_cast<size_t>(slots); ++i) {
         if (list[i].find('$') != std::string::npos)
             continue;
         std::string key = domain + "/" + list[i];
         if (self->typeCache.count(key) != 0 || self->typeRequests.count(key) != 0)
             continue;
-        uint32_t id = 0;
-        if (self->mms.start(typeRequest(domain, list[i]), id, false) != MMS_ERROR_NONE)
-            break;
-        self->typeRequests[key] = {id, now};
-        --slots;
+        keys.push_back(std::move(key));
+        requests.push_back(typeRequest(domain, list[i]));
     }
+    // Sent together: the server is woken once for all of them.
+    std::vector<uint32_t> ids;
+    self->mms.startAll(requests, ids);
+    for (size_t i = 0; i < ids.size(); ++i)
+        self->typeRequests[keys[i]] = {ids[i], now};
 }
 
 } // namespace
@@ -128,11 +147,12 @@ MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, Ie
     return answeredType(r, e);
 }
 
-TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln, bool walking) {
-    const std::string key = domain + "/" + ln;
+TypeRef logicalNodeType(IedConnection self, std::string_view domainName, std::string_view lnName,
+                        bool walking) {
     TypeRef type;
-    if (cachedType(self, key, type))
+    if (cachedType(self, domainName, lnName, type))
         return type;
+    const std::string domain(domainName), ln(lnName), key = domain + "/" + ln;
     if (!self->mms.isConnected())
         return keepType(self, key, nullptr, self->disconnectedError());
     // This node's own request goes first, so that the server answers it before those asked ahead.
@@ -152,8 +172,9 @@ const MmsVariableSpecification* component(const MmsVariableSpecification* typeDe
         return nullptr;
     for (int i = 0; i < typeDesc->typeSpec.structure.elementCount; ++i) {
         const MmsVariableSpecification* c = typeDesc->typeSpec.structure.elements[i];
-        if (c->name != nullptr && std::strncmp(c->name, name.data(), name.size()) == 0 &&
-            c->name[name.size()] == '\0')
+        // The first character sorts out most components before the whole name is compared.
+        if (c->name != nullptr && c->name[0] == (name.empty() ? '\0' : name[0]) &&
+            std::strncmp(c->name, name.data(), name.size()) == 0 && c->name[name.size()] == '\0')
             return c;
     }
     return nullptr;

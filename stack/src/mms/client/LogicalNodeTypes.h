@@ -23,7 +23,7 @@ MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, Ie
 // follow `ln` in the device's directory (as last listed in this association) are then asked
 // ahead, a few at a time, so that the server answers them while the caller works through this
 // one. A full browse sends no more requests than one per logical node.
-TypeRef logicalNodeType(IedConnection self, const std::string& domain, const std::string& ln,
+TypeRef logicalNodeType(IedConnection self, std::string_view domain, std::string_view ln,
                         bool walking = false);
 // Asks ahead, with the association's spare request slots, for the types of the first logical
 // nodes of a device whose directory was just listed: a browser opens them next.

@@ -2,6 +2,7 @@
 
 #include "mms_value.h"
 
+#include <algorithm>
 #include <chrono>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -426,27 +427,66 @@ MmsError MmsClient::start(const Encoder& encode, uint32_t& id, bool waitForSlot)
                 if (unanswered() >= _maxOutstanding)
                     return MMS_ERROR_OUTSTANDING_CALL_LIMIT;
         }
-        do {
-            id = _nextInvokeId++;
-            if (_nextInvokeId >= kConcludeKey)
-                _nextInvokeId = 1;
-        } while (_pending.count(id) != 0);
-        _pending[id] = Pending();
+        id = newRequest();
     }
-    ber::Writer w;
-    encode(w, id);
-    if (w.size() > _maxPdu.load()) {
-        std::lock_guard<std::mutex> lock(_mutex);
-        _pending.erase(id);
-        return MMS_ERROR_RESOURCE_OTHER;
-    }
-    queueRaw(w.bytes().data(), w.size(), false);
-    if (_iso.sendMms(w.bytes().data(), w.size()) != iso::IsoStatus::Ok) {
-        std::lock_guard<std::mutex> lock(_mutex);
-        _pending.erase(id);
+    return send(&encode, &id, 1);
+}
+
+MmsError MmsClient::startAll(const std::vector<Encoder>& encoders, std::vector<uint32_t>& ids) {
+    ids.clear();
+    if (!_connected.load())
         return MMS_ERROR_CONNECTION_LOST;
+    if (onReceiveThread())
+        return MMS_ERROR_OUTSTANDING_CALL_LIMIT;
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        const size_t room = static_cast<size_t>(std::max(0, _maxOutstanding - unanswered()));
+        for (size_t i = 0; i < std::min(room, encoders.size()); ++i)
+            ids.push_back(newRequest());
     }
-    return MMS_ERROR_NONE;
+    if (ids.empty())
+        return encoders.empty() ? MMS_ERROR_NONE : MMS_ERROR_OUTSTANDING_CALL_LIMIT;
+    MmsError e = send(encoders.data(), ids.data(), ids.size());
+    if (e != MMS_ERROR_NONE)
+        ids.clear();
+    return e;
+}
+
+uint32_t MmsClient::newRequest() {
+    uint32_t id;
+    do {
+        id = _nextInvokeId++;
+        if (_nextInvokeId >= kConcludeKey)
+            _nextInvokeId = 1;
+    } while (_pending.count(id) != 0);
+    _pending[id] = Pending();
+    return id;
+}
+
+MmsError MmsClient::send(const Encoder* encoders, const uint32_t* ids, size_t count) {
+    std::vector<std::vector<uint8_t>> pdus(count);
+    MmsError e = MMS_ERROR_NONE;
+    for (size_t i = 0; i < count && e == MMS_ERROR_NONE; ++i) {
+        ber::Writer w;
+        encoders[i](w, ids[i]);
+        if (w.size() > _maxPdu.load())
+            e = MMS_ERROR_RESOURCE_OTHER;
+        pdus[i].swap(w.bytes());
+    }
+    if (e == MMS_ERROR_NONE) {
+        for (const auto& pdu : pdus)
+            queueRaw(pdu.data(), pdu.size(), false);
+        const iso::IsoStatus st =
+            count == 1 ? _iso.sendMms(pdus[0].data(), pdus[0].size()) : _iso.sendMms(pdus);
+        if (st != iso::IsoStatus::Ok)
+            e = MMS_ERROR_CONNECTION_LOST;
+    }
+    if (e != MMS_ERROR_NONE) {
+        std::lock_guard<std::mutex> lock(_mutex);
+        for (size_t i = 0; i < count; ++i)
+            _pending.erase(ids[i]);
+    }
+    return e;
 }
 
 int MmsClient::unanswered() const {

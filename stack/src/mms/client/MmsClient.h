@@ -64,6 +64,9 @@ public:
     // up to the request time-out, or with `waitForSlot` false fails at once, with
     // MMS_ERROR_OUTSTANDING_CALL_LIMIT either way.
     MmsError start(const Encoder& encode, uint32_t& id, bool waitForSlot = true);
+    // Starts as many of `encoders` as the server's limit leaves room for, without waiting,
+    // sent together in one write; their invoke ids in `ids`, in order (empty on failure).
+    MmsError startAll(const std::vector<Encoder>& encoders, std::vector<uint32_t>& ids);
     MmsError finish(uint32_t id, Response& response);
     // Whether the answer to a started request has come (or the association ended).
     bool answered(uint32_t id);
@@ -116,6 +119,10 @@ private:
     void drainRaw();
     // Requests sent and not answered yet; the caller holds _mutex.
     int unanswered() const;
+    // Registers a new request under a free invoke id; the caller holds _mutex.
+    uint32_t newRequest();
+    // Encodes and sends registered requests, forgetting them again when that fails.
+    MmsError send(const Encoder* encoders, const uint32_t* ids, size_t count);
     // Waits for the answer under `key`, reading the socket while no other thread does.
     MmsError waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, uint32_t timeoutMs, Pending& out);
     MmsError conclude(uint32_t timeoutMs);
