@@ -193,6 +193,24 @@ TEST(MmsClient, LongAnswersArePagedAndSegmented) {
     MmsValue* big = MmsValue_newVisibleString(std::string(30000, 'y').c_str());
     IedConnection_writeObject(con, &err, "BIG/GGIO1.X", IEC61850_FC_ST, big);
     EXPECT_EQ(err, IED_ERROR_OK);
+    // Requests started together go out in one write unless one needs several TPDUs, as this
+    // write does: each is sent on its own then, and each is answered.
+    {
+        using namespace stack::mms;
+        VariableAccess access;
+        access.variables.emplace_back("BIG", "GGIO1$ST$X");
+        const std::vector<MmsClient::Encoder> requests = {
+            [&](stack::ber::Writer& w, uint32_t id) { encodeWriteRequest(w, id, access, {big}); },
+            [&](stack::ber::Writer& w, uint32_t id) { encodeReadRequest(w, id, access); }};
+        std::vector<uint32_t> ids;
+        ASSERT_EQ(con->mms.startAll(requests, ids), MMS_ERROR_NONE);
+        ASSERT_EQ(ids.size(), 2u);
+        for (uint32_t id : ids) {
+            Response r;
+            EXPECT_EQ(con->mms.finish(id, r), MMS_ERROR_NONE);
+            EXPECT_EQ(r.pdu.kind, PduKind::ConfirmedResponse);
+        }
+    }
     MmsValue_delete(big);
     // Larger than the negotiated PDU size: refused locally, the connection stays usable.
     big = MmsValue_newVisibleString(std::string(70000, 'z').c_str());
