@@ -6,9 +6,11 @@
 // full browse down to every data attribute as the IED explorer does (server, device, logical
 // node and data directories, types by FC): requests sent and wall time, against a client that
 // asks one GetVariableAccessAttributes per logical node and walks the types itself, measured in
-// the same run (ratio, target <= 0.8). Then the read round trip against a TCP ping-pong of the
-// same sizes on loopback (ratio, target <= 1.5), and the latency from a value change in the
-// simulated IED to the client's report handler, as a ratio to the read round trip.
+// the same run (ratio, target <= 0.8); both again behind a relay that makes the link a 0.5 ms
+// round trip, as on a station network, where the waits for answers weigh more than on loopback.
+// Then the read round trip against a TCP ping-pong of the same sizes on loopback (ratio, target
+// <= 1.5), and the latency from a value change in the simulated IED to the client's report
+// handler, as a ratio to the read round trip.
 #include "mms/IecModelExplorer.h"
 #include "sim/Model.h"
 #include "sim/SimulatedIed.h"
@@ -20,6 +22,8 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 
 #include <unistd.h>
@@ -30,7 +34,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -95,6 +101,8 @@ void onRawMessage(void*, uint8_t*, int length, bool received) {
     if (!received)
         ++g_requests;
 }
+// One-way delay of the link the browses are compared over as well (about 0.5 ms round trip).
+constexpr int kLinkDelayUs = 250;
 // TPKT, COTP data, session and presentation headers around an MMS PDU.
 constexpr int kIsoHeaderBytes = 20;
 
@@ -291,6 +299,109 @@ double tcpPingPongUs(size_t requestSize, size_t answerSize, int count) {
     return us;
 }
 
+// A TCP relay on loopback that holds every chunk it forwards for `delayUs` in each direction:
+// a link with a round trip of about twice that, as between a test set and an IED on a station
+// network, where waiting for answers costs more than the work between them. Order and
+// pipelining are kept: chunks are queued, not serialized by the delay.
+class DelayedLink {
+public:
+    DelayedLink(uint16_t target, int delayUs) : _target(target), _delay(std::chrono::microseconds(delayUs)) {
+        _listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr = loopback(0);
+        socklen_t len = sizeof addr;
+        if (bind(_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            listen(_listener, 8) == 0 &&
+            getsockname(_listener, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            _port = ntohs(addr.sin_port);
+        _acceptor = std::thread([this] { acceptLoop(); });
+    }
+    ~DelayedLink() {
+        shutdown(_listener, SHUT_RDWR);
+        close(_listener);
+        _acceptor.join();
+        for (auto& t : _relays)
+            t.join();
+    }
+    uint16_t port() const { return _port; }
+
+private:
+    static sockaddr_in loopback(uint16_t port) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(port);
+        return addr;
+    }
+    void acceptLoop() {
+        for (;;) {
+            int client = accept(_listener, nullptr, nullptr);
+            if (client < 0)
+                return;
+            int server = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr = loopback(_target);
+            if (connect(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+                close(client);
+                close(server);
+                continue;
+            }
+            for (int fd : {client, server}) {
+                int one = 1;
+                setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            }
+            // Each direction ends by closing its writing side; the second to end closes both.
+            auto open = std::make_shared<std::atomic<int>>(2);
+            _relays.emplace_back([=] { relay(client, server, open); });
+            _relays.emplace_back([=] { relay(server, client, open); });
+        }
+    }
+    // Forwards from `in` to `out`, each chunk `_delay` after it came.
+    void relay(int in, int out, std::shared_ptr<std::atomic<int>> open) {
+        prctl(PR_SET_TIMERSLACK, 1UL); // wake up on time, not up to 50 us late
+        std::deque<std::pair<Clock::time_point, std::vector<char>>> queue;
+        bool reading = true;
+        while (reading || !queue.empty()) {
+            const auto now = Clock::now();
+            while (!queue.empty() && queue.front().first <= now) {
+                const auto& chunk = queue.front().second;
+                if (send(out, chunk.data(), chunk.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(chunk.size()))
+                    reading = false;
+                queue.pop_front();
+            }
+            if (!reading && queue.empty())
+                break;
+            const auto wait = queue.empty() ? std::chrono::nanoseconds(std::chrono::milliseconds(100))
+                                            : std::chrono::nanoseconds(queue.front().first - now);
+            timespec timeout{static_cast<time_t>(wait.count() / 1000000000),
+                             static_cast<long>(wait.count() % 1000000000)};
+            pollfd pfd{in, POLLIN, 0};
+            if (reading && ppoll(&pfd, 1, &timeout, nullptr) > 0) {
+                std::vector<char> chunk(65536);
+                ssize_t n = recv(in, chunk.data(), chunk.size(), 0);
+                if (n <= 0) {
+                    reading = false;
+                } else {
+                    chunk.resize(static_cast<size_t>(n));
+                    queue.emplace_back(Clock::now() + _delay, std::move(chunk));
+                }
+            } else if (!reading) {
+                nanosleep(&timeout, nullptr);
+            }
+        }
+        shutdown(out, SHUT_WR);
+        if (--*open == 0) {
+            close(in);
+            close(out);
+        }
+    }
+
+    uint16_t _target;
+    Clock::duration _delay;
+    int _listener = -1;
+    uint16_t _port = 0;
+    std::thread _acceptor;
+    std::vector<std::thread> _relays;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -340,9 +451,13 @@ int main(int argc, char** argv) {
     {
         iecx::sim::SimulatedIed prot;
         prot.load(station, "PROT1");
-        if (prot.start("127.0.0.1", 0))
-            compareBrowses("PROT1", prot.port(), 51);
-        else
+        if (prot.start("127.0.0.1", 0)) {
+            compareBrowses("PROT1", prot.port(), 201);
+            // The same servers behind a link of about 0.5 ms round trip.
+            DelayedLink toProt(prot.port(), kLinkDelayUs), toSynthetic(sim.port(), kLinkDelayUs);
+            compareBrowses("PROT1, 0.5 ms link", toProt.port(), 15);
+            compareBrowses("synthetic IED, 0.5 ms link", toSynthetic.port(), 3);
+        } else
             std::fprintf(stderr, "cannot start PROT1: %s\n", prot.lastError().c_str());
         prot.stop();
     }

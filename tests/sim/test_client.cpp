@@ -18,6 +18,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -361,15 +362,20 @@ size_t dataLeaves(iecx::sim::Model& model) {
 
 // Counts the GetVariableAccessAttributes requests a connection sends: confirmed request PDUs
 // (A0) whose service, after the invoke id, is [6] (A6).
-struct TypeRequests {
-    std::atomic<int> count{0};
+// The browse requests a client sends, counted by their confirmed service: GetNameList and
+// GetVariableAccessAttributes.
+struct BrowseRequests {
+    std::atomic<int> nameLists{0}, types{0};
     static void onMessage(void* p, uint8_t* pdu, int length, bool received) {
         int at = 2 + (length > 1 && (pdu[1] & 0x80) ? pdu[1] & 0x7F : 0);
         if (received || length < at + 2 || pdu[0] != 0xA0 || pdu[at] != 0x02)
             return;
         at += 2 + pdu[at + 1];
+        auto* self = static_cast<BrowseRequests*>(p);
+        if (at < length && pdu[at] == 0xA1)
+            ++self->nameLists;
         if (at < length && pdu[at] == 0xA6)
-            ++static_cast<TypeRequests*>(p)->count;
+            ++self->types;
     }
 };
 
@@ -498,13 +504,15 @@ TEST(SimCli, UsageAndInputErrors) {
     }
 }
 
-// A browse asks the types of the logical nodes that follow ahead of the walk: each node's type
-// exactly once, every answer kept under its own node (the same attributes as a walk in reverse
-// order, which asks node by node), and other threads' reads on the same connection all go
+// A browse asks ahead of the walk for the types of the logical nodes that follow, and near the
+// end of a device for the names of the next: each node's type and each device's names exactly
+// once, every answer kept under its own node or device (the same attributes as a walk in
+// reverse order, which asks as it goes), and other threads' reads on the same connection all go
 // through while the requests asked ahead take the server's slots.
-TEST_F(SimClient, BrowseAsksTypesAheadOncePerNode) {
-    TypeRequests types;
-    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), &TypeRequests::onMessage, &types);
+TEST_F(SimClient, BrowseAsksAheadOncePerNodeAndDevice) {
+    BrowseRequests requests;
+    MmsConnection_setRawMessageHandler(IedConnection_getMmsConnection(con), &BrowseRequests::onMessage,
+                                       &requests);
     std::atomic<bool> walking{true};
     std::atomic<int> reading{0}, failedReads{0};
     std::vector<std::thread> readers;
@@ -525,8 +533,14 @@ TEST_F(SimClient, BrowseAsksTypesAheadOncePerNode) {
     for (auto& t : readers)
         t.join();
     EXPECT_EQ(failedReads.load(), 0);
-    EXPECT_TRUE(waitForCount(types.count, nodes));
-    EXPECT_EQ(types.count.load(), nodes);
+    EXPECT_TRUE(waitForCount(requests.types, nodes));
+    EXPECT_EQ(requests.types.load(), nodes);
+    // The server directory, and one page of names for each device.
+    std::set<std::string> devices;
+    for (const auto& leaf : forward)
+        devices.insert(leaf.substr(0, leaf.find('/')));
+    EXPECT_EQ(devices.size(), 2u);
+    EXPECT_EQ(requests.nameLists.load(), 1 + 2);
 
     IedConnection other = connectTo(sim);
     ASSERT_NE(other, nullptr);

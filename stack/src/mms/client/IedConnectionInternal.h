@@ -111,13 +111,25 @@ struct sIedConnection {
     std::map<std::string, std::shared_ptr<const MmsVariableSpecification>> typeCache;
     // The entry of typeCache found last, looked at first by the next call.
     std::pair<std::string, std::shared_ptr<const MmsVariableSpecification>> lastType;
-    // Type requests sent ahead of a walk through a logical device and not taken yet: "LD/LN" to
-    // the request's invoke id and when it was sent.
-    struct TypeRequest {
+    // Requests sent ahead of a walk and not taken yet: their invoke id and when they were sent.
+    struct AheadRequest {
         uint32_t invokeId;
         std::chrono::steady_clock::time_point sent;
     };
-    std::map<std::string, TypeRequest> typeRequests;
+    // Type requests of logical nodes ("LD/LN").
+    std::map<std::string, AheadRequest> typeRequests;
+    // First pages of logical devices' variable names, asked when the server directory is listed
+    // or when a walk nears the end of the device before.
+    std::map<std::string, AheadRequest> nameRequests;
+    // The first pages of variable names read from answers asked ahead, not handed out yet by a
+    // logical device directory (which reads the pages that follow, if any).
+    struct AheadNames {
+        std::shared_ptr<std::vector<std::string>> names;
+        bool more = false;
+    };
+    std::map<std::string, AheadNames> aheadLists;
+    // The logical devices of the last server directory, in the server's order.
+    std::vector<std::string> devices;
     // Where in its device's variable names the last walk asked ahead from: (device, index).
     std::pair<std::string, size_t> walkedTo;
     void clearCache() {
@@ -125,9 +137,13 @@ struct sIedConnection {
         variableCache.clear();
         typeCache.clear();
         lastType = {};
-        for (const auto& r : typeRequests)
-            mms.abandon(r.second.invokeId);
+        for (const auto* requests : {&typeRequests, &nameRequests})
+            for (const auto& r : *requests)
+                mms.abandon(r.second.invokeId);
         typeRequests.clear();
+        nameRequests.clear();
+        aheadLists.clear();
+        devices.clear();
         walkedTo = {};
     }
 

@@ -1,13 +1,15 @@
-// Model discovery. Server and logical device directories always ask the server. Below a logical
-// node, data objects, attributes, control blocks and variable types come from the logical node's
-// type description, asked once per association with one GetVariableAccessAttributes (a structure
-// of FCs, each a structure of data objects or control blocks, and so on down). A server that
-// cannot describe a whole logical node is browsed by the MMS variable names of the logical
-// device instead ("LN", "LN$FC", "LN$FC$DO", ...), also fetched once per association. Both caches
-// are dropped at every connect and close, so nothing survives a reconnect or a change of
-// server. Data set lists and members are asked from the server on every call.
+// Model discovery. Server and logical device directories ask the server: a logical device's
+// names when its directory is called, or a little before, by a walk through the device before
+// it (each such answer is handed out once). Below a logical node, data objects, attributes, control blocks
+// and variable types come from the logical node's type description, asked once per association with one
+// GetVariableAccessAttributes (a structure of FCs, each a structure of data objects or control blocks, and so
+// on down). A server that cannot describe a whole logical node is browsed by the MMS variable names of the
+// logical device instead ("LN", "LN$FC", "LN$FC$DO", ...), also fetched once per association. Both caches are
+// dropped at every connect and close, so nothing survives a reconnect or a change of server. Data set lists
+// and members are asked from the server on every call.
 #include "stack/src/mms/client/IedConnectionInternal.h"
 #include "stack/src/mms/client/LogicalNodeTypes.h"
+#include "stack/src/mms/client/WalkAhead.h"
 
 #include "stack/src/mms/VariableTypes.h"
 
@@ -232,7 +234,10 @@ LinkedList IedConnection_getServerDirectory(IedConnection self, IedClientError* 
     std::vector<std::string> names;
     IedClientError e = self->getNameList(ObjectClass::Domain, std::string(), names);
     setError(error, e);
-    return e == IED_ERROR_OK ? toLinkedList(names) : nullptr;
+    if (e != IED_ERROR_OK)
+        return nullptr;
+    rememberDevices(self, names);
+    return toLinkedList(names);
 } catch (...) {
     return unknownFailure(error);
 }
@@ -251,7 +256,9 @@ LinkedList IedConnection_getLogicalDeviceDirectory(IedConnection self, IedClient
         return nullptr;
     }
     NameList names;
-    IedClientError e = domainVariables(self, logicalDeviceName, names, true);
+    IedClientError e = takeNamesAsked(self, logicalDeviceName, names)
+                           ? IED_ERROR_OK
+                           : domainVariables(self, logicalDeviceName, names, true);
     if (e != IED_ERROR_OK) {
         setError(error, e);
         return nullptr;

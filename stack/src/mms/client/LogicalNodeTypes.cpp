@@ -1,4 +1,5 @@
 #include "stack/src/mms/client/LogicalNodeTypes.h"
+#include "stack/src/mms/client/WalkAhead.h"
 
 #include "mms_type_spec.h"
 #include "stack/src/mms/AlternateAccess.h"
@@ -66,79 +67,7 @@ TypeRef keepType(IedConnection self, const std::string& key, MmsVariableSpecific
     return type;
 }
 
-MmsClient::Encoder typeRequest(const std::string& domain, const std::string& ln) {
-    return [&domain, &ln](ber::Writer& w, uint32_t id) {
-        encodeGetVariableAccessAttributesRequest(w, id, ObjectName(domain, ln));
-    };
-}
-
-// The request sent ahead for `key`, taken out of the list; false when there is none.
-bool takeTypeRequest(IedConnection self, const std::string& key, uint32_t& id) {
-    std::lock_guard<std::mutex> lock(self->cacheMutex);
-    auto it = self->typeRequests.find(key);
-    if (it == self->typeRequests.end())
-        return false;
-    id = it->second.invokeId;
-    self->typeRequests.erase(it);
-    return true;
-}
-
-// Asks ahead for the types of the logical nodes after `ln` (from the first, for an empty `ln`)
-// in the device's directory that are neither known nor asked yet, while the association has
-// more than one free slot for requests (one stays free for the caller's other threads). A request left
-// unanswered past the request time-out is given up, so that a silent server cannot hold the slots.
-void askAhead(IedConnection self, const std::string& domain, const std::string& ln) {
-    std::lock_guard<std::mutex> lock(self->cacheMutex);
-    const auto now = Clock::now();
-    const auto timeout = std::chrono::milliseconds(self->mms.requestTimeoutMs.load());
-    for (auto it = self->typeRequests.begin(); it != self->typeRequests.end();)
-        if (now - it->second.sent > timeout && !self->mms.answered(it->second.invokeId)) {
-            self->mms.abandon(it->second.invokeId);
-            it = self->typeRequests.erase(it);
-        } else {
-            ++it;
-        }
-    int slots = self->mms.freeSlots() - 1;
-    auto names = self->variableCache.find(domain);
-    if (slots <= 0 || names == self->variableCache.end())
-        return;
-    // `ln` in the device's names, searched from where the last walk stood: a walk moves forward
-    // through a list of thousands of names.
-    const std::vector<std::string>& list = *names->second;
-    size_t first = 0;
-    if (!ln.empty()) {
-        size_t at = self->walkedTo.first == domain ? std::min(self->walkedTo.second, list.size()) : 0;
-        auto found = std::find(list.begin() + static_cast<std::ptrdiff_t>(at), list.end(), ln);
-        if (found == list.end() && (found = std::find(list.begin(), list.end(), ln)) == list.end())
-            return;
-        at = static_cast<size_t>(found - list.begin());
-        self->walkedTo = {domain, at};
-        first = at + 1;
-    }
-    std::vector<std::string> keys;
-    std::vector<MmsClient::Encoder> requests;
-    for (size_t i = first; i < list.size() && requests.size() < static_cast<size_t>(slots); ++i) {
-        if (list[i].find('$') != std::string::npos)
-            continue;
-        std::string key = domain + "/" + list[i];
-        if (self->typeCache.count(key) != 0 || self->typeRequests.count(key) != 0)
-            continue;
-        keys.push_back(std::move(key));
-        requests.push_back(typeRequest(domain, list[i]));
-    }
-    // Sent together: the server is woken once for all of them.
-    std::vector<uint32_t> ids;
-    self->mms.startAll(requests, ids);
-    for (size_t i = 0; i < ids.size(); ++i)
-        self->typeRequests[keys[i]] = {ids[i], now};
-}
-
 } // namespace
-
-void askTypesAhead(IedConnection self, const std::string& domain) {
-    if (self->mms.isConnected())
-        askAhead(self, domain, std::string());
-}
 
 MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, IedClientError& e) {
     Response r;
@@ -160,7 +89,7 @@ TypeRef logicalNodeType(IedConnection self, std::string_view domainName, std::st
     MmsError sent =
         takeTypeRequest(self, key, id) ? MMS_ERROR_NONE : self->mms.start(typeRequest(domain, ln), id);
     if (walking && sent == MMS_ERROR_NONE)
-        askAhead(self, domain, ln);
+        askAheadOf(self, domain, ln);
     Response r;
     IedClientError e = self->finish(sent == MMS_ERROR_NONE ? self->mms.finish(id, r) : sent);
     MmsVariableSpecification* typeDesc = answeredType(r, e);

@@ -25,9 +25,6 @@ MmsVariableSpecification* askType(IedConnection self, const ObjectName& name, Ie
 // one. A full browse sends no more requests than one per logical node.
 TypeRef logicalNodeType(IedConnection self, std::string_view domain, std::string_view ln,
                         bool walking = false);
-// Asks ahead, with the association's spare request slots, for the types of the first logical
-// nodes of a device whose directory was just listed: a browser opens them next.
-void askTypesAhead(IedConnection self, const std::string& domain);
 // The component `name` of a structure type; nullptr when absent.
 const MmsVariableSpecification* component(const MmsVariableSpecification* typeDesc, std::string_view name);
 // The component names of a structure type (none for other types).

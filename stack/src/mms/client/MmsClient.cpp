@@ -23,6 +23,9 @@ constexpr auto kReaderLinger = std::chrono::milliseconds(2);
 // Bounded waits of an orderly release.
 constexpr uint32_t kReleaseWaitMs = 1000;
 constexpr int32_t kProposedMaxPdu = 65000;
+// Requests outstanding at a time: a browse asks the next logical nodes' types ahead with the
+// spare ones. A server that takes fewer says so in its answer.
+constexpr int16_t kProposedOutstanding = 10;
 
 } // namespace
 
@@ -109,6 +112,7 @@ MmsError MmsClient::connect(const std::string& host, uint16_t port) {
     ber::Writer w;
     InitiateParams proposal;
     proposal.maxPduSize = kProposedMaxPdu;
+    proposal.maxServOutstandingCalling = kProposedOutstanding;
     encodeInitiateRequest(w, proposal);
     std::vector<uint8_t> answer;
     std::string error;
@@ -130,7 +134,7 @@ MmsError MmsClient::connect(const std::string& host, uint16_t port) {
     }
     _maxPdu.store(
         static_cast<size_t>(std::max<int32_t>(std::min(negotiated.maxPduSize, kProposedMaxPdu), 64)));
-    _maxOutstanding = std::max<int>(1, negotiated.maxServOutstandingCalling);
+    _maxOutstanding = std::clamp<int>(negotiated.maxServOutstandingCalling, 1, kProposedOutstanding);
     queueRaw(w.bytes().data(), w.size(), false);
     queueRaw(answer.data(), answer.size(), true);
     {
@@ -545,7 +549,12 @@ MmsError MmsClient::request(const Encoder& encode, Response& response) {
 
 MmsError MmsClient::getNameList(int objectClass, const std::string& domain, std::vector<std::string>& names) {
     names.clear();
-    std::string continueAfter;
+    return continueNameList(objectClass, domain, names);
+}
+
+MmsError MmsClient::continueNameList(int objectClass, const std::string& domain,
+                                     std::vector<std::string>& names) {
+    std::string continueAfter = names.empty() ? std::string() : names.back();
     bool more = true;
     // Each page continues after the last name of the previous one; a server that keeps
     // announcing more without progress is stopped.

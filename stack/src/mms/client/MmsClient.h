@@ -78,6 +78,9 @@ public:
     // All names of an object class (ObjectClass or another basic object class code) in a
     // domain, or in the VMD when `domain` is empty, asked page by page.
     MmsError getNameList(int objectClass, const std::string& domain, std::vector<std::string>& names);
+    // The pages after `names`, the part of the list already read (from a first page asked
+    // ahead, say), appended while the server says that more follow.
+    MmsError continueNameList(int objectClass, const std::string& domain, std::vector<std::string>& names);
 
     void setRawMessageHandler(MmsRawMessageHandler handler, void* parameter);
     using ReportHandler = std::function<void(VariableAccess& access, std::vector<MmsValue*>& values)>;
