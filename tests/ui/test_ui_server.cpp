@@ -203,10 +203,21 @@ TEST_F(UiServerTest, StalledAndClosedStreamsNeitherBlockValuesNorLeakThreads) {
     std::vector<int> stalled;
     for (int i = 0; i < 4; ++i)
         stalled.push_back(openStream());
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    auto res = client->Get("/api/events", auth());
-    ASSERT_TRUE(res);
-    EXPECT_EQ(503, res->status);
+    // A fifth page is refused once the server has counted the four readers. On a loaded machine
+    // it may not have yet and gives the page a stream, which never ends: the probe leaves it at
+    // once and tries again.
+    int status = 0;
+    for (int i = 0; i < 50 && status != 503; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client->Get(
+            "/api/events", auth(),
+            [&status](const httplib::Response& r) {
+                status = r.status;
+                return r.status != 200;
+            },
+            [](const char*, size_t) { return true; });
+    }
+    EXPECT_EQ(503, status);
 
     // A pool's thread stores values at full speed meanwhile; each store returns promptly.
     iecx::ui::LiveValues& values = server->session().liveValues();
