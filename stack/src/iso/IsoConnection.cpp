@@ -202,6 +202,21 @@ IsoStatus IsoConnection::readTpkt(const uint8_t*& payload, size_t& length, int64
     }
 }
 
+bool IsoConnection::unitBuffered() const {
+    for (size_t at = _rxStart; _rxEnd - at >= kTpktHeaderSize;) {
+        const size_t total = tpktLength(_rx.data() + at);
+        if (total == 0 || _rxEnd - at < total)
+            return false;
+        CotpTpdu tpdu;
+        // Anything but a data TPDU that more follow is a unit, or an error that ends one.
+        if (!decodeCotp(_rx.data() + at + kTpktHeaderSize, total - kTpktHeaderSize, tpdu) ||
+            tpdu.code != CotpDT || tpdu.eot)
+            return true;
+        at += total;
+    }
+    return false;
+}
+
 IsoStatus IsoConnection::readTsdu(std::vector<uint8_t>& tsdu, int64_t deadline, int wakeFd) {
     for (;;) {
         const uint8_t* p = nullptr;

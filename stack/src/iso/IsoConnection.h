@@ -70,6 +70,10 @@ public:
     // sent ahead together cost the peer one wake-up instead of one each. Thread-safe.
     IsoStatus sendMms(const std::vector<std::vector<uint8_t>>& pdus);
 
+    // Whether the receive buffer holds a whole unit already, so that receive() returns it
+    // without a system call. For the thread that receives.
+    bool unitBuffered() const;
+
     enum class Event {
         Data,            // an MMS PDU in `pdu`
         ReleaseRequest,  // the peer asks to release (FN/RLRQ): answer with sendReleaseResponse()

@@ -393,7 +393,11 @@ MmsError MmsClient::waitFor(uint32_t key, std::unique_lock<std::mutex>& lock, ui
             _reader = Reader::Caller;
             lock.unlock();
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
-            receiveUnit(static_cast<int>(std::min<long long>(left, kReceivePollMs)), false);
+            // Units that came in the same read are taken in too, without a system call: answers
+            // to requests asked ahead then count as answered and free their slots at once.
+            while (receiveUnit(static_cast<int>(std::min<long long>(left, kReceivePollMs)), false) &&
+                   _iso.unitBuffered())
+                ;
             lock.lock();
             _reader = Reader::None;
             _cv.notify_all();
