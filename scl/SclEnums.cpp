@@ -82,13 +82,7 @@ tSmpMod smpModFromString(const std::string& text) {
 }
 
 tValKindEnum valKindFromString(const std::string& text) {
-    if (text == "Spec")
-        return tValKindEnum::Spec;
-    if (text == "Conf")
-        return tValKindEnum::Conf;
-    if (text == "RO")
-        return tValKindEnum::RO;
-    return tValKindEnum::Set;
+    return fromTable(tValKindEnum_STRING, text, tValKindEnum::Set);
 }
 
 tGSEControlTypeEnum gseControlTypeFromString(const std::string& text) {

@@ -94,8 +94,9 @@ extern const char* const tMmsTypeEnum_STRING[17];
 enum class tSmpMod : int { SmpPerPeriod = 0, SmpPerSec, SecPerSmp };
 extern const char* const tSmpMod_STRING[4];
 
-// SCL valKind, named after the texts the attribute takes in files ("Spec", "Conf", "RO", "Set").
-enum class tValKindEnum : int { Spec = 0, Conf, RO, Set };
+// SCL valKind, in the order of its texts in tValKindEnum_STRING: a value fixed at design time,
+// configured, read-only, settable.
+enum class tValKindEnum : int { Design = 0, Conf, RO, Set };
 extern const char* const tValKindEnum_STRING[5];
 
 // SCL GSEControl type.
@@ -260,7 +261,7 @@ int sclTableIndex(const char* const* table, const std::string& text);
 tFCEnum fcFromString(const std::string& text);                         // empty/unknown -> NONE
 tBasicTypeEnum basicTypeFromString(const std::string& text);           // unknown -> BOOLEAN (index 0)
 tSmpMod smpModFromString(const std::string& text);                     // unknown -> SmpPerPeriod
-tValKindEnum valKindFromString(const std::string& text);               // anything but Spec/Conf/RO -> Set
+tValKindEnum valKindFromString(const std::string& text);               // an unknown text -> Set
 tGSEControlTypeEnum gseControlTypeFromString(const std::string& text); // upper-cased "GOOSE" -> GOOSE
 bool sclBoolFromString(const std::string& text);                       // lower-cased "true" -> true
 tCDCEnum cdcFromString(const std::string& text);                       // unknown -> SPS

@@ -19,7 +19,7 @@ TEST(SclEnums, TextConversions) {
     EXPECT_EQ(toString(tFCEnum::MX), "MX");
     for (const auto& [text, kind] :
          std::vector<std::pair<const char*, tValKindEnum>>{{"RO", tValKindEnum::RO},
-                                                           {"Spec", tValKindEnum::Spec},
+                                                           {"Spec", tValKindEnum::Design},
                                                            {"Conf", tValKindEnum::Conf},
                                                            {"set", tValKindEnum::Set},
                                                            {"ro", tValKindEnum::Set},

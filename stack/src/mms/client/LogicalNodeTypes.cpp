@@ -109,16 +109,6 @@ const MmsVariableSpecification* component(const MmsVariableSpecification* typeDe
     return nullptr;
 }
 
-std::vector<std::string> componentNames(const MmsVariableSpecification* typeDesc) {
-    std::vector<std::string> out;
-    if (typeDesc != nullptr && typeDesc->type == MMS_STRUCTURE)
-        for (int i = 0; i < typeDesc->typeSpec.structure.elementCount; ++i) {
-            const char* n = typeDesc->typeSpec.structure.elements[i]->name;
-            out.push_back(n != nullptr ? n : "");
-        }
-    return out;
-}
-
 namespace {
 
 // One step of a path: a component name, with an array index ("har(2)") selecting an element.

@@ -27,8 +27,6 @@ TypeRef logicalNodeType(IedConnection self, std::string_view domain, std::string
                         bool walking = false);
 // The component `name` of a structure type; nullptr when absent.
 const MmsVariableSpecification* component(const MmsVariableSpecification* typeDesc, std::string_view name);
-// The component names of a structure type (none for other types).
-std::vector<std::string> componentNames(const MmsVariableSpecification* typeDesc);
 // The type at `path` (data object and attribute names, an array index in them allowed: "har(2)")
 // under one FC of a logical node type (the FC's structure for an empty path); nullptr when absent.
 const MmsVariableSpecification* typeAt(const MmsVariableSpecification* lnType, std::string_view fc,
