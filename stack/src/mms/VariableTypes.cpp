@@ -83,7 +83,7 @@ MmsVariableSpecification* makeArrayDesc(const char* name, int count, MmsVariable
     return typeDesc;
 }
 
-MmsVariableSpecification* cloneTypeSpec(const MmsVariableSpecification* typeDesc, const char* name) {
+MmsVariableSpecification* cloneTypeDesc(const MmsVariableSpecification* typeDesc, const char* name) {
     if (typeDesc == nullptr)
         return nullptr;
     MmsVariableSpecification* copy = allocDesc(typeDesc->type, name != nullptr ? name : typeDesc->name);
@@ -96,10 +96,10 @@ MmsVariableSpecification* cloneTypeSpec(const MmsVariableSpecification* typeDesc
                 static_cast<MmsVariableSpecification**>(std::calloc(n, sizeof(MmsVariableSpecification*)));
             for (int i = 0; i < n; ++i)
                 copy->typeSpec.structure.elements[i] =
-                    cloneTypeSpec(typeDesc->typeSpec.structure.elements[i]);
+                    cloneTypeDesc(typeDesc->typeSpec.structure.elements[i]);
         }
     } else if (typeDesc->type == MMS_ARRAY) {
-        copy->typeSpec.array.elementTypeSpec = cloneTypeSpec(typeDesc->typeSpec.array.elementTypeSpec);
+        copy->typeSpec.array.elementTypeSpec = cloneTypeDesc(typeDesc->typeSpec.array.elementTypeSpec);
     }
     return copy;
 }

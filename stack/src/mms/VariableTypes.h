@@ -20,7 +20,7 @@ MmsVariableSpecification* makeStructureDesc(const char* name,
 // An array of `count` elements of `elementType` (owned).
 MmsVariableSpecification* makeArrayDesc(const char* name, int count, MmsVariableSpecification* elementType);
 // A deep copy; the root gets `name` when given, else keeps its own.
-MmsVariableSpecification* cloneTypeSpec(const MmsVariableSpecification* typeDesc, const char* name = nullptr);
+MmsVariableSpecification* cloneTypeDesc(const MmsVariableSpecification* typeDesc, const char* name = nullptr);
 // Sets (replaces) the component name.
 void setTypeDescName(MmsVariableSpecification* typeDesc, const char* name);
 

@@ -535,7 +535,7 @@ MmsVariableSpecification* IedConnection_getVariableSpecification(IedConnection s
             setError(error, IED_ERROR_OBJECT_DOES_NOT_EXIST);
             return nullptr;
         }
-        typeDesc = cloneTypeSpec(t);
+        typeDesc = cloneTypeDesc(t);
     } else {
         IedClientError e = IED_ERROR_OK;
         ObjectName name;
